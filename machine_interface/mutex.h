@@ -1,0 +1,40 @@
+// CMutex: the recursive lock of every machine, bank server and bank client.
+// Lock order across the studio: studio mutex, pattern editor's mutex, machine locks; the bank
+// server before its clients.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+class CMutex {
+public:
+    CMutex() = default;
+    // Releases the lock once when the count is above zero.
+    virtual ~CMutex();
+    CMutex(const CMutex&) = delete;
+    CMutex& operator=(const CMutex&) = delete;
+
+    // Any thread. Waits without time-out, then raises the lock count. Returns 0.
+    virtual int32_t Lock();
+    // Lowers the lock count, then releases. Returns 0.
+    virtual int32_t Unlock();
+    // True while the count is above zero. The count is over all threads, not per thread.
+    virtual bool IsLocked();
+
+private:
+    std::recursive_mutex m_mutex;
+    std::atomic<int32_t> m_lockCount{0};
+};
+
+// Holds a CMutex for a scope.
+class CMutexLock {
+public:
+    explicit CMutexLock(CMutex& mutex) : m_mutex(mutex) { m_mutex.Lock(); }
+    ~CMutexLock() { m_mutex.Unlock(); }
+    CMutexLock(const CMutexLock&) = delete;
+    CMutexLock& operator=(const CMutexLock&) = delete;
+
+private:
+    CMutex& m_mutex;
+};
