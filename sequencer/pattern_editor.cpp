@@ -534,6 +534,11 @@ void CPatternEditor::Tick(uint64_t bufferSerial) {
     }
 }
 
+void CPatternEditor::DeliverPendingNoteOffs(uint64_t bufferSerial) {
+    for (Pattern* pattern : m_patterns)
+        if (pattern->CarryOver().GetCount() > 0) pattern->AdvanceCarryOver(bufferSerial);
+}
+
 void CPatternEditor::RefreshDisplay() {
     float position = -1.0f;
     bool transport;

@@ -182,6 +182,10 @@ public:
     // up when it has stopped.
     void Tick(uint64_t bufferSerial);
 
+    // After both ticks of a buffer: every pattern not played in this buffer that still holds
+    // note-offs delivers those due now, so a stopped pattern or song leaves no note hanging.
+    void DeliverPendingNoteOffs(uint64_t bufferSerial);
+
     // ----- Graphics thread -----
     // Reports the play marker and any transport change the driver thread made.
     void RefreshDisplay();

@@ -17,6 +17,7 @@ void CSequencer::Tick() {
     ++m_bufferSerial;
     m_patterns.Tick(m_bufferSerial);
     m_song.Tick(m_bufferSerial);
+    m_patterns.DeliverPendingNoteOffs(m_bufferSerial);
 }
 
 void CSequencer::MachineAdded(CMachine* machine) { m_patterns.MachineAdded(machine); }
