@@ -126,6 +126,14 @@ SequenceEntry* CSequenceEditor::PlaceAt(int32_t row, int32_t beat) {
     return entry;
 }
 
+SequenceEntry* CSequenceEditor::PlacePattern(Pattern* pattern, int32_t startBeat) {
+    const int32_t row = pattern ? m_song.FindTrack(pattern->Port()) : -1;
+    if (row < 0 || !m_song.Fits(row, pattern, startBeat, nullptr)) return nullptr;
+    SequenceEntry* entry = m_song.AddEntry(row, pattern, startBeat);
+    Notify(SequenceEditorChange::Entries);
+    return entry;
+}
+
 SequenceEntry* CSequenceEditor::EntryAt(int32_t row, int32_t beat) const {
     if (row < 0 || row >= m_song.TrackCount()) return nullptr;
     for (SequenceEntry* entry : m_song.GetTrack(row)->entries)

@@ -95,6 +95,9 @@ public:
     SequenceEntry* PlaceAt(int32_t row, int32_t beat);
     // The entry of the row covering the beat, or null.
     SequenceEntry* EntryAt(int32_t row, int32_t beat) const;
+    // Programmatic placement (project tools, demo songs): the pattern on its own port's row at
+    // the start beat, when it fits. Returns the entry or null.
+    SequenceEntry* PlacePattern(Pattern* pattern, int32_t startBeat);
     // A right press on an entry.
     void RemoveEntry(int32_t row, SequenceEntry* entry);
     // Dragging an entry: dx in pixels from the press. True when the entry moved.

@@ -5,11 +5,9 @@ CSequencer::CSequencer(CVeskHost* host) : m_song(host, &m_mutex), m_patterns(hos
     m_song.SetPatternEditor(&m_patterns);
 }
 
-CSequencer::~CSequencer() {
-    // The song points at the patterns: it goes first.
-    m_song.Clear();
-    m_patterns.Clear();
-}
+// The pattern editor goes first and frees the patterns; the song's entries only point at them and
+// are freed after without being followed. Listeners are not told.
+CSequencer::~CSequencer() = default;
 
 void CSequencer::Tick() {
     // One serial per buffer lets a pattern played by both the editor and the song advance its

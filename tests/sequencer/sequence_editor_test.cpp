@@ -96,6 +96,15 @@ TEST_F(SongEditorFixture, DraggingOverANeighbourStaysUntilTheEntryFitsBeyondIt) 
     EXPECT_EQ(song->Song().GetTrack(0)->entries.Count(), 1);
 }
 
+TEST_F(SongEditorFixture, PlacePatternUsesThePatternsOwnRow) {
+    Pattern* bassLine = patterns->CreatePattern(bass->Control(), 8);
+    SequenceEntry* entry = song->PlacePattern(bassLine, 56);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(song->Song().GetTrack(1)->entries[0], entry);
+    EXPECT_EQ(song->PlacePattern(bassLine, 60), nullptr); // past the end and overlapping
+    EXPECT_EQ(song->PlacePattern(nullptr, 0), nullptr);
+}
+
 TEST_F(SongEditorFixture, ClearEmptiesRowsAndTheBox) {
     patterns->CreatePattern(synth->Control(), 4);
     song->SelectRow(0);
