@@ -5,6 +5,15 @@
 //
 // Lock order: studio mutex, then the editor mutex, then machine locks. The processing cycle holds
 // the editor mutex for a whole buffer; every edit in the two models takes it for its own duration.
+//
+// A song from code (after the studio announced the machine with MachineAdded):
+//   Pattern* bass = sequencer.Patterns().CreatePattern(machine->m_ports[i], 4);   // 4 beats
+//   bass->AddNote(0, 2, 36);                       // start step, length in steps, note
+//   int32_t cutoff = bass->AddControlTrack(0);     // parameter 0 (-1: velocity)
+//   bass->SetControlStep(cutoff, 8, 0.7f);
+//   sequencer.Song().PlacePattern(bass, 0);        // at beat 0 of its port's row
+//   sequencer.Song().SetLength(16);                // beats
+//   sequencer.Song().PlaySong();                   // IsPlaying() turns false at the song's end
 #pragma once
 
 #include "engine/studio_sequencer.h"
