@@ -64,15 +64,15 @@ void CFilteredDelayLine::UpdateCoefficients(float modulation) {
 }
 
 void CFilteredDelayLine::Process(const float* in, float* out, const float* modulation, int32_t count) {
-    const auto length = static_cast<float>(m_length);
     float* buffer = m_buffer.get();
     for (int32_t j = 0; j < count; ++j) {
         // The coefficients follow the modulation sample by sample; an unchanged factor gives the
         // same coefficients, so they are only recomputed when it moves.
         if (modulation[j] != m_coefficientsFor) UpdateCoefficients(modulation[j]);
-        m_current = SmoothToward(m_target, m_current);
-        float p = m_current + static_cast<float>(m_write);
-        if (p >= length) p -= length;
+        m_current = SmoothToward(static_cast<double>(m_target), m_current);
+        double position = m_current + m_write;
+        if (position >= m_length) position -= m_length;
+        const auto p = static_cast<float>(position);
         int32_t i0 = static_cast<int32_t>(p);
         if (i0 >= m_length) i0 = m_length - 1;
         const float f = p - static_cast<float>(i0);

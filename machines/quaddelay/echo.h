@@ -40,7 +40,7 @@ private:
     int32_t m_write = 0;
     float m_feedback;
     float m_target = 0.0f;
-    float m_current = 0.0f;
+    double m_current = 0.0;  // read offset, gliding toward m_target; double so it arrives exactly
     float m_frequency = 0.0f;
     float m_bandwidth = 10.0f;
     float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
