@@ -1,5 +1,6 @@
 #include "machines/basshead/basshead_voice.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -107,6 +108,9 @@ void BassHeadVoice::ApplyParameter(int32_t index, float x) {
             for (float& amount : m_route[n]) amount = 0.0f;
             for (int32_t s = 0; s < kSendCount; ++s) m_route[n][m_sendDestination[n][s]] += m_sendAmount[n][s];
             m_route[n][kDestNone] = 0.0f;
+            m_lfoRouted[n] = false;
+            for (int32_t d = 1; d < kDestinationCount; ++d)
+                if (m_route[n][d] != 0.0f) m_lfoRouted[n] = true;
             break;
         }
         }
@@ -235,6 +239,13 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
     m_filterEnvelope.Render(count, fe);
     for (int32_t n = 0; n < kLfoCount; ++n) {
         float* l = m_lfoOut[n].Data();
+        if (m_lfoShape[n] < 4 && !m_lfoRouted[n]) {
+            // Nothing listens: keep the LFO's place in time and its fade-in, skip the samples.
+            m_lfo[n].Advance(count);
+            if (m_fadeLevel[n] < 1.0f)
+                m_fadeLevel[n] = std::min(1.0f, m_fadeLevel[n] + static_cast<float>(count) / (rate * m_fadeTime[n]));
+            continue;
+        }
         if (m_lfoShape[n] == 4)
             m_lfo[n].RenderSampleHold(l, count);
         else if (m_lfoShape[n] == 5)

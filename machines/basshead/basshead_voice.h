@@ -95,4 +95,5 @@ private:
     float m_sendAmount[kLfoCount][kSendCount] = {};
     // amount[n][d]: the sum of LFO n's send amounts to destination d, kept up to date by the setters.
     float m_route[kLfoCount][basshead::kDestinationCount] = {};
+    bool m_lfoRouted[kLfoCount] = {};  // some send of LFO n reaches a destination with an amount
 };

@@ -10,11 +10,8 @@ constexpr float kInvLn2 = 1.44269504f;    // 1 / ln 2
 constexpr float kPi = 3.14159274f;
 constexpr float kTwoPi = 6.28318548f;
 
-// 2^x, as 2^round(x) · 2^(x − round(x)).
-inline float Pow2(float x) {
-    const float whole = std::nearbyint(x);
-    return std::ldexp(std::exp2(x - whole), static_cast<int>(whole));
-}
+// 2^x.
+inline float Pow2(float x) { return std::exp2(x); }
 
 // Largest integer <= x.
 inline int32_t FloorInt(float x) { return static_cast<int32_t>(std::floor(x)); }
