@@ -1,6 +1,8 @@
 #include "machines/library_context.h"
 
 #include "machine_interface/vesk_host.h"
+#include "machines/dsp/block_ops.h"
+#include "machines/dsp/shared_tables.h"
 
 namespace {
 LibraryContext g_context;
@@ -12,6 +14,8 @@ void InitLibraryContext(void* module, CVeskHost* host) {
     g_context.module = module;
     g_context.host = host;
     g_context.processorFeatures = host ? host->GetProcessorFeatures() : 0;
+    SetDspProcessorFeatures(g_context.processorFeatures);
+    SharedTables();
     g_built = true;
 }
 

@@ -1,0 +1,52 @@
+// CFilter: a biquad multimode filter, one stage (12 dB/octave) or two identical stages in series
+// (24 dB/octave). Cutoff in octave pitch, resonance in dB (0 dB gives Butterworth low/high-pass).
+// The per-sample cutoff input is added to the cutoff pitch and the resonance input (dB) to the
+// resonance; with either input the coefficients follow every 4 samples, without them only after a
+// setter. The output is scaled by 10^(−resonance/20) · output gain.
+#pragma once
+
+#include <cstdint>
+
+class CFilter {
+public:
+    enum Type : int32_t { kLowPass = 0, kHighPass = 1, kBandPass = 2, kBandReject = 3 };
+    static constexpr int32_t kUpdateInterval = 4;
+
+    CFilter(int32_t sampleRate, int32_t type, bool cascade, float cutoffPitch, float resonanceDb);
+
+    void SetCutoff(float pitch);
+    void SetResonance(float db);
+    // Also clears the state of both stages.
+    void SetType(int32_t type);
+    void SetCascade(bool cascade);
+    void SetOutputGain(float gain);
+    void SetSampleRate(int32_t rate);
+    // Clears the state of both stages.
+    void Reset();
+
+    // Filters samples in place. cutoff (octaves) and resonance (dB) inputs are optional.
+    void Process(int32_t count, float* samples, const float* cutoff, const float* resonance);
+
+    // Coefficient recomputations so far (for tests and diagnostics).
+    int64_t UpdateCount() const { return m_updates; }
+    int32_t Type() const { return m_type; }
+
+private:
+    struct Stage {
+        float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    };
+    void Update(float pitch, float damping);
+
+    Stage m_stages[2];
+    float m_b0 = 1, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
+    int32_t m_type;
+    bool m_cascade;
+    float m_cutoff;
+    float m_resonance = 0.0f;
+    float m_damping = 1.0f;
+    float m_outputGain = 1.0f;
+    int32_t m_sampleRate;
+    int32_t m_countdown = 0;
+    bool m_dirty = true;
+    int64_t m_updates = 0;
+};

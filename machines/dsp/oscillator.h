@@ -1,0 +1,88 @@
+// COscillator: a table oscillator with a band-limited mode, used for voice oscillators and LFOs.
+//
+// Band-limited Render makes Saw, Square, TriSquare and Impulse from a naive waveform plus edge
+// corrections read from a step table (minimum-phase BLEP): every discontinuity writes the
+// difference between the ideal band-limited edge and the naive jump into a correction ring that
+// the following samples add. The other Render modes read the wave table directly.
+//
+// Units: frequency in Hz, pitch in octave pitch (5.0 = 440 Hz), phase 0..1. Built on the
+// user-interface thread, rendered on the owning machine's worker thread. Never allocates while
+// rendering.
+#pragma once
+
+#include "machines/dsp/random_state.h"
+#include "machines/dsp/step_table.h"
+#include "machines/dsp/wave_table.h"
+
+#include <cstdint>
+#include <memory>
+
+class COscillator {
+public:
+    enum Waveform : int32_t { kNone = 0, kTriSquare = 1, kSaw = 2, kSquare = 3, kImpulse = 4 };
+    static constexpr int32_t kPitchInterval = 4;  // samples between frequency updates from a pitch input
+
+    // waveTable and the edge tables are not owned and must outlive the oscillator (normally the
+    // shared tables). edge may be null for an oscillator that never renders band-limited.
+    COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency, const CStepTable* edge = nullptr,
+                const CStepTable* secondEdge = nullptr);
+
+    void SetSampleRate(int32_t rate) { m_sampleRate = rate > 0 ? rate : 1; }
+    void SetWaveTable(const CWaveTable* table) { m_waveTable = table; }
+    // Hz; the base pitch follows.
+    void SetFrequency(float hz);
+    // Octave pitch; the frequency follows.
+    void SetPitch(float pitch);
+    // Band-limited waveform (Waveform); a change resets the phase to 0.
+    void SetWaveform(int32_t type);
+    // Reseeds the generator behind RenderSampleHold / RenderSampleGlide.
+    void SetRandomSeed(uint32_t seed) { m_random.state = seed; }
+
+    float Frequency() const { return m_frequency; }
+    float BasePitch() const { return m_basePitch; }
+    float Phase() const { return m_phase; }
+    int32_t Waveform() const { return m_waveform; }
+
+    // The wave table at the running phase, fixed frequency.
+    void RenderWave(float* out, int32_t count);
+    // Moves the phase on by count samples at the fixed frequency without rendering (an LFO nobody
+    // listens to keeps its place in time).
+    void Advance(int32_t count);
+    // A random value in −1..1 held for one period; a new one from the sample after each wrap.
+    void RenderSampleHold(float* out, int32_t count);
+    // Linear slides between random values, one per period.
+    void RenderSampleGlide(float* out, int32_t count);
+    // The wave table at 440·2^(pitch[i] + base pitch − 5) Hz, per sample.
+    void RenderPitched(const float* pitch, float* out, int32_t count);
+    // g·second(phase) + (1 − g)·table(phase) with g = blendAmount (· blend[i] when given); pitch
+    // (optional) is added to the base pitch per sample.
+    void RenderBlend(const float* pitch, float* out, int32_t count, const CWaveTable* second, const float* blend,
+                     float blendAmount);
+    // Band-limited render of the current Waveform. width[i] (optional) in −1..1 sets the pulse
+    // width (w + 1)/2; sync[i] (optional) exactly 0 restarts the phase; pitch[i] (optional) is added
+    // to the base pitch, re-read every 4 samples, the frequency kept within 1 Hz .. rate/4;
+    // syncOut[i] (optional) is 0 on samples where the phase wrapped, else 1.
+    void Render(const float* width, const float* sync, const float* pitch, float* out, float* syncOut,
+                int32_t count);
+
+private:
+    float ClampedIncrement(float hz) const;
+    void InsertEdge(float fraction, float height, bool secondTable);
+
+    int32_t m_sampleRate;
+    int32_t m_waveform = kNone;
+    float m_phase = 0.0f;
+    float m_pulse = 0.0f;
+    float m_frequency = 0.0f;
+    float m_basePitch = 0.0f;
+    const CWaveTable* m_waveTable;
+    const CStepTable* m_edge;
+    const CStepTable* m_secondEdge;
+    std::unique_ptr<float[]> m_ring;  // edge corrections still to be added, 2·Z + 1 cells
+    int32_t m_ringSize = 0;
+    int32_t m_readIndex = 0;
+    int32_t m_pending = 0;
+    float m_held = 0.0f;
+    float m_next = 0.0f;
+    RandomState m_random;
+};
