@@ -3,6 +3,7 @@
 #include "engine/master.h"
 #include "host_machines/hd_track_machine.h"
 #include "host_machines/midi_machines.h"
+#include "host_machines/vst/vst_scan.h"
 #include "machine_interface/library_loader.h"
 #include "platform/cpu.h"
 #include "platform/files.h"
@@ -23,6 +24,7 @@ CApplication::CApplication(const Settings& settings)
     const auto folder =
         settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
+    ScanVSTFolders(settings.vstFolders, m_host.get());
 }
 
 CApplication::~CApplication() {

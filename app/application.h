@@ -3,11 +3,13 @@
 // down in reverse order. User-interface thread.
 #pragma once
 
+#include "host_machines/vst/vst_scan.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 class CApplication {
 public:
@@ -15,6 +17,8 @@ public:
         int32_t sampleRate = 44100;
         int32_t bufferSize = 256;
         std::filesystem::path pluginFolder;  // empty: "PlugIns" next to the program
+        // VST plug-in folders: the options' list (the Linux defaults until it exists), then $VST_PATH.
+        std::vector<std::filesystem::path> vstFolders = VSTScanFolders(DefaultVSTFolders());
     };
 
     explicit CApplication(const Settings& settings);
