@@ -7,6 +7,7 @@
 #include "platform/files.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +126,13 @@ intptr_t ProbeCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, f
 // Runs in the child: brings the plug-in up the way an adapter does, renders one block and takes
 // it down again. Never returns.
 [[noreturn]] void ProbeInChild(const fs::path& path) {
+    // A crash must end the child with its signal, not in a handler inherited from the parent,
+    // and the plug-in's chatter is heard once, when the program loads it for real.
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP}) std::signal(signal, SIG_DFL);
+    if (const int null = open("/dev/null", O_WRONLY); null >= 0) {
+        dup2(null, 1);
+        dup2(null, 2);
+    }
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) _exit(kProbeNoLoad);
     auto entry = reinterpret_cast<EntryProc>(dlsym(library, "VSTPluginMain"));

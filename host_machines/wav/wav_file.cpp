@@ -107,7 +107,7 @@ void CSampleBuffer::Load(const std::string& path) {
     if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
         platform::Raise("Invalid File Format Reading <%s>", name);
 
-    uint8_t format[16] = {};
+    uint8_t format[40] = {};
     std::unique_ptr<uint8_t[]> samples;
     uint32_t dataSize = 0;
     bool haveFormat = false;
@@ -118,8 +118,11 @@ void CSampleBuffer::Load(const std::string& path) {
         const uint32_t size = Get32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             if (size < 16) platform::Raise("Format Chunk In File <%s> Is Too Small", name);
-            read(format, sizeof format);
-            skip(size - 16);
+            // The extensible form (40 bytes) names its real format in the first two bytes of
+            // its sub-format; the rest of a longer chunk is skipped.
+            const uint32_t kept = size < sizeof format ? size : static_cast<uint32_t>(sizeof format);
+            read(format, kept);
+            skip(size - kept);
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (size > fileSize - position) platform::Raise("Unexpected End Of File Reading <%s>", name);
@@ -136,7 +139,8 @@ void CSampleBuffer::Load(const std::string& path) {
     }
     file.reset();
 
-    const uint16_t formatTag = Get16(format);
+    uint16_t formatTag = Get16(format);
+    if (formatTag == kWavFormatExtensible && Get16(format + 16) >= 22) formatTag = Get16(format + 24);
     const uint16_t channels = Get16(format + 2);
     const uint16_t bits = Get16(format + 14);
     if (formatTag != kWavFormatPcm) platform::Raise("Can't Read Non-PCM Format WAV File <%s>", name);

@@ -13,6 +13,7 @@
 // RIFF/WAVE format tags.
 constexpr uint16_t kWavFormatPcm = 1;
 constexpr uint16_t kWavFormatFloat = 3;
+constexpr uint16_t kWavFormatExtensible = 0xFFFE;
 constexpr int32_t kWavHeaderSize = 44;
 
 // Float (nominally -1..1) to a 16-bit sample: 32767 above 1, -32768 below -1; x*32767 for
