@@ -3,6 +3,7 @@
 #include "engine/master.h"
 #include "host_machines/hd_track_machine.h"
 #include "host_machines/midi_machines.h"
+#include "host_machines/vst/vst_scan.h"
 #include "machine_interface/library_loader.h"
 #include "platform/cpu.h"
 #include "platform/error.h"
@@ -47,6 +48,9 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     RegisterHostMachines(m_host.get());
     const auto folder = settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
+
+    std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(), m_options.vstFolders.end());
+    ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
 
     m_studio = std::make_unique<CStudio>(m_host.get());
     if (settings.audio == Audio::None) return;

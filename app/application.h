@@ -21,7 +21,9 @@
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class CApplication {
 public:
@@ -39,6 +41,8 @@ public:
         Audio audio = Audio::None;
         bool newProject = true;              // start a new project (ignored for Audio::None)
         std::ostream* messages = nullptr;    // where start-up problems are told; null: stderr
+        // VST plug-in folders to scan; unset: the options' folders, then the entries of $VST_PATH.
+        std::optional<std::vector<std::filesystem::path>> vstFolders;
     };
 
     explicit CApplication(const Settings& settings);
