@@ -6,6 +6,7 @@
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "platform/clock.h"
+#include "platform/semaphore.h"
 
 #include <benchmark/benchmark.h>
 
@@ -120,6 +121,18 @@ void Sizes(benchmark::internal::Benchmark* benchmark) {
 
 BENCHMARK(BM_Chain)->Apply(Sizes)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Fan)->Apply(Sizes)->UseRealTime()->Unit(benchmark::kMicrosecond);
+// The fan again with the semaphore's spin before sleeping set to 0, 200, 2000 and 20000 polls.
+void BM_FanSpin(benchmark::State& state) {
+    const int previous = platform::CSemaphore::SpinCount();
+    platform::CSemaphore::SetSpinCount(static_cast<int>(state.range(2)));
+    BM_Fan(state);
+    platform::CSemaphore::SetSpinCount(previous);
+}
+
+BENCHMARK(BM_FanSpin)
+    ->ArgsProduct({{8, 32}, {256}, {0, 200, 2000, 20000}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MasterOnly)->Arg(128)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
