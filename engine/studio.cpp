@@ -203,15 +203,20 @@ bool CStudio::Connect(CConnector* first, CConnector* second, float volume) {
     if (CableWaits(output->m_port, input->m_port) && WouldWaitForItself(input->m_frame, output->m_frame))
         return false;
 
-    CMachine* firstMachine = first->m_frame->Machine();
-    CMachine* secondMachine = second->m_frame->Machine();
-    firstMachine->Lock();
-    secondMachine->Lock();
+    // Both machines are locked so the cable never appears in the middle of their processing.
+    // They are taken in the order the processing cycle nests them when a machine renders a
+    // source on its own thread: the waiting machine first (a send's owner before the effect it
+    // feeds), so machine locks always nest along the graph's waits, which has no cycles.
+    const bool waits = CableWaits(output->m_port, input->m_port);
+    CMachine* outer = waits ? input->m_frame->Machine() : output->m_frame->Machine();
+    CMachine* inner = waits ? output->m_frame->Machine() : input->m_frame->Machine();
+    outer->Lock();
+    inner->Lock();
     input->m_connections.Add(new CConnection(output, input, volume));
     ++output->m_fanOut;
     ++input->m_fanIn;
-    firstMachine->Unlock();
-    secondMachine->Unlock();
+    inner->Unlock();
+    outer->Unlock();
     output->m_frame->NotifyConnectorsChanged();
     input->m_frame->NotifyConnectorsChanged();
     return true;
@@ -268,6 +273,8 @@ void CStudio::SetBufferSize(int32_t frames) {
 
 void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
     CMutexLock lock(m_mutex);
+    // The sequencer's mutex comes before any machine lock, here as in every buffer.
+    COptionalLock editor(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
     CMachineContainer* masterFrame = m_master;
     CMaster* master = masterFrame ? dynamic_cast<CMaster*>(masterFrame->Machine()) : nullptr;
     if (master) {
