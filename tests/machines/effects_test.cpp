@@ -219,3 +219,39 @@ TEST_F(MachineTest, AntiAliasChannelsAreIndependentAndSettingsKeepTheirHistory) 
     RunEffect(*steady, ramp, ramp, b, ignore2);
     EXPECT_EQ(a, b);
 }
+
+TEST_F(MachineTest, QuadDelayTimeChangesGlideAndFullFeedbackRecirculates) {
+    // An impulse in flight while the delay moves from about 18526 down to 8702 samples comes back
+    // at a delay in between: the read tap slides instead of jumping.
+    MachinePtr<CEcho> echo(new CEcho(&m_host));
+    echo->SetParameter(0, 0.5f);
+    echo->SetParameter(3, 1.0f);
+    std::vector<float> settle(kRate, 0.0f), left, right;
+    RunEffect(*echo, settle, settle, left, right);
+    std::vector<float> before(2048, 0.0f), after(20000, 0.0f);
+    before[0] = 1.0f;
+    left.clear();
+    right.clear();
+    RunEffect(*echo, before, before, left, right);
+    echo->SetParameter(0, 0.25f);
+    RunEffect(*echo, after, after, left, right);
+    size_t onset = 0;
+    for (size_t i = 200; i < left.size() && !onset; ++i)
+        if (std::fabs(left[i]) > 1e-4) onset = i;
+    EXPECT_GT(onset, 8702u + 100u);
+    EXPECT_LT(onset, 18526u - 100u);
+
+    // Feedback 1: the band-passed echo keeps going; feedback 0.5 dies away.
+    auto tail = [&](float feedback) {
+        MachinePtr<CEcho> line(new CEcho(&m_host));
+        line->SetParameter(0, 0.0f);  // 10 ms
+        line->SetParameter(1, feedback);
+        std::vector<float> impulse(3 * kRate, 0.0f), outLeft, outRight;
+        impulse[0] = 1.0f;
+        RunEffect(*line, impulse, impulse, outLeft, outRight);
+        return Rms(outLeft, outLeft.size() - kRate / 2);
+    };
+    const double full = tail(1.0f);
+    EXPECT_GT(full, 1e-6);
+    EXPECT_GT(full, 1000.0 * tail(0.5f));
+}
