@@ -4,7 +4,9 @@
 
 namespace {
 // Segment times must be positive; a zero time would make an infinite increment.
-float PositiveTime(float seconds) { return seconds > 1e-6f ? seconds : 1e-6f; }
+float PositiveTime(float seconds) {
+    return seconds > 1e-6f ? seconds : 1e-6f;
+}
 } // namespace
 
 CADSREnvelope::CADSREnvelope(int32_t sampleRate, float attack, float decay, float sustain, float release)
@@ -39,11 +41,16 @@ void CADSREnvelope::SetSampleRate(int32_t rate) {
 
 float CADSREnvelope::CurrentValue() const {
     switch (m_stage) {
-    case kAttack: return CurveValue(0.0f, 1.0f, m_phase, m_attackK, m_attackNorm);
-    case kDecay: return CurveValue(1.0f, m_sustain, m_phase, m_decayK, m_decayNorm);
-    case kSustain: return m_sustain;
-    case kRelease: return CurveValue(1.0f, 0.0f, m_phase, m_releaseK, m_releaseNorm);
-    default: return 0.0f;
+    case kAttack:
+        return CurveValue(0.0f, 1.0f, m_phase, m_attackK, m_attackNorm);
+    case kDecay:
+        return CurveValue(1.0f, m_sustain, m_phase, m_decayK, m_decayNorm);
+    case kSustain:
+        return m_sustain;
+    case kRelease:
+        return CurveValue(1.0f, 0.0f, m_phase, m_releaseK, m_releaseNorm);
+    default:
+        return 0.0f;
     }
 }
 
@@ -128,7 +135,8 @@ void CADSREnvelope::Render(int32_t count, float* out) {
             }
             break;
         case kSustain:
-            for (; i < count; ++i) out[i] = m_sustain;
+            for (; i < count; ++i)
+                out[i] = m_sustain;
             break;
         case kRelease:
             for (; i < count; ++i) {
@@ -144,7 +152,8 @@ void CADSREnvelope::Render(int32_t count, float* out) {
             }
             break;
         default:
-            for (; i < count; ++i) out[i] = 0.0f;
+            for (; i < count; ++i)
+                out[i] = 0.0f;
             break;
         }
     }
