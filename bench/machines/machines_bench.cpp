@@ -29,6 +29,7 @@ ControlEvent NoteEvent(int32_t kind, int32_t time, int32_t note, CVeskHost& host
 // (two saws, both filters, both envelopes, glide off), or with the given extra settings.
 void RenderBassLine(benchmark::State& state, std::initializer_list<std::pair<int32_t, float>> settings) {
     CVeskHost host(kRate, kBlock, 0x16, nullptr);
+    SetDspProcessorFeatures(host.GetProcessorFeatures());  // as the library context does at load
     auto* machine = new CBassHead(&host);
     for (const auto& [index, value] : settings)
         machine->SetParameter(index, value);
