@@ -506,3 +506,19 @@ TEST(ExpAmp, ExponentialAndLinear) {
     linear.Process(1, more, c);
     EXPECT_FLOAT_EQ(more[0], 0.5f);
 }
+
+TEST(Oscillator, PulseWidthSetsTheDutyCycle) {
+    const CSharedTables& tables = SharedTables();
+    for (float width : {-0.5f, 0.0f, 0.6f}) {
+        COscillator osc(kRate, &tables.sine, 441.0f, tables.edge.get(), tables.impulse.get());
+        osc.SetWaveform(COscillator::kSquare);
+        std::vector<float> widthIn(kRate, width), out(kRate);
+        osc.Render(widthIn.data(), nullptr, nullptr, out.data(), nullptr, kRate);
+        double mean = 0.0;
+        for (float v : out) mean += v;
+        mean /= kRate;
+        // Low below w = (width + 1)/2 of the period, high above it.
+        const double w = (width + 1.0) / 2.0;
+        EXPECT_NEAR(mean, (1.0 - w) - w, 0.01) << width;
+    }
+}
