@@ -13,7 +13,9 @@
 
 namespace {
 std::atomic<int32_t> g_offlineChannels{2};
-int32_t OfflineChannelCount() { return g_offlineChannels.load(); }
+int32_t OfflineChannelCount() {
+    return g_offlineChannels.load();
+}
 } // namespace
 
 void RegisterHostMachines(CVeskHost* host) {
@@ -43,9 +45,11 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     }
 
     m_registry = std::make_unique<MachineRegistry>();
-    m_host = std::make_unique<CVeskHost>(sampleRate, bufferSize, platform::ProcessorFeatures(), m_registry.get());
+    m_host =
+        std::make_unique<CVeskHost>(sampleRate, bufferSize, platform::ProcessorFeatures(), m_registry.get());
     RegisterHostMachines(m_host.get());
-    const auto folder = settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
+    const auto folder =
+        settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
 
     m_studio = std::make_unique<CStudio>(m_host.get());
@@ -89,8 +93,9 @@ bool CApplication::BindCurrentDriver() {
             return true;
         m_driverProblem = platform::FormatText("output driver \"%s\" has no device", driver->GetName());
     } catch (const std::exception& error) {
-        m_driverProblem = platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
-                                               driver->GetDeviceName().c_str(), error.what());
+        m_driverProblem =
+            platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
+                                 driver->GetDeviceName().c_str(), error.what());
     }
     out << "tamborel: " << m_driverProblem << "; running without sound\n";
     return false;

@@ -61,7 +61,8 @@ bool ProgramExists(const char* name) {
 // Starts a program with its output silenced.
 pid_t Spawn(std::vector<std::string> arguments) {
     std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -122,7 +123,8 @@ std::vector<float> ReadWavChannel(const std::filesystem::path& path, int32_t* sa
 
 // A studio playing a 1 kHz sine of amplitude 0.5 into the master.
 struct ToneStudio : CStudioFixture {
-    ToneStudio(int32_t bufferSize, int32_t sampleRate, int32_t channels) : CStudioFixture(bufferSize, sampleRate) {
+    ToneStudio(int32_t bufferSize, int32_t sampleRate, int32_t channels)
+        : CStudioFixture(bufferSize, sampleRate) {
         g_testChannels = channels;
         m_studio->NewProject();
         CMachineContainer* tone = Add(m_tone);
@@ -140,7 +142,8 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     const std::string server = "tamborel-test-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
+    const pid_t jackd =
+        Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
     ASSERT_GT(jackd, 0);
     struct ServerGuard {
         pid_t pid;
@@ -166,7 +169,7 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     ToneStudio studio(driver->GetBufferSize(), driver->GetSampleRate(), driver->GetChannels());
     driver->SetCallback(CStudio::RenderCallback);
     driver->Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the fade-in
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // past the fade-in
 
     const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("jack-" + server + ".wav");
     EXPECT_EQ(RunProgram({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
@@ -189,7 +192,7 @@ TEST(AlsaOutput, AToneThroughWaveOutArrivesAtPitchAndLevel) {
     const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "wave-out.raw";
     std::filesystem::remove(file);
     Options options = DefaultOptions();
-    options.waveOutFormat = 0x800;  // 44.1 kHz, 16-bit, stereo
+    options.waveOutFormat = 0x800; // 44.1 kHz, 16-bit, stereo
     options.waveOutLatency = 20;
     CWaveOutDriver driver(options, {"file:FILE=" + file.string() + ",FORMAT=raw"});
     if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's file device is not available";

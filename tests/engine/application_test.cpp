@@ -14,8 +14,9 @@ namespace {
 class ApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
-                   ("app-config-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_config =
+            std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
+            ("app-config-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(m_config);
         setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
     }
@@ -37,7 +38,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     ASSERT_NE(studio.MasterFrame(), nullptr);
     EXPECT_EQ(studio.MachineCount(), 1);
     EXPECT_EQ(studio.MasterFrame()->m_x, 32);
-    EXPECT_EQ(application.Registry()->Count(), 5);  // only the host's own machines
+    EXPECT_EQ(application.Registry()->Count(), 5); // only the host's own machines
     EXPECT_EQ(application.Host()->GetSampleRate(), 48000);
 
     auto* info = new CTestMachineInfo(application.Host(), "Tone", {{kPortStereoOut, "Out"}});
@@ -54,7 +55,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     EXPECT_FLOAT_EQ(left[47999], 0.5f);
     EXPECT_FLOAT_EQ(right[47999], 0.5f);
     EXPECT_EQ(left[0], 0.0f);                 // the fade-in starts from silence
-    EXPECT_GE(machine->m_updates.load(), 99);  // one update pass per 10 ms of audio
+    EXPECT_GE(machine->m_updates.load(), 99); // one update pass per 10 ms of audio
     EXPECT_LE(machine->m_updates.load(), 101);
     EXPECT_TRUE(messages.str().empty());
 }
