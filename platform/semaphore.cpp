@@ -18,20 +18,14 @@ inline void CpuRelax() {
 }
 } // namespace
 
-void CSemaphore::SetSpinCount(int count) {
-    g_spinTries.store(count < 0 ? 0 : count);
-}
-int CSemaphore::SpinCount() {
-    return g_spinTries.load();
-}
+void CSemaphore::SetSpinCount(int count) { g_spinTries.store(count < 0 ? 0 : count); }
+int CSemaphore::SpinCount() { return g_spinTries.load(); }
 
 CSemaphore::CSemaphore() {
     if (sem_init(&m_semaphore, 0, 0) != 0) Raise("Can't Create Semaphore, Error Code 0x%x", errno);
 }
 
-CSemaphore::~CSemaphore() {
-    sem_destroy(&m_semaphore);
-}
+CSemaphore::~CSemaphore() { sem_destroy(&m_semaphore); }
 
 void CSemaphore::Release() {
     if (sem_post(&m_semaphore) != 0) Raise("Can't Release Semaphore, Error Code 0x%x", errno);

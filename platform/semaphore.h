@@ -11,7 +11,7 @@ namespace platform {
 
 class CSemaphore {
 public:
-    CSemaphore(); // raises "Can't Create Semaphore, Error Code 0x%x"
+    CSemaphore();  // raises "Can't Create Semaphore, Error Code 0x%x"
     ~CSemaphore();
     CSemaphore(const CSemaphore&) = delete;
     CSemaphore& operator=(const CSemaphore&) = delete;
