@@ -105,6 +105,29 @@ TEST_F(ProcessingTest, AGeneratorWithTwoConsumersRendersOnce) {
     EXPECT_FLOAT_EQ(m_output[0][0], 0.1875f);
 }
 
+TEST_F(ProcessingTest, ManyConsumersOfOneSourceKeepRequestsAndWaitsPaired) {
+    // More consumers than a worker's request queue holds, each asking the shared source first
+    // and rendering its own silent source itself.
+    CMachineContainer* master = m_studio->NewProject();
+    CMachineContainer* shared = Add(m_tone);
+    Machine(shared)->m_level = Machine(shared)->m_rightLevel = 0.01f;
+    std::vector<CMachineContainer*> consumers;
+    for (int i = 0; i < 80; ++i) {
+        CMachineContainer* consumer = Add(m_effect);
+        ASSERT_TRUE(Cable(shared, consumer));
+        ASSERT_TRUE(Cable(Add(m_tone), consumer));
+        ASSERT_TRUE(Cable(consumer, master));
+        consumers.push_back(consumer);
+    }
+    for (int i = 0; i < 20; ++i) Render(64);
+    EXPECT_EQ(Machine(shared)->m_processCount, 20);
+    for (CMachineContainer* consumer : consumers) ASSERT_EQ(Machine(consumer)->m_processCount, 20);
+    SettleGain();
+    Render(64);
+    EXPECT_NEAR(m_output[0][0], 0.8f, 1e-5f);
+    EXPECT_EQ(m_studio->RenderErrors().count, 0u);
+}
+
 TEST(ProcessingGlide, MasterGainAndCableVolumesSettleIn5994Samples) {
     CStudioFixture fixture(1);
     CStudio& studio = *fixture.m_studio;
