@@ -7,6 +7,7 @@
 #include "platform/random.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>

@@ -8,6 +8,8 @@
 #include "platform/error.h"
 #include "sequencer/sequencer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>

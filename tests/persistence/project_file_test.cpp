@@ -348,7 +348,7 @@ TEST_F(ProjectFileTest, DamagedFilesAreReportedWithTheirTexts) {
     // A file cut anywhere fails: a machine record, a state, a cable block, a blob, the song, the text.
     BuildSong();
     const std::vector<uint8_t> whole = Bytes();
-    for (size_t length = 10; length < whole.size(); length += (length < 2200 ? 97 : 1)) {
+    for (size_t length = 10; length < whole.size(); length += (length + 700 < whole.size() ? 97 : 3)) {
         const std::string error = OpenBytes(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
         EXPECT_EQ(error.rfind(corrupt, 0), 0u) << length << ": " << error;
         EXPECT_TRUE(m_project.LoadedIncompletely());
