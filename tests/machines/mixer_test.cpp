@@ -272,3 +272,84 @@ TEST(Mixer, PeaksReachTheMetersPostFader) {
     ASSERT_FALSE(panel.moved.empty());
     EXPECT_EQ(panel.moved.back(), std::make_pair(5, 0.7f));
 }
+
+namespace {
+
+// A plain stereo delay line standing in for an effect on an AUX bus.
+class CDelayMachine : public CMachine {
+public:
+    CDelayMachine(CVeskHost* host, int32_t delay) : CMachine(host), m_ring(static_cast<size_t>(delay), 0.0f) {
+        AddPort(kPortStereoIn, "In");
+        AddPort(kPortStereoOut, "Out");
+    }
+    void Delete() override { delete this; }
+    void Process() override {
+        const CAudioBuffer* in = m_ports[0]->m_audioBuffer;
+        CAudioBuffer* out = m_ports[1]->m_audioBuffer;
+        for (int32_t i = 0; i < in->m_length; ++i) {
+            // Mono sum of the send: the bus carries the same signal on both sides here.
+            const float x = in->m_channel1[i];
+            out->m_channel1[i] = out->m_channel2[i] = m_ring[m_at];
+            m_ring[m_at] = x;
+            m_at = (m_at + 1) % m_ring.size();
+        }
+    }
+    void SetSampleRate(int32_t) override {}
+    void SetBufferSize(int32_t) override {}
+    bool IsGenerator() override { return false; }
+
+private:
+    std::vector<float> m_ring;
+    size_t m_at = 0;
+};
+
+// Mixes a source port into an input port as the processing cycle does for a cable at volume 1.
+void MixCable(const CAudioBuffer& source, CAudioBuffer& input) {
+    for (int32_t i = 0; i < input.m_length; ++i) {
+        input.m_channel1[i] += source.m_channel1[i];
+        input.m_channel2[i] += source.m_channel2[i];
+    }
+}
+
+} // namespace
+
+TEST(Mixer, SendEffectComesBackThroughItsReturnInTheSameBuffer) {
+    // The cycle for a mixer with a delay on AUX 1: zero and mix the track inputs, Process (fills the
+    // sends), then in the late phase run the effect on the send, mix its output into the return
+    // (without zeroing) and ProcessLate.
+    TestHost host;
+    CMixer* mixer = new CMixer(&host.host, kTracks, 2);
+    CDelayMachine* delay = new CDelayMachine(&host.host, 100);
+    mixer->SetParameter(kLevel, 0.8f);                      // track 1 at unity
+    mixer->SetParameter(kSend1, 1.0f);                      // full send to AUX 1
+    mixer->SetParameter(mixer->AuxParameter(0), 0.8f);      // AUX 1 return at unity
+    Stereo out;
+    std::vector<float> source(64 * kBlock, 0.0f);
+    const size_t click = 40 * kBlock + 200;                 // near the end of a buffer
+    source[click] = 1.0f;
+    for (size_t b = 0; b < source.size() / kBlock; ++b) {
+        for (int32_t p = 1; p <= kTracks; ++p) mixer->m_ports[p]->m_audioBuffer->Clear();
+        CAudioBuffer* track = mixer->m_ports[1]->m_audioBuffer;
+        Fill(track->m_channel1, source, b * kBlock, kBlock);
+        Fill(track->m_channel2, source, b * kBlock, kBlock);
+        mixer->Process();
+        CAudioBuffer* effectIn = delay->m_ports[0]->m_audioBuffer;
+        effectIn->Clear();
+        MixCable(*mixer->m_ports[kAux1Out]->m_audioBuffer, *effectIn);
+        delay->Process();
+        MixCable(*delay->m_ports[1]->m_audioBuffer, *mixer->m_ports[kAux1In]->m_audioBuffer);
+        mixer->ProcessLate();
+        out.Append(*mixer->m_ports[kOutput]->m_audioBuffer, kBlock);
+    }
+    // Direct: EQ 0.5 and Balance 0.5, three samples late. Echo: the send (EQ 0.5), 100 samples of
+    // delay, then the return strip (EQ 0.5, Balance 0.5), three samples more.
+    EXPECT_NEAR(out.left[click + 3], 0.25f, 1e-4f);
+    EXPECT_NEAR(out.left[click + 3 + 100 + 3], 0.5f * 0.25f, 1e-4f);
+    EXPECT_NEAR(out.right[click + 3 + 100 + 3], 0.5f * 0.25f, 1e-4f);
+    double elsewhere = 0.0;
+    for (size_t i = click - 1000; i < click + 2000; ++i)
+        if (i != click + 3 && i != click + 106) elsewhere = std::max(elsewhere, static_cast<double>(std::fabs(out.left[i])));
+    EXPECT_LT(elsewhere, 1e-3);
+    delay->Delete();
+    mixer->Delete();
+}
