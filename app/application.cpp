@@ -3,9 +3,19 @@
 #include "engine/master.h"
 #include "host_machines/hd_track_machine.h"
 #include "host_machines/midi_machines.h"
+#include "host_machines/vst/vst_scan.h"
 #include "machine_interface/library_loader.h"
 #include "platform/cpu.h"
+#include "platform/error.h"
 #include "platform/files.h"
+
+#include <atomic>
+#include <iostream>
+
+namespace {
+std::atomic<int32_t> g_offlineChannels{2};
+int32_t OfflineChannelCount() { return g_offlineChannels.load(); }
+} // namespace
 
 void RegisterHostMachines(CVeskHost* host) {
     host->RegisterMachine(new CMasterInfo(host));
@@ -15,17 +25,83 @@ void RegisterHostMachines(CVeskHost* host) {
     host->RegisterMachine(new CHDTrackMachineInfoStereo(host));
 }
 
-CApplication::CApplication(const Settings& settings)
-    : m_registry(std::make_unique<MachineRegistry>()),
-      m_host(std::make_unique<CVeskHost>(settings.sampleRate, settings.bufferSize, platform::ProcessorFeatures(),
-                                         m_registry.get())) {
+CApplication::CApplication(const Settings& settings) : m_settings(settings), m_options(DefaultOptions()) {
+    if (settings.audio != Audio::None) ReadOptions(m_options);
+
+    int32_t sampleRate = settings.sampleRate;
+    int32_t bufferSize = settings.bufferSize;
+    if (settings.audio == Audio::Live) {
+        m_drivers = std::make_unique<COutputDriverManager>(m_options);
+        CMaster::SetChannelCountSource(COutputDriverManager::CurrentChannelCount);
+        if (m_drivers->Current()->IsAvailable()) {
+            sampleRate = m_drivers->Current()->GetSampleRate();
+            bufferSize = m_drivers->Current()->GetBufferSize();
+        }
+    } else if (settings.audio == Audio::Offline) {
+        m_offline = std::make_unique<COfflineDriver>(sampleRate, bufferSize, settings.offlineChannels);
+        g_offlineChannels.store(settings.offlineChannels);
+        CMaster::SetChannelCountSource(OfflineChannelCount);
+    }
+
+    m_registry = std::make_unique<MachineRegistry>();
+    m_host = std::make_unique<CVeskHost>(sampleRate, bufferSize, platform::ProcessorFeatures(), m_registry.get());
     RegisterHostMachines(m_host.get());
-    const auto folder =
-        settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
+    const auto folder = settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
+
+    std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(), m_options.vstFolders.end());
+    ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
+
+    m_studio = std::make_unique<CStudio>(m_host.get());
+    if (settings.audio == Audio::None) return;
+    CStudio::SetRenderTarget(m_studio.get());
+
+    if (m_offline) {
+        m_offline->SetCallback(CStudio::RenderCallback);
+        m_offline->SetUpdatePass([studio = m_studio.get()] { studio->UpdatePass(); });
+        m_offline->Start();
+    } else {
+        BindCurrentDriver();
+        m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
+        m_graphics->Start();
+    }
+    if (settings.newProject) m_studio->NewProject();
 }
 
 CApplication::~CApplication() {
+    if (m_graphics) m_graphics->Stop();
+    m_graphics.reset();
+    // The driver stops before the machines it renders go away.
+    m_drivers.reset();
+    if (m_offline) m_offline->Stop();
+    m_offline.reset();
+    CStudio::SetRenderTarget(nullptr);
+    m_studio.reset();
     m_registry.reset();
     m_host.reset();
+    CMaster::SetChannelCountSource(nullptr);
+    if (m_settings.audio == Audio::Live) WriteOptions(m_options);
+}
+
+bool CApplication::BindCurrentDriver() {
+    CAudioOutputDriver* driver = m_drivers->Current();
+    std::ostream& out = m_settings.messages ? *m_settings.messages : std::cerr;
+    m_driverProblem.clear();
+    try {
+        if (m_drivers->Bind(CStudio::RenderCallback,
+                            [this](int32_t rate, int32_t size) { m_studio->ApplyDriverFormat(rate, size); }))
+            return true;
+        m_driverProblem = platform::FormatText("output driver \"%s\" has no device", driver->GetName());
+    } catch (const std::exception& error) {
+        m_driverProblem = platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
+                                               driver->GetDeviceName().c_str(), error.what());
+    }
+    out << "tamborel: " << m_driverProblem << "; running without sound\n";
+    return false;
+}
+
+bool CApplication::SwitchDriver(int32_t index) {
+    if (!m_drivers) return false;
+    m_drivers->MakeCurrent(index);
+    return BindCurrentDriver();
 }

@@ -1,34 +1,82 @@
-// CApplication: the one application object. Builds the host services and the machine registry
-// at start-up (host descriptors first, then every machine library in "PlugIns") and takes them
-// down in reverse order. User-interface thread.
+// CApplication: the one application object, without windows. It owns the options, the machine
+// registry, the host services, the output drivers, the studio and the periodic update thread,
+// builds them at start-up and takes them down in reverse order. User-interface thread (the
+// program's main thread).
+//
+// Start-up: options file; output drivers (live) or the offline renderer; host services at the
+// driver's rate and buffer size; host machine descriptors, then every machine library in
+// "PlugIns"; the studio; binding and starting the driver (a driver that fails leaves the program
+// running silent, with the reason on stderr); the update thread; a new project with "Master".
+// Shut-down: update thread, driver, studio with every machine, registry, host services, options.
 #pragma once
 
+#include "audio_out/driver_manager.h"
+#include "audio_out/offline_driver.h"
+#include "engine/studio.h"
+#include "engine/work_thread.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
+#include "persistence/options_file.h"
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class CApplication {
 public:
+    enum class Audio {
+        None,     // no drivers, no project (listing machines): needs no sound device or server
+        Live,     // the driver list; the current driver is bound and started
+        Offline,  // the offline renderer only
+    };
+
     struct Settings {
-        int32_t sampleRate = 44100;
+        int32_t sampleRate = 44100;          // without a driver, and for Offline
         int32_t bufferSize = 256;
+        int32_t offlineChannels = 2;
         std::filesystem::path pluginFolder;  // empty: "PlugIns" next to the program
+        Audio audio = Audio::None;
+        bool newProject = true;              // start a new project (ignored for Audio::None)
+        std::ostream* messages = nullptr;    // where start-up problems are told; null: stderr
+        // VST plug-in folders to scan; unset: the options' folders, then the entries of $VST_PATH.
+        std::optional<std::vector<std::filesystem::path>> vstFolders;
     };
 
     explicit CApplication(const Settings& settings);
-    // Machines must be gone before this: descriptors go first, then the host services.
     ~CApplication();
     CApplication(const CApplication&) = delete;
     CApplication& operator=(const CApplication&) = delete;
 
     CVeskHost* Host() const { return m_host.get(); }
     MachineRegistry* Registry() const { return m_registry.get(); }
+    CStudio* Studio() const { return m_studio.get(); }
+    Options& ApplicationOptions() { return m_options; }
+    // Live only (null otherwise).
+    COutputDriverManager* Drivers() const { return m_drivers.get(); }
+    // Offline only (null otherwise). Render with it; the update pass runs every 10 ms of audio.
+    COfflineDriver* Offline() const { return m_offline.get(); }
+    // Why the live driver is silent ("" when it plays or none was asked for).
+    const std::string& DriverProblem() const { return m_driverProblem; }
+
+    // Switches the live output to driver n (the options dialog's apply). False when it cannot
+    // play; the reason is in DriverProblem().
+    bool SwitchDriver(int32_t index);
 
 private:
+    bool BindCurrentDriver();
+
+    Settings m_settings;
+    Options m_options;
+    std::unique_ptr<COutputDriverManager> m_drivers;
+    std::unique_ptr<COfflineDriver> m_offline;
     std::unique_ptr<MachineRegistry> m_registry;
     std::unique_ptr<CVeskHost> m_host;
+    std::unique_ptr<CStudio> m_studio;
+    std::unique_ptr<CGraphicsThread> m_graphics;
+    std::string m_driverProblem;
 };
 
 // Registers the host program's own machine types: master, MIDI input and output, the two HD

@@ -1,33 +1,82 @@
 // The MIDI machines: "QX MIDI Input" turns notes from a MIDI input device into note events on its
-// "Control Out" port; "QX MIDI Output" sends the notes arriving on "Control In" to a device.
+// "Control Out" port, each sounding 80 ms after it arrived, at sample accuracy; "QX MIDI Output"
+// sends the notes arriving on "Control In" to a MIDI output device.
+//
+// Threads: the input device's hook runs on a backend thread and adds to the pending list under
+// the machine lock; Process runs on the processing thread (machine locked by the cycle); device
+// selection runs on the user-interface thread.
 #pragma once
 
 #include "machine_interface/machine.h"
 
+#include <cstdint>
+#include <string>
+
+class CMIDIDeviceRegistry;
+class CMIDIInputDevice;
+class CMIDIOutputDevice;
+
 class CMIDIInput : public CMachine {
 public:
-    explicit CMIDIInput(CVeskHost* host);
+    // The registry is the program's own (CMIDIDeviceRegistry::Studio()) unless given.
+    explicit CMIDIInput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
+    // Removes its hook and closes its device once.
+    ~CMIDIInput() override;
     void Delete() override { delete this; }
     void Process() override;
     void SetSampleRate(int32_t rate) override { m_sampleRate = rate; }
     void SetBufferSize(int32_t frames) override { m_bufferSize = frames; }
     bool IsGenerator() override { return false; }
 
+    // Selects input device index (negative or out of range: none). Raises the device's errors.
+    // User-interface thread.
+    void SelectDevice(int32_t index);
+    CMIDIInputDevice* Device() const { return m_device; }
+    // The note hook: what the device delivers for every short message. Locks the machine.
+    void OnMessage(uint8_t status, uint8_t data1, uint8_t data2);
+
     int32_t m_sampleRate;
     int32_t m_bufferSize;
+    int64_t m_counterFrequency;      // ticks per second of the time stamps; 0 without a counter
+    int64_t (*m_clock)();            // reads the high-resolution counter
+    CControlBuffer m_pending;        // notes not yet placed in a buffer
+    CControlBuffer m_carry;          // notes due in a later buffer
+
+private:
+    static void Hook(void* context, uint8_t status, uint8_t data1, uint8_t data2);
+
+    CMIDIDeviceRegistry* m_registry;
+    CMIDIInputDevice* m_device = nullptr;
 };
 
 class CMIDIOutput : public CMachine {
 public:
-    explicit CMIDIOutput(CVeskHost* host);
+    explicit CMIDIOutput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
+    ~CMIDIOutput() override;
     void Delete() override { delete this; }
     void Process() override;
     void SetSampleRate(int32_t rate) override { m_sampleRate = rate; }
     void SetBufferSize(int32_t frames) override { m_bufferSize = frames; }
     bool IsGenerator() override { return false; }
 
+    void SelectDevice(int32_t index);
+    CMIDIOutputDevice* Device() const { return m_device; }
+    // Failures of the last Process (the device's not-open report), for the studio's error
+    // display; the audio path never throws.
+    int32_t ErrorCount() const { return m_errorCount; }
+    const std::string& LastError() const { return m_lastError; }
+
     int32_t m_sampleRate;
     int32_t m_bufferSize;
+    int64_t m_counterFrequency;
+    int64_t (*m_clock)();
+    CControlBuffer m_carry;
+
+private:
+    CMIDIDeviceRegistry* m_registry;
+    CMIDIOutputDevice* m_device = nullptr;
+    int32_t m_errorCount = 0;
+    std::string m_lastError;
 };
 
 // Both carry the empty machine identifier: project files store their machines with it.

@@ -10,11 +10,8 @@ constexpr float kInvLn2 = 1.44269504f;    // 1 / ln 2
 constexpr float kPi = 3.14159274f;
 constexpr float kTwoPi = 6.28318548f;
 
-// 2^x, as 2^round(x) · 2^(x − round(x)).
-inline float Pow2(float x) {
-    const float whole = std::nearbyint(x);
-    return std::ldexp(std::exp2(x - whole), static_cast<int>(whole));
-}
+// 2^x.
+inline float Pow2(float x) { return std::exp2(x); }
 
 // Largest integer <= x.
 inline int32_t FloorInt(float x) { return static_cast<int32_t>(std::floor(x)); }
@@ -45,15 +42,18 @@ inline float DbToGain(float db) { return std::pow(10.0f, 0.1f * db); }
 inline float GainToDb(float gain) { return 10.0f * std::log10(gain); }
 
 // Moves current toward target by (|target − current| + 0.1)·0.0004 without overshooting; one call
-// per sample gives a glide that slows as it arrives.
-inline float SmoothToward(float target, float current) {
+// per sample gives a glide that slows as it arrives. When the step no longer changes current (it
+// fell below the precision of a large value) the target is taken, so the glide always arrives.
+// Works on float and double; delay lines glide their read offsets in double.
+template <typename T>
+inline T SmoothToward(T target, T current) {
     if (current == target) return current;
     if (current > target) {
-        const float next = current - (current - target + 0.1f) * 0.0004f;
-        return next < target ? target : next;
+        const T next = current - (current - target + T(0.1)) * T(0.0004);
+        return next < target || next == current ? target : next;
     }
-    const float next = current + (target - current + 0.1f) * 0.0004f;
-    return next > target ? target : next;
+    const T next = current + (target - current + T(0.1)) * T(0.0004);
+    return next > target || next == current ? target : next;
 }
 
 // Curvature of a segment from a 0..1 parameter: (x − 0.5)·16, i.e. −8..+8. Negative k moves fast

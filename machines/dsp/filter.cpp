@@ -3,12 +3,13 @@
 #include "machines/dsp/dsp_math.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 constexpr float kSqrt2 = 1.41421356f;
 
 // Flushes values too small to matter, so a silent tail never drops into denormals.
-inline float Flush(float x) { return std::fabs(x) < 1e-25f ? 0.0f : x; }
+inline float Flush(float x) { return std::fabs(x) < 1e-15f ? 0.0f : x; }
 } // namespace
 
 CFilter::CFilter(int32_t sampleRate, int32_t type, bool cascade, float cutoffPitch, float resonanceDb)
@@ -109,8 +110,12 @@ void CFilter::Update(float pitch, float damping) {
 void CFilter::Process(int32_t count, float* samples, const float* cutoff, const float* resonance) {
     float gain = std::pow(10.0f, -m_resonance / 20.0f) * m_outputGain;
     const bool modulated = cutoff || resonance;
-    Stage& s1 = m_stages[0];
-    Stage& s2 = m_stages[1];
+    // Coefficients and state live in locals for the loop (the samples could alias the members as far
+    // as the compiler knows), and go back to the members at the end.
+    float b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
+    Stage s1 = m_stages[0];
+    Stage s2 = m_stages[1];
+    const bool cascade = m_cascade;
     for (int32_t i = 0; i < count; ++i) {
         bool update = m_dirty;
         if (modulated) {
@@ -130,18 +135,21 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
                 gain = std::pow(10.0f, -db / 20.0f) * m_outputGain;
             }
             Update(cutoff ? m_cutoff + cutoff[i] : m_cutoff, damping);
+            b0 = m_b0;
+            b1 = m_b1;
+            b2 = m_b2;
+            a1 = m_a1;
+            a2 = m_a2;
         }
         const float x = samples[i];
-        float y = m_b0 * x + m_b1 * s1.x1 + m_b2 * s1.x2 - m_a1 * s1.y1 - m_a2 * s1.y2;
-        y = Flush(y);
+        float y = b0 * x + b1 * s1.x1 + b2 * s1.x2 - a1 * s1.y1 - a2 * s1.y2;
         s1.x2 = s1.x1;
         s1.x1 = x;
         s1.y2 = s1.y1;
         s1.y1 = y;
-        if (m_cascade) {
+        if (cascade) {
             const float x2 = y;
-            y = m_b0 * x2 + m_b1 * s2.x1 + m_b2 * s2.x2 - m_a1 * s2.y1 - m_a2 * s2.y2;
-            y = Flush(y);
+            y = b0 * x2 + b1 * s2.x1 + b2 * s2.x2 - a1 * s2.y1 - a2 * s2.y2;
             s2.x2 = s2.x1;
             s2.x1 = x2;
             s2.y2 = s2.y1;
@@ -149,4 +157,14 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
         }
         samples[i] = y * gain;
     }
+    // A decaying tail is cut once it is far below hearing, so the state never sinks into denormals
+    // (checked per block: the recursion stays free of the extra test).
+    for (Stage* stage : {&s1, &s2}) {
+        stage->x1 = Flush(stage->x1);
+        stage->x2 = Flush(stage->x2);
+        stage->y1 = Flush(stage->y1);
+        stage->y2 = Flush(stage->y2);
+    }
+    m_stages[0] = s1;
+    m_stages[1] = s2;
 }

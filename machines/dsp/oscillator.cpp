@@ -3,6 +3,8 @@
 #include "machines/dsp/dsp_math.h"
 #include "machines/dsp/shared_tables.h"
 
+#include <cmath>
+
 COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency, const CStepTable* edge,
                          const CStepTable* secondEdge)
     : m_sampleRate(sampleRate > 0 ? sampleRate : 1), m_waveTable(waveTable), m_edge(edge), m_secondEdge(secondEdge) {
@@ -46,6 +48,12 @@ void COscillator::RenderWave(float* out, int32_t count) {
         if (phase >= 1.0f) phase -= 1.0f;
     }
     m_phase = phase;
+}
+
+void COscillator::Advance(int32_t count) {
+    const double phase = m_phase + static_cast<double>(count) * m_frequency / m_sampleRate;
+    m_phase = static_cast<float>(phase - std::floor(phase));
+    if (m_phase >= 1.0f) m_phase = 0.0f;
 }
 
 void COscillator::RenderSampleHold(float* out, int32_t count) {

@@ -45,6 +45,9 @@ public:
 
     // The wave table at the running phase, fixed frequency.
     void RenderWave(float* out, int32_t count);
+    // Moves the phase on by count samples at the fixed frequency without rendering (an LFO nobody
+    // listens to keeps its place in time).
+    void Advance(int32_t count);
     // A random value in −1..1 held for one period; a new one from the sample after each wrap.
     void RenderSampleHold(float* out, int32_t count);
     // Linear slides between random values, one per period.

@@ -1,6 +1,6 @@
 // QX DGenR8, measured on its rendered output.
 #include "machines/drumkit/drumkit.h"
-#include "tests/machines/machine_harness.h"
+#include "tests/machines/machine_rig.h"
 #include "tests/machines/signal_tools.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using namespace harness;
+using namespace rig;
 using namespace signal_tools;
 
 namespace {

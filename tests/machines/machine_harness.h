@@ -1,13 +1,13 @@
-// A small stand-in for the studio around one machine in the machine tests: host services, events
-// into a control port, audio into input ports, and buffer-by-buffer rendering.
+// Runs a machine the way the processing cycle does: events into its control input, Process, then
+// read the output port.
 #pragma once
 
 #include "machine_interface/machine.h"
-#include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 
 #include <algorithm>
-#include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace harness {
@@ -15,39 +15,56 @@ namespace harness {
 constexpr int32_t kRate = 44100;
 constexpr int32_t kBlock = 256;
 
-struct TestHost {
-    MachineRegistry registry;
-    CVeskHost host{kRate, kBlock, 0, &registry};
+struct MachineDeleter {
+    void operator()(CMachine* machine) const { machine->Delete(); }
 };
+template <typename T>
+using MachinePtr = std::unique_ptr<T, MachineDeleter>;
 
-inline ControlEvent Event(int32_t kind, int32_t time, int32_t index, float value = kDefaultVelocity) {
+inline ControlEvent Note(int32_t kind, int32_t time, int32_t note, float velocity = kDefaultVelocity) {
     ControlEvent event{};
     event.size = sizeof(ControlEvent);
     event.kind = kind;
     event.time = time;
-    event.index = index;
-    event.value = value;
+    event.index = note;
+    event.value = velocity;
+    double frequency = 8.175798915636872;
+    for (int32_t n = 0; n < note; ++n) frequency *= 1.059463094359;
+    event.frequency = static_cast<float>(frequency);
     return event;
 }
 
-inline void Send(CMachine& machine, int32_t port, const ControlEvent& event) {
-    machine.m_ports[port]->m_controlBuffer->AddEvent(&event);
+inline CPort* FindPort(CMachine& machine, const char* name) {
+    for (int32_t i = 0; i < machine.m_portCount; ++i)
+        if (std::string(machine.m_ports[i]->m_name) == name) return machine.m_ports[i];
+    return nullptr;
 }
 
-struct Stereo {
-    std::vector<float> left, right;
-    void Append(const CAudioBuffer& buffer, int32_t count) {
-        left.insert(left.end(), buffer.m_channel1, buffer.m_channel1 + count);
-        right.insert(right.end(), buffer.m_channel2, buffer.m_channel2 + count);
-    }
-};
+inline void Send(CMachine& machine, const ControlEvent& event) {
+    FindPort(machine, "Control In")->m_controlBuffer->AddEvent(&event);
+}
 
-// Copies samples [from, from + count) of a signal (zeros past its end) into a buffer channel.
-inline void Fill(float* channel, const std::vector<float>& signal, size_t from, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const size_t k = from + static_cast<size_t>(i);
-        channel[i] = k < signal.size() ? signal[k] : 0.0f;
+// Processes blocks until frames samples are rendered; appends both output channels.
+inline void Render(CMachine& machine, int32_t frames, std::vector<float>& left, std::vector<float>* right = nullptr) {
+    CAudioBuffer* out = FindPort(machine, "Line Out")->m_audioBuffer;
+    for (int32_t done = 0; done < frames; done += out->m_length) {
+        machine.Process();
+        const int32_t n = std::min(out->m_length, frames - done);
+        left.insert(left.end(), out->m_channel1, out->m_channel1 + n);
+        if (right && out->m_channel2) right->insert(right->end(), out->m_channel2, out->m_channel2 + n);
     }
+}
+
+inline std::string Display(CMachine& machine, int32_t index, float value) {
+    char text[64] = "unset";
+    machine.FormatParameter(index, value, text);
+    return text;
+}
+
+inline std::string Name(CMachine& machine, int32_t index) {
+    char text[64] = "unset";
+    machine.GetParameterName(index, text);
+    return text;
 }
 
 } // namespace harness

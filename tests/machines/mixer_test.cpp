@@ -1,6 +1,6 @@
 // QX Mixer: gains, crossover, sends and returns, mute and solo, measured on rendered buffers.
 #include "machines/mixer/mixer.h"
-#include "tests/machines/machine_harness.h"
+#include "tests/machines/machine_rig.h"
 #include "tests/machines/signal_tools.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <random>
 
-using namespace harness;
+using namespace rig;
 using namespace signal_tools;
 
 namespace {

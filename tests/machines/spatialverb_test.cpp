@@ -1,13 +1,13 @@
 // QX SpatialVerb: the room model, the deferred rebuild and the rendered response.
 #include "machines/spatialverb/spatialverb.h"
-#include "tests/machines/machine_harness.h"
+#include "tests/machines/machine_rig.h"
 #include "tests/machines/signal_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-using namespace harness;
+using namespace rig;
 using namespace signal_tools;
 
 namespace {

@@ -1,0 +1,150 @@
+#include "audio_out/asio_driver.h"
+
+#include "audio_out/sample_format.h"
+#include "platform/error.h"
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// libjack reports an unreachable server on stderr; we report through our own texts instead.
+void QuietJack(const char*) {}
+
+// The physical playback ports of the server (inputs, from the server's point of view).
+std::vector<std::string> PhysicalPlaybackPorts(jack_client_t* client) {
+    std::vector<std::string> names;
+    const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
+    if (!ports) return names;
+    for (const char** port = ports; *port; ++port) names.emplace_back(*port);
+    jack_free(ports);
+    return names;
+}
+
+jack_client_t* OpenClient(const char* name) {
+    jack_set_error_function(QuietJack);
+    jack_set_info_function(QuietJack);
+    jack_status_t status{};
+    return jack_client_open(name, JackNoStartServer, &status);
+}
+
+} // namespace
+
+CASIODriver::CASIODriver(Options& options, const char* clientName) : m_options(options), m_clientName(clientName) {
+    if (jack_client_t* probe = OpenClient((m_clientName + " probe").c_str())) {
+        DriverRecord record;
+        record.name = "JACK";
+        record.currentRate = static_cast<int32_t>(jack_get_sample_rate(probe));
+        record.rateMask = audio_format::RateBit(record.currentRate);
+        const auto period = static_cast<int32_t>(jack_get_buffer_size(probe));
+        record.minimumSize = record.maximumSize = record.preferredSize = period;
+        record.granularity = 0;
+        record.outputChannels = std::max<int32_t>(2, static_cast<int32_t>(PhysicalPlaybackPorts(probe).size()));
+        jack_client_close(probe);
+        m_drivers.push_back(record);
+    }
+    if (!m_drivers.empty()) {
+        m_current = 0;
+        const DriverRecord& record = m_drivers.front();
+        m_bufferSize = audio_format::InitialBufferSize(record.preferredSize, record.maximumSize);
+        m_sampleRate = record.rateMask ? audio_format::LowestRate(record.rateMask) : record.currentRate;
+    }
+}
+
+CASIODriver::~CASIODriver() { Stop(); }
+
+void CASIODriver::SetCallback(RenderCallback callback) {
+    m_callback.store(callback ? callback : SilenceCallback, std::memory_order_release);
+}
+
+int32_t CASIODriver::GetChannels() {
+    return m_current >= 0 ? m_drivers[static_cast<size_t>(m_current)].outputChannels : 0;
+}
+
+std::string CASIODriver::GetDeviceName() {
+    return m_current >= 0 ? m_drivers[static_cast<size_t>(m_current)].name : std::string();
+}
+
+void CASIODriver::Start() {
+    std::lock_guard lock(m_mutex);
+    if (m_running.load() || m_current < 0) return;
+    const DriverRecord& record = m_drivers[static_cast<size_t>(m_current)];
+    const int32_t channels = GetChannels();
+    m_floatBuffers.assign(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(m_bufferSize), 0.0f));
+    m_channelPointers.clear();
+    for (auto& buffer : m_floatBuffers) m_channelPointers.push_back(buffer.data());
+
+    m_client = OpenClient(m_clientName.c_str());
+    if (!m_client) platform::Raise("ASIO: Can't Open Driver <%s>", record.name.c_str());
+    if (record.rateMask != 0) {
+        // A JACK server's rate is its own: a different rate cannot be set from here.
+        const int32_t rate = audio_format::LowestRate(record.rateMask);
+        if (static_cast<int32_t>(jack_get_sample_rate(m_client)) != rate) {
+            jack_client_close(m_client);
+            m_client = nullptr;
+            platform::Raise("ASIOSetSampleRate Failed");
+        }
+        m_sampleRate = rate;
+    }
+    m_ports.clear();
+    for (int32_t c = 0; c < channels; ++c) {
+        const std::string name = "out_" + std::to_string(c + 1);
+        m_ports.push_back(jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+    }
+    jack_set_process_callback(m_client, Process, this);
+    jack_on_shutdown(m_client, Shutdown, this);
+    m_running.store(true, std::memory_order_release);
+    if (jack_activate(m_client) != 0) {
+        m_running.store(false);
+        jack_client_close(m_client);
+        m_client = nullptr;
+        platform::Raise("ASIO: Can't Open Driver <%s>", record.name.c_str());
+    }
+    const std::vector<std::string> playback = PhysicalPlaybackPorts(m_client);
+    for (size_t c = 0; c < m_ports.size() && c < playback.size(); ++c)
+        if (m_ports[c]) jack_connect(m_client, jack_port_name(m_ports[c]), playback[c].c_str());
+}
+
+int CASIODriver::Process(uint32_t frames, void* argument) {
+    static_cast<CASIODriver*>(argument)->BufferSwitch(frames);
+    return 0;
+}
+
+void CASIODriver::Shutdown(void* argument) {
+    static_cast<CASIODriver*>(argument)->m_running.store(false, std::memory_order_release);
+}
+
+void CASIODriver::BufferSwitch(uint32_t frames) {
+    const auto channels = static_cast<int32_t>(m_ports.size());
+    if (!m_running.load(std::memory_order_acquire)) {
+        for (jack_port_t* port : m_ports)
+            if (port) std::memset(jack_port_get_buffer(port, frames), 0, sizeof(float) * frames);
+        return;
+    }
+    const RenderCallback callback = m_callback.load(std::memory_order_acquire);
+    // The engine renders buffers of our buffer size; a server period that changed underneath is
+    // served in pieces of at most that size.
+    uint32_t done = 0;
+    while (done < frames) {
+        const auto piece = static_cast<int32_t>(std::min<uint32_t>(frames - done, static_cast<uint32_t>(m_bufferSize)));
+        callback(channels, m_channelPointers.data(), piece);
+        for (int32_t c = 0; c < channels; ++c) {
+            if (!m_ports[static_cast<size_t>(c)]) continue;
+            auto* half = static_cast<float*>(jack_port_get_buffer(m_ports[static_cast<size_t>(c)], frames)) + done;
+            audio_format::ConvertToAsio(m_sampleType, m_channelPointers[static_cast<size_t>(c)], half, piece);
+        }
+        done += static_cast<uint32_t>(piece);
+    }
+}
+
+void CASIODriver::Stop() {
+    std::lock_guard lock(m_mutex);
+    if (!m_client) return;
+    jack_deactivate(m_client);
+    m_running.store(false, std::memory_order_release);
+    jack_client_close(m_client);
+    m_client = nullptr;
+    m_ports.clear();
+}

@@ -1,0 +1,56 @@
+#include "audio_out/driver_manager.h"
+
+#include "audio_out/asio_driver.h"
+#include "audio_out/wave_out_driver.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<COutputDriverManager*> g_manager{nullptr};
+}
+
+COutputDriverManager::COutputDriverManager(Options& options)
+    : COutputDriverManager(options, std::make_unique<CWaveOutDriver>(options), std::make_unique<CASIODriver>(options)) {}
+
+COutputDriverManager::COutputDriverManager(Options& options, std::unique_ptr<CAudioOutputDriver> first,
+                                           std::unique_ptr<CAudioOutputDriver> second)
+    : m_options(options) {
+    m_drivers.Add(first.release());
+    m_drivers.Add(second.release());
+    m_current = options.driverIndex < 0 || options.driverIndex > 1 ? 0 : options.driverIndex;
+    g_manager.store(this);
+}
+
+COutputDriverManager::~COutputDriverManager() {
+    COutputDriverManager* self = this;
+    g_manager.compare_exchange_strong(self, nullptr);
+    m_options.driverIndex = m_current;
+    for (CAudioOutputDriver* driver : m_drivers) {
+        driver->Stop();
+        delete driver;
+    }
+}
+
+CWaveOutDriver* COutputDriverManager::WaveOut() const { return dynamic_cast<CWaveOutDriver*>(m_drivers[0]); }
+CASIODriver* COutputDriverManager::Asio() const { return dynamic_cast<CASIODriver*>(m_drivers[1]); }
+
+bool COutputDriverManager::Bind(RenderCallback callback, const FormatHook& formatHook) {
+    CAudioOutputDriver* driver = Current();
+    if (!driver->IsAvailable()) return false;
+    driver->SetCallback(callback);
+    if (formatHook) formatHook(driver->GetSampleRate(), driver->GetBufferSize());
+    driver->Start();
+    return true;
+}
+
+bool COutputDriverManager::SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook) {
+    Current()->Stop();
+    m_current = index < 0 || index >= m_drivers.Count() ? 0 : index;
+    m_options.driverIndex = m_current;
+    return Bind(callback, formatHook);
+}
+
+int32_t COutputDriverManager::CurrentChannelCount() {
+    COutputDriverManager* manager = g_manager.load();
+    return manager ? manager->Current()->GetChannels() : 2;
+}

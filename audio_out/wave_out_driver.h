@@ -1,0 +1,88 @@
+// CWaveOutDriver ("Wave Out"): plays through ALSA PCM playback. Two buffers of latency
+// milliseconds alternate: the driver's playback thread refills each buffer the device has taken
+// (Fill) and hands it back, so the output delay is about two buffers.
+//
+// Devices are ALSA PCM names: "default" first, then the playback devices ALSA's hints report;
+// a device's format flags come from testing every rate, depth and layout on it. Settings setters
+// write through to the options record.
+//
+// Threads: construction, settings, Start and Stop on the user-interface thread; Fill (and the
+// render callback) on the playback thread. Fill and Stop exclude each other through the mutex.
+#pragma once
+
+#include "audio_out/audio_output_driver.h"
+#include "persistence/options_file.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct _snd_pcm;
+
+class CWaveOutDriver : public CAudioOutputDriver {
+public:
+    struct Device {
+        std::string name;
+        int32_t formats = 0;  // supported format flags
+    };
+
+    // Lists and probes the devices (or probes only the given PCM names) and picks device, latency
+    // and format from the options. Nothing is opened for playing.
+    explicit CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames = {});
+    ~CWaveOutDriver() override;
+
+    void SetCallback(RenderCallback callback) override;
+    int32_t GetChannels() override { return m_stereo ? 2 : 1; }
+    int32_t GetBufferSize() override { return m_frames; }
+    int32_t GetSampleRate() override { return m_sampleRate; }
+    const char* GetName() override { return "Wave Out"; }
+    // Raises "WaveOut: waveOutOpen Failed <Error Code 0x%x>" when the device does not open and
+    // "WaveOut: waveOutPrepareHeader Failed <Error Code: 0x%x>" when it refuses the format.
+    void Start() override;
+    void Stop() override;
+    bool IsAvailable() override { return !m_devices.empty(); }
+    std::string GetDeviceName() override;
+
+    // Settings (the options page); each setter writes the options record too. They take effect at
+    // the next Start.
+    int32_t DeviceCount() const { return static_cast<int32_t>(m_devices.size()); }
+    const Device& DeviceAt(int32_t index) const { return m_devices.at(static_cast<size_t>(index)); }
+    int32_t CurrentDevice() const { return m_device; }
+    int32_t CurrentFormat() const { return m_format; }
+    int32_t CurrentLatency() const { return m_latency; }
+    void SetDevice(int32_t device);
+    void SetFormat(int32_t format);
+    void SetLatency(int32_t latency);
+    bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
+
+    // Probes one PCM for its format flags (0 when it does not open).
+    static int32_t ProbeFormats(const std::string& pcmName);
+
+private:
+    void Decode();
+    void Fill(int32_t index);
+    void PlaybackLoop();
+    void CloseDevice();
+
+    Options& m_options;
+    std::mutex m_mutex;
+    RenderCallback m_callback = SilenceCallback;
+    std::vector<Device> m_devices;
+    int32_t m_device = -1;
+    int32_t m_format = 2048;
+    int32_t m_latency = 150;
+    int32_t m_sampleRate = 44100;
+    int32_t m_bits = 16;
+    bool m_stereo = true;
+    int32_t m_frames = 0;
+
+    _snd_pcm* m_pcm = nullptr;
+    std::vector<uint8_t> m_pcmBuffers[2];
+    std::vector<float> m_channelBuffers[2];
+    float* m_channels[2] = {nullptr, nullptr};
+    std::atomic<bool> m_running{false};
+    std::thread m_thread;
+};

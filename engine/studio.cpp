@@ -1,0 +1,562 @@
+#include "engine/studio.h"
+
+#include "engine/master.h"
+#include "engine/volume.h"
+#include "machine_interface/machine_registry.h"
+#include "machine_interface/port.h"
+#include "machine_interface/vesk_host.h"
+#include "platform/error.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+std::atomic<CStudio*> g_renderTarget{nullptr};
+
+// Runs on a source frame's worker thread.
+void ProcessRequest(void* argument) {
+    auto* frame = static_cast<CMachineContainer*>(argument);
+    frame->Studio()->RunRequest(frame);
+}
+
+// A cable makes its destination wait for its source unless it runs from a send output into an
+// ordinary input (the effect reads the send the mixer filled before its late phase).
+bool CableWaits(const CPort* source, const CPort* destination) {
+    return destination->IsSendReturn() || !source->IsSendReturn();
+}
+
+// Holds a CMutex that may be absent.
+class COptionalLock {
+public:
+    explicit COptionalLock(CMutex* mutex) : m_mutex(mutex) {
+        if (m_mutex) m_mutex->Lock();
+    }
+    ~COptionalLock() {
+        if (m_mutex) m_mutex->Unlock();
+    }
+    COptionalLock(const COptionalLock&) = delete;
+    COptionalLock& operator=(const COptionalLock&) = delete;
+
+private:
+    CMutex* m_mutex;
+};
+
+} // namespace
+
+CStudio::CStudio(CVeskHost* host) : m_host(host) {}
+
+CStudio::~CStudio() {
+    CStudio* self = this;
+    g_renderTarget.compare_exchange_strong(self, nullptr);
+    CMutexLock lock(m_mutex);
+    m_master = nullptr;
+    for (CMachineContainer* frame : m_frames) delete frame;
+    m_frames.clear();
+}
+
+void CStudio::AttachSequencer(CStudioSequencer* sequencer) {
+    CMutexLock lock(m_mutex);
+    m_sequencer = sequencer;
+}
+
+CMachineContainer* CStudio::FindFrame(const char* name) const {
+    for (CMachineContainer* frame : m_frames)
+        if (frame->m_name == name) return frame;
+    return nullptr;
+}
+
+CMachineContainer* CStudio::FindFrame(const CMachine* machine) const {
+    for (CMachineContainer* frame : m_frames)
+        if (frame->Machine() == machine) return frame;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Machine list
+
+CMachineContainer* CStudio::CreateFrame(CMachine* machine, CMachineInfo* info, const char* name, int32_t x,
+                                        int32_t y, const void* state, int32_t stateSize, bool parameterList) {
+    CMachineContainer* frame = nullptr;
+    try {
+        frame = new CMachineContainer(this, machine, info, name, x, y, state, stateSize, parameterList);
+    } catch (...) {
+        machine->Delete();
+        throw;
+    }
+    CMutexLock lock(m_mutex);
+    m_frames.push_back(frame);
+    if (m_sequencer) m_sequencer->MachineAdded(machine);
+    // Compared over seven bytes: only exactly "Master" names the master frame.
+    if (name && std::memcmp(name, kMasterName, 7) == 0) m_master = frame;
+    return frame;
+}
+
+std::string CStudio::NextInstanceName(const char* displayName) const {
+    for (int32_t number = 1;; ++number) {
+        const std::string candidate = platform::FormatText("%s %i", displayName, number);
+        if (!FindFrame(candidate.c_str())) return candidate;
+    }
+}
+
+CMachineContainer* CStudio::AddMachine(CMachineInfo* info, int32_t x, int32_t y) {
+    CMutexLock lock(m_mutex);
+    const std::string name = NextInstanceName(info->m_displayName);
+    return CreateFrame(info->CreateMachine(), info, name.c_str(), x, y);
+}
+
+CMachineContainer* CStudio::NewProject() {
+    CMutexLock lock(m_mutex);
+    Clear();
+    CMachineInfo* info = m_host->Registry()->FindByName(kMasterName);
+    return CreateFrame(info->CreateMachine(), info, kMasterName, 32, 32);
+}
+
+void CStudio::RemoveCablesFrom(CMachineContainer* frame) {
+    for (CMachineContainer* other : m_frames) {
+        for (int32_t c = 0; c < other->ConnectorCount(); ++c) {
+            CConnector* input = other->Connector(c);
+            int32_t index = 0;
+            while (index < input->m_connections.Count()) {
+                if (input->m_connections[index]->m_source->m_frame == frame)
+                    Disconnect(input, index);
+                else
+                    ++index;
+            }
+        }
+    }
+}
+
+void CStudio::DeleteMachine(CMachineContainer* frame) {
+    CMutexLock lock(m_mutex);
+    const auto position = std::find(m_frames.begin(), m_frames.end(), frame);
+    if (position == m_frames.end()) return;
+    RemoveCablesFrom(frame);
+    // The frame's own incoming cables go through Disconnect too, so their sources' fan-out
+    // counts (and "Out" lamps) stay true.
+    for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
+        CConnector* input = frame->Connector(c);
+        while (input->m_connections.Count() > 0) Disconnect(input, input->m_connections.Count() - 1);
+    }
+    m_frames.erase(position);
+    if (m_master == frame) m_master = nullptr;
+    if (m_sequencer) m_sequencer->MachineRemoved(frame->Machine());
+    delete frame;
+}
+
+void CStudio::Rename(CMachineContainer* frame, const char* name) {
+    CMachine* machine = frame->Machine();
+    const char* current = machine->GetName();
+    if (current && std::strcmp(current, name) == 0) return;
+    machine->SetName(name);
+    frame->m_name = name;
+}
+
+void CStudio::Clear() {
+    CMutexLock lock(m_mutex);
+    m_master = nullptr;
+    if (m_sequencer) {
+        CMutexLock editor(m_sequencer->EditorMutex());
+        m_sequencer->Clear();
+    }
+    while (!m_frames.empty()) DeleteMachine(m_frames.front());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cables
+
+bool CStudio::WouldWaitForItself(CMachineContainer* waiter, CMachineContainer* source) const {
+    // Does source already wait (through any chain of waits) for waiter?
+    std::vector<CMachineContainer*> pending{source};
+    std::vector<CMachineContainer*> seen;
+    while (!pending.empty()) {
+        CMachineContainer* frame = pending.back();
+        pending.pop_back();
+        if (frame == waiter) return true;
+        if (std::find(seen.begin(), seen.end(), frame) != seen.end()) continue;
+        seen.push_back(frame);
+        for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
+            const CConnector* input = frame->Connector(c);
+            if (!input->m_port->IsInput()) continue;
+            for (const CConnection* connection : input->m_connections)
+                if (CableWaits(connection->m_source->m_port, input->m_port))
+                    pending.push_back(connection->m_source->m_frame);
+        }
+    }
+    return false;
+}
+
+bool CStudio::Connect(CConnector* first, CConnector* second, float volume) {
+    if (!first || !second || first->m_frame == second->m_frame) return false;
+    const CPort* a = first->m_port;
+    const CPort* b = second->m_port;
+    if ((a->m_flags & (kPortAudio | kPortControl)) != (b->m_flags & (kPortAudio | kPortControl))) return false;
+    if (a->IsOutput() == b->IsOutput() || a->IsInput() == b->IsInput()) return false;
+    CConnector* output = a->IsOutput() ? first : second;
+    CConnector* input = a->IsOutput() ? second : first;
+
+    CMutexLock lock(m_mutex);
+    for (const CConnection* connection : input->m_connections)
+        if (connection->m_source == output) return false;
+    if (CableWaits(output->m_port, input->m_port) && WouldWaitForItself(input->m_frame, output->m_frame))
+        return false;
+
+    CMachine* firstMachine = first->m_frame->Machine();
+    CMachine* secondMachine = second->m_frame->Machine();
+    firstMachine->Lock();
+    secondMachine->Lock();
+    input->m_connections.Add(new CConnection(output, input, volume));
+    ++output->m_fanOut;
+    ++input->m_fanIn;
+    firstMachine->Unlock();
+    secondMachine->Unlock();
+    output->m_frame->NotifyConnectorsChanged();
+    input->m_frame->NotifyConnectorsChanged();
+    return true;
+}
+
+void CStudio::Disconnect(CConnector* input, int32_t index) {
+    CMutexLock lock(m_mutex);
+    if (index < 0 || index >= input->m_connections.Count()) platform::Raise("Index Out Of Bounds");
+    CConnection* connection = input->m_connections.RemoveItem(index);
+    CConnector* source = connection->m_source;
+    delete connection;
+    --source->m_fanOut;
+    --input->m_fanIn;
+    source->m_frame->NotifyConnectorsChanged();
+    input->m_frame->NotifyConnectorsChanged();
+}
+
+bool CStudio::ConnectByIndices(int32_t sourceMachine, int32_t sourcePort, int32_t destinationMachine,
+                               int32_t destinationPort, float volume) {
+    CMutexLock lock(m_mutex);
+    auto connectorOf = [this](int32_t machineIndex, int32_t portIndex) -> CConnector* {
+        for (CMachineContainer* frame : m_frames)
+            if (frame->Machine()->m_projectIndex == machineIndex) return frame->Connector(portIndex);
+        return nullptr;
+    };
+    return Connect(connectorOf(sourceMachine, sourcePort), connectorOf(destinationMachine, destinationPort), volume);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output driver format
+
+void CStudio::SetSampleRate(int32_t rate) {
+    CMutexLock lock(m_mutex);
+    if (m_sequencer) {
+        CMutexLock editor(m_sequencer->EditorMutex());
+        m_sequencer->SampleRateChanged(rate);
+    }
+    for (CMachineContainer* frame : m_frames) frame->Machine()->SetSampleRate(rate);
+}
+
+void CStudio::SetBufferSize(int32_t frames) {
+    CMutexLock lock(m_mutex);
+    if (m_sequencer) {
+        CMutexLock editor(m_sequencer->EditorMutex());
+        m_sequencer->BufferSizeChanged(frames);
+    }
+    for (CMachineContainer* frame : m_frames) {
+        CMachine* machine = frame->Machine();
+        CMutexLock machineLock(*machine);
+        machine->ResizePortBuffers(frames);
+        machine->SetBufferSize(frames);
+    }
+}
+
+void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
+    CMutexLock lock(m_mutex);
+    CMachineContainer* masterFrame = m_master;
+    CMaster* master = masterFrame ? dynamic_cast<CMaster*>(masterFrame->Machine()) : nullptr;
+    if (master) {
+        master->Lock();
+        // The cables into the old ports go first, through Disconnect, so their sources' counts
+        // stay true; the connectors are rebuilt for the new ports below.
+        for (int32_t c = 0; c < masterFrame->ConnectorCount(); ++c) {
+            CConnector* input = masterFrame->Connector(c);
+            while (input->m_connections.Count() > 0) Disconnect(input, input->m_connections.Count() - 1);
+        }
+        master->RebuildPorts();
+    }
+    // A project without a master still renders at the driver's format.
+    m_host->SetSampleRateAndBufferSize(sampleRate, bufferSize);
+    SetSampleRate(sampleRate);
+    SetBufferSize(bufferSize);
+    if (master) {
+        masterFrame->RebuildConnectors();
+        master->Unlock();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Processing
+
+void CStudio::SetRenderTarget(CStudio* studio) { g_renderTarget.store(studio, std::memory_order_release); }
+CStudio* CStudio::RenderTarget() { return g_renderTarget.load(std::memory_order_acquire); }
+
+void CStudio::RenderCallback(int32_t channelCount, float** channels, int32_t frames) {
+    CStudio* studio = RenderTarget();
+    if (!studio) return;
+    studio->Render(channelCount, channels, frames);
+}
+
+void CStudio::RecordError(const char* text) {
+    m_bufferFailed.store(true, std::memory_order_relaxed);
+    std::lock_guard lock(m_errorMutex);
+    ++m_errorCount;
+    std::snprintf(m_errorText, sizeof m_errorText, "%s", text);
+}
+
+RenderErrorRecord CStudio::RenderErrors() const {
+    std::lock_guard lock(m_errorMutex);
+    return {m_errorCount, m_errorText};
+}
+
+void CStudio::Request(CMachineContainer* source) {
+    // A full queue would lose the request and leave its wait unpaired; run it here instead.
+    if (!source->m_worker.Post({ProcessRequest, source})) RunRequest(source);
+}
+
+void CStudio::RunRequest(CMachineContainer* frame) {
+    CMachine* machine = frame->Machine();
+    machine->Lock();
+    try {
+        ProcessFrame(frame, false);
+    } catch (const std::exception& error) {
+        RecordError(error.what());
+    } catch (...) {
+        RecordError("Unknown error while processing");
+    }
+    machine->Unlock();
+    // Released whatever happened: every request is paired with exactly one wait.
+    frame->m_done.Release();
+}
+
+void CStudio::MixInto(CPort* input, CConnection* connection) {
+    const CPort* sourcePort = connection->m_source->m_port;
+    const CAudioBuffer* source = sourcePort->m_audioBuffer;
+    CAudioBuffer* destination = input->m_audioBuffer;
+    if (!source || !destination) return;
+    const int32_t n = std::min(source->m_length, destination->m_length);
+    const float target = connection->TargetVolume();
+    float v = connection->m_currentVolume;
+    const bool sourceStereo = source->m_channel2 != nullptr;
+    const bool destinationStereo = destination->m_channel2 != nullptr;
+    const float* sl = source->m_channel1;
+    const float* sr = source->m_channel2;
+    float* dl = destination->m_channel1;
+    float* dr = destination->m_channel2;
+
+    // The glide runs only while the cable's volume moves; the steady part is a plain loop.
+    auto mix = [&](int32_t from, int32_t to, bool glide) {
+        if (sourceStereo && destinationStereo) {
+            for (int32_t i = from; i < to; ++i) {
+                if (glide) v = volume::Glide(v, target);
+                dl[i] += v * sl[i];
+                dr[i] += v * sr[i];
+            }
+        } else if (destinationStereo) {
+            for (int32_t i = from; i < to; ++i) {
+                if (glide) v = volume::Glide(v, target);
+                dl[i] += v * sl[i];
+                dr[i] += v * sl[i];
+            }
+        } else if (sourceStereo) {
+            for (int32_t i = from; i < to; ++i) {
+                if (glide) v = volume::Glide(v, target);
+                dl[i] += (sl[i] + sr[i]) * v * 0.5f;
+            }
+        } else {
+            for (int32_t i = from; i < to; ++i) {
+                if (glide) v = volume::Glide(v, target);
+                dl[i] += v * sl[i];
+            }
+        }
+    };
+    int32_t i = 0;
+    if (v != target) {
+        // Glide sample by sample until the volume arrives, then finish without the glide.
+        int32_t arrive = 0;
+        float probe = v;
+        while (arrive < n && probe != target) {
+            probe = volume::Glide(probe, target);
+            ++arrive;
+        }
+        mix(0, arrive, true);
+        i = arrive;
+    }
+    mix(i, n, false);
+    connection->m_currentVolume = v;
+}
+
+void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
+    if (!frame->m_processed) {
+        CMachine* machine = frame->Machine();
+        const int32_t connectorCount = frame->ConnectorCount();
+        bool late = false;
+
+        // Ask every source for this buffer, then wait for them all: independent sources render
+        // in parallel on their own workers. Send sources are neither asked nor awaited.
+        for (int32_t c = 0; c < connectorCount; ++c) {
+            const CConnector* input = frame->Connector(c);
+            if (!input->m_port->IsInput()) continue;
+            if (input->m_port->IsSendReturn()) {
+                late = true;
+                continue;
+            }
+            for (const CConnection* connection : input->m_connections)
+                if (!connection->m_source->m_port->IsSendReturn()) Request(connection->m_source->m_frame);
+        }
+        for (int32_t c = 0; c < connectorCount; ++c) {
+            const CConnector* input = frame->Connector(c);
+            if (!input->m_port->IsInput() || input->m_port->IsSendReturn()) continue;
+            for (const CConnection* connection : input->m_connections)
+                if (!connection->m_source->m_port->IsSendReturn()) connection->m_source->m_frame->m_done.Wait();
+        }
+
+        for (int32_t c = 0; c < connectorCount; ++c) {
+            CConnector* connector = frame->Connector(c);
+            CPort* port = connector->m_port;
+            if (port->IsControl()) {
+                if (port->IsOutput()) {
+                    port->m_controlBuffer->Clear();
+                } else if (port->IsInput()) {
+                    for (const CConnection* connection : connector->m_connections)
+                        connection->m_source->m_port->m_controlBuffer->CopyTo(port->m_controlBuffer);
+                }
+            } else if (port->IsInput() && port->IsAudio()) {
+                if (port->IsSendReturn()) {
+                    late = true;
+                } else {
+                    port->m_audioBuffer->Clear();
+                    for (CConnection* connection : connector->m_connections) MixInto(port, connection);
+                }
+            }
+        }
+
+        try {
+            machine->Process();
+        } catch (const std::exception& error) {
+            RecordError(error.what());
+        } catch (...) {
+            RecordError("Unknown error while processing");
+        }
+
+        if (late) {
+            // The late phase: the machine filled its sends in Process; now the effects behind its
+            // returns render, their outputs are mixed into the returns, and ProcessLate uses them.
+            for (int32_t c = 0; c < connectorCount; ++c) {
+                const CConnector* input = frame->Connector(c);
+                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn()) continue;
+                for (const CConnection* connection : input->m_connections) Request(connection->m_source->m_frame);
+            }
+            for (int32_t c = 0; c < connectorCount; ++c) {
+                const CConnector* input = frame->Connector(c);
+                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn()) continue;
+                for (const CConnection* connection : input->m_connections) connection->m_source->m_frame->m_done.Wait();
+            }
+            for (int32_t c = 0; c < connectorCount; ++c) {
+                CConnector* input = frame->Connector(c);
+                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn() || !input->m_port->IsAudio()) continue;
+                for (CConnection* connection : input->m_connections) MixInto(input->m_port, connection);
+            }
+            try {
+                machine->ProcessLate();
+            } catch (const std::exception& error) {
+                RecordError(error.what());
+            } catch (...) {
+                RecordError("Unknown error while processing");
+            }
+        }
+        frame->m_processed = true;
+    }
+    if (release) frame->m_done.Release();
+}
+
+void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
+    CMutexLock studioLock(m_mutex);
+    m_bufferFailed.store(false, std::memory_order_relaxed);
+    float gain = m_masterGain.load(std::memory_order_relaxed);
+    const float target = m_masterVolume.load(std::memory_order_relaxed);
+    float peakLeft = 0.0f;
+    float peakRight = 0.0f;
+
+    auto silence = [&] {
+        for (int32_t c = 0; c < channelCount; ++c) std::fill(channels[c], channels[c] + frames, 0.0f);
+        peakLeft = peakRight = 0.0f;
+    };
+
+    {
+        COptionalLock editorLock(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
+        try {
+            for (CMachineContainer* frame : m_frames) {
+                for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
+                    CPort* port = frame->Connector(c)->m_port;
+                    if (port->IsInput() && port->IsControl()) port->m_controlBuffer->Clear();
+                }
+                frame->m_processed = false;
+            }
+            if (m_sequencer) m_sequencer->Tick();
+
+            if (m_master) {
+                CMachine* master = m_master->Machine();
+                CMutexLock masterLock(*master);
+                ProcessFrame(m_master, false);
+                m_host->AddToSampleCounter(frames);
+
+                const float startGain = gain;
+                for (int32_t c = 0; c < channelCount; ++c) {
+                    // Stereo output from a stereo port takes its two channels; otherwise output
+                    // channel c is the first channel of master port c.
+                    const float* source = nullptr;
+                    int32_t available = 0;
+                    const int32_t portIndex = channelCount == 2 ? 0 : c;
+                    if (portIndex < master->m_portCount && master->m_ports[portIndex]->m_audioBuffer) {
+                        const CAudioBuffer* buffer = master->m_ports[portIndex]->m_audioBuffer;
+                        source = (channelCount == 2 && c == 1 && buffer->m_channel2) ? buffer->m_channel2
+                                                                                      : buffer->m_channel1;
+                        available = source ? buffer->m_length : 0;
+                    }
+                    float g = startGain;
+                    float peak = 0.0f;
+                    float* out = channels[c];
+                    for (int32_t i = 0; i < frames; ++i) {
+                        const float value = i < available ? g * source[i] : 0.0f;
+                        out[i] = value;
+                        peak = std::max(peak, value * value);
+                        g = volume::Glide(g, target);
+                    }
+                    if (c == 0) peakLeft = peak;
+                    if (c == 1) peakRight = peak;
+                    gain = g;
+                }
+                if (channelCount == 0)
+                    for (int32_t i = 0; i < frames; ++i) gain = volume::Glide(gain, target);
+            } else {
+                silence();
+            }
+        } catch (const std::exception& error) {
+            RecordError(error.what());
+        } catch (...) {
+            RecordError("Unknown error while rendering");
+        }
+        if (m_bufferFailed.load(std::memory_order_relaxed)) silence();
+        m_masterGain.store(gain, std::memory_order_relaxed);
+    }
+    m_meter.Set(std::fabs(peakLeft), channelCount > 1 ? std::fabs(peakRight) : std::fabs(peakLeft));
+}
+
+void CStudio::UpdatePass() {
+    CMutexLock lock(m_mutex);
+    for (CMachineContainer* frame : m_frames) {
+        try {
+            frame->Machine()->UpdateGUI();
+        } catch (const std::exception& error) {
+            RecordError(error.what());
+        } catch (...) {
+            RecordError("Unknown error while updating");
+        }
+    }
+}

@@ -1,0 +1,160 @@
+// CStudio: the project's machines, the cables between them, and the processing cycle that renders
+// one output buffer by pulling the master machine.
+//
+// Threads and locks:
+// - User-interface thread: every editing operation (add, create frame, delete, rename, clear,
+//   connect, disconnect, driver format changes). Each takes the studio mutex itself; Connect
+//   and Disconnect also lock the two machines.
+// - Driver thread: Render (through RenderCallback) holds the studio mutex and the sequencer's
+//   editor mutex for the whole buffer and pulls the master; the machines it depends on are
+//   processed on their frames' worker threads, each with only its own machine locked.
+// - Graphics thread (or the offline renderer between buffers): UpdatePass, studio mutex held.
+// Lock order: studio mutex, the sequencer's editor mutex, machine locks.
+#pragma once
+
+#include "engine/machine_container.h"
+#include "engine/peak_meter.h"
+#include "engine/studio_sequencer.h"
+#include "machine_interface/mutex.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CMachineInfo;
+class CVeskHost;
+
+// The engine's render callback type: (channel count, channel arrays, frames). The driver owns the
+// arrays; the engine writes frames samples into each.
+using RenderCallback = void (*)(int32_t channelCount, float** channels, int32_t frames);
+
+// What went wrong while rendering. The buffer that failed renders silent; the next one tries
+// again. Readable from any thread.
+struct RenderErrorRecord {
+    uint64_t count = 0;     // failed buffers since the studio was made
+    std::string lastText;   // the text of the most recent error
+};
+
+class CStudio {
+public:
+    static constexpr const char* kMasterName = "Master";
+
+    explicit CStudio(CVeskHost* host);
+    // Destroys every frame, head first, without disconnecting. The driver must be stopped (or
+    // this studio no longer the render target).
+    ~CStudio();
+    CStudio(const CStudio&) = delete;
+    CStudio& operator=(const CStudio&) = delete;
+
+    CMutex& Mutex() { return m_mutex; }
+    CVeskHost* Host() const { return m_host; }
+
+    // The sequencer the studio tells of new, removed and cleared machines and format changes,
+    // and whose Tick runs once per buffer. Null: those calls are skipped. Set with no buffer
+    // rendering (user-interface thread, before the driver starts or under the studio mutex).
+    void AttachSequencer(CStudioSequencer* sequencer);
+    CStudioSequencer* Sequencer() const { return m_sequencer; }
+
+    // --- Machine list (user-interface thread) ---
+    int32_t MachineCount() const { return static_cast<int32_t>(m_frames.size()); }
+    // In creation order.
+    const std::vector<CMachineContainer*>& Frames() const { return m_frames; }
+    CMachineContainer* MasterFrame() const { return m_master; }
+    CMachineContainer* FindFrame(const char* name) const;
+    CMachineContainer* FindFrame(const CMachine* machine) const;
+
+    // Builds a frame for a machine made by the caller (CreateMachine of the descriptor), with an
+    // optional saved state handed to SetState first, appends it, announces it to the sequencer and
+    // makes it the master frame when it is named "Master". Takes the machine (deleted when the
+    // frame cannot be built, the error is raised again).
+    CMachineContainer* CreateFrame(CMachine* machine, CMachineInfo* info, const char* name, int32_t x, int32_t y,
+                                   const void* state = nullptr, int32_t stateSize = 0, bool parameterList = true);
+    // The add-machine command: creates a machine of the descriptor, names it "%s %i" with the
+    // display name and the smallest free number from 1, builds its frame at (x, y).
+    CMachineContainer* AddMachine(CMachineInfo* info, int32_t x, int32_t y);
+    // The name AddMachine would give the next machine of this display name.
+    std::string NextInstanceName(const char* displayName) const;
+    // Clears the project and adds the master ("Master" at 32, 32) made from the registry's
+    // descriptor named "Master".
+    CMachineContainer* NewProject();
+    // Removes every cable from the frame, unlinks it, tells the sequencer and destroys it.
+    void DeleteMachine(CMachineContainer* frame);
+    // When the text differs from the machine's name: SetName and a new instance name.
+    void Rename(CMachineContainer* frame, const char* name);
+    // Forgets the master, clears the sequencer, deletes every frame head first.
+    void Clear();
+
+    // --- Cables (user-interface thread) ---
+    // The two connectors in either order. False, changing nothing, when either is missing, both
+    // are on one machine, their kinds or directions do not fit, the pair is already joined, or
+    // the cable would make a machine wait for itself (a cycle through ordinary ports).
+    bool Connect(CConnector* first, CConnector* second, float volume = 1.0f);
+    // Raises "Index Out Of Bounds" for an index outside the input's connections.
+    void Disconnect(CConnector* input, int32_t index);
+    // By the machines' project indices and port indices (project load).
+    bool ConnectByIndices(int32_t sourceMachine, int32_t sourcePort, int32_t destinationMachine,
+                          int32_t destinationPort, float volume);
+
+    // --- Output driver format (user-interface thread, no buffer rendering concurrently) ---
+    // Tells the sequencer (under its mutex), then every machine's SetSampleRate.
+    void SetSampleRate(int32_t rate);
+    // Tells the sequencer, then every machine: Lock, ResizePortBuffers, SetBufferSize, Unlock.
+    void SetBufferSize(int32_t frames);
+    // Binding of a driver: with the studio and the master locked the master rebuilds its ports,
+    // the host services take the rate and size, every machine learns them, and the master frame
+    // rebuilds its connectors (cables into the old master ports are gone).
+    void ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize);
+
+    // --- Processing (driver thread) ---
+    // One buffer into the channel arrays. Takes the studio mutex itself.
+    void Render(int32_t channelCount, float** channels, int32_t frames);
+    // The render callback every driver is handed: renders into the current render target, or
+    // returns without touching the arrays when there is none.
+    static void RenderCallback(int32_t channelCount, float** channels, int32_t frames);
+    // The studio RenderCallback serves (null: none). User-interface thread.
+    static void SetRenderTarget(CStudio* studio);
+    static CStudio* RenderTarget();
+
+    // The periodic machine update pass: every machine's UpdateGUI in list order under the studio
+    // mutex. Graphics thread or the offline renderer.
+    void UpdatePass();
+
+    // The master gain applied to the last frame of the last buffer (0 for a new studio).
+    float MasterGain() const { return m_masterGain.load(std::memory_order_relaxed); }
+    // The master volume the gain glides to (power ratio; 1.0 at start). Any thread.
+    void SetMasterVolume(float target) { m_masterVolume.store(target, std::memory_order_relaxed); }
+    float MasterVolume() const { return m_masterVolume.load(std::memory_order_relaxed); }
+    CPeakMeterModel& PeakMeter() { return m_meter; }
+
+    RenderErrorRecord RenderErrors() const;
+
+    // Processing internals, public for the request trampoline.
+    void RunRequest(CMachineContainer* frame);
+
+private:
+    void ProcessFrame(CMachineContainer* frame, bool release);
+    void RequestAndWait(CMachineContainer* frame, bool returnsOnly);
+    void Request(CMachineContainer* source);
+    void MixInto(CPort* input, CConnection* connection);
+    void RecordError(const char* text);
+    bool WouldWaitForItself(CMachineContainer* waiter, CMachineContainer* source) const;
+    void RemoveCablesFrom(CMachineContainer* frame);
+    void DestroyFrame(CMachineContainer* frame);
+
+    CVeskHost* m_host;
+    CMutex m_mutex;
+    std::vector<CMachineContainer*> m_frames;
+    CMachineContainer* m_master = nullptr;
+    CStudioSequencer* m_sequencer = nullptr;
+
+    std::atomic<float> m_masterGain{0.0f};
+    std::atomic<float> m_masterVolume{1.0f};
+    CPeakMeterModel m_meter;
+
+    std::atomic<bool> m_bufferFailed{false};
+    mutable std::mutex m_errorMutex;
+    uint64_t m_errorCount = 0;
+    char m_errorText[512] = {};
+};

@@ -1,0 +1,126 @@
+// The VST adapter: every VST 2 plug-in library found by the scan becomes one machine type
+// (CVSTAdapterInfo); each machine of it (CVSTAdapter) owns one plug-in instance and translates
+// the machine operations into calls of the plug-in's dispatcher, process and parameter entries.
+//
+// Threads and locks: the processing cycle calls Process with the machine locked; the idle thread
+// (CVSTIdleThread, one for all adapters) takes the global adapter-list mutex, then each adapter's
+// lock, every 10 ms; the user-interface thread creates and destroys adapters (holding the list
+// mutex while linking them in) and changes parameters. Plug-in callbacks run on whichever thread
+// called into the plug-in and take no extra lock once the plug-in is bound to its adapter.
+#pragma once
+
+#include "host_machines/vst/vst_abi.h"
+#include "machine_interface/machine.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CVSTAdapter;
+
+// The maker's vendor string answered to plug-ins (at most 31 characters).
+constexpr const char* kVSTVendorString = "Tamborel Studio";
+
+class CVSTAdapterInfo : public CMachineInfo {
+public:
+    // Takes over the loaded library (a dlopen handle; it stays loaded for the process). The display
+    // name is the library's file name without its extension; folder is where it was found.
+    // Builds a temporary adapter to learn the plug-in's uniqueID for the identifier.
+    CVSTAdapterInfo(CVeskHost* host, void* library, vst::EntryProc entry, bool foundAsPluginMain,
+                    const std::string& displayName, const std::string& folder);
+    // Every adapter of this type must be gone first.
+    ~CVSTAdapterInfo() override;
+    void Delete() override { delete this; }
+    CMachine* CreateMachine() override;
+
+    // "VST::" then the low four bits of each uniqueID byte (least significant first) as raw
+    // values 0..15, then a zero: 10 bytes, read as text it ends at the first zero nibble.
+    static void BuildIdentifier(int32_t uniqueId, char identifier[10]);
+
+    const std::string& Folder() const { return m_folder; }
+    int32_t UniqueId() const { return m_uniqueId; }
+    bool FoundAsPluginMain() const { return m_foundAsPluginMain; }
+
+private:
+    CVeskHost* m_host;
+    void* m_library;
+    vst::EntryProc m_entry;
+    bool m_foundAsPluginMain;
+    std::string m_name;
+    std::string m_folder;  // ends with "/"
+    char m_identifierBytes[10] = {};
+    int32_t m_uniqueId = 0;
+};
+
+class CVSTAdapter : public CMachine {
+public:
+    // Creates, opens, switches on and starts the plug-in instance and builds the ports.
+    CVSTAdapter(CVeskHost* host, vst::EntryProc entry, const char* folder);
+    // Stops, switches off and closes the plug-in; unlinks from the adapter list.
+    ~CVSTAdapter() override;
+    void Delete() override { delete this; }
+    void Process() override;
+    float GetParameter(int32_t index) override;
+    void SetParameter(int32_t index, float value) override;
+    void GetParameterName(int32_t index, char* text) override;
+    void GetParameterDisplay(int32_t index, char* text) override;
+    void SetProgram(int32_t index) override;
+    int32_t GetProgram() override;
+    void GetProgramName(char* text) override;
+    void SetProgramName(const char* text) override;
+    void GetProgramNameIndexed(int32_t index, char* text) override;
+    void SetSampleRate(int32_t rate) override;
+    void SetBufferSize(int32_t frames) override;
+    // The plug-in's chunk of its current program (memory stays the plug-in's). A plug-in
+    // without chunks gives the parameter list instead, so its settings are still saved.
+    void GetState(const void** data, int32_t* size, bool* parameterList) override;
+    void SetState(const void* data, int32_t size, bool parameterList) override;
+    bool IsGenerator() override;
+    WindowHandle CreateGUI(WindowHandle parent) override;
+    void OnGUIShown() override { m_editorOpen = true; }
+    void OnGUIHidden() override { m_editorOpen = false; }
+
+    vst::AEffect* Effect() const { return m_effect; }
+    bool WantsMidi() const { return m_wantsMidi; }
+    // The plug-in's requests. Whichever thread called into the plug-in.
+    intptr_t Answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    // One idle pass: effIdle while the plug-in asks for it, effEditIdle while the editor shows.
+    void IdleStep();
+
+    // The host callback handed to every plug-in.
+    static intptr_t HostCallback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                 float opt);
+
+private:
+    friend class CVSTAdapterList;
+
+    intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+    void BuildPorts();
+    void SendMidi();
+    vst::VstTimeInfo* TimeInfo(int32_t requestFlags);
+
+    vst::AEffect* m_effect = nullptr;
+    int32_t m_blockSize;
+    int32_t m_sampleRate;
+    int32_t m_uniqueId = 0;
+    const char* m_folder;
+    CPort* m_controlIn = nullptr;
+    std::vector<CPort*> m_inputPorts;
+    std::vector<CPort*> m_outputPorts;
+    std::vector<float*> m_inputChannels;   // one pointer per plug-in input
+    std::vector<float*> m_outputChannels;  // one pointer per plug-in output
+    std::atomic<bool> m_wantsMidi{false};
+    std::atomic<bool> m_needsIdle{false};
+    std::atomic<bool> m_editorOpen{false};
+    // The events of the current buffer; grown when a buffer brings more than ever before.
+    std::vector<vst::VstMidiEvent> m_midiEvents;
+    std::vector<intptr_t> m_eventList;  // VstEvents header (2 words) and the pointers
+    alignas(8) unsigned char m_timeInfo[96] = {};
+    std::vector<uint8_t> m_stateCopy;
+    CVSTAdapter* m_next = nullptr;
+    CVSTAdapter* m_previous = nullptr;
+};
+
+// Number of adapters alive (for tests and shut-down checks).
+int32_t LiveVSTAdapterCount();

@@ -1,0 +1,48 @@
+// The VST folder scan: every VST 2 library ("*.so") in the given folders and their sub-folders
+// becomes one machine type, registered with the host services. Start-up, user-interface thread.
+//
+// A plug-in that crashes or hangs while it comes up must not take the program down, so each
+// library is first tried in a short-lived child process. Libraries that crash or hang there are
+// skipped, named on stderr, and remembered in a list beside the options file; later starts skip
+// them without trying until the library file changes (size or modification time).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CVeskHost;
+
+// The conventional Linux places, in order: the program folder's "vst", ~/.vst, ~/.lxvst,
+// /usr/local/lib/vst, /usr/local/lib/lxvst, /usr/lib/vst, /usr/lib/lxvst. The options file's
+// folder list starts out as these.
+std::vector<std::filesystem::path> DefaultVSTFolders();
+
+// The folders to scan: the options' folders, then every entry of $VST_PATH (colon-separated).
+std::vector<std::filesystem::path> VSTScanFolders(const std::vector<std::filesystem::path>& optionsFolders);
+
+// The list of libraries that crashed or hung: platform::AppDataFolder()/"Tamborel Studio"/
+// "VSTSkipped.txt".
+std::filesystem::path DefaultVSTSkipListPath();
+
+struct VSTScanSettings {
+    std::filesystem::path skipListPath = DefaultVSTSkipListPath();  // empty: remember nothing
+    int probeTimeoutMilliseconds = 10000;  // a library that takes longer is taken as hanging
+    int parallelProbes = 4;
+    // Receives "Loading VST PlugIn %s..." with the file name (the splash window).
+    std::function<void(const std::string&)> progress;
+    // Receives each library skipped as crashing or hanging, with the reason; stderr by default.
+    std::function<void(const std::string& path, const std::string& reason)> skipped;
+};
+
+struct VSTScanResult {
+    int registered = 0;                 // descriptors registered
+    std::vector<std::string> skipped;   // libraries that crashed or hung ("path: reason")
+};
+
+// Scans the folders (recursing, following symbolic links, each library once by its real path)
+// and registers one CVSTAdapterInfo per plug-in. Libraries that do not load or have no entry are
+// skipped silently.
+VSTScanResult ScanVSTFolders(const std::vector<std::filesystem::path>& folders, CVeskHost* host,
+                             const VSTScanSettings& settings = {});

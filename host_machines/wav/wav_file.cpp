@@ -1,0 +1,249 @@
+#include "host_machines/wav/wav_file.h"
+
+#include "platform/error.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+void Put16(uint8_t* at, uint16_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+
+uint32_t Get32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
+           (static_cast<uint32_t>(at[3]) << 24);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+} // namespace
+
+int16_t FloatToInt16(float x) {
+    if (x >= 0.0f) return x > 1.0f ? int16_t{32767} : static_cast<int16_t>(x * 32767.0f);
+    return x >= -1.0f ? static_cast<int16_t>(x * 32768.0f) : int16_t{-32768};
+}
+
+float Int16ToFloat(int16_t s) {
+    if (s < 0) return static_cast<float>(s) * (1.0f / 32768.0f);
+    return static_cast<float>(s) * 3.0518509e-5f;
+}
+
+void BuildWavHeader(const WavHeaderFields& fields, uint8_t header[kWavHeaderSize]) {
+    const uint16_t blockAlign = static_cast<uint16_t>(fields.bits / 8 * fields.channels);
+    std::memcpy(header, "RIFF", 4);
+    Put32(header + 4, 36 + fields.dataSize);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    Put32(header + 16, 16);
+    Put16(header + 20, fields.formatTag);
+    Put16(header + 22, fields.channels);
+    Put32(header + 24, fields.sampleRate);
+    Put32(header + 28, blockAlign * fields.sampleRate);
+    Put16(header + 32, blockAlign);
+    Put16(header + 34, fields.bits);
+    std::memcpy(header + 36, "data", 4);
+    Put32(header + 40, fields.dataSize);
+}
+
+CSampleBuffer::CSampleBuffer(int32_t frameCount, int32_t sampleRate) : m_sampleRate(sampleRate) {
+    if (frameCount > 0) {
+        m_data = new float[static_cast<size_t>(frameCount)]();
+        m_frameCount = frameCount;
+    }
+}
+
+CSampleBuffer::CSampleBuffer(int32_t frameCount, const float* samples, int32_t sampleRate)
+    : CSampleBuffer(frameCount, sampleRate) {
+    if (m_data) std::memcpy(m_data, samples, sizeof(float) * static_cast<size_t>(frameCount));
+}
+
+CSampleBuffer::~CSampleBuffer() { Release(); }
+
+CSampleBuffer* CSampleBuffer::Clone() const { return new CSampleBuffer(m_frameCount, m_data, m_sampleRate); }
+
+void CSampleBuffer::Release() {
+    delete[] m_data;
+    m_data = nullptr;
+    m_frameCount = 0;
+}
+
+void CSampleBuffer::Load(const std::string& path) {
+    Release();
+    const char* name = path.c_str();
+    File file(std::fopen(name, "rb"));
+    if (!file) platform::Raise("Can't Open File <%s>", name);
+
+    // Every size in the file is checked against what is left of it, so a damaged or hostile
+    // chunk size never makes us allocate or seek past the end.
+    struct stat status {};
+    const uint64_t fileSize = fstat(fileno(file.get()), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+    uint64_t position = 0;
+    auto read = [&](void* into, uint64_t size) {
+        if (size > fileSize - position || std::fread(into, 1, size, file.get()) != size)
+            platform::Raise("Unexpected End Of File Reading <%s>", name);
+        position += size;
+    };
+    auto skip = [&](uint64_t size) {
+        if (size > fileSize - position || std::fseek(file.get(), static_cast<long>(size), SEEK_CUR) != 0)
+            platform::Raise("Unexpected End Of File Reading <%s>", name);
+        position += size;
+    };
+
+    uint8_t riff[12];
+    read(riff, sizeof riff);
+    if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+        platform::Raise("Invalid File Format Reading <%s>", name);
+
+    uint8_t format[40] = {};
+    std::unique_ptr<uint8_t[]> samples;
+    uint32_t dataSize = 0;
+    bool haveFormat = false;
+    bool haveData = false;
+    while (!haveFormat || !haveData) {
+        uint8_t chunk[8];
+        read(chunk, sizeof chunk);
+        const uint32_t size = Get32(chunk + 4);
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (size < 16) platform::Raise("Format Chunk In File <%s> Is Too Small", name);
+            // The extensible form (40 bytes) names its real format in the first two bytes of
+            // its sub-format; the rest of a longer chunk is skipped.
+            const uint32_t kept = size < sizeof format ? size : static_cast<uint32_t>(sizeof format);
+            read(format, kept);
+            skip(size - kept);
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (size > fileSize - position) platform::Raise("Unexpected End Of File Reading <%s>", name);
+            samples.reset(new uint8_t[size ? size : 1]);
+            read(samples.get(), size);
+            dataSize = size;
+            haveData = true;
+        } else {
+            skip(size);
+        }
+        // RIFF pads odd-sized chunks to an even length; writers that forget the pad byte end
+        // the file there, so a missing pad at the very end is forgiven.
+        if ((size & 1) != 0 && position < fileSize && (!haveFormat || !haveData)) skip(1);
+    }
+    file.reset();
+
+    uint16_t formatTag = Get16(format);
+    if (formatTag == kWavFormatExtensible && Get16(format + 16) >= 22) formatTag = Get16(format + 24);
+    const uint16_t channels = Get16(format + 2);
+    const uint16_t bits = Get16(format + 14);
+    if (formatTag != kWavFormatPcm) platform::Raise("Can't Read Non-PCM Format WAV File <%s>", name);
+    if (bits != 16) platform::Raise("Only 16 Bit WAV Files Supported, <%s> Is %i-Bit", name, bits);
+    if (channels != 1) platform::Raise("Only Mono WAV Files Supported, <%s> Has %i Channels", name, channels);
+
+    const int32_t frames = static_cast<int32_t>(dataSize / 2);
+    if (frames == 0) return;
+    m_data = new float[static_cast<size_t>(frames)];
+    for (int32_t i = 0; i < frames; ++i)
+        m_data[i] = Int16ToFloat(static_cast<int16_t>(Get16(samples.get() + 2 * static_cast<size_t>(i))));
+    m_frameCount = frames;
+}
+
+void CSampleBuffer::Save(const std::string& path) const {
+    const char* name = path.c_str();
+    const size_t dataSize = 2 * static_cast<size_t>(m_frameCount);
+    std::unique_ptr<uint8_t[]> block(new uint8_t[dataSize ? dataSize : 1]);
+    for (int32_t i = 0; i < m_frameCount; ++i)
+        Put16(block.get() + 2 * static_cast<size_t>(i), static_cast<uint16_t>(FloatToInt16(m_data[i])));
+
+    File file(std::fopen(name, "wb"));
+    if (!file) platform::Raise("Can't Open File <%s>", name);
+    WavHeaderFields fields;
+    fields.sampleRate = static_cast<uint32_t>(m_sampleRate);
+    fields.dataSize = static_cast<uint32_t>(dataSize);
+    uint8_t header[kWavHeaderSize];
+    BuildWavHeader(fields, header);
+    // The header goes out in the same five pieces a reader walks: RIFF, "fmt ", its body, "data".
+    const size_t pieces[][2] = {{0, 12}, {12, 8}, {20, 16}, {36, 8}};
+    for (const auto& piece : pieces)
+        if (std::fwrite(header + piece[0], 1, piece[1], file.get()) != piece[1])
+            platform::Raise("Can't Write To File <%s>", name);
+    if (dataSize && std::fwrite(block.get(), 1, dataSize, file.get()) != dataSize)
+        platform::Raise("Can't Write To File <%s>", name);
+    if (std::fclose(file.release()) != 0) platform::Raise("Can't Write To File <%s>", name);
+}
+
+CWavFileWriter::~CWavFileWriter() { Close(); }
+
+bool CWavFileWriter::Open(const std::string& path, uint16_t formatTag, uint16_t channels, uint32_t sampleRate) {
+    Close();
+    m_file = std::fopen(path.c_str(), "wb");
+    if (!m_file) return false;
+    m_fields.formatTag = formatTag;
+    m_fields.channels = channels;
+    m_fields.sampleRate = sampleRate;
+    m_fields.bits = formatTag == kWavFormatFloat ? 32 : 16;
+    m_fields.dataSize = 0;
+    m_dataSize = 0;
+    uint8_t header[kWavHeaderSize];
+    BuildWavHeader(m_fields, header);
+    std::fwrite(header, 1, sizeof header, m_file);
+    return true;
+}
+
+bool CWavFileWriter::Append(const void* bytes, size_t size) {
+    if (!m_file) return false;
+    const size_t written = std::fwrite(bytes, 1, size, m_file);
+    m_dataSize += static_cast<uint32_t>(written);
+    return written == size;
+}
+
+bool CWavFileWriter::AppendFrames(const float* left, const float* right, int32_t frames) {
+    const bool stereo = m_fields.channels == 2;
+    const bool pcm = m_fields.formatTag == kWavFormatPcm;
+    const size_t sampleBytes = pcm ? 2 : 4;
+    const int32_t framesPerChunk = static_cast<int32_t>(sizeof m_scratch / (sampleBytes * (stereo ? 2 : 1)));
+    bool ok = true;
+    for (int32_t start = 0; start < frames; start += framesPerChunk) {
+        const int32_t count = frames - start < framesPerChunk ? frames - start : framesPerChunk;
+        uint8_t* out = m_scratch;
+        for (int32_t i = start; i < start + count; ++i) {
+            for (int channel = 0; channel < (stereo ? 2 : 1); ++channel) {
+                const float sample = channel == 0 ? left[i] : right[i];
+                if (pcm) {
+                    Put16(out, static_cast<uint16_t>(FloatToInt16(sample)));
+                } else {
+                    std::memcpy(out, &sample, 4);
+                }
+                out += sampleBytes;
+            }
+        }
+        ok = Append(m_scratch, static_cast<size_t>(out - m_scratch)) && ok;
+    }
+    return ok;
+}
+
+void CWavFileWriter::RewriteHeader() {
+    if (!m_file) return;
+    m_fields.dataSize = m_dataSize;
+    uint8_t header[kWavHeaderSize];
+    BuildWavHeader(m_fields, header);
+    const long end = std::ftell(m_file);
+    std::fseek(m_file, 0, SEEK_SET);
+    std::fwrite(header, 1, sizeof header, m_file);
+    std::fseek(m_file, end, SEEK_SET);
+    std::fflush(m_file);
+}
+
+void CWavFileWriter::Close() {
+    if (!m_file) return;
+    RewriteHeader();
+    std::fclose(m_file);
+    m_file = nullptr;
+}

@@ -1,0 +1,47 @@
+// QX BassHead (CBassHead): the library's monophonic subtractive synthesizer. Notes arrive on
+// "Control In" and are handed round-robin to the voices (one voice: last-note priority without note
+// memory); parameter changes reach the voices through their event queues at the start of the next
+// buffer. Stereo out on "Line Out".
+//
+// Threads: Process, SetParameter, SetSampleRate and SetBufferSize run under the machine lock the
+// host takes; Process on the machine's worker thread, the setters on the user-interface thread.
+#pragma once
+
+#include "machine_interface/machine.h"
+#include "machines/basshead/basshead_parameters.h"
+#include "machines/basshead/basshead_voice.h"
+
+#include <memory>
+#include <vector>
+
+class CBassHead : public CMachine {
+public:
+    static constexpr int32_t kVoiceCount = 1;
+
+    explicit CBassHead(CVeskHost* host);
+
+    void Delete() override { delete this; }
+    void Process() override;
+    float GetParameter(int32_t index) override;
+    void SetParameter(int32_t index, float value) override;
+    void GetParameterName(int32_t index, char* text) override;
+    void FormatParameter(int32_t index, float value, char* text) override;
+    void SetSampleRate(int32_t rate) override;
+    void SetBufferSize(int32_t frames) override;
+    bool IsGenerator() override { return true; }
+
+private:
+    void HandleNote(const ControlEvent& event);
+
+    float m_values[basshead::kParameterCount] = {};
+    int32_t m_sampleRate;
+    int32_t m_blockSize;
+    std::vector<std::unique_ptr<BassHeadVoice>> m_voices;
+    size_t m_nextVoice = 0;
+};
+
+class CBassHeadInfo : public CSimpleMachineInfo<CBassHead> {
+public:
+    explicit CBassHeadInfo(CVeskHost* host)
+        : CSimpleMachineInfo<CBassHead>(host, "QX BassHead", "VeskPlug::QX BassHead") {}
+};

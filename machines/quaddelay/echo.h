@@ -1,0 +1,90 @@
+// QX QuadDelay (CEcho): four echo lines side by side on one stereo input, summed. Each line has a
+// delay time (10 ms .. 1 s), feedback, a band-pass inside the feedback loop, and wet and dry levels.
+// Delay-time changes glide (SmoothToward) instead of jumping.
+//
+// Threads: every operation runs under the machine lock the host takes; Process on the worker thread.
+#pragma once
+
+#include "machine_interface/machine.h"
+#include "machines/dsp/dsp.h"
+
+#include <memory>
+
+// One channel of one echo line: a one-second ring with an interpolated read tap, the feedback sum
+// band-passed before it is written back and sent out.
+class CFilteredDelayLine {
+public:
+    // A ring of max(1, trunc(sampleRate · lengthSeconds)) samples, zeroed.
+    CFilteredDelayLine(int32_t sampleRate, float lengthSeconds, float feedback);
+
+    // Seconds, clamped to 0..1 of the ring; the effective delay is 1 + (N − 1)·d samples.
+    void SetDelayTime(float seconds);
+    void SetFeedback(float gain) { m_feedback = gain; }
+    // Centre frequency value F: the centre is 440·2^(F − 5)·12 Hz (times the modulation factor).
+    void SetFilterFrequency(float value);
+    // Hz.
+    void SetBandwidth(float hz);
+    // y = band-pass(x + feedback · tap), written back into the ring. modulation[j] multiplies the
+    // filter centre; 1 leaves it where it is.
+    void Process(const float* in, float* out, const float* modulation, int32_t count);
+
+    int32_t Length() const { return m_length; }
+    float DelaySamples() const { return static_cast<float>(m_length) - m_target; }
+
+private:
+    void UpdateCoefficients(float modulation);
+
+    int32_t m_sampleRate;
+    int32_t m_length;
+    std::unique_ptr<float[]> m_buffer;
+    int32_t m_write = 0;
+    float m_feedback;
+    float m_target = 0.0f;
+    double m_current = 0.0;  // read offset, gliding toward m_target; double so it arrives exactly
+    float m_frequency = 0.0f;
+    float m_bandwidth = 10.0f;
+    float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
+    float m_x1 = 0, m_x2 = 0, m_y1 = 0, m_y2 = 0;
+    float m_coefficientsFor = -1.0f;  // modulation factor the coefficients were made for; < 0: stale
+};
+
+class CEcho : public CMachine {
+public:
+    static constexpr int32_t kLineCount = 4;
+    static constexpr int32_t kParameterCount = 32;
+
+    explicit CEcho(CVeskHost* host);
+
+    void Delete() override { delete this; }
+    void Process() override;
+    float GetParameter(int32_t index) override;
+    void SetParameter(int32_t index, float value) override;
+    void GetParameterName(int32_t index, char* text) override;
+    void FormatParameter(int32_t index, float value, char* text) override;
+    void SetSampleRate(int32_t rate) override;
+    void SetBufferSize(int32_t frames) override;
+    bool IsGenerator() override { return false; }
+
+    const CFilteredDelayLine& DelayLine(int32_t line, int32_t channel) const { return *m_lines[line].delay[channel]; }
+
+private:
+    struct EchoLine {
+        std::unique_ptr<CFilteredDelayLine> delay[2];
+        std::unique_ptr<COscillator> lfo;
+    };
+    void MakeDelayLines(int32_t line);
+    void ApplyToLine(int32_t index, float value);
+
+    float m_values[kParameterCount];
+    int32_t m_blockSize;
+    int32_t m_sampleRate;
+    AlignedBlock m_scratch;     // a delay line's output
+    AlignedBlock m_modulation;  // per-sample filter modulation factors (all 1)
+    EchoLine m_lines[kLineCount];
+};
+
+class CEchoInfo : public CSimpleMachineInfo<CEcho> {
+public:
+    explicit CEchoInfo(CVeskHost* host)
+        : CSimpleMachineInfo<CEcho>(host, "QX QuadDelay", "VeskPlug::QX QuadDelay") {}
+};

@@ -1,0 +1,314 @@
+#include "sequencer/pattern.h"
+
+#include "machine_interface/machine.h"
+#include "machine_interface/port.h"
+#include "machine_interface/vesk_host.h"
+#include "sequencer/edit_lock.h"
+
+#include <algorithm>
+
+namespace {
+
+int32_t StepStart(int32_t step, float stepLength) {
+    return static_cast<int32_t>(static_cast<float>(step) * stepLength);
+}
+
+} // namespace
+
+float StepLength(int32_t sampleRate, float bpm) {
+    return bpm > 0.0f ? static_cast<float>(sampleRate) * 4.0f / bpm : 0.0f;
+}
+
+int32_t PortIndexOf(const CPort* port) {
+    const CMachine* machine = port ? port->m_owner : nullptr;
+    if (!machine) return -1;
+    for (int32_t i = 0; i < machine->m_portCount; ++i)
+        if (machine->m_ports[i] == port) return i;
+    return -1;
+}
+
+bool IsControlInput(const CPort* port) { return port && port->IsControl() && port->IsInput(); }
+
+Pattern::Pattern(CVeskHost* host, CMutex* editorMutex, int32_t lengthBeats, const char* name, CPort* port)
+    : m_host(host), m_mutex(editorMutex), m_length(lengthBeats), m_name(name ? name : ""), m_port(port),
+      m_sampleRate(host->GetSampleRate()), m_bufferSize(host->GetBufferSize()), m_bpm(host->GetBPM()) {}
+
+Pattern::~Pattern() {
+    for (PatternNote* note = m_firstNote; note;) {
+        PatternNote* next = note->next;
+        delete note;
+        note = next;
+    }
+    for (ControlTrack* track : m_controlTracks) delete track;
+}
+
+CMachine* Pattern::Machine() const { return m_port ? m_port->m_owner : nullptr; }
+
+bool Pattern::IsNamedNoteMachine() const {
+    const CMachine* machine = Machine();
+    return machine && machine->m_namedNoteCount > 0;
+}
+
+void Pattern::SetName(const char* name) {
+    CEditLock lock(m_mutex);
+    m_name = name ? name : "";
+}
+
+void Pattern::SetPort(CPort* port) {
+    CEditLock lock(m_mutex);
+    m_port = port;
+}
+
+PatternNote* Pattern::AddNote(int32_t start, int32_t length, int32_t note) {
+    auto* added = new PatternNote{start, length, note, m_lastNote, nullptr};
+    CEditLock lock(m_mutex);
+    if (m_lastNote)
+        m_lastNote->next = added;
+    else
+        m_firstNote = added;
+    m_lastNote = added;
+    ++m_noteCount;
+    if (m_velocityTrack && start >= 0 && start < static_cast<int32_t>(m_velocityTrack->steps.size())) {
+        ControlStep& step = m_velocityTrack->steps[static_cast<size_t>(start)];
+        if (!step.set) {
+            step.set = 1;
+            step.value = kDefaultVelocity;
+        }
+    }
+    return added;
+}
+
+void Pattern::RemoveNote(PatternNote* note) {
+    {
+        CEditLock lock(m_mutex);
+        if (note->prev)
+            note->prev->next = note->next;
+        else
+            m_firstNote = note->next;
+        if (note->next)
+            note->next->prev = note->prev;
+        else
+            m_lastNote = note->prev;
+        --m_noteCount;
+        if (m_velocityTrack && note->start >= 0 && note->start < static_cast<int32_t>(m_velocityTrack->steps.size())) {
+            bool another = false;
+            for (const PatternNote* other = m_firstNote; other && !another; other = other->next)
+                another = other->start == note->start;
+            if (!another) m_velocityTrack->steps[static_cast<size_t>(note->start)] = ControlStep{};
+        }
+    }
+    delete note;
+}
+
+void Pattern::SetNote(PatternNote* note, int32_t start, int32_t length, int32_t number) {
+    CEditLock lock(m_mutex);
+    const int32_t oldStart = note->start;
+    note->start = start;
+    note->length = length;
+    note->note = number;
+    if (!m_velocityTrack || oldStart == start) return;
+    // A moved note takes its velocity along to an unset step (it would play silent there) and
+    // leaves its old step as RemoveNote would.
+    const int32_t steps = static_cast<int32_t>(m_velocityTrack->steps.size());
+    ControlStep carried{1, kDefaultVelocity};
+    if (oldStart >= 0 && oldStart < steps && m_velocityTrack->steps[static_cast<size_t>(oldStart)].set)
+        carried.value = m_velocityTrack->steps[static_cast<size_t>(oldStart)].value;
+    if (start >= 0 && start < steps) {
+        ControlStep& step = m_velocityTrack->steps[static_cast<size_t>(start)];
+        if (!step.set) step = carried;
+    }
+    bool another = false;
+    for (const PatternNote* other = m_firstNote; other && !another; other = other->next)
+        another = other->start == oldStart;
+    if (!another && oldStart >= 0 && oldStart < steps) m_velocityTrack->steps[static_cast<size_t>(oldStart)] = ControlStep{};
+}
+
+int32_t Pattern::AddControlTrack(int32_t parameter) {
+    auto* track = new ControlTrack{parameter, std::vector<ControlStep>(static_cast<size_t>(std::max(0, StepCount())))};
+    CEditLock lock(m_mutex);
+    const int32_t index = m_controlTracks.Add(track);
+    if (parameter == kVelocityParameter) m_velocityTrack = track;
+    return index;
+}
+
+void Pattern::RemoveControlTrack(int32_t index) {
+    ControlTrack* track;
+    {
+        CEditLock lock(m_mutex);
+        track = m_controlTracks.RemoveItem(index);
+        if (track == m_velocityTrack) m_velocityTrack = nullptr;
+    }
+    delete track;
+}
+
+int32_t Pattern::FindControlTrack(int32_t parameter) const {
+    for (int32_t i = 0; i < m_controlTracks.Count(); ++i)
+        if (m_controlTracks[i]->parameter == parameter) return i;
+    return -1;
+}
+
+void Pattern::SetControlStep(int32_t track, int32_t step, float value) {
+    CEditLock lock(m_mutex);
+    if (track < 0 || track >= m_controlTracks.Count()) return;
+    std::vector<ControlStep>& steps = m_controlTracks[track]->steps;
+    if (step < 0 || step >= static_cast<int32_t>(steps.size())) return;
+    steps[static_cast<size_t>(step)] = ControlStep{1, std::clamp(value, 0.0f, 1.0f)};
+}
+
+void Pattern::ClearControlStep(int32_t track, int32_t step) {
+    CEditLock lock(m_mutex);
+    if (track < 0 || track >= m_controlTracks.Count()) return;
+    std::vector<ControlStep>& steps = m_controlTracks[track]->steps;
+    if (step < 0 || step >= static_cast<int32_t>(steps.size())) return;
+    steps[static_cast<size_t>(step)] = ControlStep{};
+}
+
+void Pattern::Start(bool reset) {
+    CEditLock lock(m_mutex);
+    m_playing = true;
+    m_stopping = false;
+    if (reset) m_position = 0;
+}
+
+void Pattern::Stop(bool reset) {
+    CEditLock lock(m_mutex);
+    if (m_playing) m_stopping = true;
+    if (reset) m_position = 0;
+}
+
+void Pattern::SetLoop(bool loop) {
+    CEditLock lock(m_mutex);
+    m_loop = loop;
+}
+
+float Pattern::DisplayPosition() {
+    CEditLock lock(m_mutex);
+    const float stepLength = StepLength(m_sampleRate, m_bpm);
+    if (((m_playing && !m_stopping) || m_position != 0) && stepLength > 0.0f)
+        return static_cast<float>(m_position) / stepLength;
+    return -1.0f;
+}
+
+float Pattern::VelocityAt(int32_t step) const {
+    if (!m_velocityTrack) return kDefaultVelocity;
+    // A note outside the track (only possible from a damaged file) plays at the default.
+    if (step < 0 || step >= static_cast<int32_t>(m_velocityTrack->steps.size())) return kDefaultVelocity;
+    return m_velocityTrack->steps[static_cast<size_t>(step)].value;
+}
+
+void Pattern::EmitNote(int32_t kind, int32_t time, int32_t note, float velocity, float frequency) {
+    ControlEvent event{};
+    event.size = sizeof(ControlEvent);
+    event.time = time;
+    event.kind = kind;
+    event.index = note;
+    event.value = velocity;
+    event.frequency = frequency;
+    if (time < m_bufferSize) {
+        m_port->m_controlBuffer->AddEvent(&event);
+    } else {
+        event.time = time - m_bufferSize;
+        m_carryOver.AddEvent(&event);
+    }
+}
+
+void Pattern::AdvanceCarryOver(uint64_t bufferSerial) {
+    if (m_advancedIn == bufferSerial) return;
+    m_advancedIn = bufferSerial;
+    const bool wasEmpty = m_carryOver.GetCount() == 0;
+    m_carryOver.CopyTo(&m_scratch);
+    m_carryOver.Clear();
+    ControlEvent event;
+    while (m_scratch.GetNextEvent(&event)) {
+        // An event at exactly the buffer size belongs to the first frame of the next buffer.
+        if (event.time >= m_bufferSize) {
+            event.time -= m_bufferSize;
+            m_carryOver.AddEvent(&event);
+        } else if (m_port) {
+            m_port->m_controlBuffer->AddEvent(&event);
+        }
+    }
+    if (wasEmpty && m_stopping) m_playing = false;
+}
+
+void Pattern::Render(int32_t outputOffset, int32_t windowStart, int32_t windowLength, float stepLength) {
+    if (!m_port || !m_port->m_controlBuffer || windowLength <= 0) return;
+    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowLength;
+    const int32_t steps = StepCount();
+
+    // Control steps first, in track order, skipping the velocity track (it shapes notes only).
+    if (m_controlTracks.Count() > (m_velocityTrack ? 1 : 0)) {
+        for (int32_t i = 0; i < steps; ++i) {
+            const int32_t t = StepStart(i, stepLength);
+            if (t < windowStart) continue;
+            if (t >= windowEnd) break; // step starts only grow with the step
+            for (const ControlTrack* track : m_controlTracks) {
+                if (track == m_velocityTrack) continue;
+                const ControlStep& step = track->steps[static_cast<size_t>(i)];
+                if (!step.set) continue;
+                ControlEvent event{};
+                event.size = sizeof(ControlEvent);
+                event.time = t - windowStart + outputOffset;
+                event.kind = kEventParameter;
+                event.index = track->parameter;
+                event.value = step.value;
+                m_port->m_controlBuffer->AddEvent(&event);
+            }
+        }
+    }
+
+    const bool named = IsNamedNoteMachine();
+    for (const PatternNote* note = m_firstNote; note; note = note->next) {
+        const int32_t t = StepStart(note->start, stepLength);
+        if (t < windowStart || t >= windowEnd) continue;
+        const int32_t onTime = t - windowStart + outputOffset;
+        const float velocity = VelocityAt(note->start);
+        const int32_t offTime = onTime + StepStart(note->length, stepLength);
+        if (named) {
+            EmitNote(kEventTriggerOn, onTime, note->note, velocity, 0.0f);
+            EmitNote(kEventTriggerOff, offTime, note->note, velocity, 0.0f);
+        } else {
+            float frequency = 0.0f;
+            m_host->GetNoteFrequency(static_cast<uint32_t>(note->note), &frequency);
+            EmitNote(kEventNoteOn, onTime, note->note, velocity, frequency);
+            EmitNote(kEventNoteOff, offTime, note->note, velocity, frequency);
+        }
+    }
+}
+
+void Pattern::PlayTick(uint64_t bufferSerial) {
+    m_bpm = m_host->GetBPM();
+    const float stepLength = StepLength(m_sampleRate, m_bpm);
+    const int32_t total = StepStart(StepCount(), stepLength);
+    if (total > 0)
+        m_position %= total;
+    else
+        m_position = 0;
+
+    CMachine* machine = Machine();
+    if (machine) machine->Lock();
+    AdvanceCarryOver(bufferSerial);
+    if (!m_stopping) {
+        if (total <= 0) {
+            // Nothing to play; without loop the end is reached at once.
+            if (!m_loop) m_playing = false;
+        } else {
+            // Render the rest of the pattern, and with loop on its head (again and again when the
+            // pattern is shorter than the buffer), until the buffer is full.
+            int32_t offset = 0;
+            while (offset < m_bufferSize) {
+                const int32_t length = std::min(m_bufferSize - offset, total - m_position);
+                Render(offset, m_position, length, stepLength);
+                offset += length;
+                m_position += length;
+                if (m_position < total) break;
+                m_position = 0;
+                if (!m_loop) {
+                    m_playing = false;
+                    break;
+                }
+            }
+        }
+    }
+    if (machine) machine->Unlock();
+}

@@ -1,0 +1,347 @@
+#include "sequencer/sequence_editor.h"
+
+#include "machine_interface/machine.h"
+#include "machine_interface/port.h"
+#include "machine_interface/vesk_host.h"
+#include "sequencer/blob_io.h"
+#include "sequencer/edit_lock.h"
+#include "sequencer/pattern.h"
+#include "sequencer/pattern_editor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A sample offset from a float product, kept inside the int32 range (entries read from a file
+// may lie anywhere).
+int32_t ToSamples(float samples) {
+    return static_cast<int32_t>(std::clamp(samples, -1.0e9f, 1.0e9f));
+}
+
+float StartStep(const SequenceEntry* entry) { return static_cast<float>(entry->start) * 4.0f; }
+
+float EndStep(const SequenceEntry* entry) {
+    return (static_cast<float>(entry->start) + static_cast<float>(entry->pattern->Length())) * 4.0f;
+}
+
+} // namespace
+
+CSequenceEditor::CSequenceEditor(CVeskHost* host, CMutex* editorMutex)
+    : m_host(host), m_mutex(editorMutex), m_song(editorMutex) {}
+
+void CSequenceEditor::AddListener(CSequenceEditorListener* listener) { m_listeners.push_back(listener); }
+
+void CSequenceEditor::RemoveListener(CSequenceEditorListener* listener) {
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
+}
+
+void CSequenceEditor::Notify(SequenceEditorChange change) {
+    for (CSequenceEditorListener* listener : m_listeners) listener->SequenceEditorChanged(change);
+}
+
+// ----- From the pattern editor and the studio -----
+
+void CSequenceEditor::AnnounceControlPort(CPort* port) {
+    if (m_song.AnnounceControlPort(port)) Notify(SequenceEditorChange::Rows);
+}
+
+void CSequenceEditor::PatternAdded(Pattern* pattern) {
+    if (m_selectedRow < 0 || m_song.GetTrack(m_selectedRow)->port != pattern->Port()) return;
+    SelectRow(m_selectedRow);
+}
+
+void CSequenceEditor::PatternRemoved(Pattern* pattern) {
+    m_song.RemovePattern(pattern);
+    if (m_selectedRow >= 0) SelectRow(m_selectedRow);
+    Notify(SequenceEditorChange::Entries);
+}
+
+void CSequenceEditor::MachineRemoved(CMachine* machine) {
+    CPort* selectedPort = m_selectedRow >= 0 ? m_song.GetTrack(m_selectedRow)->port : nullptr;
+    if (m_song.RemoveMachine(machine) == 0) return;
+    m_selectedRow = selectedPort ? m_song.FindTrack(selectedPort) : -1;
+    m_dragEntry = nullptr; // rows moved under the drag
+    Notify(SequenceEditorChange::Rows);
+    Notify(SequenceEditorChange::PatternBox);
+}
+
+void CSequenceEditor::Clear() {
+    m_dragEntry = nullptr;
+    m_song.Clear();
+    m_selectedRow = -1;
+    Notify(SequenceEditorChange::Rows);
+    Notify(SequenceEditorChange::PatternBox);
+}
+
+// ----- Rows and the pattern box -----
+
+void CSequenceEditor::SelectRow(int32_t row) {
+    m_selectedRow = row >= 0 && row < m_song.TrackCount() ? row : -1;
+    if (m_selectedRow >= 0 && !m_song.GetTrack(m_selectedRow)->chosenPattern) {
+        const std::vector<Pattern*> patterns = PatternBox();
+        if (!patterns.empty()) m_song.SetChosenPattern(m_selectedRow, patterns.front());
+    }
+    Notify(SequenceEditorChange::PatternBox);
+}
+
+std::vector<Pattern*> CSequenceEditor::PatternBox() const {
+    std::vector<Pattern*> patterns;
+    if (m_selectedRow < 0 || !m_patterns) return patterns;
+    const CPort* port = m_song.GetTrack(m_selectedRow)->port;
+    for (Pattern* pattern : m_patterns->Patterns())
+        if (pattern->Port() == port) patterns.push_back(pattern);
+    return patterns;
+}
+
+void CSequenceEditor::ChoosePattern(int32_t index) {
+    const std::vector<Pattern*> patterns = PatternBox();
+    if (index < 0 || index >= static_cast<int32_t>(patterns.size())) return;
+    m_song.SetChosenPattern(m_selectedRow, patterns[static_cast<size_t>(index)]);
+    Notify(SequenceEditorChange::PatternBox);
+}
+
+Pattern* CSequenceEditor::ChosenPattern() const {
+    return m_selectedRow >= 0 ? m_song.GetTrack(m_selectedRow)->chosenPattern : nullptr;
+}
+
+std::string CSequenceEditor::RowLabel(int32_t row) const {
+    if (row < 0 || row >= m_song.TrackCount()) return {};
+    CPort* port = m_song.GetTrack(row)->port;
+    const char* machineName = port && port->m_owner ? port->m_owner->GetName() : nullptr;
+    std::string label = machineName ? machineName : "";
+    label += '.';
+    if (port && port->m_name) label += port->m_name;
+    return label;
+}
+
+// ----- Grid -----
+
+SequenceEntry* CSequenceEditor::PlaceAt(int32_t row, int32_t beat) {
+    if (row < 0 || row != m_selectedRow) return nullptr;
+    Pattern* pattern = m_song.GetTrack(row)->chosenPattern;
+    if (!pattern || !m_song.Fits(row, pattern, beat, nullptr)) return nullptr;
+    SequenceEntry* entry = m_song.AddEntry(row, pattern, beat);
+    Notify(SequenceEditorChange::Entries);
+    return entry;
+}
+
+SequenceEntry* CSequenceEditor::PlacePattern(Pattern* pattern, int32_t startBeat) {
+    const int32_t row = pattern ? m_song.FindTrack(pattern->Port()) : -1;
+    if (row < 0 || !m_song.Fits(row, pattern, startBeat, nullptr)) return nullptr;
+    SequenceEntry* entry = m_song.AddEntry(row, pattern, startBeat);
+    Notify(SequenceEditorChange::Entries);
+    return entry;
+}
+
+SequenceEntry* CSequenceEditor::EntryAt(int32_t row, int32_t beat) const {
+    if (row < 0 || row >= m_song.TrackCount()) return nullptr;
+    for (SequenceEntry* entry : m_song.GetTrack(row)->entries)
+        if (beat >= entry->start && beat < static_cast<int64_t>(entry->start) + entry->pattern->Length()) return entry;
+    return nullptr;
+}
+
+void CSequenceEditor::RemoveEntry(int32_t row, SequenceEntry* entry) {
+    if (entry == m_dragEntry) m_dragEntry = nullptr;
+    m_song.RemoveEntry(row, entry);
+    Notify(SequenceEditorChange::Entries);
+}
+
+void CSequenceEditor::BeginEntryDrag(int32_t row, SequenceEntry* entry) {
+    if (row < 0 || row >= m_song.TrackCount() || !entry) return;
+    m_dragRow = row;
+    m_dragEntry = entry;
+    m_dragStart = entry->start;
+}
+
+bool CSequenceEditor::DragEntry(int32_t dxPixels) {
+    if (!m_dragEntry) return false;
+    const int32_t start = dxPixels / kBeatPixels + m_dragStart; // truncated toward zero
+    if (start == m_dragEntry->start || !m_song.Fits(m_dragRow, m_dragEntry->pattern, start, m_dragEntry)) return false;
+    m_song.MoveEntry(m_dragEntry, start);
+    Notify(SequenceEditorChange::Entries);
+    return true;
+}
+
+// ----- Transport -----
+
+void CSequenceEditor::StopRecorderIfPending() {
+    if (m_recorderStopDue.exchange(false) && m_recordTarget) m_recordTarget->StopRecording();
+}
+
+void CSequenceEditor::PlaySong() {
+    StopRecorderIfPending();
+    {
+        CEditLock lock(m_mutex);
+        m_playing = true;
+        m_playDown = true;
+        m_position = 0.0f;
+        m_endedInTick = false;
+    }
+    Notify(SequenceEditorChange::Transport);
+}
+
+void CSequenceEditor::SetRecordSong(bool down) {
+    if (down == m_recordDown.load()) return;
+    StopRecorderIfPending();
+    if (down) {
+        // The recorder opens its files before the first buffer of the song is played.
+        if (m_recordTarget) m_recordTarget->StartRecording();
+        CEditLock lock(m_mutex);
+        m_recordDown = true;
+        m_playDown = true;
+        m_playing = true;
+        m_position = 0.0f;
+        m_endedInTick = false;
+    } else {
+        {
+            CEditLock lock(m_mutex);
+            m_recordDown = false;
+            m_playDown = false;
+            m_playing = false;
+        }
+        if (m_recordTarget) m_recordTarget->StopRecording();
+    }
+    Notify(SequenceEditorChange::Transport);
+}
+
+void CSequenceEditor::StopSong() {
+    bool wasRecording;
+    {
+        CEditLock lock(m_mutex);
+        m_playing = false;
+        m_playDown = false;
+        wasRecording = m_recordDown.exchange(false);
+        m_endedInTick = false;
+    }
+    const bool due = m_recorderStopDue.exchange(false);
+    if ((wasRecording || due) && m_recordTarget) m_recordTarget->StopRecording();
+    Notify(SequenceEditorChange::Transport);
+}
+
+void CSequenceEditor::SetLoop(bool loop) {
+    m_loop = loop;
+    Notify(SequenceEditorChange::Transport);
+}
+
+void CSequenceEditor::SetLength(int32_t beats) {
+    m_dragEntry = nullptr;
+    m_song.SetLength(beats);
+    Notify(SequenceEditorChange::Entries);
+}
+
+float CSequenceEditor::DisplayPosition() {
+    CEditLock lock(m_mutex);
+    return m_playing ? m_position : -1.0f;
+}
+
+int64_t CSequenceEditor::SongSamples() const {
+    const float stepLength = StepLength(m_host->GetSampleRate(), m_host->GetBPM());
+    return static_cast<int64_t>(static_cast<float>(m_song.Length() * 4) * stepLength);
+}
+
+// ----- Driver thread -----
+
+void CSequenceEditor::Tick(uint64_t bufferSerial) {
+    if (!m_playing.load(std::memory_order_relaxed)) return;
+    const int32_t bufferSize = m_host->GetBufferSize();
+    const float stepLength = StepLength(m_host->GetSampleRate(), m_host->GetBPM());
+    if (stepLength <= 0.0f || bufferSize <= 0) return;
+    const float bufferSteps = static_cast<float>(bufferSize) / stepLength;
+    const float songSteps = static_cast<float>(m_song.Length() * 4);
+    const float position = m_position;
+
+    // Every placement the position is inside of, or that begins in this buffer (then with a
+    // negative window start, so its first step lands at the right offset).
+    for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
+        for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
+            Pattern* pattern = entry->pattern;
+            const float s = StartStep(entry);
+            const float e = EndStep(entry);
+            if ((s <= position && position <= e) || (position < s && s < position + bufferSteps)) {
+                pattern->AdvanceCarryOver(bufferSerial);
+                pattern->Render(0, ToSamples((position - s) * stepLength), bufferSize, stepLength);
+            }
+        }
+    }
+
+    if (position + bufferSteps < songSteps) {
+        m_position = position + bufferSteps;
+        return;
+    }
+    if (!m_loop.load(std::memory_order_relaxed)) {
+        // The end of the song: the buttons come up now; the recorder is stopped and the window
+        // told from RefreshDisplay, off the driver thread.
+        m_playing = false;
+        m_playDown = false;
+        if (m_recordDown.exchange(false)) m_recorderStopDue = true;
+        m_endedInTick = true;
+        return;
+    }
+
+    // Loop: the rest of the buffer after the song's end plays the song's start (more than once
+    // when the whole song is shorter than what is left of the buffer).
+    int64_t offset = static_cast<int64_t>((songSteps - position) * stepLength);
+    const auto songSamples = static_cast<int64_t>(songSteps * stepLength);
+    for (;;) {
+        const int64_t rest = bufferSize - offset;
+        if (rest <= 0 || songSamples <= 0) {
+            m_position = 0.0f;
+            return;
+        }
+        const float restSteps = static_cast<float>(rest) / stepLength;
+        for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
+            for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
+                const float s = StartStep(entry);
+                if (!(s < restSteps)) continue;
+                entry->pattern->AdvanceCarryOver(bufferSerial);
+                entry->pattern->Render(static_cast<int32_t>(offset), ToSamples((0.0f - s) * stepLength),
+                                       static_cast<int32_t>(rest), stepLength);
+            }
+        }
+        if (restSteps < songSteps) {
+            m_position = restSteps;
+            return;
+        }
+        offset += songSamples;
+    }
+}
+
+// ----- Graphics thread -----
+
+void CSequenceEditor::RefreshDisplay() {
+    const bool ended = m_endedInTick.exchange(false);
+    StopRecorderIfPending();
+    if (ended) Notify(SequenceEditorChange::Transport);
+    const float position = DisplayPosition();
+    const bool visibilityChanged = (position < 0.0f) != (m_shownPosition < 0.0f);
+    if (visibilityChanged || std::fabs(position - m_shownPosition) > 0.001f) {
+        m_shownPosition = position;
+        Notify(SequenceEditorChange::PlayMarker);
+    }
+}
+
+// ----- Blobs -----
+
+void CSequenceEditor::ReadSequenceBlob(const void* data, size_t size) {
+    // The first pass only reads and checks, so a damaged blob raises before the song changes.
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool build = pass == 1;
+        CBlobReader reader(data, size, "Sequence");
+        const int32_t length = reader.Int32();
+        const int32_t trackCount = reader.Count("Track", 8);
+        if (build) m_song.SetLength(length);
+        for (int32_t t = 0; t < trackCount; ++t) {
+            reader.Int32(); // the row's port index, for information only
+            const int32_t entryCount = reader.Count("Entry", 8);
+            for (int32_t e = 0; e < entryCount; ++e) {
+                const int32_t start = reader.Int32();
+                const int32_t serial = reader.Int32();
+                if (!build || t >= m_song.TrackCount() || !m_patterns) continue;
+                if (Pattern* pattern = m_patterns->FindBySerial(serial)) m_song.AddEntry(t, pattern, start);
+            }
+        }
+    }
+    if (m_selectedRow >= 0) SelectRow(m_selectedRow);
+    Notify(SequenceEditorChange::Entries);
+}

@@ -1,0 +1,167 @@
+// CSequenceEditor: the model behind the sequence editor page. It owns the song (Sequence) and
+// its playback state, keeps the selected row and its pattern box, checks placements and moves,
+// carries the song transport (play, record, stop, loop, length) and plays the song once per audio
+// buffer.
+//
+// Threads and locks:
+// - user-interface thread: rows, placements and buttons. Edits take the editor mutex (the one the
+//   processing cycle holds around the ticks), so they land between buffers.
+// - driver thread: Tick, with the studio mutex and the editor mutex held by the cycle.
+// - graphics thread (or a user-interface timer): RefreshDisplay, under the editor mutex.
+// Changes the driver thread makes (the end of the song) are reported from the next RefreshDisplay;
+// the recorder is stopped there too, never on the driver thread, since closing its files may block.
+#pragma once
+
+#include "sequencer/sequence.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CMachine;
+class CMutex;
+class CPatternEditor;
+class CPort;
+class CVeskHost;
+class Pattern;
+
+// What "Record Song" drives: the HD recorder, starting and stopping recording on all its tracks.
+// Both calls come from the user-interface thread (Record Song, Stop) or from RefreshDisplay after
+// the song ended; never from the driver thread, and never with the editor mutex held.
+class CRecordSongTarget {
+public:
+    virtual ~CRecordSongTarget() = default;
+    virtual void StartRecording() = 0;
+    virtual void StopRecording() = 0;
+};
+
+enum class SequenceEditorChange {
+    Rows,       // rows added or removed: redraw the song view
+    Entries,    // placements or the song length changed
+    PatternBox, // the selected row or its pattern list or chosen pattern changed
+    Transport,  // play, record or loop buttons
+    PlayMarker, // the song position moved (from RefreshDisplay)
+};
+
+class CSequenceEditorListener {
+public:
+    virtual ~CSequenceEditorListener() = default;
+    virtual void SequenceEditorChanged(SequenceEditorChange change) = 0;
+};
+
+constexpr int32_t kBeatPixels = 14;
+
+class CSequenceEditor {
+public:
+    CSequenceEditor(CVeskHost* host, CMutex* editorMutex);
+    ~CSequenceEditor() = default;
+    CSequenceEditor(const CSequenceEditor&) = delete;
+    CSequenceEditor& operator=(const CSequenceEditor&) = delete;
+
+    // The pattern list the rows choose from and entries are read by serial from.
+    void SetPatternEditor(const CPatternEditor* patterns) { m_patterns = patterns; }
+    void SetRecordTarget(CRecordSongTarget* target) { m_recordTarget = target; }
+    void AddListener(CSequenceEditorListener* listener);
+    void RemoveListener(CSequenceEditorListener* listener);
+
+    Sequence& Song() { return m_song; }
+    const Sequence& Song() const { return m_song; }
+
+    // ----- From the pattern editor and the studio (user-interface thread) -----
+    void AnnounceControlPort(CPort* port);
+    void PatternAdded(Pattern* pattern);
+    // Refills the pattern box and removes the pattern's placements.
+    void PatternRemoved(Pattern* pattern);
+    void MachineRemoved(CMachine* machine);
+    // Empties the song (rows and their entries) and the pattern box.
+    void Clear();
+
+    // ----- Rows and the pattern box -----
+    // Selects an existing row and refills its pattern box; anything else selects none.
+    void SelectRow(int32_t row);
+    int32_t SelectedRow() const { return m_selectedRow; }
+    // Patterns whose port is the selected row's, in pattern-list order.
+    std::vector<Pattern*> PatternBox() const;
+    // Index into PatternBox(): the row's chosen pattern.
+    void ChoosePattern(int32_t index);
+    Pattern* ChosenPattern() const;
+    // "<machine name>.<port name>".
+    std::string RowLabel(int32_t row) const;
+
+    // ----- Grid -----
+    // A left press on a cell: places the selected row's chosen pattern when the row is the
+    // selected one and the pattern fits. Returns the new entry or null.
+    SequenceEntry* PlaceAt(int32_t row, int32_t beat);
+    // The entry of the row covering the beat, or null.
+    SequenceEntry* EntryAt(int32_t row, int32_t beat) const;
+    // Programmatic placement (project tools, demo songs): the pattern on its own port's row at
+    // the start beat, when it fits. Returns the entry or null.
+    SequenceEntry* PlacePattern(Pattern* pattern, int32_t startBeat);
+    // A right press on an entry.
+    void RemoveEntry(int32_t row, SequenceEntry* entry);
+    // Dragging an entry: dx in pixels from the press. True when the entry moved.
+    void BeginEntryDrag(int32_t row, SequenceEntry* entry);
+    bool DragEntry(int32_t dxPixels);
+    void EndEntryDrag() { m_dragEntry = nullptr; }
+
+    // ----- Transport (user-interface thread) -----
+    // "Play": the song plays from its start (also when it already plays).
+    void PlaySong();
+    // "Record Song": down starts the recorder and plays from the start; up stops both.
+    void SetRecordSong(bool down);
+    // "Stop": the song stops; a running recording stops with it.
+    void StopSong();
+    void SetLoop(bool loop);
+    // The up-down field: removes entries ending after the new length (1..4096 beats).
+    void SetLength(int32_t beats);
+    bool IsPlaying() const { return m_playing.load(); }
+    bool IsPlayDown() const { return m_playDown.load(); }
+    bool IsRecordDown() const { return m_recordDown.load(); }
+    bool IsLooping() const { return m_loop.load(); }
+    int32_t Length() const { return m_song.Length(); }
+    // Song position in steps while playing, else -1.
+    float DisplayPosition();
+    // The song's length in samples at the host's current rate and tempo.
+    int64_t SongSamples() const;
+
+    // ----- Driver thread -----
+    void Tick(uint64_t bufferSerial);
+
+    // ----- Graphics thread -----
+    // Reports the play marker and the end of the song, and stops the recorder after the end.
+    void RefreshDisplay();
+
+    // ----- Blobs -----
+    std::vector<uint8_t> WriteSequenceBlob() const { return m_song.WriteBlob(); }
+    // After every pattern blob: sets the length, then appends each record's entries to the row at
+    // the same position (extra records skipped, unknown serials dropped). Every count is checked
+    // against what remains first; a damaged blob raises "Sequence Data Truncated At Byte %zu" or
+    // "Sequence Data Corrupt: ..." and changes nothing.
+    void ReadSequenceBlob(const void* data, size_t size);
+
+private:
+    void Notify(SequenceEditorChange change);
+    void StopRecorderIfPending();
+
+    CVeskHost* m_host;
+    CMutex* m_mutex;
+    const CPatternEditor* m_patterns = nullptr;
+    CRecordSongTarget* m_recordTarget = nullptr;
+    std::vector<CSequenceEditorListener*> m_listeners;
+    Sequence m_song;
+    int32_t m_selectedRow = -1;
+
+    std::atomic<bool> m_playing{false};
+    std::atomic<bool> m_playDown{false};
+    std::atomic<bool> m_recordDown{false};
+    std::atomic<bool> m_loop{false};
+    float m_position = 0.0f; // steps from the song start
+    std::atomic<bool> m_endedInTick{false};     // the driver thread reached the end
+    std::atomic<bool> m_recorderStopDue{false}; // the recorder still has to be stopped
+    float m_shownPosition = -1.0f;
+
+    SequenceEntry* m_dragEntry = nullptr;
+    int32_t m_dragRow = -1;
+    int32_t m_dragStart = 0;
+};

@@ -1,0 +1,223 @@
+// The drivers on real servers and devices: a tone played through "ASIO" into a JACK server of our
+// own (dummy backend) and recorded with jack_rec, and a tone played through "Wave Out" into ALSA's
+// file device. Both measure pitch and level of what arrived.
+#include "audio_out/asio_driver.h"
+#include "audio_out/wave_out_driver.h"
+#include "tests/engine/studio_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+constexpr double kToneFrequency = 1000.0;
+constexpr float kToneLevel = 0.5f;
+
+struct Measurement {
+    double frequency = 0.0;
+    double rms = 0.0;
+};
+
+// Pitch from the rising zero crossings (interpolated), level as RMS.
+Measurement Measure(const std::vector<float>& samples, int32_t sampleRate) {
+    Measurement result;
+    double first = -1.0, last = -1.0;
+    int crossings = 0;
+    double sum = 0.0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        sum += static_cast<double>(samples[i]) * samples[i];
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]);
+            if (first < 0.0) first = at;
+            last = at;
+            ++crossings;
+        }
+    }
+    if (crossings > 1) result.frequency = (crossings - 1) * sampleRate / (last - first);
+    result.rms = std::sqrt(sum / static_cast<double>(samples.size()));
+    return result;
+}
+
+bool ProgramExists(const char* name) {
+    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
+        if (std::filesystem::exists(std::string(folder) + name)) return true;
+    return false;
+}
+
+// Starts a program with its output silenced.
+pid_t Spawn(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return result == 0 ? pid : -1;
+}
+
+int RunProgram(std::vector<std::string> arguments) {
+    const pid_t pid = Spawn(std::move(arguments));
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The samples of the first channel of a PCM WAV file (16-bit integers or 32-bit floats).
+std::vector<float> ReadWavChannel(const std::filesystem::path& path, int32_t* sampleRate) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples;
+    int16_t format = 0, channels = 0, bits = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        uint32_t size = 0;
+        std::memcpy(&size, &bytes[at + 4], 4);
+        const char* id = &bytes[at];
+        if (std::memcmp(id, "fmt ", 4) == 0) {
+            std::memcpy(&format, &bytes[at + 8], 2);
+            std::memcpy(&channels, &bytes[at + 10], 2);
+            std::memcpy(sampleRate, &bytes[at + 12], 4);
+            std::memcpy(&bits, &bytes[at + 22], 2);
+        } else if (std::memcmp(id, "data", 4) == 0 && channels > 0) {
+            const size_t frameBytes = static_cast<size_t>(channels) * static_cast<size_t>(bits / 8);
+            const size_t end = std::min(bytes.size(), at + 8 + size);
+            for (size_t p = at + 8; p + frameBytes <= end; p += frameBytes) {
+                if (bits == 16) {
+                    int16_t value = 0;
+                    std::memcpy(&value, &bytes[p], 2);
+                    samples.push_back(static_cast<float>(value) / 32768.0f);
+                } else if (bits == 32 && format == 3) {
+                    float value = 0;
+                    std::memcpy(&value, &bytes[p], 4);
+                    samples.push_back(value);
+                } else if (bits == 32) {
+                    int32_t value = 0;
+                    std::memcpy(&value, &bytes[p], 4);
+                    samples.push_back(static_cast<float>(value / 2147483648.0));
+                }
+            }
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return samples;
+}
+
+// A studio playing a 1 kHz sine of amplitude 0.5 into the master.
+struct ToneStudio : CStudioFixture {
+    ToneStudio(int32_t bufferSize, int32_t sampleRate, int32_t channels) : CStudioFixture(bufferSize, sampleRate) {
+        g_testChannels = channels;
+        m_studio->NewProject();
+        CMachineContainer* tone = Add(m_tone);
+        Machine(tone)->m_frequency = kToneFrequency;
+        Machine(tone)->m_level = kToneLevel;
+        Machine(tone)->m_rate = sampleRate;
+        Cable(tone, m_studio->MasterFrame());
+        CStudio::SetRenderTarget(m_studio.get());
+    }
+    ~ToneStudio() { CStudio::SetRenderTarget(nullptr); }
+};
+
+TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
+    if (!ProgramExists("jackd") || !ProgramExists("jack_rec")) GTEST_SKIP() << "jackd or jack_rec missing";
+    const std::string server = "tamborel-test-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
+    ASSERT_GT(jackd, 0);
+    struct ServerGuard {
+        pid_t pid;
+        ~ServerGuard() {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            unsetenv("JACK_DEFAULT_SERVER");
+        }
+    } guard{jackd};
+
+    Options options = DefaultOptions();
+    std::unique_ptr<CASIODriver> driver;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        driver = std::make_unique<CASIODriver>(options, "tamborel-test");
+        if (driver->IsAvailable()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(driver->IsAvailable()) << "the JACK server did not come up";
+    EXPECT_EQ(driver->GetSampleRate(), 48000);
+    EXPECT_EQ(driver->GetBufferSize(), 256);
+    EXPECT_EQ(driver->GetChannels(), 2);
+
+    ToneStudio studio(driver->GetBufferSize(), driver->GetSampleRate(), driver->GetChannels());
+    driver->SetCallback(CStudio::RenderCallback);
+    driver->Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the fade-in
+
+    const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("jack-" + server + ".wav");
+    EXPECT_EQ(RunProgram({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
+    driver->Stop();
+    EXPECT_EQ(studio.m_studio->RenderErrors().count, 0u);
+
+    int32_t rate = 0;
+    std::vector<float> samples = ReadWavChannel(file, &rate);
+    std::filesystem::remove(file);
+    ASSERT_EQ(rate, 48000);
+    // jack_rec may start a little before the first connected period: keep the tone's middle.
+    ASSERT_GT(samples.size(), 24000u);
+    samples = std::vector<float>(samples.begin() + 4800, samples.begin() + 4800 + 19200);
+    const Measurement tone = Measure(samples, rate);
+    EXPECT_NEAR(tone.frequency, kToneFrequency, 2.0);
+    EXPECT_NEAR(tone.rms, kToneLevel / std::sqrt(2.0), 0.01);
+}
+
+TEST(AlsaOutput, AToneThroughWaveOutArrivesAtPitchAndLevel) {
+    const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "wave-out.raw";
+    std::filesystem::remove(file);
+    Options options = DefaultOptions();
+    options.waveOutFormat = 0x800;  // 44.1 kHz, 16-bit, stereo
+    options.waveOutLatency = 20;
+    CWaveOutDriver driver(options, {"file:FILE=" + file.string() + ",FORMAT=raw"});
+    if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's file device is not available";
+    EXPECT_EQ(driver.GetChannels(), 2);
+    EXPECT_EQ(driver.GetBufferSize(), 44 * 20);
+
+    ToneStudio studio(driver.GetBufferSize(), driver.GetSampleRate(), driver.GetChannels());
+    driver.SetCallback(CStudio::RenderCallback);
+    driver.Start();
+    EXPECT_TRUE(driver.IsRunning());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    driver.Stop();
+    EXPECT_FALSE(driver.IsRunning());
+
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(file);
+    const size_t frames = bytes.size() / 4;
+    ASSERT_GT(frames, 17640u) << "less than 0.4 s arrived";
+    std::vector<float> left;
+    for (size_t i = 8820; i < std::min(frames, size_t{8820 + 44100}); ++i) {
+        int16_t value = 0;
+        std::memcpy(&value, &bytes[4 * i], 2);
+        left.push_back(static_cast<float>(value) / 32768.0f);
+    }
+    const Measurement tone = Measure(left, 44100);
+    EXPECT_NEAR(tone.frequency, kToneFrequency, 2.0);
+    EXPECT_NEAR(tone.rms, kToneLevel / std::sqrt(2.0), 0.01);
+}
+
+} // namespace

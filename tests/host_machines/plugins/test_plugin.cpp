@@ -1,0 +1,101 @@
+// A small VST 2 plug-in for the adapter's tests, built in several shapes from compile-time
+// settings: PLUGIN_INPUTS, PLUGIN_OUTPUTS, PLUGIN_SYNTH, PLUGIN_MIDI_ANSWER (its answer to
+// "receiveVstMIDIEvent"), PLUGIN_EVENTS_ANSWER (its answer to effProcessEvents), PLUGIN_ID,
+// PLUGIN_CRASH (dies in its entry), PLUGIN_HANG (never returns from it).
+// Its output is its first input times 0.5 (or a constant 0.25 without inputs) on every output.
+#include "host_machines/vst/vst_abi.h"
+#include "tests/host_machines/plugins/test_plugin_log.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace vst;
+
+namespace {
+
+using Log = TestPluginLog;
+
+Log g_log;
+AEffect g_effect;
+HostCallback g_host = nullptr;
+
+intptr_t Dispatcher(AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float) {
+    if (opcode >= 0 && opcode < 256) ++g_log.opcodes[opcode];
+    switch (opcode) {
+    case effCanDo:
+        if (std::strcmp(static_cast<const char*>(ptr), "receiveVstMIDIEvent") == 0) return PLUGIN_MIDI_ANSWER;
+        return 0;
+    case effProcessEvents: {
+        ++g_log.processEventsCalls;
+        const auto* events = static_cast<const VstEvents*>(ptr);
+        for (int i = 0; i < events->numEvents && g_log.midiEvents < 64; ++i) {
+            const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+            std::memcpy(g_log.midi[g_log.midiEvents], midi->midiData, 3);
+            g_log.deltaFrames[g_log.midiEvents] = midi->deltaFrames;
+            ++g_log.midiEvents;
+        }
+        return PLUGIN_EVENTS_ANSWER;
+    }
+    case effGetChunk:
+        *static_cast<void**>(ptr) = g_log.chunk;
+        return g_log.chunkSize;
+    case effSetChunk:
+        g_log.chunkSize = static_cast<int>(value) < 37 ? static_cast<int>(value) : 37;
+        std::memcpy(g_log.chunk, ptr, static_cast<size_t>(g_log.chunkSize));
+        return 0;
+    case effGetParamName:
+        // Longer than the nominal 8 characters, as real plug-ins write.
+        std::snprintf(static_cast<char*>(ptr), 64, "Parameter Number %d Long Name", index);
+        return 0;
+    case effGetParamDisplay:
+        std::snprintf(static_cast<char*>(ptr), 64, "%.2f", static_cast<double>(g_log.parameters[index & 3]));
+        return 0;
+    case effGetParamLabel:
+        std::snprintf(static_cast<char*>(ptr), 64, " dB");
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void ProcessReplacing(AEffect*, float** inputs, float** outputs, int32_t frames) {
+    ++g_log.blocks;
+    for (int channel = 0; channel < PLUGIN_OUTPUTS; ++channel)
+        for (int32_t i = 0; i < frames; ++i)
+            outputs[channel][i] = PLUGIN_INPUTS > 0 ? inputs[0][i] * 0.5f : 0.25f;
+}
+
+void SetParameter(AEffect*, int32_t index, float value) { g_log.parameters[index & 3] = value; }
+float GetParameter(AEffect*, int32_t index) { return g_log.parameters[index & 3]; }
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCallback host) {
+#if PLUGIN_CRASH
+    raise(SIGSEGV);
+#endif
+#if PLUGIN_HANG
+    for (;;) pause();
+#endif
+    g_host = host;
+    if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) != kVstVersion) return nullptr;
+    std::memset(&g_effect, 0, sizeof g_effect);
+    g_effect.magic = kEffectMagic;
+    g_effect.dispatcher = &Dispatcher;
+    g_effect.setParameter = &SetParameter;
+    g_effect.getParameter = &GetParameter;
+    g_effect.processReplacing = &ProcessReplacing;
+    g_effect.numParams = 4;
+    g_effect.numPrograms = 1;
+    g_effect.numInputs = PLUGIN_INPUTS;
+    g_effect.numOutputs = PLUGIN_OUTPUTS;
+    g_effect.flags = effFlagsCanReplacing | effFlagsProgramChunks | (PLUGIN_SYNTH ? effFlagsIsSynth : 0);
+    g_effect.uniqueID = PLUGIN_ID;
+    return &g_effect;
+}
+
+extern "C" __attribute__((visibility("default"))) void* TestPluginLog() { return &g_log; }
+extern "C" __attribute__((visibility("default"))) HostCallback TestPluginHost() { return g_host; }

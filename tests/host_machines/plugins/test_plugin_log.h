@@ -1,0 +1,14 @@
+// What the test plug-in saw, read by the adapter's tests through its TestPluginLog export.
+#pragma once
+
+struct TestPluginLog {
+    int midiEvents = 0;
+    unsigned char midi[64][3] = {};
+    int deltaFrames[64] = {};
+    int processEventsCalls = 0;
+    int opcodes[256] = {};
+    float parameters[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+    unsigned char chunk[37] = {};
+    int chunkSize = 0;
+    int blocks = 0;
+};
