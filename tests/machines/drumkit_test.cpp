@@ -260,3 +260,22 @@ TEST(DrumKit, ParametersNamesAndTexts) {
     EXPECT_TRUE(list);
     EXPECT_EQ(size, 8 + 4 * 38);
 }
+
+TEST(DrumKit, FollowsSampleRateAndBufferSizeChanges) {
+    // At 48 kHz in 64-frame buffers the bass drum still settles near 50 Hz.
+    Kit k;
+    k.kit->ResizePortBuffers(64);
+    k.kit->SetBufferSize(64);
+    k.kit->SetSampleRate(48000);
+    k.Trigger(0);
+    std::vector<float> left;
+    for (int32_t b = 0; b < 400; ++b) {
+        k.kit->Process();
+        const CAudioBuffer* out = k.kit->m_ports[1]->m_audioBuffer;
+        ASSERT_EQ(out->m_length, 64);
+        left.insert(left.end(), out->m_channel1, out->m_channel1 + 64);
+    }
+    const double late = ZeroCrossingFrequency(std::vector<float>(left.begin() + 13000, left.begin() + 21000), 48000);
+    EXPECT_GT(late, 45.0);
+    EXPECT_LT(late, 70.0);
+}

@@ -249,3 +249,15 @@ TEST(SpatialVerb, ParametersProgramsAndTexts) {
     m.FormatParameter(10, 0.5f, text);
     EXPECT_STREQ(text, "50%");
 }
+
+TEST(SpatialVerb, SampleRateChangeRebuildsTheModel) {
+    Verb v;
+    const int32_t direct44 = v.verb->TapLine(0).TapsA().front().delay;
+    v.verb->SetSampleRate(96000);
+    EXPECT_EQ(v.verb->TapCount(), 7200);
+    const int32_t direct96 = v.verb->TapLine(0).TapsA().front().delay;
+    // The same 31.6 ms of travel, counted in samples of the new rate.
+    EXPECT_NEAR(direct96, direct44 * 96000.0 / 44100.0, 3.0);
+    v.Run(4);
+    EXPECT_EQ(v.verb->TapLine(0).FadeLeft(), 0);
+}
