@@ -26,7 +26,8 @@ struct Host {
 
 void FillNoise(float* x, int32_t n, std::mt19937& random) {
     std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-    for (int32_t i = 0; i < n; ++i) x[i] = uniform(random);
+    for (int32_t i = 0; i < n; ++i)
+        x[i] = uniform(random);
 }
 
 void PerSample(benchmark::State& state) {
@@ -54,7 +55,8 @@ void BM_DrumKitAllVoices(benchmark::State& state) {
             }
         }
         kit->Process();
-        for (int32_t v = 0; v < CDrumKit::kVoiceCount; ++v) sounding += kit->Voice(v).IsIdle() ? 0 : 1;
+        for (int32_t v = 0; v < CDrumKit::kVoiceCount; ++v)
+            sounding += kit->Voice(v).IsIdle() ? 0 : 1;
         benchmark::DoNotOptimize(kit->m_ports[1]->m_audioBuffer->m_channel1[0]);
     }
     state.counters["voices_sounding"] = static_cast<double>(sounding) / static_cast<double>(buffer);
@@ -93,7 +95,7 @@ void BM_MixerEightTracksTwoAux(benchmark::State& state) {
     FillNoise(returned.data(), kBlock, random);
     for (auto _ : state) {
         mixer->Process();
-        for (int32_t a = 0; a < 2; ++a) {  // the effects' outputs, as the host mixes them in
+        for (int32_t a = 0; a < 2; ++a) { // the effects' outputs, as the host mixes them in
             CAudioBuffer* ret = mixer->m_ports[10 + 2 * a]->m_audioBuffer;
             std::memcpy(ret->m_channel1, returned.data(), sizeof(float) * kBlock);
             std::memcpy(ret->m_channel2, returned.data(), sizeof(float) * kBlock);
@@ -118,7 +120,8 @@ void BM_SpatialVerbDefaultRoom(benchmark::State& state) {
         benchmark::DoNotOptimize(verb->m_ports[1]->m_audioBuffer->m_channel1[0]);
     }
     size_t taps = 0;
-    for (int32_t line = 0; line < 2; ++line) taps += verb->TapLine(line).TapsA().size() + verb->TapLine(line).TapsB().size();
+    for (int32_t line = 0; line < 2; ++line)
+        taps += verb->TapLine(line).TapsA().size() + verb->TapLine(line).TapsB().size();
     state.counters["early_taps"] = static_cast<double>(taps);
     PerSample(state);
     verb->Delete();
@@ -143,7 +146,8 @@ void BM_SpatialVerbSmallHardRoom(benchmark::State& state) {
         benchmark::DoNotOptimize(verb->m_ports[1]->m_audioBuffer->m_channel1[0]);
     }
     size_t taps = 0;
-    for (int32_t line = 0; line < 2; ++line) taps += verb->TapLine(line).TapsA().size() + verb->TapLine(line).TapsB().size();
+    for (int32_t line = 0; line < 2; ++line)
+        taps += verb->TapLine(line).TapsA().size() + verb->TapLine(line).TapsB().size();
     state.counters["early_taps"] = static_cast<double>(taps);
     PerSample(state);
     verb->Delete();
@@ -188,4 +192,4 @@ void BM_DrumKitOneVoice(benchmark::State& state) {
     kit->Delete();
 }
 BENCHMARK(BM_DrumKitOneVoice)->DenseRange(0, 10);
-}
+} // namespace

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "machine_interface/machine.h"
-#include "machines/dsp/dsp.h"
 #include "machines/drumkit/drumkit_voices.h"
+#include "machines/dsp/dsp.h"
 
 #include <memory>
 
@@ -59,5 +59,6 @@ private:
 
 class CDrumKitInfo : public CSimpleMachineInfo<CDrumKit> {
 public:
-    explicit CDrumKitInfo(CVeskHost* host) : CSimpleMachineInfo<CDrumKit>(host, "QX DGenR8", "VeskPlug::QX DGenR8") {}
+    explicit CDrumKitInfo(CVeskHost* host)
+        : CSimpleMachineInfo<CDrumKit>(host, "QX DGenR8", "VeskPlug::QX DGenR8") {}
 };

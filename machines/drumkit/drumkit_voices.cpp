@@ -11,10 +11,22 @@ constexpr int32_t kBandPass = CFilter::kBandPass;
 
 // Parameter indices the voices react to (the machine's own numbering).
 enum : int32_t {
-    kBdTune = 0, kBdAttack = 3, kBdDecay = 4,
-    kSdTune = 5, kSdTone = 8, kSdSnappy = 9,
-    kLtTune = 10, kLtDecay = 13, kMtTune = 14, kMtDecay = 17, kHtTune = 18, kHtDecay = 21,
-    kChDecay = 28, kOhDecay = 31, kCcDecay = 34, kRcDecay = 37,
+    kBdTune = 0,
+    kBdAttack = 3,
+    kBdDecay = 4,
+    kSdTune = 5,
+    kSdTone = 8,
+    kSdSnappy = 9,
+    kLtTune = 10,
+    kLtDecay = 13,
+    kMtTune = 14,
+    kMtDecay = 17,
+    kHtTune = 18,
+    kHtDecay = 21,
+    kChDecay = 28,
+    kOhDecay = 31,
+    kCcDecay = 34,
+    kRcDecay = 37,
 };
 
 void Copy(float* dst, const float* src, int32_t count) {
@@ -22,7 +34,8 @@ void Copy(float* dst, const float* src, int32_t count) {
 }
 
 void Scale(float* block, int32_t count, float gain) {
-    for (int32_t i = 0; i < count; ++i) block[i] *= gain;
+    for (int32_t i = 0; i < count; ++i)
+        block[i] *= gain;
 }
 
 } // namespace
@@ -37,7 +50,8 @@ CDrumKitVoice::CDrumKitVoice(int32_t sampleRate, int32_t blockSize, int32_t bloc
 
 void CDrumKitVoice::SetBufferSize(int32_t count) {
     m_blockSize = count;
-    for (int32_t i = 0; i < m_blockCount; ++i) m_blocks[i].Resize(count);
+    for (int32_t i = 0; i < m_blockCount; ++i)
+        m_blocks[i].Resize(count);
 }
 
 void CDrumKitVoice::HandleEvent(const ControlEvent& event) {
@@ -56,7 +70,8 @@ void CDrumKitVoice::Render(float* left, float* right, const float* noise, int32_
     ControlEvent event;
     while (m_events.GetNextEvent(&event)) {
         const int32_t at = std::clamp(event.time, position, count);
-        if (!m_idle && at > position) RenderStretch(position, at - position, left, right, noise, leftGain, rightGain);
+        if (!m_idle && at > position)
+            RenderStretch(position, at - position, left, right, noise, leftGain, rightGain);
         position = at;
         HandleEvent(event);
     }
@@ -65,11 +80,12 @@ void CDrumKitVoice::Render(float* left, float* right, const float* noise, int32_
 }
 
 void CDrumKitVoice::Clamp(float* block, int32_t count, float limit) {
-    for (int32_t i = 0; i < count; ++i) block[i] = std::clamp(block[i], -limit, limit);
+    for (int32_t i = 0; i < count; ++i)
+        block[i] = std::clamp(block[i], -limit, limit);
 }
 
-void CDrumKitVoice::AddOut(const float* y, int32_t start, int32_t count, float* left, float* right, float leftGain,
-                           float rightGain) {
+void CDrumKitVoice::AddOut(const float* y, int32_t start, int32_t count, float* left, float* right,
+                           float leftGain, float rightGain) {
     float* l = left + start;
     float* r = right + start;
     for (int32_t i = 0; i < count; ++i) {
@@ -100,7 +116,8 @@ void CDrumKitVoice::AddOutSmoothed(const float* y, int32_t start, int32_t count,
 CBassDrum::CBassDrum(int32_t sampleRate, int32_t blockSize)
     : CDrumKitVoice(sampleRate, blockSize, 4), m_pitch(sampleRate, 0.0f, 0.5f, 0.0f, -6.0f),
       m_amp(sampleRate, 0.05f, 0.5f, 0.0f, -4.0f), m_click(sampleRate, 0.005f, 0.1f, 1.0f, 1.0f),
-      m_osc(sampleRate, &SharedTables().sine, 1.0f), m_f1(sampleRate, kLowPass, false, OctavePitch(1200.0f), 0.0f),
+      m_osc(sampleRate, &SharedTables().sine, 1.0f),
+      m_f1(sampleRate, kLowPass, false, OctavePitch(1200.0f), 0.0f),
       m_f2(sampleRate, kBandPass, false, OctavePitch(800.0f), 3.0f),
       m_f3(sampleRate, kLowPass, false, OctavePitch(300.0f), 0.0f), m_basePitch(OctavePitch(50.0f)) {
     m_osc.SetPitch(0.0f);
@@ -124,13 +141,16 @@ void CBassDrum::ApplyParameter(int32_t index, float x) {
         m_range = OctavePitch(142.0f + 108.0f * x) - m_basePitch;
         m_amp.SetHold(0.05f * x);
         break;
-    case kBdAttack: m_amp.SetAttack(0.001f + 0.019f * x); break;
+    case kBdAttack:
+        m_amp.SetAttack(0.001f + 0.019f * x);
+        break;
     case kBdDecay:
         m_amp.SetDecay(0.1f + 0.4f * x);
         m_pitch.SetDecay(0.1f + 0.4f * x);
         m_click.SetDecay(0.1f * x);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -148,7 +168,8 @@ void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* 
     float* b2 = Block(2);
     float* b3 = Block(3);
     m_pitch.Render(count, b0);
-    for (int32_t i = 0; i < count; ++i) b0[i] = m_basePitch + m_range * b0[i];
+    for (int32_t i = 0; i < count; ++i)
+        b0[i] = m_basePitch + m_range * b0[i];
     m_osc.RenderBlend(b0, b1, count, &SharedTables().triangle, b0, 0.15f);
     m_amp.Render(count, b0);
     m_vca.Process(count, b1, b0);
@@ -163,10 +184,12 @@ void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* 
     m_f2.Process(count, b2, nullptr, nullptr);
     Copy(b3, noise + start, count);
     m_f3.Process(count, b3, nullptr, nullptr);
-    for (int32_t i = 0; i < count; ++i) b2[i] = 0.4f * b3[i] + 500.0f * b2[i];
+    for (int32_t i = 0; i < count; ++i)
+        b2[i] = 0.4f * b3[i] + 500.0f * b2[i];
     m_click.Render(count, b3);
     m_vca.Process(count, b2, b3);
-    for (int32_t i = 0; i < count; ++i) b1[i] += b2[i];
+    for (int32_t i = 0; i < count; ++i)
+        b1[i] += b2[i];
     AddOutSmoothed(b1, start, count, left, right, leftGain, rightGain);
     m_firstRender = false;
     if (!m_amp.IsActive()) m_idle = true;
@@ -179,7 +202,8 @@ CSnareDrum::CSnareDrum(int32_t sampleRate, int32_t blockSize)
     : CDrumKitVoice(sampleRate, blockSize, 6), m_tone1(sampleRate, 0.001f, 0.17f, 0.0f, -4.0f),
       m_tone2(sampleRate, 0.001f, 0.17f, 0.0f, -8.0f), m_bend(sampleRate, 0.0f, 0.17f, 0.0f, -2.0f),
       m_snap(sampleRate, 0.0f, 0.0f, 0.0f, 0.0f), m_noise(sampleRate, 0.03f, 0.09f, 0.0f, 0.0f),
-      m_osc1(sampleRate, &SharedTables().sine, 140.0f), m_osc2(sampleRate, &SharedTables().sine, 140.0f * 330.0f / 180.0f),
+      m_osc1(sampleRate, &SharedTables().sine, 140.0f),
+      m_osc2(sampleRate, &SharedTables().sine, 140.0f * 330.0f / 180.0f),
       m_low(sampleRate, kLowPass, false, OctavePitch(5000.0f), 0.0f),
       m_high(sampleRate, kHighPass, false, OctavePitch(5000.0f), 0.0f) {
     m_tone1.SetDelay(0.002f);
@@ -190,7 +214,8 @@ CSnareDrum::CSnareDrum(int32_t sampleRate, int32_t blockSize)
 
 void CSnareDrum::SetSampleRate(int32_t rate) {
     m_sampleRate = rate;
-    for (CPercEnvelope* e : {&m_tone1, &m_tone2, &m_bend, &m_snap, &m_noise}) e->SetSampleRate(rate);
+    for (CPercEnvelope* e : {&m_tone1, &m_tone2, &m_bend, &m_snap, &m_noise})
+        e->SetSampleRate(rate);
     m_osc1.SetSampleRate(rate);
     m_osc2.SetSampleRate(rate);
     m_low.SetSampleRate(rate);
@@ -205,9 +230,14 @@ void CSnareDrum::ApplyParameter(int32_t index, float x) {
         m_osc2.SetFrequency(f * 330.0f / 180.0f);
         break;
     }
-    case kSdTone: m_noise.SetDecay(0.09f + 0.18f * x); break;
-    case kSdSnappy: m_noiseLevel = x <= 0.0f ? 0.0f : DbToGain(-(1.0f - x) * 32.0f); break;
-    default: break;
+    case kSdTone:
+        m_noise.SetDecay(0.09f + 0.18f * x);
+        break;
+    case kSdSnappy:
+        m_noiseLevel = x <= 0.0f ? 0.0f : DbToGain(-(1.0f - x) * 32.0f);
+        break;
+    default:
+        break;
     }
 }
 
@@ -222,11 +252,13 @@ void CSnareDrum::Trigger() {
 void CSnareDrum::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
                                float leftGain, float rightGain) {
     float* b[6];
-    for (int32_t i = 0; i < 6; ++i) b[i] = Block(i);
+    for (int32_t i = 0; i < 6; ++i)
+        b[i] = Block(i);
     const CWaveTable* triangle = &SharedTables().triangle;
 
     m_bend.Render(count, b[4]);
-    for (int32_t i = 0; i < count; ++i) b[4][i] = (b[4][i] - 1.0f) * 0.12f;
+    for (int32_t i = 0; i < count; ++i)
+        b[4][i] = (b[4][i] - 1.0f) * 0.12f;
     m_tone1.Render(count, b[1]);
     m_osc1.RenderBlend(b[4], b[0], count, triangle, b[1], 0.3f);
     m_vca.Process(count, b[0], b[1]);
@@ -272,7 +304,8 @@ CTomDrum::CTomDrum(int32_t sampleRate, int32_t blockSize, int32_t variant)
     : CDrumKitVoice(sampleRate, blockSize, 4), m_variant(std::clamp(variant, 0, 2)),
       m_amp(sampleRate, 0.01f, 0.31f, 0.0f, -2.0f), m_click(sampleRate, 0.0001f, 0.001f, 0.0f, 0.0f),
       m_a(sampleRate, &SharedTables().sine, 1.0f), m_b(sampleRate, &SharedTables().sine, 1.0f),
-      m_c(sampleRate, &SharedTables().sine, 1.0f), m_filter(sampleRate, kLowPass, false, OctavePitch(1100.0f), 4.0f) {
+      m_c(sampleRate, &SharedTables().sine, 1.0f),
+      m_filter(sampleRate, kLowPass, false, OctavePitch(1100.0f), 4.0f) {
     m_amp.SetHold(0.04f);
     SetTune(0.0f);
 }
@@ -317,18 +350,23 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
     float* b3 = Block(3);
     const CWaveTable* triangle = &SharedTables().triangle;
     m_amp.Render(count, b3);
-    for (int32_t i = 0; i < count; ++i) b2[i] = (b3[i] - 0.5f) * 0.2f;
+    for (int32_t i = 0; i < count; ++i)
+        b2[i] = (b3[i] - 0.5f) * 0.2f;
     m_a.RenderBlend(b2, b0, count, triangle, nullptr, 0.2f);
-    for (int32_t i = 0; i < count; ++i) b1[i] = 0.2f * b0[i];
+    for (int32_t i = 0; i < count; ++i)
+        b1[i] = 0.2f * b0[i];
     m_b.RenderBlend(b2, b0, count, triangle, nullptr, 0.2f);
-    for (int32_t i = 0; i < count; ++i) b1[i] += b0[i];
+    for (int32_t i = 0; i < count; ++i)
+        b1[i] += b0[i];
     m_c.RenderBlend(b2, b0, count, triangle, nullptr, 0.2f);
-    for (int32_t i = 0; i < count; ++i) b1[i] += 0.2f * b0[i];
+    for (int32_t i = 0; i < count; ++i)
+        b1[i] += 0.2f * b0[i];
     m_click.Render(count, b2);
     Copy(b0, noise + start, count);
     m_filter.Process(count, b0, b2, nullptr);
     m_vca.Process(count, b0, b2);
-    for (int32_t i = 0; i < count; ++i) b1[i] += 2.0f * b0[i];
+    for (int32_t i = 0; i < count; ++i)
+        b1[i] += 2.0f * b0[i];
     m_vca.Process(count, b1, b3);
     AddOut(b1, start, count, left, right, leftGain, rightGain);
     if (!m_amp.IsActive()) m_idle = true;
@@ -339,7 +377,8 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
 
 CRimShot::CRimShot(int32_t sampleRate, int32_t blockSize)
     : CDrumKitVoice(sampleRate, blockSize, 3), m_amp(sampleRate, 0.005f, 0.054f, 0.0f, 0.0f),
-      m_sweep(sampleRate, 0.0f, 0.06f, 0.0f, 0.0f), m_f1(sampleRate, kLowPass, true, OctavePitch(4000.0f), 3.0f),
+      m_sweep(sampleRate, 0.0f, 0.06f, 0.0f, 0.0f),
+      m_f1(sampleRate, kLowPass, true, OctavePitch(4000.0f), 3.0f),
       m_f2(sampleRate, kBandPass, false, 4.0f, 0.0f) {}
 
 void CRimShot::SetSampleRate(int32_t rate) {
@@ -360,7 +399,8 @@ void CRimShot::RenderStretch(int32_t start, int32_t count, float* left, float* r
     float* b0 = Block(0);
     float* b1 = Block(1);
     float* b2 = Block(2);
-    for (int32_t i = 0; i < count; ++i) b0[i] = 4.0f * noise[start + i];
+    for (int32_t i = 0; i < count; ++i)
+        b0[i] = 4.0f * noise[start + i];
     m_f1.Process(count, b0, nullptr, nullptr);
     m_amp.Render(count, b1);
     m_sweep.Render(count, b2);
@@ -376,7 +416,8 @@ void CRimShot::RenderStretch(int32_t start, int32_t count, float* left, float* r
 
 CClap::CClap(int32_t sampleRate, int32_t blockSize)
     : CDrumKitVoice(sampleRate, blockSize, 3), m_amp(sampleRate, 0.02f, 0.14f, 0.0f, 2.0f),
-      m_bursts(sampleRate, 0.01f, 0.03f, 0.0f, 2.0f), m_f1(sampleRate, kLowPass, false, OctavePitch(1000.0f), 0.0f),
+      m_bursts(sampleRate, 0.01f, 0.03f, 0.0f, 2.0f),
+      m_f1(sampleRate, kLowPass, false, OctavePitch(1000.0f), 0.0f),
       m_f2(sampleRate, kBandPass, false, 7.0f, 0.0f) {
     m_bursts.SetRepeats(3);
 }
@@ -399,7 +440,8 @@ void CClap::RenderStretch(int32_t start, int32_t count, float* left, float* righ
     float* b0 = Block(0);
     float* b1 = Block(1);
     float* b2 = Block(2);
-    for (int32_t i = 0; i < count; ++i) b0[i] = 16.0f * noise[start + i];
+    for (int32_t i = 0; i < count; ++i)
+        b0[i] = 16.0f * noise[start + i];
     m_f1.Process(count, b0, nullptr, nullptr);
     m_amp.Render(count, b1);
     m_bursts.Render(count, b2);
@@ -430,7 +472,9 @@ void CHiHat::ApplyParameter(int32_t index, float x) {
     if (m_open && index == kOhDecay) m_amp.SetDecay(0.25f + 0.5f * x);
 }
 
-void CHiHat::Trigger() { m_amp.Trigger(); }
+void CHiHat::Trigger() {
+    m_amp.Trigger();
+}
 
 void CHiHat::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
                            float leftGain, float rightGain) {
@@ -449,13 +493,15 @@ void CHiHat::RenderStretch(int32_t start, int32_t count, float* left, float* rig
 // Cymbals.
 
 namespace {
-const float kCymbalFrequencies[CCymbal::kOscillators] = {1047.0f, 1109.0f, 1175.0f, 1481.0f, 1049.0f, 1480.0f};
+const float kCymbalFrequencies[CCymbal::kOscillators] = {1047.0f, 1109.0f, 1175.0f,
+                                                         1481.0f, 1049.0f, 1480.0f};
 } // namespace
 
 CCymbal::CCymbal(int32_t sampleRate, int32_t blockSize, bool ride)
     : CDrumKitVoice(sampleRate, blockSize, 4), m_ride(ride), m_attack(sampleRate, 0.005f, 0.075f, 0.0f, 0.0f),
       m_body(sampleRate, ride ? 0.016f : 0.026f, ride ? 1.6f : 3.7f, 0.0f, 0.0f),
-      m_decay(sampleRate, 0.005f, 1.4f, 0.0f, -4.0f), m_band(sampleRate, kBandPass, false, OctavePitch(1050.0f), 0.0f),
+      m_decay(sampleRate, 0.005f, 1.4f, 0.0f, -4.0f),
+      m_band(sampleRate, kBandPass, false, OctavePitch(1050.0f), 0.0f),
       m_high(sampleRate, kHighPass, false, OctavePitch(2049.0f), 0.0f) {
     const CSharedTables& tables = SharedTables();
     for (int32_t i = 0; i < kOscillators; ++i) {
@@ -472,7 +518,8 @@ void CCymbal::SetSampleRate(int32_t rate) {
     m_decay.SetSampleRate(rate);
     m_band.SetSampleRate(rate);
     m_high.SetSampleRate(rate);
-    for (auto& oscillator : m_oscillators) oscillator->SetSampleRate(rate);
+    for (auto& oscillator : m_oscillators)
+        oscillator->SetSampleRate(rate);
 }
 
 void CCymbal::ApplyParameter(int32_t index, float x) {
@@ -496,9 +543,10 @@ void CCymbal::RenderStretch(int32_t start, int32_t count, float* left, float* ri
     m_oscillators[0]->Render(nullptr, nullptr, nullptr, b3, nullptr, count);
     for (int32_t k = 1; k < kOscillators; ++k) {
         m_oscillators[k]->Render(nullptr, nullptr, nullptr, b0, nullptr, count);
-        for (int32_t i = 0; i < count; ++i) b3[i] += b0[i];
+        for (int32_t i = 0; i < count; ++i)
+            b3[i] += b0[i];
     }
-    Scale(b3, count, 0.5f);  // six squares at the level of three
+    Scale(b3, count, 0.5f); // six squares at the level of three
     Copy(b0, b3, count);
     Copy(b1, b3, count);
     m_attack.Render(count, b2);
@@ -506,7 +554,8 @@ void CCymbal::RenderStretch(int32_t start, int32_t count, float* left, float* ri
     m_band.Process(count, b0, b2, nullptr);
     m_body.Render(count, b2);
     m_high.Process(count, b1, b2, nullptr);
-    for (int32_t i = 0; i < count; ++i) b3[i] = 0.5f * b0[i] + b1[i];
+    for (int32_t i = 0; i < count; ++i)
+        b3[i] = 0.5f * b0[i] + b1[i];
     m_decay.Render(count, b2);
     m_vca.Process(count, b3, b2);
     Scale(b3, count, m_ride ? 0.9f : 0.8f);

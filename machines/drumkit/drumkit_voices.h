@@ -32,7 +32,8 @@ public:
     // Queues an event for the next Render.
     void AddEvent(const ControlEvent& event) { m_events.AddEvent(&event); }
     // Renders one buffer of count samples (<= block size), applying queued events at their offsets.
-    void Render(float* left, float* right, const float* noise, int32_t count, float leftGain, float rightGain);
+    void Render(float* left, float* right, const float* noise, int32_t count, float leftGain,
+                float rightGain);
     // Reallocates the scratch blocks.
     void SetBufferSize(int32_t count);
     bool IsIdle() const { return m_idle; }
@@ -45,12 +46,12 @@ protected:
     // Limits every value of a block to −limit .. +limit.
     static void Clamp(float* block, int32_t count, float limit);
     // left/right[start + i] += gain · y[i] with fixed gains.
-    static void AddOut(const float* y, int32_t start, int32_t count, float* left, float* right, float leftGain,
-                       float rightGain);
+    static void AddOut(const float* y, int32_t start, int32_t count, float* left, float* right,
+                       float leftGain, float rightGain);
     // As AddOut, the gains gliding toward their targets sample by sample (jumping on the first
     // rendered stretch).
-    void AddOutSmoothed(const float* y, int32_t start, int32_t count, float* left, float* right, float leftGain,
-                        float rightGain);
+    void AddOutSmoothed(const float* y, int32_t start, int32_t count, float* left, float* right,
+                        float leftGain, float rightGain);
 
     CControlBuffer m_events;
     AlignedBlock m_blocks[kMaxBlocks];
@@ -66,8 +67,8 @@ protected:
 class CBassDrum : public CDrumKitVoice {
 public:
     CBassDrum(int32_t sampleRate, int32_t blockSize);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -87,8 +88,8 @@ private:
 class CSnareDrum : public CDrumKitVoice {
 public:
     CSnareDrum(int32_t sampleRate, int32_t blockSize);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -108,8 +109,8 @@ class CTomDrum : public CDrumKitVoice {
 public:
     // variant 0 low, 1 mid, 2 high.
     CTomDrum(int32_t sampleRate, int32_t blockSize, int32_t variant);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -129,8 +130,8 @@ private:
 class CRimShot : public CDrumKitVoice {
 public:
     CRimShot(int32_t sampleRate, int32_t blockSize);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -145,8 +146,8 @@ private:
 class CClap : public CDrumKitVoice {
 public:
     CClap(int32_t sampleRate, int32_t blockSize);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -162,8 +163,8 @@ private:
 class CHiHat : public CDrumKitVoice {
 public:
     CHiHat(int32_t sampleRate, int32_t blockSize, bool open);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:
@@ -194,8 +195,8 @@ public:
     static constexpr int32_t kOscillators = 6;
 
     CCymbal(int32_t sampleRate, int32_t blockSize, bool ride);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise, float leftGain,
-                       float rightGain) override;
+    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
+                       float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
 
 protected:

@@ -17,7 +17,9 @@ const char* const kTrackRoles[7] = {"Level", "Balance", "Low", "Mid", "High", "A
 const char* const kAuxRoles[5] = {"Level", "Balance", "Low", "Mid", "High"};
 
 // Strip gain of a Level value: −48 .. +12 dB on the library's scale.
-float LevelGain(float x) { return DbToGain(60.0f * x - 48.0f); }
+float LevelGain(float x) {
+    return DbToGain(60.0f * x - 48.0f);
+}
 
 } // namespace
 
@@ -37,8 +39,8 @@ void CMixerChannel::SetSampleRate(int32_t sampleRate) {
     m_d1 = m_d2 = m_d3 = 0.0;
 }
 
-float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count, float gain,
-                             float send1, float send2) {
+float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count,
+                             float gain, float send1, float send2) {
     const double k1 = m_k1, k2 = m_k2;
     double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
     double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];
@@ -104,18 +106,23 @@ CMixer::CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses)
     m_values.assign(static_cast<size_t>(m_parameterCount), 0.5f);
     m_strips = std::make_unique<Strip[]>(static_cast<size_t>(m_tracks + m_auxBuses));
     for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s)
-        for (auto& channel : m_strips[s].channel) channel = std::make_unique<CMixerChannel>(880.0, 5000.0, sampleRate);
-    for (int32_t i = 0; i < m_parameterCount; ++i) SetParameter(i, 0.5f);
+        for (auto& channel : m_strips[s].channel)
+            channel = std::make_unique<CMixerChannel>(880.0, 5000.0, sampleRate);
+    for (int32_t i = 0; i < m_parameterCount; ++i)
+        SetParameter(i, 0.5f);
 }
 
 CMixer::~CMixer() = default;
 
-int32_t CMixer::BlockLength() const { return std::min(m_blockSize, m_ports[0]->m_audioBuffer->m_length); }
+int32_t CMixer::BlockLength() const {
+    return std::min(m_blockSize, m_ports[0]->m_audioBuffer->m_length);
+}
 
 void CMixer::Process() {
     const int32_t n = BlockLength();
     m_ports[0]->m_audioBuffer->Clear();
-    for (int32_t p = 1 + m_tracks; p < m_portCount; ++p) m_ports[p]->m_audioBuffer->Clear();
+    for (int32_t p = 1 + m_tracks; p < m_portCount; ++p)
+        m_ports[p]->m_audioBuffer->Clear();
 
     CAudioBuffer* out = m_ports[0]->m_audioBuffer;
     CAudioBuffer* aux1 = m_auxBuses > 0 ? m_ports[1 + m_tracks]->m_audioBuffer : nullptr;
@@ -136,8 +143,8 @@ void CMixer::Process() {
         float* a2r = aux2 ? aux2->m_channel2 : nullptr;
         strip.peak[0] = strip.channel[0]->Process(in->m_channel1, out->m_channel1, a1l, a2l, count,
                                                   (1.0f - v[1]) * level, send1, send2);
-        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, a1r, a2r, count, v[1] * level,
-                                                  send1, send2);
+        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, a1r, a2r, count,
+                                                  v[1] * level, send1, send2);
     }
 }
 
@@ -167,7 +174,8 @@ float CMixer::GetParameter(int32_t index) {
 void CMixer::ApplyBands(int32_t strip) {
     const int32_t first = strip < m_tracks ? 7 * strip : AuxParameter(strip - m_tracks);
     const float* v = &m_values[static_cast<size_t>(first)];
-    for (auto& channel : m_strips[strip].channel) channel->SetBandGains(v[2], v[3], v[4]);
+    for (auto& channel : m_strips[strip].channel)
+        channel->SetBandGains(v[2], v[3], v[4]);
 }
 
 void CMixer::SetParameter(int32_t index, float value) {
@@ -189,20 +197,25 @@ void CMixer::GetParameterName(int32_t index, char* text) {
     if (index < 7 * m_tracks)
         std::snprintf(text, 64, "Track %i %s", index / 7 + 1, kTrackRoles[index % 7]);
     else
-        std::snprintf(text, 64, "AUX %i %s", (index - 7 * m_tracks) / 5 + 1, kAuxRoles[(index - 7 * m_tracks) % 5]);
+        std::snprintf(text, 64, "AUX %i %s", (index - 7 * m_tracks) / 5 + 1,
+                      kAuxRoles[(index - 7 * m_tracks) % 5]);
 }
 
 void CMixer::FormatParameter(int32_t index, float value, char* text) {
     text[0] = '\0';
-    if (index >= 0 && index < m_parameterCount) std::snprintf(text, 64, "%i%%", static_cast<int>(value * 100.0f));
+    if (index >= 0 && index < m_parameterCount)
+        std::snprintf(text, 64, "%i%%", static_cast<int>(value * 100.0f));
 }
 
 void CMixer::SetSampleRate(int32_t rate) {
     for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s)
-        for (auto& channel : m_strips[s].channel) channel->SetSampleRate(rate);
+        for (auto& channel : m_strips[s].channel)
+            channel->SetSampleRate(rate);
 }
 
-void CMixer::SetBufferSize(int32_t frames) { m_blockSize = frames; }
+void CMixer::SetBufferSize(int32_t frames) {
+    m_blockSize = frames;
+}
 
 void CMixer::UpdateGUI() {
     if (!m_panel) return;
@@ -213,7 +226,8 @@ void CMixer::UpdateGUI() {
 }
 
 void CMixer::SetMute(int32_t strip, bool mute) {
-    if (strip >= 0 && strip < m_tracks + m_auxBuses) m_strips[strip].mute.store(mute, std::memory_order_relaxed);
+    if (strip >= 0 && strip < m_tracks + m_auxBuses)
+        m_strips[strip].mute.store(mute, std::memory_order_relaxed);
 }
 
 void CMixer::SetSolo(int32_t strip, bool on) {

@@ -31,8 +31,8 @@ public:
     }
     // Runs count samples of in through the strip: main += gain·y, aux1 += send1·y, aux2 += send2·y
     // (aux pointers null where there is no such send, as on AUX strips). Returns the block's post-fader peak.
-    float Process(const float* in, float* main, float* aux1, float* aux2, int32_t count, float gain, float send1,
-                  float send2);
+    float Process(const float* in, float* main, float* aux1, float* aux2, int32_t count, float gain,
+                  float send1, float send2);
 
 private:
     double m_lowCrossover, m_highCrossover;

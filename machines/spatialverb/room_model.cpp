@@ -62,7 +62,8 @@ float CImageSourceTree::NodeResponse(int32_t index, float lx, float ly, float a,
     if (d2 >= b) return 0.0f;
     if (d2 >= a) return node.amplitude;
     float sum = 0.0f;
-    for (int32_t c = 0; c < node.childCount; ++c) sum += NodeResponse(node.children[c], lx, ly, a, b);
+    for (int32_t c = 0; c < node.childCount; ++c)
+        sum += NodeResponse(node.children[c], lx, ly, a, b);
     return sum;
 }
 
@@ -73,7 +74,8 @@ float CImageSourceTree::Response(float lx, float ly, float t0, float t1) const {
     return NodeResponse(0, lx, ly, ra * ra, rb * rb);
 }
 
-void CImageSourceTree::AddResponses(float lx, float ly, const std::vector<float>& squaredEdges, float* bins) const {
+void CImageSourceTree::AddResponses(float lx, float ly, const std::vector<float>& squaredEdges,
+                                    float* bins) const {
     if (m_nodes.empty() || squaredEdges.size() < 2) return;
     const float end = squaredEdges.back();
     // A node counts in the bin its arrival falls into when every ancestor arrived before that bin
@@ -81,7 +83,7 @@ void CImageSourceTree::AddResponses(float lx, float ly, const std::vector<float>
     // down the tree.
     struct Item {
         int32_t index;
-        float ancestors;  // largest squared distance among the ancestors
+        float ancestors; // largest squared distance among the ancestors
     };
     Item stack[512];
     int32_t top = 0;
@@ -91,12 +93,14 @@ void CImageSourceTree::AddResponses(float lx, float ly, const std::vector<float>
         const Node& node = m_nodes[static_cast<size_t>(item.index)];
         const float d2 = SquaredDistance(node, lx, ly);
         if (d2 < end) {
-            const auto k = std::upper_bound(squaredEdges.begin(), squaredEdges.end(), d2) - squaredEdges.begin() - 1;
+            const auto k =
+                std::upper_bound(squaredEdges.begin(), squaredEdges.end(), d2) - squaredEdges.begin() - 1;
             if (k >= 0 && item.ancestors < squaredEdges[static_cast<size_t>(k)]) bins[k] += node.amplitude;
         }
         const float bound = std::max(item.ancestors, d2);
         if (bound >= end) continue;
-        for (int32_t c = 0; c < node.childCount && top < 512; ++c) stack[top++] = Item{node.children[c], bound};
+        for (int32_t c = 0; c < node.childCount && top < 512; ++c)
+            stack[top++] = Item{node.children[c], bound};
     }
 }
 
@@ -112,7 +116,9 @@ CEarlyTapLine::CEarlyTapLine(int32_t length)
     m_previousB.reserve(reserve);
 }
 
-void CEarlyTapLine::SetBlockSize(int32_t count) { m_scratch.assign(static_cast<size_t>(std::max(count, 1)), 0.0f); }
+void CEarlyTapLine::SetBlockSize(int32_t count) {
+    m_scratch.assign(static_cast<size_t>(std::max(count, 1)), 0.0f);
+}
 
 void CEarlyTapLine::Gather(const std::vector<float>& gains, std::vector<Tap>& taps) {
     taps.clear();
@@ -137,7 +143,8 @@ void CEarlyTapLine::Sum(const std::vector<Tap>& taps, const float* history, int3
     for (const Tap& tap : taps) {
         const float* source = history - tap.delay;
         const float gain = tap.gain;
-        for (int32_t i = 0; i < count; ++i) out[i] += gain * source[i];
+        for (int32_t i = 0; i < count; ++i)
+            out[i] += gain * source[i];
     }
 }
 
@@ -192,9 +199,10 @@ void CEarlyTapLine::Process(const float* in, int32_t count, float* outA, float* 
 // Late reverb
 
 CLateReverb::CLateReverb(int32_t sampleRate, float feedback, float gain, float cutoffHz)
-    : m_sampleRate(std::max(sampleRate, 1)), m_feedbackTarget(feedback), m_feedback(feedback), m_gainTarget(gain),
-      m_gain(gain) {
-    for (int32_t k = 0; k < kLines; ++k) m_lines[k].ring.assign(static_cast<size_t>(kLengths[k]), 0.0f);
+    : m_sampleRate(std::max(sampleRate, 1)), m_feedbackTarget(feedback), m_feedback(feedback),
+      m_gainTarget(gain), m_gain(gain) {
+    for (int32_t k = 0; k < kLines; ++k)
+        m_lines[k].ring.assign(static_cast<size_t>(kLengths[k]), 0.0f);
     SetCutoff(cutoffHz);
 }
 

@@ -58,7 +58,7 @@ private:
 class CEarlyTapLine {
 public:
     struct Tap {
-        int32_t delay;  // samples, 0 .. N − 1
+        int32_t delay; // samples, 0 .. N − 1
         float gain;
     };
     static constexpr int32_t kLateFeedDelay = 601;
@@ -86,7 +86,7 @@ private:
     static void Sum(const std::vector<Tap>& taps, const float* history, int32_t count, float* out);
 
     int32_t m_length;
-    std::vector<float> m_history;  // 2N: every sample is kept at w and w + N, so reads never wrap
+    std::vector<float> m_history; // 2N: every sample is kept at w and w + N, so reads never wrap
     int32_t m_write = 0;
     std::vector<Tap> m_a, m_b, m_previousA, m_previousB;
     int32_t m_fadeLeft = 0;

@@ -10,24 +10,34 @@
 namespace {
 
 const char* const kNames[CSpatialVerb::kParameterCount] = {
-    "Src Left X", "Src Left Y", "Src Right X", "Src Right Y", "Dst Left X", "Dst Left Y", "Dst Right X",
-    "Dst Right Y", "Room Width", "Room Height", "Wall Absorb", "Feedback", "Cutoff", "Gain",
+    "Src Left X",  "Src Left Y", "Src Right X", "Src Right Y", "Dst Left X", "Dst Left Y", "Dst Right X",
+    "Dst Right Y", "Room Width", "Room Height", "Wall Absorb", "Feedback",   "Cutoff",     "Gain",
 };
 const float kDefaults[CSpatialVerb::kParameterCount] = {0.2f, 0.2f, 0.8f, 0.2f, 0.4f, 0.8f, 0.6f,
                                                         0.9f, 0.4f, 0.6f, 0.5f, 0.5f, 0.6f, 0.8f};
 
-bool ValidIndex(int32_t index) { return index >= 0 && index < CSpatialVerb::kParameterCount; }
+bool ValidIndex(int32_t index) {
+    return index >= 0 && index < CSpatialVerb::kParameterCount;
+}
 
-float RoomExtent(float v) { return 20.0f * v + 10.0f; }
+float RoomExtent(float v) {
+    return 20.0f * v + 10.0f;
+}
 // Points lie between 0.1 and 0.9 of the room's extent.
-float Position(float v, float extent) { return (0.8f * v + 0.1f) * extent; }
+float Position(float v, float extent) {
+    return (0.8f * v + 0.1f) * extent;
+}
 float FeedbackTarget(float v) {
     const float u = 1.0f - v;
     return (1.0f - u * u * u) * 0.999f;
 }
-float GainTarget(float v) { return DbToGain(60.0f * v - 40.0f); }
+float GainTarget(float v) {
+    return DbToGain(60.0f * v - 40.0f);
+}
 
-int32_t WindowSamples(int32_t rate) { return static_cast<int32_t>(static_cast<float>(rate) * CSpatialVerb::kWindow); }
+int32_t WindowSamples(int32_t rate) {
+    return static_cast<int32_t>(static_cast<float>(rate) * CSpatialVerb::kWindow);
+}
 
 } // namespace
 
@@ -135,7 +145,9 @@ void CSpatialVerb::Process() {
     }
 }
 
-float CSpatialVerb::GetParameter(int32_t index) { return ValidIndex(index) ? m_values[index] : 0.0f; }
+float CSpatialVerb::GetParameter(int32_t index) {
+    return ValidIndex(index) ? m_values[index] : 0.0f;
+}
 
 void CSpatialVerb::SetParameter(int32_t index, float value) {
     if (!ValidIndex(index)) return;
@@ -161,7 +173,9 @@ void CSpatialVerb::FormatParameter(int32_t index, float value, char* text) {
     if (!ValidIndex(index)) return;
     switch (index) {
     case kRoomWidth:
-    case kRoomHeight: std::snprintf(text, 64, "%.0fm", static_cast<double>(RoomExtent(value))); break;
+    case kRoomHeight:
+        std::snprintf(text, 64, "%.0fm", static_cast<double>(RoomExtent(value)));
+        break;
     case kCutoff: {
         const float quarter = static_cast<float>(m_sampleRate) / 4.0f;
         float hz = CutoffHz(value);
@@ -169,14 +183,19 @@ void CSpatialVerb::FormatParameter(int32_t index, float value, char* text) {
         std::snprintf(text, 64, "%.0fHz", static_cast<double>(hz));
         break;
     }
-    case kGain: std::snprintf(text, 64, "%.2fdB", static_cast<double>(60.0f * value - 40.0f)); break;
-    default: std::snprintf(text, 64, "%i%%", static_cast<int>(value * 100.0f)); break;
+    case kGain:
+        std::snprintf(text, 64, "%.2fdB", static_cast<double>(60.0f * value - 40.0f));
+        break;
+    default:
+        std::snprintf(text, 64, "%i%%", static_cast<int>(value * 100.0f));
+        break;
     }
 }
 
 void CSpatialVerb::UpdateGUI() {
     CMutexLock lock(*this);
-    if (m_panelDirty.exchange(false) && m_panel && m_currentProgram >= 0 && m_currentProgram < m_programCount) {
+    if (m_panelDirty.exchange(false) && m_panel && m_currentProgram >= 0 &&
+        m_currentProgram < m_programCount) {
         const Program* program = m_programs[m_currentProgram];
         for (int32_t i = 0; i < kParameterCount && i < program->valueCount; ++i)
             m_panel->MoveControl(i, program->values[i]);
@@ -229,15 +248,19 @@ void CSpatialVerb::SetSampleRate(int32_t rate) {
 
 void CSpatialVerb::SetBufferSize(int32_t frames) {
     m_blockSize = frames;
-    for (auto& block : m_blocks) block.assign(static_cast<size_t>(std::max(frames, 1)), 0.0f);
-    for (auto& line : m_lines) line->SetBlockSize(frames);
+    for (auto& block : m_blocks)
+        block.assign(static_cast<size_t>(std::max(frames, 1)), 0.0f);
+    for (auto& line : m_lines)
+        line->SetBlockSize(frames);
 }
 
 std::vector<float> CSpatialVerb::EarlyResponse() const {
     std::vector<float> response(static_cast<size_t>(m_tapCount), 0.0f);
     for (const auto& line : m_lines) {
-        for (const auto& tap : line->TapsA()) response[static_cast<size_t>(tap.delay)] += 0.5f * tap.gain;
-        for (const auto& tap : line->TapsB()) response[static_cast<size_t>(tap.delay)] += 0.5f * tap.gain;
+        for (const auto& tap : line->TapsA())
+            response[static_cast<size_t>(tap.delay)] += 0.5f * tap.gain;
+        for (const auto& tap : line->TapsB())
+            response[static_cast<size_t>(tap.delay)] += 0.5f * tap.gain;
     }
     return response;
 }

@@ -35,11 +35,23 @@ class CSpatialVerb : public CMachine {
 public:
     static constexpr int32_t kParameterCount = 14;
     static constexpr int32_t kProgramCount = 128;
-    static constexpr float kWindow = 0.075f;  // seconds of early reflections
+    static constexpr float kWindow = 0.075f; // seconds of early reflections
 
     enum Parameter : int32_t {
-        kSrcLeftX, kSrcLeftY, kSrcRightX, kSrcRightY, kDstLeftX, kDstLeftY, kDstRightX, kDstRightY,
-        kRoomWidth, kRoomHeight, kWallAbsorb, kFeedback, kCutoff, kGain,
+        kSrcLeftX,
+        kSrcLeftY,
+        kSrcRightX,
+        kSrcRightY,
+        kDstLeftX,
+        kDstLeftY,
+        kDstRightX,
+        kDstRightY,
+        kRoomWidth,
+        kRoomHeight,
+        kWallAbsorb,
+        kFeedback,
+        kCutoff,
+        kGain,
     };
 
     explicit CSpatialVerb(CVeskHost* host);
@@ -60,7 +72,7 @@ public:
     void SetPanelLink(CSpatialVerbPanelLink* link) { m_panel = link; }
 
     // The model, for the panel's displays and for diagnostics.
-    int32_t TapCount() const { return m_tapCount; }  // N, samples in the early window
+    int32_t TapCount() const { return m_tapCount; } // N, samples in the early window
     const RoomGeometry& Geometry() const { return m_geometry; }
     const CImageSourceTree& Tree(int32_t source) const { return m_trees[source]; }
     const CEarlyTapLine& TapLine(int32_t input) const { return *m_lines[input]; }
@@ -89,8 +101,9 @@ private:
     CImageSourceTree m_trees[2];
     std::unique_ptr<CEarlyTapLine> m_lines[2];
     std::unique_ptr<CLateReverb> m_late;
-    std::vector<float> m_blocks[6];  // per-block scratch: early A/B and feed per line
-    std::atomic<bool> m_panelDirty{false}, m_geometryDirty{false}, m_listenersDirty{false}, m_lateDirty{false};
+    std::vector<float> m_blocks[6]; // per-block scratch: early A/B and feed per line
+    std::atomic<bool> m_panelDirty{false}, m_geometryDirty{false}, m_listenersDirty{false},
+        m_lateDirty{false};
     int64_t m_treeBuilds = 0;
     int64_t m_tapBuilds = 0;
     CSpatialVerbPanelLink* m_panel = nullptr;

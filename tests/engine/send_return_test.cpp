@@ -54,22 +54,25 @@ TEST_F(SendReturnTest, QuadDelayOnAnAuxBusEchoesThroughTheMixer) {
     CMachineContainer* mixerFrame = Add(m_mixerInfo);
     CMachineContainer* echoFrame = Add(m_echoInfo);
     ASSERT_TRUE(m_studio->Connect(click->FindConnector("Out"), mixerFrame->FindConnector("Track 1 In")));
-    ASSERT_TRUE(m_studio->Connect(mixerFrame->FindConnector("AUX 1 Out"), echoFrame->FindConnector("Line In")));
-    ASSERT_TRUE(m_studio->Connect(echoFrame->FindConnector("Line Out"), mixerFrame->FindConnector("AUX 1 In")));
+    ASSERT_TRUE(
+        m_studio->Connect(mixerFrame->FindConnector("AUX 1 Out"), echoFrame->FindConnector("Line In")));
+    ASSERT_TRUE(
+        m_studio->Connect(echoFrame->FindConnector("Line Out"), mixerFrame->FindConnector("AUX 1 In")));
     ASSERT_TRUE(m_studio->Connect(mixerFrame->FindConnector("Output"), master->Connector(0)));
 
     auto* mixer = static_cast<CMixer*>(mixerFrame->Machine());
     auto* echo = static_cast<CEcho*>(echoFrame->Machine());
-    mixer->SetParameter(0, 0.8f);                    // Track 1 Level: unity
-    mixer->SetParameter(5, 1.0f);                    // Track 1 AUX1: full send
-    mixer->SetParameter(mixer->AuxParameter(0), 1.0f);  // AUX 1 Level: +12 dB
+    mixer->SetParameter(0, 0.8f);                      // Track 1 Level: unity
+    mixer->SetParameter(5, 1.0f);                      // Track 1 AUX1: full send
+    mixer->SetParameter(mixer->AuxParameter(0), 1.0f); // AUX 1 Level: +12 dB
     // Let the master fade-in, the mixer's gains and the echo's delay glide settle.
     const int32_t buffers = 3 * 44100 / 256;
-    for (int32_t b = 0; b < buffers; ++b) Render(256);
+    for (int32_t b = 0; b < buffers; ++b)
+        Render(256);
     ASSERT_EQ(m_studio->MasterGain(), m_studio->MasterVolume());
 
     const int64_t start = static_cast<int64_t>(buffers) * 256;
-    const int64_t clickAt = start + 200;  // near the end of a buffer
+    const int64_t clickAt = start + 200; // near the end of a buffer
     static_cast<CClickMachine*>(click->Machine())->m_click = clickAt;
     std::vector<float> left;
     for (int32_t b = 0; b < 40; ++b) {
@@ -86,19 +89,22 @@ TEST_F(SendReturnTest, QuadDelayOnAnAuxBusEchoesThroughTheMixer) {
     returned[200 + 3] -= 0.25f;
     // The send and the return strip each delay by three samples; the QuadDelay's line passes its
     // input through its band-pass at once, so the return sounds in the click's own buffer.
-    for (size_t i = 0; i < 200 + 6; ++i) ASSERT_NEAR(returned[i], 0.0f, 1e-6f) << i;
+    for (size_t i = 0; i < 200 + 6; ++i)
+        ASSERT_NEAR(returned[i], 0.0f, 1e-6f) << i;
     EXPECT_GT(std::fabs(returned[200 + 6]), 1e-3f);
     EXPECT_LT(200 + 6, 256);
 
     // The echo: after a quiet gap, sound again at the line's delay.
     const auto echoAt = static_cast<size_t>(200 + 6 + std::floor(delay));
     double gap = 0.0, echoPeak = 0.0;
-    for (size_t i = echoAt - 600; i < echoAt - 2; ++i) gap = std::max(gap, std::fabs(static_cast<double>(returned[i])));
+    for (size_t i = echoAt - 600; i < echoAt - 2; ++i)
+        gap = std::max(gap, std::fabs(static_cast<double>(returned[i])));
     for (size_t i = echoAt - 2; i < echoAt + 100; ++i)
         echoPeak = std::max(echoPeak, std::fabs(static_cast<double>(returned[i])));
     EXPECT_GT(echoPeak, 1e-3);
     EXPECT_GT(echoPeak, 20.0 * gap);
     size_t onset = echoAt - 600;
-    while (onset < echoAt + 100 && std::fabs(returned[onset]) < 0.1 * echoPeak) ++onset;
+    while (onset < echoAt + 100 && std::fabs(returned[onset]) < 0.1 * echoPeak)
+        ++onset;
     EXPECT_NEAR(static_cast<double>(onset), static_cast<double>(echoAt), 2.0);
 }

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 using namespace rig;
@@ -116,7 +116,7 @@ TEST(DrumKit, LevelAndBalanceGains) {
     EXPECT_EQ(centre.left, centre.right);
     EXPECT_EQ(Peak(left.right), 0.0);
     EXPECT_NEAR(Rms(left.left) / Rms(centre.left), 2.0, 1e-5);
-    EXPECT_NEAR(Rms(half.left) / Rms(centre.left), std::pow(10.0, -1.6), 1e-5);  // −16 dB on the library scale
+    EXPECT_NEAR(Rms(half.left) / Rms(centre.left), std::pow(10.0, -1.6), 1e-5); // −16 dB on the library scale
     EXPECT_EQ(Peak(silent.left) + Peak(silent.right), 0.0);
 
     // Level 1, Balance 0.5 is unity gain: the same sound as the voice's own output.
@@ -130,9 +130,11 @@ TEST(DrumKit, LevelAndBalanceGains) {
     reference.Render(1);
     std::vector<float> l(kBlock, 0.0f), r(kBlock, 0.0f), noise(kBlock);
     RandomState random{1234};
-    for (float& n : noise) n = (static_cast<float>(random.Next()) / 32767.0f - 0.5f) * 2.0f;
+    for (float& n : noise)
+        n = (static_cast<float>(random.Next()) / 32767.0f - 0.5f) * 2.0f;
     voice.Render(l.data(), r.data(), noise.data(), kBlock, 1.0f, 1.0f);
-    for (int32_t i = 0; i < kBlock; ++i) ASSERT_FLOAT_EQ(reference.out.left[static_cast<size_t>(i)], l[static_cast<size_t>(i)]) << i;
+    for (int32_t i = 0; i < kBlock; ++i)
+        ASSERT_FLOAT_EQ(reference.out.left[static_cast<size_t>(i)], l[static_cast<size_t>(i)]) << i;
 }
 
 TEST(DrumKit, ClapPlaysFourBursts) {
@@ -164,8 +166,10 @@ TEST(DrumKit, TriggersStartOnTheirOwnSamples) {
     both.Render(4);
     rim.Render(4);
     hat.Render(4);
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(both.out.left[i], 0.0f) << i;
-    for (size_t i = 0; i < 100; ++i) EXPECT_EQ(hat.out.left[i], 0.0f) << i;
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(both.out.left[i], 0.0f) << i;
+    for (size_t i = 0; i < 100; ++i)
+        EXPECT_EQ(hat.out.left[i], 0.0f) << i;
     EXPECT_NE(rim.out.left[10], 0.0f);
     EXPECT_NE(hat.out.left[100], 0.0f);
     for (size_t i = 0; i < both.out.left.size(); ++i)
@@ -182,7 +186,8 @@ TEST(DrumKit, TriggersStartOnTheirOwnSamples) {
 TEST(DrumKit, BassDrumClickLandsOnTheTriggerSample) {
     // The early kit's noise runs 37 draws ahead, so both drums see the same noise sample for sample.
     RandomState ahead{1234};
-    for (int i = 0; i < 37; ++i) ahead.Next();
+    for (int i = 0; i < 37; ++i)
+        ahead.Next();
     Kit late(1234), early(ahead.state);
     late.Trigger(0, 37);
     early.Trigger(0, 0);
@@ -191,7 +196,8 @@ TEST(DrumKit, BassDrumClickLandsOnTheTriggerSample) {
     EXPECT_EQ(late.out.left[36], 0.0f);
     EXPECT_NE(late.out.left[37], 0.0f);
     // The same drum, click included, shifted by exactly 37 samples.
-    for (size_t i = 0; i < 400; ++i) ASSERT_EQ(late.out.left[37 + i], early.out.left[i]) << i;
+    for (size_t i = 0; i < 400; ++i)
+        ASSERT_EQ(late.out.left[37 + i], early.out.left[i]) << i;
     EXPECT_GT(Peak(early.out.left), 0.1);
 }
 
@@ -201,7 +207,8 @@ TEST(DrumKit, BassDrumSweepsDownTowardFiftyHertz) {
     k.Render(120);
     const std::vector<float>& x = k.out.left;
     const double early = ZeroCrossingFrequency(std::vector<float>(x.begin() + 200, x.begin() + 1200), kRate);
-    const double late = ZeroCrossingFrequency(std::vector<float>(x.begin() + 12000, x.begin() + 20000), kRate);
+    const double late =
+        ZeroCrossingFrequency(std::vector<float>(x.begin() + 12000, x.begin() + 20000), kRate);
     EXPECT_GT(early, 120.0);
     EXPECT_LT(late, 70.0);
     EXPECT_GT(late, 45.0);
@@ -216,7 +223,8 @@ TEST(DrumKit, EverySoundPlaysOutAndGoesIdle) {
         k.Render(6 * kRate / kBlock);
         EXPECT_TRUE(k.kit->Voice(v).IsIdle()) << v;
         bool finite = true;
-        for (float s : k.out.left) finite = finite && std::isfinite(s);
+        for (float s : k.out.left)
+            finite = finite && std::isfinite(s);
         EXPECT_TRUE(finite) << v;
     }
 }
@@ -252,7 +260,7 @@ TEST(DrumKit, ParametersNamesAndTexts) {
     EXPECT_EQ(k.kit->GetParameter(38), 0.0f);
     k.kit->FormatParameter(8, 0.4f, text);
     EXPECT_STREQ(text, "40%");
-    k.kit->SetParameter(38, 0.3f);  // ignored
+    k.kit->SetParameter(38, 0.3f); // ignored
     const void* state;
     int32_t size;
     bool list;
@@ -275,7 +283,8 @@ TEST(DrumKit, FollowsSampleRateAndBufferSizeChanges) {
         ASSERT_EQ(out->m_length, 64);
         left.insert(left.end(), out->m_channel1, out->m_channel1 + 64);
     }
-    const double late = ZeroCrossingFrequency(std::vector<float>(left.begin() + 13000, left.begin() + 21000), 48000);
+    const double late =
+        ZeroCrossingFrequency(std::vector<float>(left.begin() + 13000, left.begin() + 21000), 48000);
     EXPECT_GT(late, 45.0);
     EXPECT_LT(late, 70.0);
 }

@@ -23,7 +23,8 @@ std::vector<float> Noise(size_t n, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
     std::vector<float> x(n);
-    for (float& v : x) v = uniform(random);
+    for (float& v : x)
+        v = uniform(random);
     return x;
 }
 
@@ -77,10 +78,11 @@ struct Desk {
 };
 
 // Largest |out[i] − gain·in[i − delay]| over [from, to).
-double Mismatch(const std::vector<float>& out, const std::vector<float>& in, double gain, size_t delay, size_t from,
-                size_t to) {
+double Mismatch(const std::vector<float>& out, const std::vector<float>& in, double gain, size_t delay,
+                size_t from, size_t to) {
     double worst = 0.0;
-    for (size_t i = from; i < to; ++i) worst = std::max(worst, std::fabs(out[i] - gain * in[i - delay]));
+    for (size_t i = from; i < to; ++i)
+        worst = std::max(worst, std::fabs(out[i] - gain * in[i - delay]));
     return worst;
 }
 
@@ -124,18 +126,19 @@ TEST(Mixer, FreshMixerGainAndHighBandDelay) {
     h.Set(0, kLow, 0.0f);
     h.Set(0, kMid, 0.0f);
     h.Set(0, kHigh, 1.0f);
-    h.Set(0, kLevel, 0.8f);  // 10^0 = unity gain
+    h.Set(0, kLevel, 0.8f); // 10^0 = unity gain
     h.Run(20000);
     const size_t at = h.position + 100;
     h.tracks[0].assign(at + 4096, 0.0f);
     h.tracks[0][at] = 1.0f;
     h.Run(4096);
-    const std::vector<float> response(h.out.left.begin() + static_cast<long>(at), h.out.left.begin() + static_cast<long>(at) + 40);
+    const std::vector<float> response(h.out.left.begin() + static_cast<long>(at),
+                                      h.out.left.begin() + static_cast<long>(at) + 40);
     size_t peakAt = 0;
     for (size_t i = 0; i < response.size(); ++i)
         if (std::fabs(response[i]) > std::fabs(response[peakAt])) peakAt = i;
     EXPECT_EQ(peakAt, 3u);
-    EXPECT_NEAR(response[3], 0.5 * (1.0 - 0.0), 0.1);  // Balance 0.5 halves each side
+    EXPECT_NEAR(response[3], 0.5 * (1.0 - 0.0), 0.1); // Balance 0.5 halves each side
 }
 
 TEST(Mixer, CrossoverSplitsTheBands) {
@@ -149,7 +152,8 @@ TEST(Mixer, CrossoverSplitsTheBands) {
         d.Set(0, kBalance, 0.0f);
         std::vector<float>& x = d.tracks[0];
         x.resize(40000);
-        for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(std::sin(2 * std::numbers::pi * hz * i / kRate));
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] = static_cast<float>(std::sin(2 * std::numbers::pi * hz * i / kRate));
         d.Run(40000);
         return Rms(d.out.left.data() + 30000, 8192) / Rms(x.data() + 30000, 8192);
     };
@@ -194,13 +198,15 @@ TEST(Mixer, ReturnsAreMixedInTheSecondPass) {
     Desk quiet;
     quiet.tracks[0] = Noise(4096, 5);
     CAudioBuffer* ret = quiet.mixer->m_ports[kAux2In]->m_audioBuffer;
-    for (int32_t i = 0; i < kBlock; ++i) ret->m_channel1[i] = ret->m_channel2[i] = 1.0f;
+    for (int32_t i = 0; i < kBlock; ++i)
+        ret->m_channel1[i] = ret->m_channel2[i] = 1.0f;
     quiet.mixer->Process();
     std::vector<float> afterFirst(quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1,
                                   quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1 + kBlock);
     quiet.mixer->ProcessLate();
     const float* afterSecond = quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1;
-    for (int32_t i = 0; i < kBlock; ++i) ASSERT_EQ(afterSecond[i], afterFirst[static_cast<size_t>(i)]) << i;
+    for (int32_t i = 0; i < kBlock; ++i)
+        ASSERT_EQ(afterSecond[i], afterFirst[static_cast<size_t>(i)]) << i;
 }
 
 TEST(Mixer, SoloAndMute) {
@@ -211,7 +217,7 @@ TEST(Mixer, SoloAndMute) {
         d.tracks[t] = Noise(200000, 10 + t);
         d.Set(t, kSend1, 1.0f);
     }
-    d.Set(1, kBalance, 1.0f);  // track 2 on the right only, track 1 on both sides
+    d.Set(1, kBalance, 1.0f); // track 2 on the right only, track 1 on both sides
     d.returns[0] = Noise(200000, 20);
     d.Run(20000);
     auto level = [&](const std::vector<float>& x) { return Rms(x.data() + x.size() - 4096, 4096); };
@@ -223,7 +229,7 @@ TEST(Mixer, SoloAndMute) {
     d.Run(20000);
     EXPECT_LT(level(d.out.left), 1e-6);
     EXPECT_GT(level(d.out.right), 0.0);
-    EXPECT_GT(level(d.aux[0].left), 0.0);  // track 2 still feeds its send
+    EXPECT_GT(level(d.aux[0].left), 0.0); // track 2 still feeds its send
     EXPECT_EQ(d.mixer->SoloStrip(), 1);
 
     // Soloing track 1 releases track 2's solo button.
@@ -234,7 +240,7 @@ TEST(Mixer, SoloAndMute) {
     EXPECT_GT(level(d.out.left), 0.0);
 
     // Un-soloing restores everything.
-    d.mixer->SetSolo(1, false);  // not the solo strip: no change
+    d.mixer->SetSolo(1, false); // not the solo strip: no change
     EXPECT_EQ(d.mixer->SoloStrip(), 0);
     d.mixer->SetSolo(0, false);
     EXPECT_EQ(d.mixer->SoloStrip(), -1);
@@ -259,13 +265,14 @@ TEST(Mixer, PeaksReachTheMetersPostFader) {
     Desk d;
     d.mixer->SetPanelLink(&panel);
     d.tracks[2].assign(40000, 0.0f);
-    for (size_t i = 0; i < d.tracks[2].size(); i += 100) d.tracks[2][i] = 1.0f;  // a click train
+    for (size_t i = 0; i < d.tracks[2].size(); i += 100)
+        d.tracks[2][i] = 1.0f; // a click train
     d.Set(2, kLevel, 0.8f);
     d.Run(30000);
     d.mixer->UpdateGUI();
-    EXPECT_NEAR(panel.meters[2].first, 0.25f, 0.02f);  // EQ 0.5 · Balance 0.5
+    EXPECT_NEAR(panel.meters[2].first, 0.25f, 0.02f); // EQ 0.5 · Balance 0.5
     EXPECT_NEAR(panel.meters[2].second, 0.25f, 0.02f);
-    EXPECT_LT(panel.meters[0].first, 1e-20f);  // a silent strip
+    EXPECT_LT(panel.meters[0].first, 1e-20f); // a silent strip
     EXPECT_FLOAT_EQ(d.mixer->Peak(2, 0), panel.meters[2].first);
 
     d.mixer->SetParameter(5, 0.7f);
@@ -320,15 +327,16 @@ TEST(Mixer, SendEffectComesBackThroughItsReturnInTheSameBuffer) {
     TestHost host;
     CMixer* mixer = new CMixer(&host.host, kTracks, 2);
     CDelayMachine* delay = new CDelayMachine(&host.host, 100);
-    mixer->SetParameter(kLevel, 0.8f);                      // track 1 at unity
-    mixer->SetParameter(kSend1, 1.0f);                      // full send to AUX 1
-    mixer->SetParameter(mixer->AuxParameter(0), 0.8f);      // AUX 1 return at unity
+    mixer->SetParameter(kLevel, 0.8f);                 // track 1 at unity
+    mixer->SetParameter(kSend1, 1.0f);                 // full send to AUX 1
+    mixer->SetParameter(mixer->AuxParameter(0), 0.8f); // AUX 1 return at unity
     Stereo out;
     std::vector<float> source(64 * kBlock, 0.0f);
-    const size_t click = 40 * kBlock + 200;                 // near the end of a buffer
+    const size_t click = 40 * kBlock + 200; // near the end of a buffer
     source[click] = 1.0f;
     for (size_t b = 0; b < source.size() / kBlock; ++b) {
-        for (int32_t p = 1; p <= kTracks; ++p) mixer->m_ports[p]->m_audioBuffer->Clear();
+        for (int32_t p = 1; p <= kTracks; ++p)
+            mixer->m_ports[p]->m_audioBuffer->Clear();
         CAudioBuffer* track = mixer->m_ports[1]->m_audioBuffer;
         Fill(track->m_channel1, source, b * kBlock, kBlock);
         Fill(track->m_channel2, source, b * kBlock, kBlock);
@@ -348,7 +356,8 @@ TEST(Mixer, SendEffectComesBackThroughItsReturnInTheSameBuffer) {
     EXPECT_NEAR(out.right[click + 3 + 100 + 3], 0.5f * 0.25f, 1e-4f);
     double elsewhere = 0.0;
     for (size_t i = click - 1000; i < click + 2000; ++i)
-        if (i != click + 3 && i != click + 106) elsewhere = std::max(elsewhere, static_cast<double>(std::fabs(out.left[i])));
+        if (i != click + 3 && i != click + 106)
+            elsewhere = std::max(elsewhere, static_cast<double>(std::fabs(out.left[i])));
     EXPECT_LT(elsewhere, 1e-3);
     delay->Delete();
     mixer->Delete();

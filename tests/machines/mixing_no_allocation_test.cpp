@@ -21,20 +21,25 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 using namespace rig;
 
 namespace {
 
 // Renders blocks; `play` posts whatever events a block needs before the machine processes it.
-template <typename Play>
-int AllocationsWhileRendering(Play play) {
-    for (int block = 0; block < 40; ++block) play(block);
+template <typename Play> int AllocationsWhileRendering(Play play) {
+    for (int block = 0; block < 40; ++block)
+        play(block);
     g_allocations = 0;
     g_counting = true;
-    for (int block = 40; block < 240; ++block) play(block);
+    for (int block = 40; block < 240; ++block)
+        play(block);
     g_counting = false;
     return g_allocations.load();
 }
@@ -67,7 +72,7 @@ TEST(NoAllocation, DrumKitMixerAndSpatialVerbRenderWithoutAllocating) {
     CSpatialVerb* verb = new CSpatialVerb(&host.host);
     verb->SetParameter(CSpatialVerb::kRoomWidth, 0.1f);
     verb->SetParameter(CSpatialVerb::kWallAbsorb, 0.0f);
-    verb->UpdateGUI();  // a small hard room: more taps than the default
+    verb->UpdateGUI(); // a small hard room: more taps than the default
     EXPECT_EQ(AllocationsWhileRendering([&](int block) {
                   if (block == 40) verb->SetParameter(CSpatialVerb::kFeedback, 0.9f);
                   verb->Process();

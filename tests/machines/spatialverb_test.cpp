@@ -30,10 +30,14 @@ struct Verb {
     }
 };
 
-double Distance(const float* a, const float* b) { return std::hypot(a[0] - b[0], a[1] - b[1]); }
+double Distance(const float* a, const float* b) {
+    return std::hypot(a[0] - b[0], a[1] - b[1]);
+}
 
 // The early-window bin in which sound from a point d metres away arrives.
-int32_t ArrivalBin(double metres, int32_t n) { return static_cast<int32_t>(metres / 346.02 / (0.075 / n)); }
+int32_t ArrivalBin(double metres, int32_t n) {
+    return static_cast<int32_t>(metres / 346.02 / (0.075 / n));
+}
 
 bool SameTaps(const std::vector<CEarlyTapLine::Tap>& a, const std::vector<CEarlyTapLine::Tap>& b) {
     if (a.size() != b.size()) return false;
@@ -64,7 +68,8 @@ TEST(SpatialVerb, DefaultRoomWindowAndDirectPaths) {
         EXPECT_FLOAT_EQ(line.TapsA().front().gain, 1.0f);
         EXPECT_FLOAT_EQ(line.TapsB().front().gain, 1.0f);
         // Reflections follow, each weaker than the direct sound by at least one wall.
-        for (size_t i = 1; i < line.TapsA().size(); ++i) EXPECT_GT(line.TapsA()[i].delay, directA - 1);
+        for (size_t i = 1; i < line.TapsA().size(); ++i)
+            EXPECT_GT(line.TapsA()[i].delay, directA - 1);
     }
 }
 
@@ -102,12 +107,13 @@ TEST(SpatialVerb, WallAbsorbOneLeavesTheDirectSound) {
     for (int32_t s = 0; s < 2; ++s) {
         const auto& taps = v.verb->TapLine(s).TapsA();
         EXPECT_FLOAT_EQ(taps.front().gain, 1.0f);
-        for (size_t i = 1; i < taps.size(); ++i) EXPECT_LT(taps[i].gain, 0.0021f);
+        for (size_t i = 1; i < taps.size(); ++i)
+            EXPECT_LT(taps[i].gain, 0.0021f);
     }
     // Heard: an impulse on the left input gives the direct sound and practically nothing else early.
-    v.verb->SetParameter(CSpatialVerb::kGain, 0.0f);  // late tail down to −40 dB
+    v.verb->SetParameter(CSpatialVerb::kGain, 0.0f); // late tail down to −40 dB
     v.verb->UpdateGUI();
-    v.Run(60);  // the fade-in of the new taps and the late gain's glide are over
+    v.Run(60); // the fade-in of the new taps and the late gain's glide are over
     std::vector<float> impulse(4096 + 4 * kBlock, 0.0f);
     impulse[4 * kBlock] = 1.0f;
     v.out = {};
@@ -116,7 +122,8 @@ TEST(SpatialVerb, WallAbsorbOneLeavesTheDirectSound) {
     const size_t at = 4 * kBlock + static_cast<size_t>(direct);
     EXPECT_NEAR(v.out.left[at], 0.333f, 1e-4f);
     double rest = 0.0;
-    for (size_t i = at + 1; i < at + 3000; ++i) rest = std::max(rest, static_cast<double>(std::fabs(v.out.left[i])));
+    for (size_t i = at + 1; i < at + 3000; ++i)
+        rest = std::max(rest, static_cast<double>(std::fabs(v.out.left[i])));
     EXPECT_LT(rest, 0.333 * 0.01);
 }
 
@@ -126,7 +133,7 @@ TEST(SpatialVerb, ListeningPointMovesRebuildTapsNotTrees) {
     const int64_t taps = v.verb->TapBuilds();
     const auto before = v.verb->TapLine(0).TapsA();
     v.verb->SetParameter(CSpatialVerb::kDstLeftX, 0.7f);
-    EXPECT_EQ(v.verb->TapBuilds(), taps);  // nothing happens until the periodic update
+    EXPECT_EQ(v.verb->TapBuilds(), taps); // nothing happens until the periodic update
     v.verb->UpdateGUI();
     EXPECT_EQ(v.verb->TreeBuilds(), trees);
     EXPECT_EQ(v.verb->TapBuilds(), taps + 1);
@@ -163,7 +170,7 @@ TEST(SpatialVerb, TwoChangesOneRebuildAndRebuildDuringAFade) {
     v.verb->SetParameter(CSpatialVerb::kSrcLeftX, 0.3f);
     v.verb->SetParameter(CSpatialVerb::kRoomHeight, 0.2f);
     v.verb->UpdateGUI();
-    v.verb->UpdateGUI();  // nothing left to do
+    v.verb->UpdateGUI(); // nothing left to do
     EXPECT_EQ(v.verb->TreeBuilds(), trees + 1);
 
     // The new taps fade in over 128 samples; a rebuild 50 samples in replaces the incoming taps
@@ -174,7 +181,7 @@ TEST(SpatialVerb, TwoChangesOneRebuildAndRebuildDuringAFade) {
     std::vector<float> silence;
     CAudioBuffer* in = v.verb->m_ports[0]->m_audioBuffer;
     in->Clear();
-    in->m_length = 50;  // a short buffer, as after a resize
+    in->m_length = 50; // a short buffer, as after a resize
     v.verb->Process();
     in->m_length = kBlock;
     EXPECT_EQ(line.FadeLeft(), 78);
@@ -195,7 +202,8 @@ TEST(SpatialVerb, ShortLineWrapsTheLateFeed) {
     std::vector<float> in(64, 0.0f), a(64), b(64), feed(64);
     in[10] = 1.0f;
     line.Process(in.data(), 64, a.data(), b.data(), feed.data());
-    for (size_t i = 0; i < 64; ++i) EXPECT_EQ(feed[i], i == 11 ? 1.0f : 0.0f) << i;
+    for (size_t i = 0; i < 64; ++i)
+        EXPECT_EQ(feed[i], i == 11 ? 1.0f : 0.0f) << i;
 
     TestHost host;
     host.host.SetSampleRateAndBufferSize(8000, kBlock);
@@ -212,7 +220,7 @@ TEST(SpatialVerb, LateTailDecaysWithFeedback) {
         v.verb->UpdateGUI();
         std::vector<float> impulse(kBlock, 0.0f);
         impulse[0] = 1.0f;
-        v.Run(400, impulse, impulse);  // about 2.3 s
+        v.Run(400, impulse, impulse); // about 2.3 s
         return Rms(v.out.left.data() + 44100, 44100);
     };
     const double short_ = tail(0.2f);
@@ -231,7 +239,7 @@ TEST(SpatialVerb, ParametersProgramsAndTexts) {
     m.SetParameter(CSpatialVerb::kSrcRightX, 0.25f);
     EXPECT_FLOAT_EQ(m.m_programs[0]->values[CSpatialVerb::kSrcRightX], 0.25f);
     EXPECT_EQ(m.GetParameter(14), 0.0f);
-    m.SetParameter(14, 0.5f);  // ignored
+    m.SetParameter(14, 0.5f); // ignored
     m.GetParameterName(14, text);
     EXPECT_STREQ(text, "");
     m.FormatParameter(14, 0.5f, text);
