@@ -37,10 +37,10 @@ public:
 
     int32_t m_sampleRate;
     int32_t m_bufferSize;
-    int64_t m_counterFrequency;      // ticks per second of the time stamps; 0 without a counter
-    int64_t (*m_clock)();            // reads the high-resolution counter
-    CControlBuffer m_pending;        // notes not yet placed in a buffer
-    CControlBuffer m_carry;          // notes due in a later buffer
+    int64_t m_counterFrequency; // ticks per second of the time stamps; 0 without a counter
+    int64_t (*m_clock)();       // reads the high-resolution counter
+    CControlBuffer m_pending;   // notes not yet placed in a buffer
+    CControlBuffer m_carry;     // notes due in a later buffer
 
 private:
     static void Hook(void* context, uint8_t status, uint8_t data1, uint8_t data2);

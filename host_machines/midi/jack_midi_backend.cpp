@@ -28,7 +28,7 @@ struct JackPort {
     MIDIHook hook = nullptr;
     void* context = nullptr;
     std::atomic<bool> running{false};
-    jack_ringbuffer_t* ring = nullptr;  // output only
+    jack_ringbuffer_t* ring = nullptr; // output only
     // Output messages taken from the ring but not yet due.
     QueuedMessage waiting[256];
     int waitingCount = 0;
@@ -66,7 +66,8 @@ public:
         port->source = info.address;
         const int error = Register(port, JackPortIsInput);
         if (error != 0) return error;
-        if (int connect = jack_connect(m_client, info.address.c_str(), jack_port_name(port->port)); connect != 0) {
+        if (int connect = jack_connect(m_client, info.address.c_str(), jack_port_name(port->port));
+            connect != 0) {
             Unregister(port);
             return connect;
         }
@@ -89,7 +90,8 @@ public:
         port->ring = jack_ringbuffer_create(sizeof(QueuedMessage) * 1024);
         const int error = Register(port, JackPortIsOutput);
         if (error != 0) return error;
-        if (int connect = jack_connect(m_client, jack_port_name(port->port), info.address.c_str()); connect != 0) {
+        if (int connect = jack_connect(m_client, jack_port_name(port->port), info.address.c_str());
+            connect != 0) {
             Unregister(port);
             return connect;
         }
@@ -130,7 +132,8 @@ private:
         for (int i = 0; i < kMaxPorts && slot < 0; ++i)
             if (!m_slots[i].load()) slot = i;
         const std::string name = (port->input ? "in_" : "out_") + std::to_string(++m_serial);
-        if (slot >= 0) port->port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, direction, 0);
+        if (slot >= 0)
+            port->port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, direction, 0);
         if (!port->port) {
             if (port->ring) jack_ringbuffer_free(port->ring);
             delete port;
@@ -154,8 +157,8 @@ private:
 
     static int ProcessCallback(jack_nframes_t frames, void* argument) {
         auto* self = static_cast<CJackMIDIBackend*>(argument);
-        const int64_t cycleEnd = platform::HighResCounter() +
-                                 static_cast<int64_t>(frames) * 1'000'000'000 / jack_get_sample_rate(self->m_client);
+        const int64_t cycleEnd = platform::HighResCounter() + static_cast<int64_t>(frames) * 1'000'000'000 /
+                                                                  jack_get_sample_rate(self->m_client);
         for (auto& slot : self->m_slots) {
             JackPort* port = slot.load();
             if (!port || !port->running) continue;
@@ -166,7 +169,7 @@ private:
                     jack_midi_event_t event;
                     if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
                     const uint8_t status = event.buffer[0];
-                    if (status < 0x80 || status >= 0xF0) continue;  // short channel messages only
+                    if (status < 0x80 || status >= 0xF0) continue; // short channel messages only
                     port->hook(port->context, status, event.size > 1 ? event.buffer[1] : 0,
                                event.size > 2 ? event.buffer[2] : 0);
                 }
@@ -187,7 +190,8 @@ private:
                     const uint8_t bytes[3] = {static_cast<uint8_t>(message.message),
                                               static_cast<uint8_t>(message.message >> 8),
                                               static_cast<uint8_t>(message.message >> 16)};
-                    jack_midi_event_write(buffer, 0, bytes, (bytes[0] & 0xF0) == 0xC0 || (bytes[0] & 0xF0) == 0xD0 ? 2 : 3);
+                    jack_midi_event_write(buffer, 0, bytes,
+                                          (bytes[0] & 0xF0) == 0xC0 || (bytes[0] & 0xF0) == 0xD0 ? 2 : 3);
                 }
                 port->waitingCount = kept;
             }

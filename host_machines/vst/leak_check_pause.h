@@ -9,8 +9,12 @@
 class CLeakCheckPause {
 public:
 #if defined(__SANITIZE_ADDRESS__)
-    CLeakCheckPause() { __lsan_disable(); }
-    ~CLeakCheckPause() { __lsan_enable(); }
+    CLeakCheckPause() {
+        __lsan_disable();
+    }
+    ~CLeakCheckPause() {
+        __lsan_enable();
+    }
 #else
     CLeakCheckPause() = default;
 #endif

@@ -27,8 +27,8 @@ std::vector<std::filesystem::path> VSTScanFolders(const std::vector<std::filesys
 std::filesystem::path DefaultVSTSkipListPath();
 
 struct VSTScanSettings {
-    std::filesystem::path skipListPath = DefaultVSTSkipListPath();  // empty: remember nothing
-    int probeTimeoutMilliseconds = 10000;  // a library that takes longer is taken as hanging
+    std::filesystem::path skipListPath = DefaultVSTSkipListPath(); // empty: remember nothing
+    int probeTimeoutMilliseconds = 10000; // a library that takes longer is taken as hanging
     int parallelProbes = 4;
     // Receives "Loading VST PlugIn %s..." with the file name (the splash window).
     std::function<void(const std::string&)> progress;
@@ -37,8 +37,8 @@ struct VSTScanSettings {
 };
 
 struct VSTScanResult {
-    int registered = 0;                 // descriptors registered
-    std::vector<std::string> skipped;   // libraries that crashed or hung ("path: reason")
+    int registered = 0;               // descriptors registered
+    std::vector<std::string> skipped; // libraries that crashed or hung ("path: reason")
 };
 
 // Scans the folders (recursing, following symbolic links, each library once by its real path)

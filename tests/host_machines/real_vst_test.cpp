@@ -46,7 +46,8 @@ double ToneThrough(CMachine* machine, int blocks, bool* finite) {
             CPort* port = machine->m_ports[p];
             if (!port->IsAudio() || !port->IsInput()) continue;
             for (int32_t i = 0; i < port->m_audioBuffer->m_length; ++i) {
-                const float sample = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * (phase + i) / kRate));
+                const float sample =
+                    0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * (phase + i) / kRate));
                 port->m_audioBuffer->m_channel1[i] = sample;
                 if (port->m_audioBuffer->m_channel2) port->m_audioBuffer->m_channel2[i] = sample;
             }
@@ -85,7 +86,8 @@ std::vector<uint8_t> StateOf(CMachine* machine, bool* parameterList) {
 TEST(RealVST, EffectsFromTwoPackagesProcessAndKeepTheirChunks) {
     const bool haveLsp = fs::exists("/usr/lib/vst/lsp-plugins");
     const bool haveDragonfly = fs::exists("/usr/lib/lxvst/DragonflyRoomReverb-vst.so");
-    if (!haveLsp || !haveDragonfly) GTEST_SKIP() << "lsp-plugins-vst or dragonfly-reverb-vst is not installed";
+    if (!haveLsp || !haveDragonfly)
+        GTEST_SKIP() << "lsp-plugins-vst or dragonfly-reverb-vst is not installed";
 
     MachineRegistry registry;
     CVeskHost host{kRate, kBlock, 0x16, &registry};

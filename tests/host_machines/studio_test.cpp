@@ -57,10 +57,11 @@ TEST(HostMachinesInStudio, HDTrackRecordsWhatTheCycleRenders) {
     for (int buffer = 0; buffer < 100; ++buffer) {
         fixture.Render(256);
         if (buffer >= 80)
-            for (float sample : fixture.m_output[0]) peak = std::max(peak, std::fabs(sample));
+            for (float sample : fixture.m_output[0])
+                peak = std::max(peak, std::fabs(sample));
     }
     CHDTrackList::Studio().StopRecordSong();
-    EXPECT_NEAR(peak, 0.5f, 0.02f);  // the master has glided to full gain by now
+    EXPECT_NEAR(peak, 0.5f, 0.02f); // the master has glided to full gain by now
     EXPECT_NEAR(row->PeakLeft(), 0.5f, 0.02f);
 
     // The file holds the track's signal (not the master's): a mono reading of the left channel
