@@ -214,6 +214,17 @@ intptr_t CVSTAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, vo
     return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
+// Exactly two plug-in channels make one stereo port; any other count one mono port each.
+void CVSTAdapter::AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* nameFormat,
+                                std::vector<CPort*>& ports) {
+    char name[32];
+    const int32_t portCount = channels == 2 ? 1 : channels;
+    for (int32_t i = 0; i < portCount; ++i) {
+        std::snprintf(name, sizeof name, nameFormat, i + 1);
+        ports.push_back(AddPort(channels == 2 ? stereoFlags : monoFlags, name));
+    }
+}
+
 void CVSTAdapter::BuildPorts() {
     const bool synth = (m_effect->flags & effFlagsIsSynth) != 0;
     char canDo[] = "receiveVstMIDIEvent";
@@ -223,23 +234,8 @@ void CVSTAdapter::BuildPorts() {
     }
     const int32_t inputs = m_effect->numInputs > 0 ? m_effect->numInputs : 0;
     const int32_t outputs = m_effect->numOutputs > 0 ? m_effect->numOutputs : 0;
-    char name[32];
-    if (inputs == 2) {
-        m_inputPorts.push_back(AddPort(kPortStereoIn, "Line In 1"));
-    } else {
-        for (int32_t i = 0; i < inputs; ++i) {
-            std::snprintf(name, sizeof name, "Line In %i", i + 1);
-            m_inputPorts.push_back(AddPort(kPortMonoIn, name));
-        }
-    }
-    if (outputs == 2) {
-        m_outputPorts.push_back(AddPort(kPortStereoOut, "Line Out 1"));
-    } else {
-        for (int32_t i = 0; i < outputs; ++i) {
-            std::snprintf(name, sizeof name, "Line Out %i", i + 1);
-            m_outputPorts.push_back(AddPort(kPortMonoOut, name));
-        }
-    }
+    AddAudioPorts(inputs, kPortStereoIn, kPortMonoIn, "Line In %i", m_inputPorts);
+    AddAudioPorts(outputs, kPortStereoOut, kPortMonoOut, "Line Out %i", m_outputPorts);
     // At least one slot each, so a plug-in never gets a null array.
     m_inputChannels.assign(static_cast<size_t>(inputs > 0 ? inputs : 1), nullptr);
     m_outputChannels.assign(static_cast<size_t>(outputs > 0 ? outputs : 1), nullptr);

@@ -98,6 +98,8 @@ private:
     intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
     void BuildPorts();
+    void AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* nameFormat,
+                       std::vector<CPort*>& ports);
     void SendMidi();
     vst::VstTimeInfo* TimeInfo(int32_t requestFlags);
 
