@@ -29,7 +29,8 @@ public:
     bool IsGenerator() override { return false; }
 
     // Selects input device index (negative or out of range: none). Raises the device's errors.
-    // User-interface thread.
+    // User-interface thread, without the machine lock: removing the hook waits for a message
+    // being delivered, and delivery takes the machine lock.
     void SelectDevice(int32_t index);
     CMIDIInputDevice* Device() const { return m_device; }
     // The note hook: what the device delivers for every short message. Locks the machine.

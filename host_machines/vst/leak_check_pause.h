@@ -16,7 +16,9 @@ public:
         __lsan_enable();
     }
 #else
-    CLeakCheckPause() = default;
+    // Not trivial, so a scope holding one is not taken for an unused variable.
+    CLeakCheckPause() {}
+    ~CLeakCheckPause() {}
 #endif
     CLeakCheckPause(const CLeakCheckPause&) = delete;
     CLeakCheckPause& operator=(const CLeakCheckPause&) = delete;
