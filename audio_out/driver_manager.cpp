@@ -10,7 +10,8 @@ std::atomic<COutputDriverManager*> g_manager{nullptr};
 }
 
 COutputDriverManager::COutputDriverManager(Options& options)
-    : COutputDriverManager(options, std::make_unique<CWaveOutDriver>(options), std::make_unique<CASIODriver>(options)) {}
+    : COutputDriverManager(options, std::make_unique<CWaveOutDriver>(options),
+                           std::make_unique<CASIODriver>(options)) {}
 
 COutputDriverManager::COutputDriverManager(Options& options, std::unique_ptr<CAudioOutputDriver> first,
                                            std::unique_ptr<CAudioOutputDriver> second)
@@ -31,8 +32,12 @@ COutputDriverManager::~COutputDriverManager() {
     }
 }
 
-CWaveOutDriver* COutputDriverManager::WaveOut() const { return dynamic_cast<CWaveOutDriver*>(m_drivers[0]); }
-CASIODriver* COutputDriverManager::Asio() const { return dynamic_cast<CASIODriver*>(m_drivers[1]); }
+CWaveOutDriver* COutputDriverManager::WaveOut() const {
+    return dynamic_cast<CWaveOutDriver*>(m_drivers[0]);
+}
+CASIODriver* COutputDriverManager::Asio() const {
+    return dynamic_cast<CASIODriver*>(m_drivers[1]);
+}
 
 bool COutputDriverManager::Bind(RenderCallback callback, const FormatHook& formatHook) {
     CAudioOutputDriver* driver = Current();
@@ -43,10 +48,14 @@ bool COutputDriverManager::Bind(RenderCallback callback, const FormatHook& forma
     return true;
 }
 
-bool COutputDriverManager::SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook) {
+void COutputDriverManager::MakeCurrent(int32_t index) {
     Current()->Stop();
     m_current = index < 0 || index >= m_drivers.Count() ? 0 : index;
     m_options.driverIndex = m_current;
+}
+
+bool COutputDriverManager::SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook) {
+    MakeCurrent(index);
     return Bind(callback, formatHook);
 }
 

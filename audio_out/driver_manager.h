@@ -41,7 +41,10 @@ public:
     // Binding: when the driver is available, SetCallback, the format hook, Start. Start's errors
     // are raised to the caller (the driver then stays silent). False when not available.
     bool Bind(RenderCallback callback, const FormatHook& formatHook);
-    // Stops the current driver, makes driver n current (recorded in the options) and binds it.
+    // Stops the current driver and makes driver n current (an index outside the list selects 0);
+    // the options record the choice.
+    void MakeCurrent(int32_t index);
+    // MakeCurrent, then Bind.
     bool SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook);
 
     // The current driver's channel count, for the master machine (2 before any manager exists).

@@ -203,15 +203,20 @@ bool CStudio::Connect(CConnector* first, CConnector* second, float volume) {
     if (CableWaits(output->m_port, input->m_port) && WouldWaitForItself(input->m_frame, output->m_frame))
         return false;
 
-    CMachine* firstMachine = first->m_frame->Machine();
-    CMachine* secondMachine = second->m_frame->Machine();
-    firstMachine->Lock();
-    secondMachine->Lock();
+    // Both machines are locked so the cable never appears in the middle of their processing.
+    // They are taken in the order the processing cycle nests them when a machine renders a
+    // source on its own thread: the waiting machine first (a send's owner before the effect it
+    // feeds), so machine locks always nest along the graph's waits, which has no cycles.
+    const bool waits = CableWaits(output->m_port, input->m_port);
+    CMachine* outer = waits ? input->m_frame->Machine() : output->m_frame->Machine();
+    CMachine* inner = waits ? output->m_frame->Machine() : input->m_frame->Machine();
+    outer->Lock();
+    inner->Lock();
     input->m_connections.Add(new CConnection(output, input, volume));
     ++output->m_fanOut;
     ++input->m_fanIn;
-    firstMachine->Unlock();
-    secondMachine->Unlock();
+    inner->Unlock();
+    outer->Unlock();
     output->m_frame->NotifyConnectorsChanged();
     input->m_frame->NotifyConnectorsChanged();
     return true;
@@ -268,6 +273,8 @@ void CStudio::SetBufferSize(int32_t frames) {
 
 void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
     CMutexLock lock(m_mutex);
+    // The sequencer's mutex comes before any machine lock, here as in every buffer.
+    COptionalLock editor(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
     CMachineContainer* masterFrame = m_master;
     CMaster* master = masterFrame ? dynamic_cast<CMaster*>(masterFrame->Machine()) : nullptr;
     if (master) {
@@ -334,6 +341,28 @@ void CStudio::RunRequest(CMachineContainer* frame) {
     frame->m_done.Release();
 }
 
+void CStudio::ProcessHere(CMachineContainer* source) {
+    // Deep graphs fall back to the worker, so the calling thread's stack stays small.
+    static thread_local int depth = 0;
+    if (depth >= kMaxInlineDepth) {
+        Request(source);
+        source->m_done.Wait();
+        return;
+    }
+    ++depth;
+    CMachine* machine = source->Machine();
+    machine->Lock();
+    try {
+        ProcessFrame(source, false);
+    } catch (const std::exception& error) {
+        RecordError(error.what());
+    } catch (...) {
+        RecordError("Unknown error while processing");
+    }
+    machine->Unlock();
+    --depth;
+}
+
 void CStudio::MixInto(CPort* input, CConnection* connection) {
     const CPort* sourcePort = connection->m_source->m_port;
     const CAudioBuffer* source = sourcePort->m_audioBuffer;
@@ -398,7 +427,11 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
         bool late = false;
 
         // Ask every source for this buffer, then wait for them all: independent sources render
-        // in parallel on their own workers. Send sources are neither asked nor awaited.
+        // in parallel on their own workers. Send sources are neither asked nor awaited. The last
+        // source is rendered right here instead: this thread would only wait for it, and a chain
+        // of machines then costs no hand-over at all.
+        int32_t pending = 0;
+        CMachineContainer* kept = nullptr;
         for (int32_t c = 0; c < connectorCount; ++c) {
             const CConnector* input = frame->Connector(c);
             if (!input->m_port->IsInput()) continue;
@@ -406,14 +439,23 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
                 late = true;
                 continue;
             }
-            for (const CConnection* connection : input->m_connections)
-                if (!connection->m_source->m_port->IsSendReturn()) Request(connection->m_source->m_frame);
+            for (const CConnection* connection : input->m_connections) {
+                if (connection->m_source->m_port->IsSendReturn()) continue;
+                if (kept) Request(kept);
+                kept = connection->m_source->m_frame;
+                ++pending;
+            }
         }
-        for (int32_t c = 0; c < connectorCount; ++c) {
+        if (kept) ProcessHere(kept);
+        // Waits pair with the requests above: every eligible cable but the last.
+        for (int32_t c = 0; c < connectorCount && pending > 1; ++c) {
             const CConnector* input = frame->Connector(c);
             if (!input->m_port->IsInput() || input->m_port->IsSendReturn()) continue;
-            for (const CConnection* connection : input->m_connections)
-                if (!connection->m_source->m_port->IsSendReturn()) connection->m_source->m_frame->m_done.Wait();
+            for (const CConnection* connection : input->m_connections) {
+                if (connection->m_source->m_port->IsSendReturn()) continue;
+                if (pending-- == 1) break;
+                connection->m_source->m_frame->m_done.Wait();
+            }
         }
 
         for (int32_t c = 0; c < connectorCount; ++c) {
@@ -447,15 +489,25 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
         if (late) {
             // The late phase: the machine filled its sends in Process; now the effects behind its
             // returns render, their outputs are mixed into the returns, and ProcessLate uses them.
+            int32_t returns = 0;
+            CMachineContainer* keptReturn = nullptr;
             for (int32_t c = 0; c < connectorCount; ++c) {
                 const CConnector* input = frame->Connector(c);
                 if (!input->m_port->IsInput() || !input->m_port->IsSendReturn()) continue;
-                for (const CConnection* connection : input->m_connections) Request(connection->m_source->m_frame);
+                for (const CConnection* connection : input->m_connections) {
+                    if (keptReturn) Request(keptReturn);
+                    keptReturn = connection->m_source->m_frame;
+                    ++returns;
+                }
             }
-            for (int32_t c = 0; c < connectorCount; ++c) {
+            if (keptReturn) ProcessHere(keptReturn);
+            for (int32_t c = 0; c < connectorCount && returns > 1; ++c) {
                 const CConnector* input = frame->Connector(c);
                 if (!input->m_port->IsInput() || !input->m_port->IsSendReturn()) continue;
-                for (const CConnection* connection : input->m_connections) connection->m_source->m_frame->m_done.Wait();
+                for (const CConnection* connection : input->m_connections) {
+                    if (returns-- == 1) break;
+                    connection->m_source->m_frame->m_done.Wait();
+                }
             }
             for (int32_t c = 0; c < connectorCount; ++c) {
                 CConnector* input = frame->Connector(c);

@@ -7,7 +7,9 @@
 //   and Disconnect also lock the two machines.
 // - Driver thread: Render (through RenderCallback) holds the studio mutex and the sequencer's
 //   editor mutex for the whole buffer and pulls the master; the machines it depends on are
-//   processed on their frames' worker threads, each with only its own machine locked.
+//   processed on their frames' worker threads, each with only its own machine locked. A machine
+//   renders its last source on its own thread (it would only wait otherwise): a chain runs on one
+//   thread, a fan on as many as it has branches.
 // - Graphics thread (or the offline renderer between buffers): UpdatePass, studio mutex held.
 // Lock order: studio mutex, the sequencer's editor mutex, machine locks.
 #pragma once
@@ -137,6 +139,9 @@ private:
     void ProcessFrame(CMachineContainer* frame, bool release);
     void RequestAndWait(CMachineContainer* frame, bool returnsOnly);
     void Request(CMachineContainer* source);
+    // Renders a source on the calling thread (the one that would otherwise wait for it).
+    void ProcessHere(CMachineContainer* source);
+    static constexpr int kMaxInlineDepth = 128;
     void MixInto(CPort* input, CConnection* connection);
     void RecordError(const char* text);
     bool WouldWaitForItself(CMachineContainer* waiter, CMachineContainer* source) const;

@@ -9,7 +9,7 @@ namespace platform {
 
 namespace {
 // About a few microseconds of polling before going to sleep in the kernel.
-constexpr int kSpinTries = 2000;
+std::atomic<int> g_spinTries{2000};
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -17,6 +17,9 @@ inline void CpuRelax() {
 #endif
 }
 } // namespace
+
+void CSemaphore::SetSpinCount(int count) { g_spinTries.store(count < 0 ? 0 : count); }
+int CSemaphore::SpinCount() { return g_spinTries.load(); }
 
 CSemaphore::CSemaphore() {
     if (sem_init(&m_semaphore, 0, 0) != 0) Raise("Can't Create Semaphore, Error Code 0x%x", errno);
@@ -29,7 +32,8 @@ void CSemaphore::Release() {
 }
 
 void CSemaphore::Wait() {
-    for (int i = 0; i < kSpinTries; ++i) {
+    const int tries = g_spinTries.load(std::memory_order_relaxed);
+    for (int i = 0; i < tries; ++i) {
         if (sem_trywait(&m_semaphore) == 0) return;
         CpuRelax();
     }

@@ -23,6 +23,10 @@ public:
     // Waits at most the given milliseconds; true when the count was taken.
     bool WaitFor(int milliseconds);
 
+    // Polls Wait makes before sleeping (process-wide; for measuring the hand-over).
+    static void SetSpinCount(int count);
+    static int SpinCount();
+
 private:
     sem_t m_semaphore;
 };

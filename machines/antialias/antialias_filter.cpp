@@ -13,13 +13,15 @@ constexpr int32_t kZeroCrossings = 8;
 CStereoFIR::CStereoFIR(int32_t taps, std::vector<float> coefficients)
     : m_taps(taps), m_coefficients(std::move(coefficients)) {
     m_coefficients.resize(static_cast<size_t>(taps), 0.0f);
-    for (auto& history : m_history) history.assign(static_cast<size_t>(taps), 0.0f);
+    for (auto& history : m_history)
+        history.assign(static_cast<size_t>(taps), 0.0f);
 }
 
 void CStereoFIR::SetGainFromPhase(int32_t step) {
     m_step = step > 0 ? step : 1;
     double sum = 0.0;
-    for (int32_t k = 0; k < m_taps; k += m_step) sum += m_coefficients[static_cast<size_t>(k)];
+    for (int32_t k = 0; k < m_taps; k += m_step)
+        sum += m_coefficients[static_cast<size_t>(k)];
     m_gain = sum == 0.0 ? 1.0f : static_cast<float>(1.0 / std::fabs(sum));
 }
 
@@ -58,7 +60,8 @@ CAntiAliasFilter::CAntiAliasFilter(CVeskHost* host)
         const int32_t factor = 1 << (setting + 1);
         const std::vector<double> design = MinimumPhaseSinc(kZeroCrossings, factor);
         std::vector<float> coefficients(design.begin(), design.end());
-        m_filters[setting] = std::make_unique<CStereoFIR>(static_cast<int32_t>(design.size()), std::move(coefficients));
+        m_filters[setting] =
+            std::make_unique<CStereoFIR>(static_cast<int32_t>(design.size()), std::move(coefficients));
         m_filters[setting]->SetGainFromPhase(factor);
     }
     CreatePrograms(1);
@@ -82,11 +85,14 @@ void CAntiAliasFilter::Process() {
         out->m_channel1[i] = 0.0f;
         out->m_channel2[i] = 0.0f;
         filter.Push(in->m_channel1[i], in->m_channel2[i], &out->m_channel1[i], &out->m_channel2[i]);
-        for (int32_t z = 1; z < factor; ++z) filter.PushZero();
+        for (int32_t z = 1; z < factor; ++z)
+            filter.PushZero();
     }
 }
 
-float CAntiAliasFilter::GetParameter(int32_t index) { return index == 0 ? m_oversampling : 0.0f; }
+float CAntiAliasFilter::GetParameter(int32_t index) {
+    return index == 0 ? m_oversampling : 0.0f;
+}
 
 void CAntiAliasFilter::SetParameter(int32_t index, float value) {
     if (index == 0) m_oversampling = value;

@@ -17,7 +17,8 @@ CBassHead::CBassHead(CVeskHost* host)
     for (int32_t v = 0; v < kVoiceCount; ++v)
         m_voices.push_back(std::make_unique<BassHeadVoice>(host, m_sampleRate, m_blockSize));
     m_parameterCount = kParameterCount;
-    for (int32_t i = 0; i < kParameterCount; ++i) SetParameter(i, ParameterDefault(i));
+    for (int32_t i = 0; i < kParameterCount; ++i)
+        SetParameter(i, ParameterDefault(i));
 }
 
 void CBassHead::HandleNote(const ControlEvent& event) {
@@ -50,7 +51,8 @@ void CBassHead::Process() {
     CAudioBuffer* out = m_ports[1]->m_audioBuffer;
     out->Clear();
     const int32_t count = out->m_length < m_blockSize ? out->m_length : m_blockSize;
-    for (auto& voice : m_voices) voice->Render(out->m_channel1, out->m_channel2, 1.0f, count);
+    for (auto& voice : m_voices)
+        voice->Render(out->m_channel1, out->m_channel2, 1.0f, count);
 }
 
 float CBassHead::GetParameter(int32_t index) {
@@ -65,19 +67,26 @@ void CBassHead::SetParameter(int32_t index, float value) {
     event.kind = kEventParameter;
     event.index = index;
     event.value = value;
-    for (auto& voice : m_voices) voice->AddEvent(event);
+    for (auto& voice : m_voices)
+        voice->AddEvent(event);
 }
 
-void CBassHead::GetParameterName(int32_t index, char* text) { std::snprintf(text, 64, "%s", ParameterName(index)); }
+void CBassHead::GetParameterName(int32_t index, char* text) {
+    std::snprintf(text, 64, "%s", ParameterName(index));
+}
 
-void CBassHead::FormatParameter(int32_t index, float value, char* text) { FormatParameterValue(index, value, text); }
+void CBassHead::FormatParameter(int32_t index, float value, char* text) {
+    FormatParameterValue(index, value, text);
+}
 
 void CBassHead::SetSampleRate(int32_t rate) {
-    for (auto& voice : m_voices) voice->SetSampleRate(rate);
+    for (auto& voice : m_voices)
+        voice->SetSampleRate(rate);
     m_sampleRate = rate;
 }
 
 void CBassHead::SetBufferSize(int32_t frames) {
-    for (auto& voice : m_voices) voice->SetBlockSize(frames);
+    for (auto& voice : m_voices)
+        voice->SetBlockSize(frames);
     m_blockSize = frames;
 }

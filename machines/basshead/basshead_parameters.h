@@ -37,7 +37,7 @@ enum Parameter : int32_t {
     kGlide = 44,
     kSlideCurve = 45,
     kLfo1Rate = 46,
-    kLfoStride = 9,  // LFO n's parameters start at kLfo1Rate + n·9: Rate, Shape, Fade In, Send/Amp ×3
+    kLfoStride = 9, // LFO n's parameters start at kLfo1Rate + n·9: Rate, Shape, Fade In, Send/Amp ×3
 };
 
 // LFO send destinations (trunc(10·x) of a Send parameter).
@@ -65,12 +65,16 @@ float ParameterDefault(int32_t index);
 void FormatParameterValue(int32_t index, float x, char* text);
 
 // Working values shared by the display and the voice.
-inline int32_t SemitoneOffset(float x) { return static_cast<int32_t>((x - 0.5f) * 96.0f); }
+inline int32_t SemitoneOffset(float x) {
+    return static_cast<int32_t>((x - 0.5f) * 96.0f);
+}
 // Osc Volume, Noise, Ring Mod: 0 at x = 0, else DbToGain(−(1 − x)·48).
 float AttenuatorGain(float x);
 // Overdrive: 1 at x = 0, else DbToGain(48·x).
 float DriveGain(float x);
-inline float LfoPitch(float x) { return 13.0f * x - 12.0f; }
+inline float LfoPitch(float x) {
+    return 13.0f * x - 12.0f;
+}
 inline int32_t SendDestination(float x) {
     const auto d = static_cast<int32_t>(10.0f * x);
     return d < 0 ? 0 : (d > 10 ? 10 : d);

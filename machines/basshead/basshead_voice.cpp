@@ -8,26 +8,30 @@ using namespace basshead;
 
 namespace {
 
-const CSharedTables& Tables() { return SharedTables(); }
+const CSharedTables& Tables() {
+    return SharedTables();
+}
 
 void Waveshape(int32_t mode, float* x, int32_t count) {
     switch (mode) {
-    case 1:  // soft clip
+    case 1: // soft clip
         for (int32_t i = 0; i < count; ++i) {
             const float v = x[i];
             x[i] = v <= -1.0f ? -2.0f / 3.0f : (v >= 1.0f ? 2.0f / 3.0f : v - v * v * v / 3.0f);
         }
         break;
-    case 2:  // digital
-        for (int32_t i = 0; i < count; ++i) x[i] = x[i] < -1.0f ? -1.0f : (x[i] > 1.0f ? 1.0f : x[i]);
+    case 2: // digital
+        for (int32_t i = 0; i < count; ++i)
+            x[i] = x[i] < -1.0f ? -1.0f : (x[i] > 1.0f ? 1.0f : x[i]);
         break;
-    case 3:  // distort
+    case 3: // distort
         for (int32_t i = 0; i < count; ++i) {
             const float v = 1.5f * x[i] - 0.5f * x[i] * x[i] * x[i];
             x[i] = v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -46,21 +50,24 @@ BassHeadVoice::BassHeadVoice(CVeskHost* host, int32_t sampleRate, int32_t blockS
       m_osc2(sampleRate, &Tables().sine, 100.0f, Tables().edge.get(), Tables().impulse.get()),
       m_ampEnvelope(sampleRate, 0.1f, 0.1f, 0.1f, 0.1f), m_filterEnvelope(sampleRate, 0.1f, 0.1f, 0.1f, 0.1f),
       m_filter1(sampleRate, CFilter::kLowPass, false, 0.0f, 0.0f),
-      m_filter2(sampleRate, CFilter::kLowPass, false, 0.0f, 0.0f), m_formant(sampleRate, blockSize, 0),
-      m_lfo{COscillator(sampleRate, &Tables().sine, 10.0f), COscillator(sampleRate, &Tables().sine, 10.0f),
-            COscillator(sampleRate, &Tables().sine, 10.0f)} {
+      m_filter2(sampleRate, CFilter::kLowPass, false, 0.0f, 0.0f),
+      m_formant(sampleRate, blockSize, 0), m_lfo{COscillator(sampleRate, &Tables().sine, 10.0f),
+                                                 COscillator(sampleRate, &Tables().sine, 10.0f),
+                                                 COscillator(sampleRate, &Tables().sine, 10.0f)} {
     m_noise.state = RandomState::SeedFromProcess();
     m_osc1.SetPitch(0.0f);
     m_osc2.SetPitch(0.0f);
     SetBlockSize(blockSize);
-    for (int32_t i = 0; i < kParameterCount; ++i) ApplyParameter(i, ParameterDefault(i));
+    for (int32_t i = 0; i < kParameterCount; ++i)
+        ApplyParameter(i, ParameterDefault(i));
 }
 
 void BassHeadVoice::SetSampleRate(int32_t rate) {
     m_glide.SetSampleRate(rate);
     m_osc1.SetSampleRate(rate);
     m_osc2.SetSampleRate(rate);
-    for (auto& lfo : m_lfo) lfo.SetSampleRate(rate);
+    for (auto& lfo : m_lfo)
+        lfo.SetSampleRate(rate);
     m_filter1.SetSampleRate(rate);
     m_filter2.SetSampleRate(rate);
     m_ampEnvelope.SetSampleRate(rate);
@@ -70,7 +77,8 @@ void BassHeadVoice::SetSampleRate(int32_t rate) {
 }
 
 void BassHeadVoice::SetBlockSize(int32_t count) {
-    for (auto& block : m_lfoOut) block.Resize(count);
+    for (auto& block : m_lfoOut)
+        block.Resize(count);
     m_pitchOrMixA.Resize(count);
     m_syncOrMixB.Resize(count);
     m_osc1OrCutoff.Resize(count);
@@ -89,24 +97,30 @@ void BassHeadVoice::ApplyParameter(int32_t index, float x) {
         const int32_t role = (index - kLfo1Rate) % kLfoStride;
         COscillator& lfo = m_lfo[n];
         switch (role) {
-        case 0: lfo.SetPitch(LfoPitch(x)); break;
+        case 0:
+            lfo.SetPitch(LfoPitch(x));
+            break;
         case 1: {
             m_lfoShape[n] = ChoiceIndex(6, x);
             const CSharedTables& tables = Tables();
-            const CWaveTable* shapes[6] = {&tables.sine, &tables.triangle, &tables.saw,
-                                           &tables.square, &tables.sine, &tables.sine};
+            const CWaveTable* shapes[6] = {&tables.sine,   &tables.triangle, &tables.saw,
+                                           &tables.square, &tables.sine,     &tables.sine};
             lfo.SetWaveTable(shapes[m_lfoShape[n]]);
             break;
         }
-        case 2: m_fadeTime[n] = CubicTime(x); break;
+        case 2:
+            m_fadeTime[n] = CubicTime(x);
+            break;
         default: {
             const int32_t send = (role - 3) / 2;
             if ((role - 3) % 2 == 0)
                 m_sendDestination[n][send] = SendDestination(x);
             else
                 m_sendAmount[n][send] = x;
-            for (float& amount : m_route[n]) amount = 0.0f;
-            for (int32_t s = 0; s < kSendCount; ++s) m_route[n][m_sendDestination[n][s]] += m_sendAmount[n][s];
+            for (float& amount : m_route[n])
+                amount = 0.0f;
+            for (int32_t s = 0; s < kSendCount; ++s)
+                m_route[n][m_sendDestination[n][s]] += m_sendAmount[n][s];
             m_route[n][kDestNone] = 0.0f;
             m_lfoRouted[n] = false;
             for (int32_t d = 1; d < kDestinationCount; ++d)
@@ -119,52 +133,122 @@ void BassHeadVoice::ApplyParameter(int32_t index, float x) {
     CADSREnvelope& env = index < kFilterAttack ? m_ampEnvelope : m_filterEnvelope;
     switch (index) {
     case 0:
-    case 7: env.SetAttack(EnvelopeTime(x)); break;
+    case 7:
+        env.SetAttack(EnvelopeTime(x));
+        break;
     case 1:
-    case 8: env.SetDecay(EnvelopeTime(x)); break;
+    case 8:
+        env.SetDecay(EnvelopeTime(x));
+        break;
     case 2:
-    case 9: env.SetSustain(x); break;
+    case 9:
+        env.SetSustain(x);
+        break;
     case 3:
-    case 10: env.SetRelease(EnvelopeTime(x)); break;
+    case 10:
+        env.SetRelease(EnvelopeTime(x));
+        break;
     case 4:
-    case 11: env.SetAttackCurve(CurveFromParameter(x)); break;
+    case 11:
+        env.SetAttackCurve(CurveFromParameter(x));
+        break;
     case 5:
-    case 12: env.SetDecayCurve(CurveFromParameter(x)); break;
+    case 12:
+        env.SetDecayCurve(CurveFromParameter(x));
+        break;
     case 6:
-    case 13: env.SetReleaseCurve(CurveFromParameter(x)); break;
-    case kVco1Shape: m_osc1.SetWaveform(OscillatorWaveform(x)); break;
-    case kVco1PulseWidth: m_width1 = x; break;
-    case kVco1Semitone: m_semitone1 = SemitoneOffset(x); break;
-    case kVco1EnvMod: m_envMod1 = x; break;
-    case kVco2Shape: m_osc2.SetWaveform(OscillatorWaveform(x)); break;
-    case kVco2PulseWidth: m_width2 = x; break;
-    case kVco2Semitone: m_semitone2 = SemitoneOffset(x); break;
-    case kVco2Detune: m_detune2 = x; break;
-    case kVco2EnvMod: m_envMod2 = x; break;
-    case kSync: m_sync = static_cast<int32_t>(2.0f * x) != 0; break;
+    case 13:
+        env.SetReleaseCurve(CurveFromParameter(x));
+        break;
+    case kVco1Shape:
+        m_osc1.SetWaveform(OscillatorWaveform(x));
+        break;
+    case kVco1PulseWidth:
+        m_width1 = x;
+        break;
+    case kVco1Semitone:
+        m_semitone1 = SemitoneOffset(x);
+        break;
+    case kVco1EnvMod:
+        m_envMod1 = x;
+        break;
+    case kVco2Shape:
+        m_osc2.SetWaveform(OscillatorWaveform(x));
+        break;
+    case kVco2PulseWidth:
+        m_width2 = x;
+        break;
+    case kVco2Semitone:
+        m_semitone2 = SemitoneOffset(x);
+        break;
+    case kVco2Detune:
+        m_detune2 = x;
+        break;
+    case kVco2EnvMod:
+        m_envMod2 = x;
+        break;
+    case kSync:
+        m_sync = static_cast<int32_t>(2.0f * x) != 0;
+        break;
     case 24:
-    case 29: (index == 24 ? m_filter1 : m_filter2).SetType(ChoiceIndex(2, x)); break;
+    case 29:
+        (index == 24 ? m_filter1 : m_filter2).SetType(ChoiceIndex(2, x));
+        break;
     case 25:
-    case 30: m_cutoff[index == 25 ? 0 : 1] = 12.0f * x; (index == 25 ? m_filter1 : m_filter2).SetCutoff(12.0f * x); break;
+    case 30:
+        m_cutoff[index == 25 ? 0 : 1] = 12.0f * x;
+        (index == 25 ? m_filter1 : m_filter2).SetCutoff(12.0f * x);
+        break;
     case 26:
-    case 31: (index == 26 ? m_filter1 : m_filter2).SetResonance(24.0f * x); break;
+    case 31:
+        (index == 26 ? m_filter1 : m_filter2).SetResonance(24.0f * x);
+        break;
     case 27:
-    case 32: m_keyFollow[index == 27 ? 0 : 1] = x; break;
+    case 32:
+        m_keyFollow[index == 27 ? 0 : 1] = x;
+        break;
     case 28:
-    case 33: m_filterEnvDepth[index == 28 ? 0 : 1] = x; break;
-    case kFilterRouting: m_routing = ChoiceIndex(3, x); break;
-    case kFormantMix: m_formantMix = x; break;
-    case kFormantVowel: m_formant.SetVowel(ChoiceIndex(kVowelCount, x)); break;
-    case kOscBalance: m_balance = x; break;
-    case kOscVolume: m_oscGain = AttenuatorGain(x); break;
-    case kNoise: m_noiseGain = AttenuatorGain(x); break;
-    case kSaturation: m_saturation = ChoiceIndex(4, x); break;
-    case kOverdrive: m_drive = DriveGain(x); break;
-    case kRingMod: m_ringGain = AttenuatorGain(x); break;
-    case kPortamento: m_glide.SetPortamento(0.4f * x * x); break;
-    case kGlide: m_glide.SetGlide(0.4f * x * x); break;
-    case kSlideCurve: m_glide.SetCurve(CurveFromParameter(x)); break;
-    default: break;
+    case 33:
+        m_filterEnvDepth[index == 28 ? 0 : 1] = x;
+        break;
+    case kFilterRouting:
+        m_routing = ChoiceIndex(3, x);
+        break;
+    case kFormantMix:
+        m_formantMix = x;
+        break;
+    case kFormantVowel:
+        m_formant.SetVowel(ChoiceIndex(kVowelCount, x));
+        break;
+    case kOscBalance:
+        m_balance = x;
+        break;
+    case kOscVolume:
+        m_oscGain = AttenuatorGain(x);
+        break;
+    case kNoise:
+        m_noiseGain = AttenuatorGain(x);
+        break;
+    case kSaturation:
+        m_saturation = ChoiceIndex(4, x);
+        break;
+    case kOverdrive:
+        m_drive = DriveGain(x);
+        break;
+    case kRingMod:
+        m_ringGain = AttenuatorGain(x);
+        break;
+    case kPortamento:
+        m_glide.SetPortamento(0.4f * x * x);
+        break;
+    case kGlide:
+        m_glide.SetGlide(0.4f * x * x);
+        break;
+    case kSlideCurve:
+        m_glide.SetCurve(CurveFromParameter(x));
+        break;
+    default:
+        break;
     }
 }
 
@@ -179,18 +263,24 @@ void BassHeadVoice::NoteOn(const ControlEvent& event) {
     m_glide.SetNote(event.index, m_host);
     m_ampEnvelope.Trigger();
     m_filterEnvelope.Trigger();
-    for (int32_t n = 0; n < kLfoCount; ++n) m_fadeLevel[n] = m_fadeTime[n] > 0.0f ? 0.0f : 1.0f;
+    for (int32_t n = 0; n < kLfoCount; ++n)
+        m_fadeLevel[n] = m_fadeTime[n] > 0.0f ? 0.0f : 1.0f;
 }
 
 void BassHeadVoice::Apply(const ControlEvent& event) {
     switch (event.kind) {
-    case kEventNoteOn: NoteOn(event); break;
+    case kEventNoteOn:
+        NoteOn(event);
+        break;
     case kEventNoteOff:
         m_ampEnvelope.Release();
         m_filterEnvelope.Release();
         break;
-    case kEventParameter: ApplyParameter(event.index, event.value); break;
-    default: break;
+    case kEventParameter:
+        ApplyParameter(event.index, event.value);
+        break;
+    default:
+        break;
     }
 }
 
@@ -243,7 +333,8 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
             // Nothing listens: keep the LFO's place in time and its fade-in, skip the samples.
             m_lfo[n].Advance(count);
             if (m_fadeLevel[n] < 1.0f)
-                m_fadeLevel[n] = std::min(1.0f, m_fadeLevel[n] + static_cast<float>(count) / (rate * m_fadeTime[n]));
+                m_fadeLevel[n] =
+                    std::min(1.0f, m_fadeLevel[n] + static_cast<float>(count) / (rate * m_fadeTime[n]));
             continue;
         }
         if (m_lfoShape[n] == 4)
@@ -272,7 +363,8 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
         AddConstant(pitch, count, semitones / 12.0f);
         SumSends(pitchDest, pitch, count, true);
         if (envMod > 0.0f) MixScaled(pitch, fe, count, 8.0f * envMod, false, false);
-        if (!SumSends(widthDest, shared, count, false)) std::memset(shared, 0, sizeof(float) * static_cast<size_t>(count));
+        if (!SumSends(widthDest, shared, count, false))
+            std::memset(shared, 0, sizeof(float) * static_cast<size_t>(count));
         AddConstant(shared, count, 2.0f * width - 1.0f);
         osc.Render(shared, syncIn, pitch, out, syncOut, count);
         for (int32_t n = 0; n < kLfoCount; ++n) {
@@ -280,8 +372,8 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
             if (std::fabs(amount) > 0.0001f) MixScaled(out, m_lfoOut[n].Data(), count, amount, false, true);
         }
     };
-    renderOscillator(m_osc1, static_cast<float>(m_semitone1), m_envMod1, kDestVco1Pitch, kDestVco1Width, m_width1,
-                     kDestVco1Amp, o1, nullptr, m_sync ? sync : nullptr);
+    renderOscillator(m_osc1, static_cast<float>(m_semitone1), m_envMod1, kDestVco1Pitch, kDestVco1Width,
+                     m_width1, kDestVco1Amp, o1, nullptr, m_sync ? sync : nullptr);
     renderOscillator(m_osc2, static_cast<float>(m_semitone2) + m_detune2, m_envMod2, kDestVco2Pitch,
                      kDestVco2Width, m_width2, kDestVco2Amp, o2, m_sync ? sync : nullptr, nullptr);
 
@@ -305,22 +397,26 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
     } else {
         const float gain1 = v * (1.0f - balance);
         const float gain2 = v * balance;
-        for (int32_t i = 0; i < count; ++i) a[i] = gain1 * o1[i] + gain2 * o2[i];
+        for (int32_t i = 0; i < count; ++i)
+            a[i] = gain1 * o1[i] + gain2 * o2[i];
         if (m_noiseGain > 0.0f)
             for (int32_t i = 0; i < count; ++i)
                 a[i] += m_noiseGain * (static_cast<float>(m_noise.Next()) / 16383.5f - 1.0f);
         if (m_ringGain > 0.0f)
-            for (int32_t i = 0; i < count; ++i) a[i] += m_ringGain * o1[i] * o2[i];
+            for (int32_t i = 0; i < count; ++i)
+                a[i] += m_ringGain * o1[i] * o2[i];
         if (m_routing == kParallel) std::memcpy(b, a, sizeof(float) * static_cast<size_t>(count));
         if (drive != 1.0f)
-            for (int32_t i = 0; i < count; ++i) a[i] *= drive;
+            for (int32_t i = 0; i < count; ++i)
+                a[i] *= drive;
     }
 
     // Formant filter, blended in by the mix.
     if (m_formantMix > 0.0f) {
         float* fo = m_formantOut.Data();
         m_formant.Process(count, a, fo);
-        for (int32_t i = 0; i < count; ++i) a[i] = m_formantMix * fo[i] + (1.0f - m_formantMix) * a[i];
+        for (int32_t i = 0; i < count; ++i)
+            a[i] = m_formantMix * fo[i] + (1.0f - m_formantMix) * a[i];
     }
 
     // Filter 1, the waveshaper, then filter 2 (on A in series, on B otherwise).
@@ -330,7 +426,8 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
                                float* samples) {
         const float envDepth = (m_velocity + 0.5f) * m_filterEnvDepth[which] * 8.0f;
         const float follow = 2.0f * m_keyFollow[which] - 1.0f;
-        for (int32_t i = 0; i < count; ++i) cutoff[i] = fe[i] * envDepth + g[i] * follow;
+        for (int32_t i = 0; i < count; ++i)
+            cutoff[i] = fe[i] * envDepth + g[i] * follow;
         SumSends(pitchDest, cutoff, count, true);
         const bool resonanceRouted = SumSends(resonanceDest, resonance, count, false);
         filter.Process(count, samples, cutoff, resonanceRouted ? resonance : nullptr);

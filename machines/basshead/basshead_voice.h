@@ -27,7 +27,7 @@ public:
     void SetSampleRate(int32_t rate);
     void SetBlockSize(int32_t count);
 
-    int32_t m_note = -1;  // the note the voice plays, −1 for none (note allocation reads it)
+    int32_t m_note = -1; // the note the voice plays, −1 for none (note allocation reads it)
 
 private:
     static constexpr int32_t kLfoCount = 3;
@@ -95,5 +95,5 @@ private:
     float m_sendAmount[kLfoCount][kSendCount] = {};
     // amount[n][d]: the sum of LFO n's send amounts to destination d, kept up to date by the setters.
     float m_route[kLfoCount][basshead::kDestinationCount] = {};
-    bool m_lfoRouted[kLfoCount] = {};  // some send of LFO n reaches a destination with an amount
+    bool m_lfoRouted[kLfoCount] = {}; // some send of LFO n reaches a destination with an amount
 };

@@ -4,7 +4,9 @@
 
 namespace {
 // Segment times must be positive; a zero time would make an infinite increment.
-float PositiveTime(float seconds) { return seconds > 1e-6f ? seconds : 1e-6f; }
+float PositiveTime(float seconds) {
+    return seconds > 1e-6f ? seconds : 1e-6f;
+}
 } // namespace
 
 CADSREnvelope::CADSREnvelope(int32_t sampleRate, float attack, float decay, float sustain, float release)
@@ -15,9 +17,9 @@ CADSREnvelope::CADSREnvelope(int32_t sampleRate, float attack, float decay, floa
 
 void CADSREnvelope::UpdateIncrements() {
     const auto rate = static_cast<float>(m_sampleRate);
-    m_attackIncrement = 1.0f / (m_attack * rate);
-    m_decayIncrement = 1.0f / (m_decay * rate);
-    m_releaseIncrement = 1.0f / (m_release * rate);
+    m_attackSegment.increment = 1.0f / (m_attack * rate);
+    m_decaySegment.increment = 1.0f / (m_decay * rate);
+    m_releaseSegment.increment = 1.0f / (m_release * rate);
 }
 
 void CADSREnvelope::SetAttack(float seconds) {
@@ -37,64 +39,74 @@ void CADSREnvelope::SetSampleRate(int32_t rate) {
     UpdateIncrements();
 }
 
+CADSREnvelope::Segment& CADSREnvelope::SegmentOf(int32_t stage) {
+    return stage == kAttack ? m_attackSegment : (stage == kDecay ? m_decaySegment : m_releaseSegment);
+}
+
 float CADSREnvelope::CurrentValue() const {
     switch (m_stage) {
-    case kAttack: return CurveValue(0.0f, 1.0f, m_phase, m_attackK, m_attackNorm);
-    case kDecay: return CurveValue(1.0f, m_sustain, m_phase, m_decayK, m_decayNorm);
-    case kSustain: return m_sustain;
-    case kRelease: return CurveValue(1.0f, 0.0f, m_phase, m_releaseK, m_releaseNorm);
-    default: return 0.0f;
+    case kAttack:
+        return CurveValue(0.0f, 1.0f, m_phase, m_attackSegment.k, m_attackSegment.norm);
+    case kDecay:
+        return CurveValue(1.0f, m_sustain, m_phase, m_decaySegment.k, m_decaySegment.norm);
+    case kSustain:
+        return m_sustain;
+    case kRelease:
+        return CurveValue(1.0f, 0.0f, m_phase, m_releaseSegment.k, m_releaseSegment.norm);
+    default:
+        return 0.0f;
     }
+}
+
+void CADSREnvelope::SetCurve(int32_t stage, float k) {
+    Segment& segment = SegmentOf(stage);
+    // The running segment keeps its output: its phase is re-derived under the new curve.
+    const bool running = m_stage == stage;
+    const float value = running ? CurrentValue() : 0.0f;
+    segment.k = k;
+    segment.norm = CurveNormaliser(k);
+    if (running) m_phase = CurvePhase(StartOf(stage), EndOf(stage), value, k, segment.norm);
 }
 
 void CADSREnvelope::SetAttackCurve(float k) {
-    if (m_stage == kAttack) {
-        const float value = CurrentValue();
-        m_attackK = k;
-        m_attackNorm = CurveNormaliser(k);
-        m_phase = CurvePhase(0.0f, 1.0f, value, k, m_attackNorm);
-        return;
-    }
-    m_attackK = k;
-    m_attackNorm = CurveNormaliser(k);
+    SetCurve(kAttack, k);
 }
-
 void CADSREnvelope::SetDecayCurve(float k) {
-    if (m_stage == kDecay) {
-        const float value = CurrentValue();
-        m_decayK = k;
-        m_decayNorm = CurveNormaliser(k);
-        m_phase = CurvePhase(1.0f, m_sustain, value, k, m_decayNorm);
-        return;
-    }
-    m_decayK = k;
-    m_decayNorm = CurveNormaliser(k);
+    SetCurve(kDecay, k);
 }
-
 void CADSREnvelope::SetReleaseCurve(float k) {
-    if (m_stage == kRelease) {
-        const float value = CurrentValue();
-        m_releaseK = k;
-        m_releaseNorm = CurveNormaliser(k);
-        m_phase = CurvePhase(1.0f, 0.0f, value, k, m_releaseNorm);
-        return;
-    }
-    m_releaseK = k;
-    m_releaseNorm = CurveNormaliser(k);
+    SetCurve(kRelease, k);
 }
 
 void CADSREnvelope::Trigger() {
     if (m_stage == kAttack) return;
     const float value = CurrentValue();
-    m_phase = CurvePhase(0.0f, 1.0f, value, m_attackK, m_attackNorm);
+    m_phase = CurvePhase(0.0f, 1.0f, value, m_attackSegment.k, m_attackSegment.norm);
     m_stage = kAttack;
 }
 
 void CADSREnvelope::Release() {
     if (m_stage == kIdle || m_stage == kRelease) return;
     const float value = CurrentValue();
-    m_phase = CurvePhase(1.0f, 0.0f, value, m_releaseK, m_releaseNorm);
+    m_phase = CurvePhase(1.0f, 0.0f, value, m_releaseSegment.k, m_releaseSegment.norm);
     m_stage = kRelease;
+}
+
+int32_t CADSREnvelope::RenderSegment(int32_t stage, int32_t next, float* out, int32_t i, int32_t count) {
+    const Segment& segment = SegmentOf(stage);
+    const float a = StartOf(stage);
+    const float b = EndOf(stage);
+    for (; i < count; ++i) {
+        m_phase += segment.increment;
+        if (m_phase > 1.0f) m_phase = 1.0f;
+        out[i] = CurveValue(a, b, m_phase, segment.k, segment.norm);
+        if (m_phase >= 1.0f) {
+            m_stage = next;
+            m_phase = 0.0f;
+            return i + 1;
+        }
+    }
+    return i;
 }
 
 void CADSREnvelope::Render(int32_t count, float* out) {
@@ -102,49 +114,21 @@ void CADSREnvelope::Render(int32_t count, float* out) {
     while (i < count) {
         switch (m_stage) {
         case kAttack:
-            for (; i < count; ++i) {
-                m_phase += m_attackIncrement;
-                if (m_phase > 1.0f) m_phase = 1.0f;
-                out[i] = CurveValue(0.0f, 1.0f, m_phase, m_attackK, m_attackNorm);
-                if (m_phase >= 1.0f) {
-                    m_stage = kDecay;
-                    m_phase = 0.0f;
-                    ++i;
-                    break;
-                }
-            }
+            i = RenderSegment(kAttack, kDecay, out, i, count);
             break;
         case kDecay:
-            for (; i < count; ++i) {
-                m_phase += m_decayIncrement;
-                if (m_phase > 1.0f) m_phase = 1.0f;
-                out[i] = CurveValue(1.0f, m_sustain, m_phase, m_decayK, m_decayNorm);
-                if (m_phase >= 1.0f) {
-                    m_stage = kSustain;
-                    m_phase = 0.0f;
-                    ++i;
-                    break;
-                }
-            }
-            break;
-        case kSustain:
-            for (; i < count; ++i) out[i] = m_sustain;
+            i = RenderSegment(kDecay, kSustain, out, i, count);
             break;
         case kRelease:
-            for (; i < count; ++i) {
-                m_phase += m_releaseIncrement;
-                if (m_phase > 1.0f) m_phase = 1.0f;
-                out[i] = CurveValue(1.0f, 0.0f, m_phase, m_releaseK, m_releaseNorm);
-                if (m_phase >= 1.0f) {
-                    m_stage = kIdle;
-                    m_phase = 0.0f;
-                    ++i;
-                    break;
-                }
-            }
+            i = RenderSegment(kRelease, kIdle, out, i, count);
+            break;
+        case kSustain:
+            for (; i < count; ++i)
+                out[i] = m_sustain;
             break;
         default:
-            for (; i < count; ++i) out[i] = 0.0f;
+            for (; i < count; ++i)
+                out[i] = 0.0f;
             break;
         }
     }

@@ -33,11 +33,25 @@ public:
     float CurrentValue() const;
 
 private:
+    // One timed segment: its curvature, normaliser and per-sample phase increment.
+    struct Segment {
+        float k = 0.0f;
+        float norm = 1.0f;
+        float increment = 0.0f;
+    };
     void UpdateIncrements();
+    // The segment a timed stage runs on, and its start and end levels.
+    Segment& SegmentOf(int32_t stage);
+    float StartOf(int32_t stage) const { return stage == kAttack ? 0.0f : 1.0f; }
+    float EndOf(int32_t stage) const {
+        return stage == kAttack ? 1.0f : (stage == kDecay ? m_sustain : 0.0f);
+    }
+    void SetCurve(int32_t stage, float k);
+    // Runs a timed stage from out[i] on; returns the index after the last sample written.
+    int32_t RenderSegment(int32_t stage, int32_t next, float* out, int32_t i, int32_t count);
 
     float m_attack, m_decay, m_sustain, m_release;
-    float m_attackIncrement = 0, m_decayIncrement = 0, m_releaseIncrement = 0;
-    float m_attackK = 0, m_attackNorm = 1, m_decayK = 0, m_decayNorm = 1, m_releaseK = 0, m_releaseNorm = 1;
+    Segment m_attackSegment, m_decaySegment, m_releaseSegment;
     float m_phase = 0.0f;
     int32_t m_stage = kIdle;
     int32_t m_sampleRate;

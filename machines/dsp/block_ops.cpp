@@ -18,24 +18,35 @@ inline Vec4 Load(const float* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void Store(float* p, Vec4 v) { std::memcpy(p, &v, sizeof v); }
+inline void Store(float* p, Vec4 v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 } // namespace
 
-void SetDspProcessorFeatures(int32_t features) { g_features.store(features, std::memory_order_relaxed); }
-int32_t DspProcessorFeatures() { return g_features.load(std::memory_order_relaxed); }
+void SetDspProcessorFeatures(int32_t features) {
+    g_features.store(features, std::memory_order_relaxed);
+}
+int32_t DspProcessorFeatures() {
+    return g_features.load(std::memory_order_relaxed);
+}
 
-static bool UseVector() { return (DspProcessorFeatures() & kVectorFeature) != 0; }
+static bool UseVector() {
+    return (DspProcessorFeatures() & kVectorFeature) != 0;
+}
 
 void AddConstantScalar(float* buffer, int32_t count, float value) {
-    for (int32_t i = 0; i < count; ++i) buffer[i] += value;
+    for (int32_t i = 0; i < count; ++i)
+        buffer[i] += value;
 }
 
 void AddConstantVector(float* buffer, int32_t count, float value) {
     const Vec4 v = {value, value, value, value};
     int32_t i = 0;
-    for (; i + 4 <= count; i += 4) Store(buffer + i, Load(buffer + i) + v);
-    for (; i < count; ++i) buffer[i] += value;
+    for (; i + 4 <= count; i += 4)
+        Store(buffer + i, Load(buffer + i) + v);
+    for (; i < count; ++i)
+        buffer[i] += value;
 }
 
 void AddConstant(float* buffer, int32_t count, float value) {
@@ -47,11 +58,14 @@ void AddConstant(float* buffer, int32_t count, float value) {
 
 void MixScaledScalar(float* dst, const float* src, int32_t count, float gain, bool set, bool modulate) {
     if (set) {
-        for (int32_t i = 0; i < count; ++i) dst[i] = gain * src[i];
+        for (int32_t i = 0; i < count; ++i)
+            dst[i] = gain * src[i];
     } else if (modulate) {
-        for (int32_t i = 0; i < count; ++i) dst[i] = dst[i] + dst[i] * src[i] * gain;
+        for (int32_t i = 0; i < count; ++i)
+            dst[i] = dst[i] + dst[i] * src[i] * gain;
     } else {
-        for (int32_t i = 0; i < count; ++i) dst[i] += gain * src[i];
+        for (int32_t i = 0; i < count; ++i)
+            dst[i] += gain * src[i];
     }
 }
 
@@ -59,14 +73,16 @@ void MixScaledVector(float* dst, const float* src, int32_t count, float gain, bo
     const Vec4 g = {gain, gain, gain, gain};
     int32_t i = 0;
     if (set) {
-        for (; i + 4 <= count; i += 4) Store(dst + i, g * Load(src + i));
+        for (; i + 4 <= count; i += 4)
+            Store(dst + i, g * Load(src + i));
     } else if (modulate) {
         for (; i + 4 <= count; i += 4) {
             const Vec4 d = Load(dst + i);
             Store(dst + i, d + d * Load(src + i) * g);
         }
     } else {
-        for (; i + 4 <= count; i += 4) Store(dst + i, Load(dst + i) + g * Load(src + i));
+        for (; i + 4 <= count; i += 4)
+            Store(dst + i, Load(dst + i) + g * Load(src + i));
     }
     MixScaledScalar(dst + i, src + i, count - i, gain, set, modulate);
 }
@@ -78,7 +94,9 @@ void MixScaled(float* dst, const float* src, int32_t count, float gain, bool set
         MixScaledScalar(dst, src, count, gain, set, modulate);
 }
 
-AlignedBlock::~AlignedBlock() { std::free(m_data); }
+AlignedBlock::~AlignedBlock() {
+    std::free(m_data);
+}
 
 void AlignedBlock::Resize(int32_t count) {
     std::free(m_data);

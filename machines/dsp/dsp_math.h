@@ -5,21 +5,29 @@
 #include <cmath>
 #include <cstdint>
 
-constexpr float kLn440 = 6.08677482f;     // ln 440
-constexpr float kInvLn2 = 1.44269504f;    // 1 / ln 2
+constexpr float kLn440 = 6.08677482f;  // ln 440
+constexpr float kInvLn2 = 1.44269504f; // 1 / ln 2
 constexpr float kPi = 3.14159274f;
 constexpr float kTwoPi = 6.28318548f;
 
 // 2^x.
-inline float Pow2(float x) { return std::exp2(x); }
+inline float Pow2(float x) {
+    return std::exp2(x);
+}
 
 // Largest integer <= x.
-inline int32_t FloorInt(float x) { return static_cast<int32_t>(std::floor(x)); }
+inline int32_t FloorInt(float x) {
+    return static_cast<int32_t>(std::floor(x));
+}
 
 // Octave pitch of a frequency in Hz (5.0 is 440 Hz).
-inline float OctavePitch(float hz) { return (std::log(hz) - kLn440) * kInvLn2 + 5.0f; }
+inline float OctavePitch(float hz) {
+    return (std::log(hz) - kLn440) * kInvLn2 + 5.0f;
+}
 // Frequency in Hz of an octave pitch.
-inline float PitchFrequency(float pitch) { return 440.0f * Pow2(pitch - 5.0f); }
+inline float PitchFrequency(float pitch) {
+    return 440.0f * Pow2(pitch - 5.0f);
+}
 
 // Maps a 0..1 parameter onto n choices: trunc(n·x), but n − 1 when that reaches n.
 inline int32_t ChoiceIndex(int32_t n, float x) {
@@ -34,19 +42,24 @@ inline float EnvelopeTime(float x) {
 }
 
 // 8·x³ seconds (may be 0).
-inline float CubicTime(float x) { return 8.0f * x * x * x; }
+inline float CubicTime(float x) {
+    return 8.0f * x * x * x;
+}
 
 // 10^(x/10): the library's dB are tenths of the level, not twentieths.
-inline float DbToGain(float db) { return std::pow(10.0f, 0.1f * db); }
+inline float DbToGain(float db) {
+    return std::pow(10.0f, 0.1f * db);
+}
 // 10·log10(g).
-inline float GainToDb(float gain) { return 10.0f * std::log10(gain); }
+inline float GainToDb(float gain) {
+    return 10.0f * std::log10(gain);
+}
 
 // Moves current toward target by (|target − current| + 0.1)·0.0004 without overshooting; one call
 // per sample gives a glide that slows as it arrives. When the step no longer changes current (it
 // fell below the precision of a large value) the target is taken, so the glide always arrives.
 // Works on float and double; delay lines glide their read offsets in double.
-template <typename T>
-inline T SmoothToward(T target, T current) {
+template <typename T> inline T SmoothToward(T target, T current) {
     if (current == target) return current;
     if (current > target) {
         const T next = current - (current - target + T(0.1)) * T(0.0004);
@@ -58,10 +71,14 @@ inline T SmoothToward(T target, T current) {
 
 // Curvature of a segment from a 0..1 parameter: (x − 0.5)·16, i.e. −8..+8. Negative k moves fast
 // at first, positive k slowly at first.
-inline float CurveFromParameter(float x) { return (x - 0.5f) * 16.0f; }
+inline float CurveFromParameter(float x) {
+    return (x - 0.5f) * 16.0f;
+}
 
 // Normaliser of a segment with curvature k: 1 for k = 0, else 1 / (1 − e^k).
-inline float CurveNormaliser(float k) { return k == 0.0f ? 1.0f : 1.0f / (1.0f - std::exp(k)); }
+inline float CurveNormaliser(float k) {
+    return k == 0.0f ? 1.0f : 1.0f / (1.0f - std::exp(k));
+}
 
 // Value of a curved segment from a (phase 0) to b (phase 1).
 inline float CurveValue(float a, float b, float phase, float k, float norm) {

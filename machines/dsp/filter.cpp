@@ -9,7 +9,9 @@ namespace {
 constexpr float kSqrt2 = 1.41421356f;
 
 // Flushes values too small to matter, so a silent tail never drops into denormals.
-inline float Flush(float x) { return std::fabs(x) < 1e-15f ? 0.0f : x; }
+inline float Flush(float x) {
+    return std::fabs(x) < 1e-15f ? 0.0f : x;
+}
 } // namespace
 
 CFilter::CFilter(int32_t sampleRate, int32_t type, bool cascade, float cutoffPitch, float resonanceDb)

@@ -13,8 +13,8 @@
 constexpr int32_t kVowelCount = 45;
 
 struct Vowel {
-    const char* name;        // display name, e.g. "Male IY"
-    float formants[4];       // Hz, bands 1..4
+    const char* name;  // display name, e.g. "Male IY"
+    float formants[4]; // Hz, bands 1..4
 };
 
 // The vowel table, index 0..44.

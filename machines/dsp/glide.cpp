@@ -61,5 +61,6 @@ void CGlide::Render(int32_t count, float* out) {
             }
         }
     }
-    for (; i < count; ++i) out[i] = m_current;
+    for (; i < count; ++i)
+        out[i] = m_current;
 }

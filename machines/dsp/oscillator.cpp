@@ -5,9 +5,10 @@
 
 #include <cmath>
 
-COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency, const CStepTable* edge,
-                         const CStepTable* secondEdge)
-    : m_sampleRate(sampleRate > 0 ? sampleRate : 1), m_waveTable(waveTable), m_edge(edge), m_secondEdge(secondEdge) {
+COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
+                         const CStepTable* edge, const CStepTable* secondEdge)
+    : m_sampleRate(sampleRate > 0 ? sampleRate : 1), m_waveTable(waveTable), m_edge(edge),
+      m_secondEdge(secondEdge) {
     SetFrequency(frequency);
     m_random.state = RandomState::SeedFromProcess();
     if (edge) {
@@ -132,8 +133,8 @@ void COscillator::InsertEdge(float fraction, float height, bool secondTable) {
     }
 }
 
-void COscillator::Render(const float* width, const float* sync, const float* pitch, float* out, float* syncOut,
-                         int32_t count) {
+void COscillator::Render(const float* width, const float* sync, const float* pitch, float* out,
+                         float* syncOut, int32_t count) {
     const int32_t waveform = m_waveform;
     const bool pulseWave = waveform == kTriSquare || waveform == kSquare || waveform == kImpulse;
     float increment = ClampedIncrement(m_frequency);
@@ -158,7 +159,8 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
         if (m >= 1.0f || syncReset) {
             phase = syncReset ? 0.0f : m - 1.0f;
             if (syncOut) syncOut[i] = 0.0f;
-            InsertEdge(phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f, waveform == kImpulse);
+            InsertEdge(phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f,
+                       waveform == kImpulse);
             m_pulse = 0.0f;
         } else {
             phase = m;

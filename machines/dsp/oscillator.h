@@ -20,12 +20,12 @@
 class COscillator {
 public:
     enum Waveform : int32_t { kNone = 0, kTriSquare = 1, kSaw = 2, kSquare = 3, kImpulse = 4 };
-    static constexpr int32_t kPitchInterval = 4;  // samples between frequency updates from a pitch input
+    static constexpr int32_t kPitchInterval = 4; // samples between frequency updates from a pitch input
 
     // waveTable and the edge tables are not owned and must outlive the oscillator (normally the
     // shared tables). edge may be null for an oscillator that never renders band-limited.
-    COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency, const CStepTable* edge = nullptr,
-                const CStepTable* secondEdge = nullptr);
+    COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
+                const CStepTable* edge = nullptr, const CStepTable* secondEdge = nullptr);
 
     void SetSampleRate(int32_t rate) { m_sampleRate = rate > 0 ? rate : 1; }
     void SetWaveTable(const CWaveTable* table) { m_waveTable = table; }
@@ -56,8 +56,8 @@ public:
     void RenderPitched(const float* pitch, float* out, int32_t count);
     // g·second(phase) + (1 − g)·table(phase) with g = blendAmount (· blend[i] when given); pitch
     // (optional) is added to the base pitch per sample.
-    void RenderBlend(const float* pitch, float* out, int32_t count, const CWaveTable* second, const float* blend,
-                     float blendAmount);
+    void RenderBlend(const float* pitch, float* out, int32_t count, const CWaveTable* second,
+                     const float* blend, float blendAmount);
     // Band-limited render of the current Waveform. width[i] (optional) in −1..1 sets the pulse
     // width (w + 1)/2; sync[i] (optional) exactly 0 restarts the phase; pitch[i] (optional) is added
     // to the base pitch, re-read every 4 samples, the frequency kept within 1 Hz .. rate/4;
@@ -78,7 +78,7 @@ private:
     const CWaveTable* m_waveTable;
     const CStepTable* m_edge;
     const CStepTable* m_secondEdge;
-    std::unique_ptr<float[]> m_ring;  // edge corrections still to be added, 2·Z + 1 cells
+    std::unique_ptr<float[]> m_ring; // edge corrections still to be added, 2·Z + 1 cells
     int32_t m_ringSize = 0;
     int32_t m_readIndex = 0;
     int32_t m_pending = 0;

@@ -2,9 +2,11 @@
 
 #include "machines/dsp/dsp_math.h"
 
-CPercEnvelope::CPercEnvelope(int32_t sampleRate, float attack, float decay, float attackCurve, float decayCurve)
+CPercEnvelope::CPercEnvelope(int32_t sampleRate, float attack, float decay, float attackCurve,
+                             float decayCurve)
     : m_attack(attack), m_decay(decay), m_attackK(attackCurve), m_attackNorm(CurveNormaliser(attackCurve)),
-      m_decayK(decayCurve), m_decayNorm(CurveNormaliser(decayCurve)), m_sampleRate(sampleRate > 0 ? sampleRate : 1) {
+      m_decayK(decayCurve), m_decayNorm(CurveNormaliser(decayCurve)),
+      m_sampleRate(sampleRate > 0 ? sampleRate : 1) {
     UpdateIncrements();
 }
 
@@ -42,7 +44,9 @@ void CPercEnvelope::SetSampleRate(int32_t rate) {
     UpdateIncrements();
 }
 
-float CPercEnvelope::DecayValue() const { return CurveValue(1.0f, 0.0f, m_phase, m_decayK, m_decayNorm); }
+float CPercEnvelope::DecayValue() const {
+    return CurveValue(1.0f, 0.0f, m_phase, m_decayK, m_decayNorm);
+}
 
 void CPercEnvelope::SetAttackCurve(float k) {
     if (m_stage == kAttack) {
@@ -118,7 +122,8 @@ void CPercEnvelope::Render(int32_t count, float* out) {
             }
             break;
         default:
-            for (; i < count; ++i) out[i] = 0.0f;
+            for (; i < count; ++i)
+                out[i] = 0.0f;
             return;
         }
     }

@@ -9,8 +9,8 @@ CSharedTables::CSharedTables()
         const double x = static_cast<double>(i) / kWaveLength;
         sine.Values()[i] = static_cast<float>(std::sin(2.0 * std::numbers::pi * x));
         cosine.Values()[i] = static_cast<float>(std::cos(2.0 * std::numbers::pi * x));
-        triangle.Values()[i] =
-            static_cast<float>(x < 0.5 ? 1.0 - 4.0 * std::fabs(x - 0.25) : -(1.0 - 4.0 * std::fabs(x - 0.75)));
+        triangle.Values()[i] = static_cast<float>(x < 0.5 ? 1.0 - 4.0 * std::fabs(x - 0.25)
+                                                          : -(1.0 - 4.0 * std::fabs(x - 0.75)));
         saw.Values()[i] = static_cast<float>(1.0 - 2.0 * x);
         square.Values()[i] = x < 0.5 ? 1.0f : -1.0f;
     }

@@ -15,11 +15,11 @@ public:
     CSharedTables();
 
     // One period each, value i at phase i/8192.
-    CWaveTable sine;      // sin(2πx)
-    CWaveTable cosine;    // cos(2πx)
-    CWaveTable triangle;  // 0 → 1 at 0.25 → 0 at 0.5 → −1 at 0.75 → 0
-    CWaveTable saw;       // 1 − 2x (falling)
-    CWaveTable square;    // +1 below 0.5, −1 from 0.5
+    CWaveTable sine;     // sin(2πx)
+    CWaveTable cosine;   // cos(2πx)
+    CWaveTable triangle; // 0 → 1 at 0.25 → 0 at 0.5 → −1 at 0.75 → 0
+    CWaveTable saw;      // 1 − 2x (falling)
+    CWaveTable square;   // +1 below 0.5, −1 from 0.5
 
     // Minimum-phase band-limited step, 32 zero crossings at 64 points per sample (4097 values).
     std::unique_ptr<CStepTable> edge;

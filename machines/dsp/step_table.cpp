@@ -9,13 +9,15 @@ namespace {
 
 int32_t ReadInt(const unsigned char* bytes) {
     return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                                static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+                                static_cast<uint32_t>(bytes[2]) << 16 |
+                                static_cast<uint32_t>(bytes[3]) << 24);
 }
 
 // Running sum normalised by its final value, written as floats.
 void StoreIntegral(const std::vector<double>& values, float* out) {
     double sum = 0.0;
-    for (double value : values) sum += value;
+    for (double value : values)
+        sum += value;
     const double total = sum == 0.0 ? 1.0 : sum;
     double running = 0.0;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -46,11 +48,14 @@ std::unique_ptr<CStepTable> CStepTable::FromBinary(const void* data, size_t size
     return table;
 }
 
-std::unique_ptr<CStepTable> CStepTable::Generate(int32_t zeroCrossings, int32_t pointsPerSample, bool keepImpulse) {
+std::unique_ptr<CStepTable> CStepTable::Generate(int32_t zeroCrossings, int32_t pointsPerSample,
+                                                 bool keepImpulse) {
     const std::vector<double> impulse = MinimumPhaseSinc(zeroCrossings, pointsPerSample);
-    auto table = std::make_unique<CStepTable>(zeroCrossings, pointsPerSample, static_cast<int32_t>(impulse.size()));
+    auto table =
+        std::make_unique<CStepTable>(zeroCrossings, pointsPerSample, static_cast<int32_t>(impulse.size()));
     if (keepImpulse) {
-        for (size_t i = 0; i < impulse.size(); ++i) table->Values()[i] = static_cast<float>(impulse[i]);
+        for (size_t i = 0; i < impulse.size(); ++i)
+            table->Values()[i] = static_cast<float>(impulse[i]);
     } else {
         StoreIntegral(impulse, table->Values());
     }
@@ -58,7 +63,8 @@ std::unique_ptr<CStepTable> CStepTable::Generate(int32_t zeroCrossings, int32_t 
 }
 
 std::unique_ptr<CStepTable> CStepTable::Integrated(const CStepTable& source) {
-    auto table = std::make_unique<CStepTable>(source.ZeroCrossings(), source.PointsPerSample(), source.Count());
+    auto table =
+        std::make_unique<CStepTable>(source.ZeroCrossings(), source.PointsPerSample(), source.Count());
     std::vector<double> values(source.Values(), source.Values() + source.Count());
     StoreIntegral(values, table->Values());
     return table;

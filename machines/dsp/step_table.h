@@ -17,7 +17,8 @@ public:
     static std::unique_ptr<CStepTable> FromBinary(const void* data, size_t size);
     // A minimum-phase windowed sinc (MinimumPhaseSinc); with keepImpulse it is stored as it is,
     // otherwise summed and normalised into a step that ends at exactly 1.
-    static std::unique_ptr<CStepTable> Generate(int32_t zeroCrossings, int32_t pointsPerSample, bool keepImpulse);
+    static std::unique_ptr<CStepTable> Generate(int32_t zeroCrossings, int32_t pointsPerSample,
+                                                bool keepImpulse);
     // The running sum of the source values divided by the final sum (ends at exactly 1).
     static std::unique_ptr<CStepTable> Integrated(const CStepTable& source);
 

@@ -5,12 +5,15 @@
 
 namespace {
 
-bool IsPowerOfTwo(size_t n) { return n >= 2 && (n & (n - 1)) == 0; }
+bool IsPowerOfTwo(size_t n) {
+    return n >= 2 && (n & (n - 1)) == 0;
+}
 
 void Scale(ComplexVector& data, bool inverse) {
     if (!inverse) return;
     const double scale = 1.0 / static_cast<double>(data.size());
-    for (auto& value : data) value *= scale;
+    for (auto& value : data)
+        value *= scale;
 }
 
 } // namespace
@@ -19,7 +22,8 @@ void FastTransform(ComplexVector& data, bool inverse) {
     const size_t n = data.size();
     for (size_t i = 1, j = 0; i < n; ++i) {
         size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
         j ^= bit;
         if (i < j) std::swap(data[i], data[j]);
     }
@@ -87,7 +91,8 @@ std::vector<double> BlackmanWindow(int32_t n) {
 ComplexVector RealCepstrum(const std::vector<double>& signal) {
     ComplexVector data(signal.begin(), signal.end());
     Transform(data, false);
-    for (auto& value : data) value = std::log(std::max(std::abs(value), 1e-100));
+    for (auto& value : data)
+        value = std::log(std::max(std::abs(value), 1e-100));
     Transform(data, true);
     return data;
 }
@@ -99,13 +104,16 @@ std::vector<double> MinimumPhase(const ComplexVector& cepstrum) {
     // Keep c[0], double the causal half, drop the anti-causal half (c[n/2] kept once for even n).
     folded[0] = cepstrum[0];
     const size_t half = n / 2;
-    for (size_t i = 1; i < (n + 1) / 2; ++i) folded[i] = 2.0 * cepstrum[i];
+    for (size_t i = 1; i < (n + 1) / 2; ++i)
+        folded[i] = 2.0 * cepstrum[i];
     if (n % 2 == 0) folded[half] = cepstrum[half];
     Transform(folded, false);
-    for (auto& value : folded) value = std::exp(value);
+    for (auto& value : folded)
+        value = std::exp(value);
     Transform(folded, true);
     std::vector<double> result(n);
-    for (size_t i = 0; i < n; ++i) result[i] = folded[i].real();
+    for (size_t i = 0; i < n; ++i)
+        result[i] = folded[i].real();
     return result;
 }
 
@@ -113,7 +121,8 @@ std::vector<double> MinimumPhaseSinc(int32_t zeroCrossings, int32_t pointsPerSam
     const int32_t points = 2 * zeroCrossings * pointsPerSample + 1;
     const std::vector<double> window = BlackmanWindow(points);
     size_t length = 2;
-    while (length < 4 * static_cast<size_t>(points)) length <<= 1;
+    while (length < 4 * static_cast<size_t>(points))
+        length <<= 1;
     std::vector<double> padded(length, 0.0);
     for (int32_t k = 0; k < points; ++k) {
         const double x = -zeroCrossings + 2.0 * zeroCrossings * k / static_cast<double>(points - 1);

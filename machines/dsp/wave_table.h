@@ -20,7 +20,7 @@ public:
         const float pos = x * static_cast<float>(m_count);
         int32_t i = static_cast<int32_t>(pos);
         const float frac = pos - static_cast<float>(i);
-        if (i >= m_count) i = m_count - 1;  // x a hair below 1 rounded up
+        if (i >= m_count) i = m_count - 1; // x a hair below 1 rounded up
         const int32_t j = i + 1 == m_count ? 0 : i + 1;
         const float* t = m_values.get();
         return t[i] + frac * (t[j] - t[i]);

@@ -8,18 +8,22 @@
 
 namespace {
 
-const char* const kRoles[8] = {"Delay Time",   "Feedback",  "Filter Frequency", "Filter Bandwidth",
-                               "LFO Amount",   "LFO Rate",  "Wet Level",        "Dry Level"};
+const char* const kRoles[8] = {"Delay Time", "Feedback", "Filter Frequency", "Filter Bandwidth",
+                               "LFO Amount", "LFO Rate", "Wet Level",        "Dry Level"};
 const float kDefaults[CEcho::kParameterCount] = {
-    0.1f, 0.5f, 0.0f, 0.5f, 0.0f, 0.5f, 1.0f, 0.0f,  // line 1
-    0.2f, 0.5f, 0.1f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f,  // line 2
-    0.3f, 0.5f, 0.2f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f,  // line 3
-    0.4f, 0.5f, 0.3f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f,  // line 4
+    0.1f, 0.5f, 0.0f, 0.5f, 0.0f, 0.5f, 1.0f, 0.0f, // line 1
+    0.2f, 0.5f, 0.1f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f, // line 2
+    0.3f, 0.5f, 0.2f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f, // line 3
+    0.4f, 0.5f, 0.3f, 0.5f, 0.0f, 0.5f, 0.0f, 0.0f, // line 4
 };
 
-float DelaySeconds(float x) { return 0.01f + 0.99f * (Pow2(x) - 1.0f); }
+float DelaySeconds(float x) {
+    return 0.01f + 0.99f * (Pow2(x) - 1.0f);
+}
 
-inline float FlushDenormal(float x) { return std::fpclassify(x) == FP_SUBNORMAL ? 0.0f : x; }
+inline float FlushDenormal(float x) {
+    return std::fpclassify(x) == FP_SUBNORMAL ? 0.0f : x;
+}
 
 } // namespace
 
@@ -94,41 +98,52 @@ void CFilteredDelayLine::Process(const float* in, float* out, const float* modul
 CEcho::CEcho(CVeskHost* host)
     : CMachine(host), m_blockSize(host ? host->GetBufferSize() : 256),
       m_sampleRate(host ? host->GetSampleRate() : 44100) {
-    for (float& value : m_values) value = -1.0f;  // every setter below runs once
+    for (float& value : m_values)
+        value = -1.0f; // every setter below runs once
     m_parameterCount = kParameterCount;
     m_scratch.Resize(m_blockSize);
     m_modulation.Resize(m_blockSize);
-    for (int32_t i = 0; i < m_blockSize; ++i) m_modulation[static_cast<size_t>(i)] = 1.0f;
+    for (int32_t i = 0; i < m_blockSize; ++i)
+        m_modulation[static_cast<size_t>(i)] = 1.0f;
     AddPort(kPortStereoIn, "Line In");
     AddPort(kPortStereoOut, "Line Out");
     for (int32_t line = 0; line < kLineCount; ++line) {
         MakeDelayLines(line);
         m_lines[line].lfo = std::make_unique<COscillator>(m_sampleRate, &SharedTables().sine, 10.0f);
     }
-    for (int32_t i = 0; i < kParameterCount; ++i) SetParameter(i, kDefaults[i]);
+    for (int32_t i = 0; i < kParameterCount; ++i)
+        SetParameter(i, kDefaults[i]);
 }
 
 void CEcho::MakeDelayLines(int32_t line) {
-    for (auto& delay : m_lines[line].delay) delay = std::make_unique<CFilteredDelayLine>(m_sampleRate, 1.0f, 0.0f);
+    for (auto& delay : m_lines[line].delay)
+        delay = std::make_unique<CFilteredDelayLine>(m_sampleRate, 1.0f, 0.0f);
 }
 
 void CEcho::ApplyToLine(int32_t index, float x) {
     EchoLine& line = m_lines[index / 8];
     switch (index % 8) {
     case 0:
-        for (auto& delay : line.delay) delay->SetDelayTime(DelaySeconds(x));
+        for (auto& delay : line.delay)
+            delay->SetDelayTime(DelaySeconds(x));
         break;
     case 1:
-        for (auto& delay : line.delay) delay->SetFeedback(x);
+        for (auto& delay : line.delay)
+            delay->SetFeedback(x);
         break;
     case 2:
-        for (auto& delay : line.delay) delay->SetFilterFrequency(12.0f * x);
+        for (auto& delay : line.delay)
+            delay->SetFilterFrequency(12.0f * x);
         break;
     case 3:
-        for (auto& delay : line.delay) delay->SetBandwidth(10000.0f * x + 10.0f);
+        for (auto& delay : line.delay)
+            delay->SetBandwidth(10000.0f * x + 10.0f);
         break;
-    case 4: line.lfo->SetPitch(6.0f * x - 10.0f); break;
-    default: break;  // LFO Rate, Wet and Dry Level are read where they are used
+    case 4:
+        line.lfo->SetPitch(6.0f * x - 10.0f);
+        break;
+    default:
+        break; // LFO Rate, Wet and Dry Level are read where they are used
     }
 }
 
@@ -139,7 +154,9 @@ void CEcho::SetParameter(int32_t index, float value) {
     ApplyToLine(index, value);
 }
 
-float CEcho::GetParameter(int32_t index) { return index >= 0 && index < kParameterCount ? m_values[index] : 0.0f; }
+float CEcho::GetParameter(int32_t index) {
+    return index >= 0 && index < kParameterCount ? m_values[index] : 0.0f;
+}
 
 void CEcho::GetParameterName(int32_t index, char* text) {
     if (index < 0 || index >= kParameterCount) {
@@ -168,7 +185,9 @@ void CEcho::FormatParameter(int32_t index, float x, char* text) {
             std::snprintf(text, 64, "%.2fdB", static_cast<double>(GainToDb(level)));
         break;
     }
-    default: std::snprintf(text, 64, "%i%%", static_cast<int>(x * 100.0f)); break;
+    default:
+        std::snprintf(text, 64, "%i%%", static_cast<int>(x * 100.0f));
+        break;
     }
 }
 
@@ -206,13 +225,15 @@ void CEcho::SetSampleRate(int32_t rate) {
         // Echoes in flight are dropped; the line keeps its settings.
         MakeDelayLines(line);
         m_lines[line].lfo->SetSampleRate(rate);
-        for (int32_t role = 0; role < 4; ++role) ApplyToLine(8 * line + role, m_values[8 * line + role]);
+        for (int32_t role = 0; role < 4; ++role)
+            ApplyToLine(8 * line + role, m_values[8 * line + role]);
     }
 }
 
 void CEcho::SetBufferSize(int32_t frames) {
     m_scratch.Resize(frames);
     m_modulation.Resize(frames);
-    for (int32_t i = 0; i < frames; ++i) m_modulation[static_cast<size_t>(i)] = 1.0f;
+    for (int32_t i = 0; i < frames; ++i)
+        m_modulation[static_cast<size_t>(i)] = 1.0f;
     m_blockSize = frames;
 }

@@ -40,12 +40,12 @@ private:
     int32_t m_write = 0;
     float m_feedback;
     float m_target = 0.0f;
-    double m_current = 0.0;  // read offset, gliding toward m_target; double so it arrives exactly
+    double m_current = 0.0; // read offset, gliding toward m_target; double so it arrives exactly
     float m_frequency = 0.0f;
     float m_bandwidth = 10.0f;
     float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
     float m_x1 = 0, m_x2 = 0, m_y1 = 0, m_y2 = 0;
-    float m_coefficientsFor = -1.0f;  // modulation factor the coefficients were made for; < 0: stale
+    float m_coefficientsFor = -1.0f; // modulation factor the coefficients were made for; < 0: stale
 };
 
 class CEcho : public CMachine {
@@ -65,7 +65,9 @@ public:
     void SetBufferSize(int32_t frames) override;
     bool IsGenerator() override { return false; }
 
-    const CFilteredDelayLine& DelayLine(int32_t line, int32_t channel) const { return *m_lines[line].delay[channel]; }
+    const CFilteredDelayLine& DelayLine(int32_t line, int32_t channel) const {
+        return *m_lines[line].delay[channel];
+    }
 
 private:
     struct EchoLine {
@@ -78,8 +80,8 @@ private:
     float m_values[kParameterCount];
     int32_t m_blockSize;
     int32_t m_sampleRate;
-    AlignedBlock m_scratch;     // a delay line's output
-    AlignedBlock m_modulation;  // per-sample filter modulation factors (all 1)
+    AlignedBlock m_scratch;    // a delay line's output
+    AlignedBlock m_modulation; // per-sample filter modulation factors (all 1)
     EchoLine m_lines[kLineCount];
 };
 

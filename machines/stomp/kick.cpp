@@ -25,7 +25,8 @@ ControlEvent ParameterEvent(int32_t index, float value) {
 CKickVoice::CKickVoice(int32_t sampleRate, int32_t blockSize)
     : m_a(blockSize), m_b(blockSize), m_oscillator(sampleRate, &SharedTables().sine, 1.0f),
       m_filter(sampleRate, CFilter::kLowPass, true, 6.0f, 0.0f), m_amp(CExpAmp::kExponential, 1.0f),
-      m_pitchEnvelope(sampleRate, 0.01f, 1.0f, 0.0f, 0.0f), m_ampEnvelope(sampleRate, 0.01f, 1.0f, 0.0f, 0.0f) {
+      m_pitchEnvelope(sampleRate, 0.01f, 1.0f, 0.0f, 0.0f),
+      m_ampEnvelope(sampleRate, 0.01f, 1.0f, 0.0f, 0.0f) {
     // The envelope times the note pitch is the whole pitch; the oscillator adds nothing of its own.
     m_oscillator.SetPitch(0.0f);
 }
@@ -49,17 +50,32 @@ void CKickVoice::Apply(const ControlEvent& event) {
         m_pitchEnvelope.Trigger();
         return;
     }
-    if (event.kind != kEventParameter) return;  // a note-off lets the drum play out
+    if (event.kind != kEventParameter) return; // a note-off lets the drum play out
     const float x = event.value;
     switch (event.index) {
-    case 0: m_pitchEnvelope.SetAttack(0.2f * x); break;
-    case 1: m_pitchEnvelope.SetDecay(x); break;
-    case 2: m_pitchEnvelope.SetDecayCurve(CurveFromParameter(x)); break;
-    case 3: m_ampEnvelope.SetAttack(0.2f * x); break;
-    case 4: m_ampEnvelope.SetDecay(x); break;
-    case 5: m_ampEnvelope.SetDecayCurve(CurveFromParameter(x)); break;
-    case 6: m_filter.SetCutoff(12.0f * x); break;
-    default: break;
+    case 0:
+        m_pitchEnvelope.SetAttack(0.2f * x);
+        break;
+    case 1:
+        m_pitchEnvelope.SetDecay(x);
+        break;
+    case 2:
+        m_pitchEnvelope.SetDecayCurve(CurveFromParameter(x));
+        break;
+    case 3:
+        m_ampEnvelope.SetAttack(0.2f * x);
+        break;
+    case 4:
+        m_ampEnvelope.SetDecay(x);
+        break;
+    case 5:
+        m_ampEnvelope.SetDecayCurve(CurveFromParameter(x));
+        break;
+    case 6:
+        m_filter.SetCutoff(12.0f * x);
+        break;
+    default:
+        break;
     }
 }
 
@@ -68,7 +84,8 @@ void CKickVoice::RenderStretch(float* out, int32_t offset, int32_t count) {
     float* a = m_a.Data();
     float* b = m_b.Data();
     m_pitchEnvelope.Render(count, a);
-    for (int32_t i = 0; i < count; ++i) a[i] *= m_notePitch;
+    for (int32_t i = 0; i < count; ++i)
+        a[i] *= m_notePitch;
     m_oscillator.RenderPitched(a, b, count);
     m_filter.Process(count, b, nullptr, nullptr);
     m_ampEnvelope.Render(count, a);

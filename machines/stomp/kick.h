@@ -35,7 +35,7 @@ private:
     CExpAmp m_amp;
     CPercEnvelope m_pitchEnvelope;
     CPercEnvelope m_ampEnvelope;
-    float m_notePitch = 0.0f;  // octave pitch of the last note
+    float m_notePitch = 0.0f; // octave pitch of the last note
 };
 
 class CKick : public CMachine {

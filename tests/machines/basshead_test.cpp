@@ -14,15 +14,17 @@ class BassHeadTest : public ::testing::Test {
 protected:
     MachinePtr<CBassHead> Make(std::initializer_list<std::pair<int32_t, float>> settings = {}) {
         MachinePtr<CBassHead> machine(new CBassHead(&m_host));
-        for (const auto& [index, value] : settings) machine->SetParameter(index, value);
+        for (const auto& [index, value] : settings)
+            machine->SetParameter(index, value);
         return machine;
     }
     CVeskHost m_host{kRate, kBlock, 0x16, nullptr};
 };
 
 // A bright, steady sound: open filters, full sustain.
-const std::initializer_list<std::pair<int32_t, float>> kOpen = {
-    {2, 1.0f}, {25, 1.0f}, {27, 0.5f}, {28, 0.0f}, {30, 1.0f}, {32, 0.5f}, {33, 0.0f}, {26, 0.0f}, {31, 0.0f}};
+const std::initializer_list<std::pair<int32_t, float>> kOpen = {{2, 1.0f},  {25, 1.0f}, {27, 0.5f},
+                                                                {28, 0.0f}, {30, 1.0f}, {32, 0.5f},
+                                                                {33, 0.0f}, {26, 0.0f}, {31, 0.0f}};
 
 } // namespace
 
@@ -56,7 +58,8 @@ TEST_F(BassHeadTest, DisplayTexts) {
     EXPECT_EQ(Display(*machine, 40, 0.6f), "Digital");
     EXPECT_EQ(Display(*machine, 47, 0.7f), "S&H");
     // The last Amp of every LFO is a percentage.
-    for (int32_t index : {54, 63, 72}) EXPECT_EQ(Display(*machine, index, 0.25f), "25%") << index;
+    for (int32_t index : {54, 63, 72})
+        EXPECT_EQ(Display(*machine, index, 0.25f), "25%") << index;
     EXPECT_EQ(Name(*machine, 72), "LFO3 Amp 3");
     EXPECT_EQ(Name(*machine, 55), "LFO2 Rate");
     EXPECT_EQ(Name(*machine, 73), "");
@@ -80,20 +83,21 @@ TEST_F(BassHeadTest, SilentUntilTheFirstNoteWhichStartsAtItsSample) {
     left.clear();
     Send(*machine, Note(kEventNoteOn, 100, 45));
     Render(*machine, kBlock, left);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(left[i], 0.0f) << i;
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(left[i], 0.0f) << i;
     EXPECT_GT(Peak(std::vector<float>(left.begin() + 100, left.end())), 0.0);
 }
 
 TEST_F(BassHeadTest, PlaysTheNotePitchAndSemitoneOffsets) {
     auto machine = Make(kOpen);
-    machine->SetParameter(37, 0.0f);  // oscillator 1 only
+    machine->SetParameter(37, 0.0f); // oscillator 1 only
     std::vector<float> out;
-    Send(*machine, Note(kEventNoteOn, 0, 57));  // 220 Hz
+    Send(*machine, Note(kEventNoteOn, 0, 57)); // 220 Hz
     Render(*machine, kRate / 2, out);
     EXPECT_NEAR(ZeroCrossingFrequency(out, kRate, 4096), 220.0, 1.0);
     auto up = Make(kOpen);
     up->SetParameter(37, 0.0f);
-    up->SetParameter(16, 0.5f + 12.5f / 96.0f);  // +12 semitones
+    up->SetParameter(16, 0.5f + 12.5f / 96.0f); // +12 semitones
     std::vector<float> octave;
     Send(*up, Note(kEventNoteOn, 0, 57));
     Render(*up, kRate / 2, octave);
@@ -106,23 +110,24 @@ TEST_F(BassHeadTest, NewNoteTakesOverAndTheOldNoteOffIsIgnored) {
     std::vector<float> out;
     Send(*machine, Note(kEventNoteOn, 0, 57));
     Render(*machine, kRate / 4, out);
-    Send(*machine, Note(kEventNoteOn, 0, 69));  // 440 Hz, no glide: reached at once
+    Send(*machine, Note(kEventNoteOn, 0, 69)); // 440 Hz, no glide: reached at once
     Send(*machine, Note(kEventNoteOff, 10, 57));
     out.clear();
     Render(*machine, kRate / 2, out);
-    EXPECT_NEAR(ZeroCrossingFrequency(std::vector<float>(out.begin(), out.begin() + 4096), kRate), 440.0, 4.0);
+    EXPECT_NEAR(ZeroCrossingFrequency(std::vector<float>(out.begin(), out.begin() + 4096), kRate), 440.0,
+                4.0);
     // Still sounding at full sustain half a second later: the note-off of 57 went nowhere.
     EXPECT_GT(Rms(out, out.size() - 4096), 0.5 * Rms(std::vector<float>(out.begin(), out.begin() + 4096)));
     Send(*machine, Note(kEventNoteOff, 0, 69));
     out.clear();
-    Render(*machine, 2 * kRate, out);  // release of 1 s
+    Render(*machine, 2 * kRate, out); // release of 1 s
     EXPECT_EQ(Peak(std::vector<float>(out.end() - 1024, out.end())), 0.0);
 }
 
 TEST_F(BassHeadTest, RetriggerRestartsTheEnvelopeFromItsLevel) {
     // A slow attack: halfway through, a new note continues upward instead of dropping to silence.
     auto machine = Make(kOpen);
-    machine->SetParameter(0, 0.5f);  // 1 s attack
+    machine->SetParameter(0, 0.5f); // 1 s attack
     std::vector<float> out;
     Send(*machine, Note(kEventNoteOn, 0, 57));
     Render(*machine, kRate / 2, out);
@@ -136,8 +141,9 @@ TEST_F(BassHeadTest, RetriggerRestartsTheEnvelopeFromItsLevel) {
 TEST_F(BassHeadTest, RoutingsNoiseAndRingModulation) {
     auto stereoOf = [&](std::initializer_list<std::pair<int32_t, float>> settings) {
         auto machine = Make(kOpen);
-        for (const auto& [index, value] : settings) machine->SetParameter(index, value);
-        machine->SetParameter(20, 0.5f + 7.5f / 96.0f);  // a fifth apart, so the two oscillators differ
+        for (const auto& [index, value] : settings)
+            machine->SetParameter(index, value);
+        machine->SetParameter(20, 0.5f + 7.5f / 96.0f); // a fifth apart, so the two oscillators differ
         std::vector<float> left, right;
         Send(*machine, Note(kEventNoteOn, 0, 45));
         Render(*machine, 8192, left, &right);
@@ -146,9 +152,9 @@ TEST_F(BassHeadTest, RoutingsNoiseAndRingModulation) {
     const auto serial = stereoOf({{34, 0.0f}});
     EXPECT_EQ(serial.first, serial.second);
     EXPECT_GT(Rms(serial.first), 0.01);
-    const auto parallel = stereoOf({{34, 0.5f}, {30, 0.5f}});  // filter 2 darker than filter 1
+    const auto parallel = stereoOf({{34, 0.5f}, {30, 0.5f}}); // filter 2 darker than filter 1
     EXPECT_NE(parallel.first, parallel.second);
-    const auto split = stereoOf({{34, 1.0f}, {37, 0.0f}});  // all of oscillator 1, nothing of 2
+    const auto split = stereoOf({{34, 1.0f}, {37, 0.0f}}); // all of oscillator 1, nothing of 2
     EXPECT_GT(Rms(split.first), 0.01);
     EXPECT_LT(Rms(split.second), 1e-6);
     // Osc Volume 0 silences the oscillators; noise still sounds in every routing.
@@ -169,16 +175,17 @@ TEST_F(BassHeadTest, RoutingsNoiseAndRingModulation) {
 TEST_F(BassHeadTest, LfoSendsNeedBothADestinationAndAnAmount) {
     auto render = [&](std::initializer_list<std::pair<int32_t, float>> settings) {
         auto machine = Make(kOpen);
-        machine->SetParameter(46, 0.9f);  // a fast LFO 1
-        for (const auto& [index, value] : settings) machine->SetParameter(index, value);
+        machine->SetParameter(46, 0.9f); // a fast LFO 1
+        for (const auto& [index, value] : settings)
+            machine->SetParameter(index, value);
         std::vector<float> out;
         Send(*machine, Note(kEventNoteOn, 0, 45));
         Render(*machine, 8192, out);
         return out;
     };
     const auto plain = render({});
-    EXPECT_EQ(render({{49, 0.3f}, {50, 0.0f}}), plain);  // VCO1 Pitch, amount 0
-    EXPECT_EQ(render({{49, 0.0f}, {50, 1.0f}}), plain);  // None, full amount
+    EXPECT_EQ(render({{49, 0.3f}, {50, 0.0f}}), plain); // VCO1 Pitch, amount 0
+    EXPECT_EQ(render({{49, 0.0f}, {50, 1.0f}}), plain); // None, full amount
     EXPECT_NE(render({{49, 0.3f}, {50, 1.0f}}), plain);
 }
 
@@ -203,13 +210,13 @@ TEST_F(BassHeadTest, ParameterEventsApplyThroughTheHost) {
     change.kind = kEventParameter;
     change.time = 100;
     change.index = 38;
-    change.value = 0.0f;  // Osc Volume off
+    change.value = 0.0f; // Osc Volume off
     Send(*machine, change);
     Send(*machine, Note(kEventNoteOn, 0, 45));
     std::vector<float> out;
     Render(*machine, kBlock, out);
     EXPECT_EQ(machine->GetParameter(38), 0.0f);
-    EXPECT_EQ(Peak(out), 0.0);  // applied from sample 0 of the buffer, not from sample 100
+    EXPECT_EQ(Peak(out), 0.0); // applied from sample 0 of the buffer, not from sample 100
 }
 
 TEST_F(BassHeadTest, SampleRateAndBufferSizeChanges) {

@@ -43,7 +43,7 @@ TEST(ValueFunctions, SmoothTowardNeverOvershoots) {
         ++steps;
     }
     EXPECT_EQ(current, 1.0f);
-    EXPECT_GT(steps, 100);  // a glide, not a jump
+    EXPECT_GT(steps, 100); // a glide, not a jump
     EXPECT_EQ(SmoothToward(0.25f, 0.25f), 0.25f);
     EXPECT_LT(SmoothToward(0.0f, 0.5f), 0.5f);
 }
@@ -69,13 +69,16 @@ TEST(BlockOps, VectorPathMatchesScalar) {
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
     for (int32_t count : {1, 3, 4, 7, 64, 257}) {
         std::vector<float> src(count), base(count);
-        for (auto& v : src) v = value(generator);
-        for (auto& v : base) v = value(generator);
+        for (auto& v : src)
+            v = value(generator);
+        for (auto& v : base)
+            v = value(generator);
         for (int mode = 0; mode < 3; ++mode) {
             std::vector<float> a = base, b = base;
             MixScaledScalar(a.data(), src.data(), count, 0.7f, mode == 0, mode == 1);
             MixScaledVector(b.data(), src.data(), count, 0.7f, mode == 0, mode == 1);
-            for (int32_t i = 0; i < count; ++i) EXPECT_NEAR(a[i], b[i], 1e-6f) << count << " " << mode;
+            for (int32_t i = 0; i < count; ++i)
+                EXPECT_NEAR(a[i], b[i], 1e-6f) << count << " " << mode;
         }
         std::vector<float> a = base, b = base;
         AddConstantScalar(a.data(), count, 0.25f);
@@ -83,7 +86,7 @@ TEST(BlockOps, VectorPathMatchesScalar) {
         EXPECT_EQ(a, b);
     }
     std::vector<float> dst = {1.0f, 2.0f}, src = {0.5f, -1.0f};
-    MixScaled(dst.data(), src.data(), 2, 2.0f, false, true);  // amplitude modulation by 1 + 2·src
+    MixScaled(dst.data(), src.data(), 2, 2.0f, false, true); // amplitude modulation by 1 + 2·src
     EXPECT_FLOAT_EQ(dst[0], 2.0f);
     EXPECT_FLOAT_EQ(dst[1], -2.0f);
 }
@@ -94,26 +97,30 @@ TEST(WaveTable, WrapsAndInterpolatesAcrossTheEnd) {
     std::memcpy(table.Values(), values, sizeof values);
     EXPECT_FLOAT_EQ(table.Lookup(0.125f), 0.5f);
     EXPECT_FLOAT_EQ(table.Lookup(1.125f), 0.5f);
-    EXPECT_FLOAT_EQ(table.Lookup(0.875f), 1.5f);  // halfway from the last value back to the first
+    EXPECT_FLOAT_EQ(table.Lookup(0.875f), 1.5f); // halfway from the last value back to the first
     EXPECT_FLOAT_EQ(table.Lookup(0.9999999f), table.Lookup(0.9999999f));
     EXPECT_LE(table.Lookup(std::nextafter(1.0f, 0.0f)), 3.0f);
 }
 
 TEST(Transforms, FastAndDirectAgreeAndInvert) {
     ComplexVector a(16), b;
-    for (size_t i = 0; i < a.size(); ++i) a[i] = {std::sin(0.7 * static_cast<double>(i)), 0.1 * static_cast<double>(i)};
+    for (size_t i = 0; i < a.size(); ++i)
+        a[i] = {std::sin(0.7 * static_cast<double>(i)), 0.1 * static_cast<double>(i)};
     b = a;
     FastTransform(a, false);
     DirectTransform(b, false);
-    for (size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(std::abs(a[i] - b[i]), 0.0, 1e-9);
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_NEAR(std::abs(a[i] - b[i]), 0.0, 1e-9);
     // A length that is not a power of two goes through the direct transform and comes back.
     ComplexVector c(12), original;
-    for (size_t i = 0; i < c.size(); ++i) c[i] = {static_cast<double>(i % 5), 0.0};
+    for (size_t i = 0; i < c.size(); ++i)
+        c[i] = {static_cast<double>(i % 5), 0.0};
     original = c;
     Transform(c, false);
-    EXPECT_NEAR(c[0].real(), 21.0, 1e-9);  // the sum of the values
+    EXPECT_NEAR(c[0].real(), 21.0, 1e-9); // the sum of the values
     Transform(c, true);
-    for (size_t i = 0; i < c.size(); ++i) EXPECT_NEAR(std::abs(c[i] - original[i]), 0.0, 1e-9);
+    for (size_t i = 0; i < c.size(); ++i)
+        EXPECT_NEAR(std::abs(c[i] - original[i]), 0.0, 1e-9);
     const auto window = BlackmanWindow(5);
     EXPECT_NEAR(window[0], 0.0, 1e-12);
     EXPECT_NEAR(window[2], 1.0, 1e-12);
@@ -149,13 +156,15 @@ TEST(StepTables, SharedEdgeImpulseAndRamp) {
     EXPECT_EQ(edge.Values()[4096], 1.0f);
     EXPECT_LT(std::fabs(edge.Values()[0]), 1e-3f);
     float peak = 0.0f;
-    for (int i = 0; i < edge.Count(); ++i) peak = std::max(peak, edge.Values()[i]);
-    EXPECT_GT(peak, 1.05f);  // the overshoot of a minimum-phase step
+    for (int i = 0; i < edge.Count(); ++i)
+        peak = std::max(peak, edge.Values()[i]);
+    EXPECT_GT(peak, 1.05f); // the overshoot of a minimum-phase step
     EXPECT_LT(peak, 1.3f);
     EXPECT_EQ(tables.impulse->Count(), 257);
     EXPECT_EQ(tables.integratedEdge->Count(), 4097);
     EXPECT_EQ(tables.integratedEdge->Values()[4096], 1.0f);
-    for (int i = 1; i < 4097; i += 64) EXPECT_GE(tables.integratedEdge->Values()[i], tables.integratedEdge->Values()[i - 1] - 1e-4f);
+    for (int i = 1; i < 4097; i += 64)
+        EXPECT_GE(tables.integratedEdge->Values()[i], tables.integratedEdge->Values()[i - 1] - 1e-4f);
     EXPECT_FLOAT_EQ(tables.saw.Lookup(0.0f), 1.0f);
     EXPECT_FLOAT_EQ(tables.triangle.Lookup(0.25f), 1.0f);
     EXPECT_FLOAT_EQ(tables.triangle.Lookup(0.75f), -1.0f);
@@ -166,7 +175,8 @@ TEST(StepTables, SharedEdgeImpulseAndRamp) {
 TEST(StepTables, BinaryLayout) {
     std::vector<unsigned char> block;
     auto putInt = [&](int32_t v) {
-        for (int b = 0; b < 4; ++b) block.push_back(static_cast<unsigned char>(v >> (8 * b)));
+        for (int b = 0; b < 4; ++b)
+            block.push_back(static_cast<unsigned char>(v >> (8 * b)));
     };
     putInt(1);
     putInt(2);
@@ -181,7 +191,7 @@ TEST(StepTables, BinaryLayout) {
     EXPECT_EQ(table->Count(), 5);
     EXPECT_FLOAT_EQ(table->Values()[3], 0.75f);
     EXPECT_FALSE(CStepTable::FromBinary(block.data(), block.size() - 1));
-    block[8] = 6;  // a count that does not match 2·Z·P + 1
+    block[8] = 6; // a count that does not match 2·Z·P + 1
     EXPECT_FALSE(CStepTable::FromBinary(block.data(), block.size()));
 }
 
@@ -202,7 +212,7 @@ TEST(Oscillator, BandLimitedSawKeepsAliasesFortyDbDown) {
         for (size_t k = 8; k < spectrum.size(); ++k) {
             const double hz = static_cast<double>(k) * binHz;
             const double nearest = std::round(hz / 5000.0) * 5000.0;
-            if (std::fabs(hz - nearest) < 8 * binHz) continue;  // a harmonic and its window skirt
+            if (std::fabs(hz - nearest) < 8 * binHz) continue; // a harmonic and its window skirt
             worstAlias = std::max(worstAlias, spectrum[k]);
         }
         EXPECT_LT(ToDb(worstAlias / fundamental), -40.0) << "waveform " << waveform;
@@ -218,10 +228,10 @@ TEST(Oscillator, FrequencyLimitsAndPitch) {
     std::vector<float> pitch(n, 20.0f), out(n), sync(n);
     osc.Render(nullptr, nullptr, pitch.data(), out.data(), sync.data(), n);
     auto wraps = [&] { return std::count(sync.begin(), sync.end(), 0.0f); };
-    EXPECT_NEAR(static_cast<double>(wraps()), 2.0 * kRate / 4.0, 2.0);  // a quarter of the rate
+    EXPECT_NEAR(static_cast<double>(wraps()), 2.0 * kRate / 4.0, 2.0); // a quarter of the rate
     std::fill(pitch.begin(), pitch.end(), -20.0f);
     osc.Render(nullptr, nullptr, pitch.data(), out.data(), sync.data(), n);
-    EXPECT_NEAR(static_cast<double>(wraps()), 2.0, 1.0);  // 1 Hz for two seconds
+    EXPECT_NEAR(static_cast<double>(wraps()), 2.0, 1.0); // 1 Hz for two seconds
     // A pitch input of 5 with base pitch 0 plays 440 Hz.
     std::fill(pitch.begin(), pitch.end(), 5.0f);
     osc.Render(nullptr, nullptr, pitch.data(), out.data(), sync.data(), n);
@@ -236,7 +246,7 @@ TEST(Oscillator, FrequencyLimitsAndPitch) {
     EXPECT_NEAR(ZeroCrossingFrequency(wave, kRate), 880.0, 0.5);
     std::vector<float> zero(kRate, 0.0f);
     lfo.SetPitch(5.0f - 2.0f);
-    lfo.RenderPitched(std::vector<float>(kRate, 2.0f).data(), wave.data(), kRate);  // base 3 + 2 = 440 Hz
+    lfo.RenderPitched(std::vector<float>(kRate, 2.0f).data(), wave.data(), kRate); // base 3 + 2 = 440 Hz
     EXPECT_NEAR(ZeroCrossingFrequency(wave, kRate), 440.0, 0.5);
 }
 
@@ -256,12 +266,12 @@ TEST(Oscillator, SyncRestartsOnlyOnExactlyZero) {
     EXPECT_EQ(reset.first, 0.0f);
     EXPECT_EQ(kept.first, 1.0f);
     EXPECT_EQ(kept.second, free.second);
-    EXPECT_NEAR(reset.second, 199.0f * 50.0f / kRate, 1e-4f);  // restarted at sample 200
+    EXPECT_NEAR(reset.second, 199.0f * 50.0f / kRate, 1e-4f); // restarted at sample 200
 }
 
 TEST(Oscillator, SampleAndHoldHoldsForOnePeriod) {
     const CSharedTables& tables = SharedTables();
-    COscillator lfo(kRate, &tables.sine, 441.0f);  // a new value every 100 samples
+    COscillator lfo(kRate, &tables.sine, 441.0f); // a new value every 100 samples
     std::vector<float> out(1000);
     lfo.RenderSampleHold(out.data(), 1000);
     int changes = 0;
@@ -273,23 +283,24 @@ TEST(Oscillator, SampleAndHoldHoldsForOnePeriod) {
     EXPECT_GE(changes, 8);
     EXPECT_LE(changes, 10);
     lfo.RenderSampleGlide(out.data(), 1000);
-    for (size_t i = 1; i < out.size(); ++i) EXPECT_LT(std::fabs(out[i] - out[i - 1]), 0.03f);
+    for (size_t i = 1; i < out.size(); ++i)
+        EXPECT_LT(std::fabs(out[i] - out[i - 1]), 0.03f);
 }
 
 TEST(ADSREnvelope, TimesSustainAndRelease) {
     CADSREnvelope env(kRate, 0.01f, 0.01f, 0.5f, 0.02f);
     std::vector<float> out(2000);
     env.Render(100, out.data());
-    EXPECT_EQ(out[99], 0.0f);  // idle until triggered
+    EXPECT_EQ(out[99], 0.0f); // idle until triggered
     env.Trigger();
     env.Render(2000, out.data());
     EXPECT_LT(out[439], 1.0f);
-    EXPECT_FLOAT_EQ(out[440], 1.0f);           // attack of 441 samples
-    EXPECT_NEAR(out[440 + 441], 0.5f, 1e-4f);  // then the decay to the sustain level
+    EXPECT_FLOAT_EQ(out[440], 1.0f);          // attack of 441 samples
+    EXPECT_NEAR(out[440 + 441], 0.5f, 1e-4f); // then the decay to the sustain level
     EXPECT_FLOAT_EQ(out[1999], 0.5f);
     env.Release();
     env.Render(2000, out.data());
-    EXPECT_NEAR(out[0], 0.5f, 2e-3f);  // continuous from the sustain level
+    EXPECT_NEAR(out[0], 0.5f, 2e-3f); // continuous from the sustain level
     EXPECT_EQ(out[1999], 0.0f);
     EXPECT_EQ(env.Stage(), CADSREnvelope::kIdle);
 }
@@ -342,7 +353,8 @@ TEST(PercEnvelope, RepeatsAndDelay) {
     for (size_t i = 0; i < out.size(); ++i)
         if (out[i] == 1.0f) ++peaks;
     EXPECT_EQ(peaks, 4);
-    for (int i = 0; i < 44; ++i) EXPECT_EQ(out[i], 0.0f);  // the delay
+    for (int i = 0; i < 44; ++i)
+        EXPECT_EQ(out[i], 0.0f); // the delay
     EXPECT_FALSE(env.IsActive());
     // A zero time lasts one sample.
     CPercEnvelope click(kRate, 0.0f, 0.0f, 0.0f, 0.0f);
@@ -432,7 +444,7 @@ TEST(Glide, JumpsFirstThenSlidesInTheSetTime) {
     glide.SetTarget(5.0f);
     glide.Render(10, out.data());
     EXPECT_EQ(out[0], 5.0f);
-    glide.SetTarget(6.0f);  // one octave: 0.5 s + 0.1 s = 600 samples at 1 kHz
+    glide.SetTarget(6.0f); // one octave: 0.5 s + 0.1 s = 600 samples at 1 kHz
     glide.Render(1000, out.data());
     EXPECT_LT(out[598], 6.0f);
     EXPECT_FLOAT_EQ(out[599], 6.0f);
@@ -450,7 +462,7 @@ TEST(Glide, JumpsFirstThenSlidesInTheSetTime) {
 
 TEST(FormantFilter, SameVowelTwiceKeepsTheGlideRunning) {
     CFormantFilter formant(kRate, 256, 0);
-    EXPECT_FALSE(formant.BandGlide(1).IsSliding());  // the first vowel is taken at once
+    EXPECT_FALSE(formant.BandGlide(1).IsSliding()); // the first vowel is taken at once
     EXPECT_NEAR(formant.BandGlide(1).Current(), OctavePitch(266.0f), 1e-4f);
     formant.SetVowel(20);
     std::vector<float> in(256, 0.0f), out(256);
@@ -461,13 +473,13 @@ TEST(FormantFilter, SameVowelTwiceKeepsTheGlideRunning) {
     formant.SetVowel(20);
     formant.Process(256, in.data(), out.data());
     EXPECT_TRUE(formant.BandGlide(1).IsSliding());
-    EXPECT_GT(formant.BandGlide(1).Current(), midway);  // still moving on, not restarted
+    EXPECT_GT(formant.BandGlide(1).Current(), midway); // still moving on, not restarted
     EXPECT_STREQ(VowelAt(44).name, "Bass U");
     EXPECT_STREQ(VowelAt(0).name, "Male IY");
 }
 
 TEST(FormantFilter, PassesItsFormantsAndStopsOthers) {
-    CFormantFilter formant(kRate, 4096, 25);  // Alto A: 800, 1150, 2800, 3500 Hz
+    CFormantFilter formant(kRate, 4096, 25); // Alto A: 800, 1150, 2800, 3500 Hz
     auto gainAt = [&](double hz) {
         return SineGain(hz, kRate, 16384, [&](std::vector<float>& x) {
             std::vector<float> out(4096);
@@ -493,4 +505,20 @@ TEST(ExpAmp, ExponentialAndLinear) {
     const float c[1] = {1.0f};
     linear.Process(1, more, c);
     EXPECT_FLOAT_EQ(more[0], 0.5f);
+}
+
+TEST(Oscillator, PulseWidthSetsTheDutyCycle) {
+    const CSharedTables& tables = SharedTables();
+    for (float width : {-0.5f, 0.0f, 0.6f}) {
+        COscillator osc(kRate, &tables.sine, 441.0f, tables.edge.get(), tables.impulse.get());
+        osc.SetWaveform(COscillator::kSquare);
+        std::vector<float> widthIn(kRate, width), out(kRate);
+        osc.Render(widthIn.data(), nullptr, nullptr, out.data(), nullptr, kRate);
+        double mean = 0.0;
+        for (float v : out) mean += v;
+        mean /= kRate;
+        // Low below w = (width + 1)/2 of the period, high above it.
+        const double w = (width + 1.0) / 2.0;
+        EXPECT_NEAR(mean, (1.0 - w) - w, 0.01) << width;
+    }
 }

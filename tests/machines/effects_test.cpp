@@ -48,7 +48,8 @@ TEST_F(MachineTest, StompIsSilentWithoutNotesAndStartsOnItsSample) {
     std::vector<float> b;
     Render(*late, 4096, b);
     // The oscillator runs all along, so the amplitude envelope opens on exactly sample 77.
-    for (int i = 0; i < 77; ++i) ASSERT_EQ(b[i], 0.0f) << i;
+    for (int i = 0; i < 77; ++i)
+        ASSERT_EQ(b[i], 0.0f) << i;
     EXPECT_NE(b[77], 0.0f);
     EXPECT_GT(Peak(b), 0.1);
     // Once the drum has played out it is silent again; a note in a later block starts on its sample.
@@ -58,14 +59,15 @@ TEST_F(MachineTest, StompIsSilentWithoutNotesAndStartsOnItsSample) {
     Send(*late, Note(kEventNoteOn, 5, 33));
     b.clear();
     Render(*late, kBlock, b);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(b[i], 0.0f) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(b[i], 0.0f) << i;
     EXPECT_NE(b[5], 0.0f);
 }
 
 TEST_F(MachineTest, StompIgnoresNoteOffAndSweepsDown) {
     auto render = [&](bool noteOff) {
         MachinePtr<CKick> kick(new CKick(&m_host));
-        kick->SetParameter(6, 1.0f);  // filter wide open
+        kick->SetParameter(6, 1.0f); // filter wide open
         Send(*kick, Note(kEventNoteOn, 0, 69));
         if (noteOff) Send(*kick, Note(kEventNoteOff, 50, 69));
         std::vector<float> out;
@@ -75,8 +77,10 @@ TEST_F(MachineTest, StompIgnoresNoteOffAndSweepsDown) {
     const auto out = render(false);
     EXPECT_EQ(render(true), out);
     // 440 Hz at the top of the pitch envelope, falling toward 13.75 Hz.
-    const double early = ZeroCrossingFrequency(std::vector<float>(out.begin() + 180, out.begin() + 1200), kRate);
-    const double later = ZeroCrossingFrequency(std::vector<float>(out.begin() + 8000, out.begin() + 20000), kRate);
+    const double early =
+        ZeroCrossingFrequency(std::vector<float>(out.begin() + 180, out.begin() + 1200), kRate);
+    const double later =
+        ZeroCrossingFrequency(std::vector<float>(out.begin() + 8000, out.begin() + 20000), kRate);
     EXPECT_GT(early, 300.0);
     EXPECT_LT(early, 445.0);
     EXPECT_LT(later, early / 2);
@@ -93,7 +97,7 @@ TEST_F(MachineTest, StompParameterChangeReachesTheNextNote) {
         Render(*kick, 8192, out);
         return Rms(out);
     };
-    EXPECT_LT(rmsWithDecay(0.01f), 0.3 * rmsWithDecay(0.5f));  // 10 ms against 500 ms
+    EXPECT_LT(rmsWithDecay(0.01f), 0.3 * rmsWithDecay(0.5f)); // 10 ms against 500 ms
     MachinePtr<CKick> kick(new CKick(&m_host));
     EXPECT_EQ(kick->GetParameter(7), 0.0f);
     EXPECT_EQ(Name(*kick, 7), "");
@@ -125,9 +129,11 @@ TEST_F(MachineTest, QuadDelayTextsAndLevels) {
     EXPECT_FLOAT_EQ(echo->DelayLine(0, 0).DelaySamples(), static_cast<float>(kRate));
 
     // All levels at 0: silence.
-    for (int32_t line = 0; line < 4; ++line) echo->SetParameter(8 * line + 6, 0.0f);
+    for (int32_t line = 0; line < 4; ++line)
+        echo->SetParameter(8 * line + 6, 0.0f);
     std::vector<float> noise(4096), left, right;
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = std::sin(0.1f * static_cast<float>(i));
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = std::sin(0.1f * static_cast<float>(i));
     RunEffect(*echo, noise, noise, left, right);
     EXPECT_EQ(Peak(left) + Peak(right), 0.0);
 }
@@ -136,7 +142,7 @@ TEST_F(MachineTest, QuadDelayEchoArrivesAtItsDelay) {
     for (float x : {0.0f, 0.25f, 0.5f}) {
         MachinePtr<CEcho> echo(new CEcho(&m_host));
         echo->SetParameter(0, x);
-        echo->SetParameter(3, 1.0f);  // wide band-pass
+        echo->SetParameter(3, 1.0f); // wide band-pass
         const float d = 0.01f + 0.99f * (std::exp2(x) - 1.0f);
         const double expected = 1.0 + (kRate - 1) * static_cast<double>(d);
         // Let the read tap glide from its start to the set delay, then send one impulse.
@@ -157,13 +163,14 @@ TEST_F(MachineTest, QuadDelayEchoArrivesAtItsDelay) {
 
 TEST_F(MachineTest, QuadDelaySampleRateChangeRestartsSilent) {
     MachinePtr<CEcho> echo(new CEcho(&m_host));
-    echo->SetParameter(1, 1.0f);  // keeps recirculating
+    echo->SetParameter(1, 1.0f); // keeps recirculating
     std::vector<float> in(8192, 0.0f), left, right;
     in[0] = 1.0f;
     RunEffect(*echo, in, in, left, right);
     echo->SetSampleRate(48000);
     EXPECT_EQ(echo->DelayLine(0, 0).Length(), 48000);
-    EXPECT_NEAR(echo->DelayLine(0, 1).DelaySamples(), 1.0f + 47999.0f * (0.01f + 0.99f * (std::exp2(0.1f) - 1.0f)), 0.1f);
+    EXPECT_NEAR(echo->DelayLine(0, 1).DelaySamples(),
+                1.0f + 47999.0f * (0.01f + 0.99f * (std::exp2(0.1f) - 1.0f)), 0.1f);
     std::vector<float> silence(48000, 0.0f);
     left.clear();
     right.clear();
@@ -180,7 +187,8 @@ TEST_F(MachineTest, AntiAliasSettingsTapsAndUnityDc) {
     EXPECT_EQ(Name(*filter, 1), "");
     EXPECT_EQ(filter->m_programCount, 1);
     const int32_t taps[5] = {33, 65, 129, 257, 513};
-    for (int32_t s = 0; s < 5; ++s) EXPECT_EQ(filter->Filter(s).TapCount(), taps[s]);
+    for (int32_t s = 0; s < 5; ++s)
+        EXPECT_EQ(filter->Filter(s).TapCount(), taps[s]);
     EXPECT_EQ(CAntiAliasFilter::SettingFor(0.24f), 0);
     EXPECT_EQ(CAntiAliasFilter::SettingFor(1.0f), 4);
     for (float x : {0.0f, 0.3f, 0.6f, 0.8f, 1.0f}) {
@@ -203,12 +211,14 @@ TEST_F(MachineTest, AntiAliasChannelsAreIndependentAndSettingsKeepTheirHistory) 
     std::vector<float> left2, right2;
     MachinePtr<CAntiAliasFilter> swapped(new CAntiAliasFilter(&m_host));
     RunEffect(*swapped, zero, impulse, left2, right2);
-    EXPECT_EQ(right2, left);  // the same coefficients on both channels
+    EXPECT_EQ(right2, left); // the same coefficients on both channels
 
     // Leaving setting 0 for a block and coming back continues its history where it stopped.
     std::vector<float> ramp(kBlock);
-    for (int i = 0; i < kBlock; ++i) ramp[static_cast<size_t>(i)] = std::sin(0.05f * static_cast<float>(i));
-    MachinePtr<CAntiAliasFilter> hopping(new CAntiAliasFilter(&m_host)), steady(new CAntiAliasFilter(&m_host));
+    for (int i = 0; i < kBlock; ++i)
+        ramp[static_cast<size_t>(i)] = std::sin(0.05f * static_cast<float>(i));
+    MachinePtr<CAntiAliasFilter> hopping(new CAntiAliasFilter(&m_host)),
+        steady(new CAntiAliasFilter(&m_host));
     std::vector<float> a, b, ignore1, ignore2;
     RunEffect(*hopping, ramp, ramp, ignore1, ignore2);
     RunEffect(*steady, ramp, ramp, ignore1, ignore2);
@@ -218,4 +228,40 @@ TEST_F(MachineTest, AntiAliasChannelsAreIndependentAndSettingsKeepTheirHistory) 
     RunEffect(*hopping, ramp, ramp, a, ignore1);
     RunEffect(*steady, ramp, ramp, b, ignore2);
     EXPECT_EQ(a, b);
+}
+
+TEST_F(MachineTest, QuadDelayTimeChangesGlideAndFullFeedbackRecirculates) {
+    // An impulse in flight while the delay moves from about 18526 down to 8702 samples comes back
+    // at a delay in between: the read tap slides instead of jumping.
+    MachinePtr<CEcho> echo(new CEcho(&m_host));
+    echo->SetParameter(0, 0.5f);
+    echo->SetParameter(3, 1.0f);
+    std::vector<float> settle(kRate, 0.0f), left, right;
+    RunEffect(*echo, settle, settle, left, right);
+    std::vector<float> before(2048, 0.0f), after(20000, 0.0f);
+    before[0] = 1.0f;
+    left.clear();
+    right.clear();
+    RunEffect(*echo, before, before, left, right);
+    echo->SetParameter(0, 0.25f);
+    RunEffect(*echo, after, after, left, right);
+    size_t onset = 0;
+    for (size_t i = 200; i < left.size() && !onset; ++i)
+        if (std::fabs(left[i]) > 1e-4) onset = i;
+    EXPECT_GT(onset, 8702u + 100u);
+    EXPECT_LT(onset, 18526u - 100u);
+
+    // Feedback 1: the band-passed echo keeps going; feedback 0.5 dies away.
+    auto tail = [&](float feedback) {
+        MachinePtr<CEcho> line(new CEcho(&m_host));
+        line->SetParameter(0, 0.0f); // 10 ms
+        line->SetParameter(1, feedback);
+        std::vector<float> impulse(3 * kRate, 0.0f), outLeft, outRight;
+        impulse[0] = 1.0f;
+        RunEffect(*line, impulse, impulse, outLeft, outRight);
+        return Rms(outLeft, outLeft.size() - kRate / 2);
+    };
+    const double full = tail(1.0f);
+    EXPECT_GT(full, 1e-6);
+    EXPECT_GT(full, 1000.0 * tail(0.5f));
 }

@@ -18,8 +18,7 @@ constexpr int32_t kBlock = 256;
 struct MachineDeleter {
     void operator()(CMachine* machine) const { machine->Delete(); }
 };
-template <typename T>
-using MachinePtr = std::unique_ptr<T, MachineDeleter>;
+template <typename T> using MachinePtr = std::unique_ptr<T, MachineDeleter>;
 
 inline ControlEvent Note(int32_t kind, int32_t time, int32_t note, float velocity = kDefaultVelocity) {
     ControlEvent event{};
@@ -29,7 +28,8 @@ inline ControlEvent Note(int32_t kind, int32_t time, int32_t note, float velocit
     event.index = note;
     event.value = velocity;
     double frequency = 8.175798915636872;
-    for (int32_t n = 0; n < note; ++n) frequency *= 1.059463094359;
+    for (int32_t n = 0; n < note; ++n)
+        frequency *= 1.059463094359;
     event.frequency = static_cast<float>(frequency);
     return event;
 }
@@ -45,7 +45,8 @@ inline void Send(CMachine& machine, const ControlEvent& event) {
 }
 
 // Processes blocks until frames samples are rendered; appends both output channels.
-inline void Render(CMachine& machine, int32_t frames, std::vector<float>& left, std::vector<float>* right = nullptr) {
+inline void Render(CMachine& machine, int32_t frames, std::vector<float>& left,
+                   std::vector<float>* right = nullptr) {
     CAudioBuffer* out = FindPort(machine, "Line Out")->m_audioBuffer;
     for (int32_t done = 0; done < frames; done += out->m_length) {
         machine.Process();

@@ -22,8 +22,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 using namespace harness;
 
@@ -41,10 +45,12 @@ int AllocationsWhileRendering(CMachine& machine, bool notes, int blocks) {
         if (notes && block % 5 == 0) Send(machine, change);
         machine.Process();
     };
-    for (int block = 0; block < 30; ++block) play(block);  // event nodes reach their working set
+    for (int block = 0; block < 30; ++block)
+        play(block); // event nodes reach their working set
     g_allocations = 0;
     g_counting = true;
-    for (int block = 30; block < 30 + blocks; ++block) play(block);
+    for (int block = 30; block < 30 + blocks; ++block)
+        play(block);
     g_counting = false;
     return g_allocations.load();
 }
@@ -62,9 +68,21 @@ TEST(NoAllocation, MachinesRenderWithoutTouchingTheAllocator) {
     CVeskHost host(kRate, kBlock, 0x16, nullptr);
     MachinePtr<CBassHead> bass(new CBassHead(&host));
     // Everything the voice can do: sync, formant, ring, noise, drive, glide, LFOs to every stage.
-    for (const auto& [index, value] : {std::pair{23, 1.0f}, {34, 0.5f}, {35, 0.5f}, {39, 0.3f}, {40, 0.3f},
-                                      {41, 0.3f}, {42, 0.3f}, {44, 0.3f}, {47, 0.7f}, {49, 0.5f}, {51, 0.7f},
-                                      {53, 0.9f}, {56, 0.9f}, {58, 0.8f}, {60, 1.0f}}) {
+    for (const auto& [index, value] : {std::pair{23, 1.0f},
+                                       {34, 0.5f},
+                                       {35, 0.5f},
+                                       {39, 0.3f},
+                                       {40, 0.3f},
+                                       {41, 0.3f},
+                                       {42, 0.3f},
+                                       {44, 0.3f},
+                                       {47, 0.7f},
+                                       {49, 0.5f},
+                                       {51, 0.7f},
+                                       {53, 0.9f},
+                                       {56, 0.9f},
+                                       {58, 0.8f},
+                                       {60, 1.0f}}) {
         bass->SetParameter(index, value);
     }
     EXPECT_EQ(AllocationsWhileRendering(*bass, true, 200), 0);

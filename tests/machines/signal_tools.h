@@ -11,19 +11,25 @@ namespace signal_tools {
 
 inline double Rms(const float* x, size_t n) {
     double sum = 0.0;
-    for (size_t i = 0; i < n; ++i) sum += static_cast<double>(x[i]) * x[i];
+    for (size_t i = 0; i < n; ++i)
+        sum += static_cast<double>(x[i]) * x[i];
     return n ? std::sqrt(sum / static_cast<double>(n)) : 0.0;
 }
 
-inline double Rms(const std::vector<float>& x, size_t from = 0) { return Rms(x.data() + from, x.size() - from); }
+inline double Rms(const std::vector<float>& x, size_t from = 0) {
+    return Rms(x.data() + from, x.size() - from);
+}
 
 inline double Peak(const std::vector<float>& x) {
     double peak = 0.0;
-    for (float v : x) peak = std::max(peak, static_cast<double>(std::fabs(v)));
+    for (float v : x)
+        peak = std::max(peak, static_cast<double>(std::fabs(v)));
     return peak;
 }
 
-inline double ToDb(double ratio) { return 20.0 * std::log10(ratio); }
+inline double ToDb(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
 
 // Magnitude spectrum (bins 0..n/2) of x under a 4-term Blackman-Harris window (sidelobes below
 // −92 dB); n must be a power of two. Independent of the code under test.
@@ -32,12 +38,14 @@ inline std::vector<double> Spectrum(const std::vector<float>& x) {
     std::vector<std::complex<double>> data(n);
     for (size_t i = 0; i < n; ++i) {
         const double t = 2.0 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
-        const double w = 0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
+        const double w =
+            0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
         data[i] = x[i] * w;
     }
     for (size_t i = 1, j = 0; i < n; ++i) {
         size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
         j ^= bit;
         if (i < j) std::swap(data[i], data[j]);
     }
@@ -54,7 +62,8 @@ inline std::vector<double> Spectrum(const std::vector<float>& x) {
         }
     }
     std::vector<double> magnitude(n / 2 + 1);
-    for (size_t k = 0; k <= n / 2; ++k) magnitude[k] = std::abs(data[k]);
+    for (size_t k = 0; k <= n / 2; ++k)
+        magnitude[k] = std::abs(data[k]);
     return magnitude;
 }
 
@@ -75,11 +84,11 @@ inline double ZeroCrossingFrequency(const std::vector<float>& x, double sampleRa
 }
 
 // Steady-state gain of a filter at one frequency: RMS out / RMS in over the second half.
-template <typename Process>
-double SineGain(double frequency, double sampleRate, size_t n, Process process) {
+template <typename Process> double SineGain(double frequency, double sampleRate, size_t n, Process process) {
     std::vector<float> in(n);
     for (size_t i = 0; i < n; ++i)
-        in[i] = static_cast<float>(std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate));
+        in[i] = static_cast<float>(
+            std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate));
     std::vector<float> out = in;
     process(out);
     return Rms(out.data() + n / 2, n / 2) / Rms(in.data() + n / 2, n / 2);
