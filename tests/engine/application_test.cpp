@@ -29,6 +29,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     settings.sampleRate = 48000;
     settings.bufferSize = 128;
     settings.pluginFolder = m_config / "no-plugins";
+    settings.vstFolders = std::vector<std::filesystem::path>{};  // installed plug-ins stay out
     std::ostringstream messages;
     settings.messages = &messages;
     CApplication application(settings);
