@@ -215,8 +215,8 @@ intptr_t CVSTAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, vo
 }
 
 // Exactly two plug-in channels make one stereo port; any other count one mono port each.
-void CVSTAdapter::AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* nameFormat,
-                                std::vector<CPort*>& ports) {
+void CVSTAdapter::AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags,
+                                const char* nameFormat, std::vector<CPort*>& ports) {
     char name[32];
     const int32_t portCount = channels == 2 ? 1 : channels;
     for (int32_t i = 0; i < portCount; ++i) {

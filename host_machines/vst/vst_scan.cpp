@@ -299,6 +299,10 @@ fs::path DefaultVSTSkipListPath() {
     return platform::AppDataFolder() / "Tamborel Studio" / "VSTSkipped.txt";
 }
 
+fs::path DefaultVSTKnownGoodListPath() {
+    return platform::AppDataFolder() / "Tamborel Studio" / "VSTKnownGood.txt";
+}
+
 VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* host,
                              const VSTScanSettings& settings) {
     VSTScanResult result;
@@ -319,14 +323,28 @@ VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* ho
 
     std::map<std::string, SkipEntry> skipList;
     if (!settings.skipListPath.empty()) skipList = ReadSkipList(settings.skipListPath);
+    std::map<std::string, SkipEntry> knownGood;
+    if (!settings.knownGoodListPath.empty()) knownGood = ReadSkipList(settings.knownGoodListPath);
     bool skipListChanged = false;
+    bool knownGoodChanged = false;
     std::vector<bool> wanted(libraries.size(), true);
+    std::vector<bool> probe(libraries.size(), true);
     for (size_t i = 0; i < libraries.size(); ++i) {
         const std::string key = libraries[i].realPath.string();
+        const FileStamp stamp = StampOf(libraries[i].realPath);
+        if (const auto good = knownGood.find(key); good != knownGood.end()) {
+            // Came up cleanly last time and has not changed since: no trial needed.
+            if (good->second.stamp == stamp) {
+                probe[i] = false;
+                continue;
+            }
+            knownGood.erase(good);
+            knownGoodChanged = true;
+        }
         const auto known = skipList.find(key);
         if (known == skipList.end()) continue;
-        if (known->second.stamp == StampOf(libraries[i].realPath)) {
-            wanted[i] = false;
+        if (known->second.stamp == stamp) {
+            wanted[i] = probe[i] = false;
             report(libraries[i].path.string(),
                    known->second.reason + " before; skipped until the file changes");
         } else {
@@ -335,17 +353,23 @@ VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* ho
         }
     }
 
-    const std::vector<ProbeOutcome> outcomes = ProbeLibraries(libraries, wanted, settings);
+    const std::vector<ProbeOutcome> outcomes = ProbeLibraries(libraries, probe, settings);
     for (size_t i = 0; i < libraries.size(); ++i) {
         if (!wanted[i]) continue;
         const ProbeOutcome& outcome = outcomes[i];
-        if (outcome.verdict == Verdict::Crashed || outcome.verdict == Verdict::Hung) {
-            report(libraries[i].path.string(), outcome.reason);
-            skipList[libraries[i].realPath.string()] = {StampOf(libraries[i].realPath), outcome.reason};
-            skipListChanged = true;
-            continue;
+        const std::string key = libraries[i].realPath.string();
+        if (probe[i]) {
+            ++result.probed;
+            if (outcome.verdict == Verdict::Crashed || outcome.verdict == Verdict::Hung) {
+                report(libraries[i].path.string(), outcome.reason);
+                skipList[key] = {StampOf(libraries[i].realPath), outcome.reason};
+                skipListChanged = true;
+                continue;
+            }
+            if (outcome.verdict == Verdict::Silent) continue;
+            knownGood[key] = {StampOf(libraries[i].realPath), "ok"};
+            knownGoodChanged = true;
         }
-        if (outcome.verdict == Verdict::Silent) continue;
         try {
             if (LoadLibrary(libraries[i], host, settings)) ++result.registered;
         } catch (const platform::CError& error) {
@@ -353,5 +377,7 @@ VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* ho
         }
     }
     if (skipListChanged && !settings.skipListPath.empty()) WriteSkipList(settings.skipListPath, skipList);
+    if (knownGoodChanged && !settings.knownGoodListPath.empty())
+        WriteSkipList(settings.knownGoodListPath, knownGood);
     return result;
 }

@@ -241,6 +241,7 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
 
     VSTScanSettings settings;
     settings.skipListPath = root / "skipped.txt";
+    settings.knownGoodListPath = root / "known_good.txt";
     settings.probeTimeoutMilliseconds = 1500;
     std::vector<std::string> reported;
     settings.skipped = [&](const std::string& path, const std::string& reason) {
@@ -252,6 +253,7 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     // The good folder is reached twice (directly and through the link): each library once.
     VSTScanResult result = ScanVSTFolders({root, kPlugins / "good"}, &host, settings);
     EXPECT_EQ(result.registered, 3); // stereo_effect, silent_box, one_in_four_out
+    EXPECT_EQ(result.probed, 6);     // and support_library, crashing, hanging
     EXPECT_EQ(registry.Count(), 3);
     ASSERT_EQ(reported.size(), 2u);
     std::sort(reported.begin(), reported.end());
@@ -274,6 +276,13 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     ASSERT_EQ(reported.size(), 2u);
     for (const auto& line : reported)
         EXPECT_NE(line.find("skipped until the file changes"), std::string::npos);
+
+    // Libraries that came up cleanly are loaded without a new trial.
+    MachineRegistry third;
+    CVeskHost thirdHost{44100, 64, 0x16, &third};
+    result = ScanVSTFolders({kPlugins / "good"}, &thirdHost, settings);
+    EXPECT_EQ(result.registered, 3);
+    EXPECT_EQ(result.probed, 1); // the support library without an entry is tried each time
 
     // A changed library gets tried again.
     reported.clear();
