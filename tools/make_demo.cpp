@@ -225,7 +225,7 @@ void Build(CDemo& demo, const std::string& path) {
                       {bass::kVcf1Cutoff, 0.2f}, {bass::kVcf1Resonance, 0.4f}, {bass::kVcf1KeyFollow, 0.6f},
                       {bass::kVcf1EnvMod, 0.35f}, {bass::kVcf2Cutoff, 0.95f}, {bass::kVcf2Resonance, 0.0f},
                       {bass::kVcf2KeyFollow, 0.5f}, {bass::kVcf2EnvMod, 0.0f}, {bass::kOscBalance, 0.4f},
-                      {bass::kOscVolume, 0.85f}, {bass::kSaturation, 0.3f}, {bass::kOverdrive, 0.08f},
+                      {bass::kOscVolume, 1.0f}, {bass::kSaturation, 0.3f}, {bass::kOverdrive, 0.08f},
                       {bass::kPortamento, 0.12f}});
     // Arp: a short square pluck.
     CDemo::Set(arp, {{bass::kAmpAttack, 0.0f}, {bass::kAmpDecay, 0.3f}, {bass::kAmpSustain, 0.0f},
@@ -234,25 +234,25 @@ void Build(CDemo& demo, const std::string& path) {
                      {bass::kVco2Semitone, 0.5f}, {bass::kVco2Detune, 0.12f}, {bass::kVcf1Cutoff, 0.35f},
                      {bass::kVcf1Resonance, 0.3f}, {bass::kVcf1KeyFollow, 0.5f}, {bass::kVcf1EnvMod, 0.3f},
                      {bass::kVcf2Cutoff, 0.95f}, {bass::kVcf2EnvMod, 0.0f}, {bass::kVcf2KeyFollow, 0.5f},
-                     {bass::kOscBalance, 0.5f}, {bass::kOscVolume, 0.7f}});
+                     {bass::kOscBalance, 0.5f}, {bass::kOscVolume, 0.9f}});
     CDemo::Set(kit, {{drums::kBDLevel, 0.0f}, {drums::kSDLevel, 0.85f}, {drums::kCHDecay, 0.1f},
                      {drums::kOHDecay, 0.25f}, {drums::kCCDecay, 0.7f}});
     CDemo::Set(kickDrum, {{kick::kVcoDecay, 0.25f}, {kick::kVcoCurve, 0.3f}, {kick::kAmpDecay, 0.45f},
                           {kick::kCutoff, 0.4f}});
     // Echo: a dotted eighth (0.375 s) and a quarter (0.5 s), band-passed in the loop.
-    CDemo::Set(echo, {{0, 0.4528f}, {1, 0.35f}, {2, 0.55f}, {3, 0.3f}, {6, 1.0f}, {7, 0.0f},
-                      {8, 0.58f}, {9, 0.3f}, {10, 0.6f}, {11, 0.3f}, {14, 0.8f}, {15, 0.0f},
+    CDemo::Set(echo, {{0, 0.4528f}, {1, 0.45f}, {2, 0.55f}, {3, 0.3f}, {6, 1.0f}, {7, 0.0f},
+                      {8, 0.58f}, {9, 0.35f}, {10, 0.6f}, {11, 0.3f}, {14, 0.9f}, {15, 0.0f},
                       {22, 0.0f}, {30, 0.0f}});
-    CDemo::Set(room, {{8, 0.5f}, {9, 0.7f}, {10, 0.35f}, {11, 0.55f}, {12, 0.55f}, {13, 0.6f}});
+    CDemo::Set(room, {{8, 0.5f}, {9, 0.7f}, {10, 0.3f}, {11, 0.65f}, {12, 0.75f}, {13, 0.6f}});
     CDemo::Set(smooth, {{0, 0.5f}});
 
     using namespace mixer;
     // Tracks: 1 bass, 2 drums, 3 kick, 4 arp.
-    CDemo::Set(desk, {{Track(1, kLevel), 0.74f}, {Track(1, kBalance), 0.5f}, {Track(1, kAux1), 0.0f}, {Track(1, kAux2), 0.05f},
-                      {Track(2, kLevel), 0.72f}, {Track(2, kBalance), 0.5f}, {Track(2, kAux1), 0.05f}, {Track(2, kAux2), 0.2f},
-                      {Track(3, kLevel), 0.76f}, {Track(3, kBalance), 0.5f}, {Track(3, kAux1), 0.0f}, {Track(3, kAux2), 0.0f},
-                      {Track(4, kLevel), 0.66f}, {Track(4, kBalance), 0.42f}, {Track(4, kAux1), 0.5f}, {Track(4, kAux2), 0.35f},
-                      {Aux(1, kLevel), 0.9f}, {Aux(1, kBalance), 0.55f}, {Aux(2, kLevel), 0.7f}, {Aux(2, kBalance), 0.5f}});
+    CDemo::Set(desk, {{Track(1, kLevel), 0.82f}, {Track(1, kBalance), 0.5f}, {Track(1, kAux1), 0.0f}, {Track(1, kAux2), 0.04f},
+                      {Track(2, kLevel), 0.8f}, {Track(2, kBalance), 0.5f}, {Track(2, kAux1), 0.05f}, {Track(2, kAux2), 0.25f},
+                      {Track(3, kLevel), 0.72f}, {Track(3, kBalance), 0.5f}, {Track(3, kAux1), 0.0f}, {Track(3, kAux2), 0.0f},
+                      {Track(4, kLevel), 0.78f}, {Track(4, kBalance), 0.42f}, {Track(4, kAux1), 0.3f}, {Track(4, kAux2), 0.3f},
+                      {Aux(1, kLevel), 1.0f}, {Aux(1, kBalance), 0.6f}, {Aux(2, kLevel), 0.8f}, {Aux(2, kBalance), 0.5f}});
     for (int32_t t = 5; t <= 8; ++t) CDemo::Set(desk, {{Track(t, kLevel), 0.0f}});
 
     // ----- Cables -----
@@ -266,13 +266,13 @@ void Build(CDemo& demo, const std::string& path) {
     demo.Cable(desk, "AUX 2 Out", room, "Line In");
     demo.Cable(room, "Line Out", desk, "AUX 2 In");
     demo.Cable(desk, "Output", smooth, "Line In");
-    demo.Cable(smooth, "Line Out", master, "Line In", 0.9f);
+    demo.Cable(smooth, "Line Out", master, "Line In", 0.7f);
 
     demo.m_song.SetLength(kSongBars * kBarBeats);
 
     // ----- Bass line -----
     Pattern* bassIntro = BassPattern(demo, bass, "Bass Intro", 0);
-    CDemo::Sweep(bassIntro, bass::kVcf1Cutoff, 0, 64, 2, CDemo::Line(0.06f, 0.2f));
+    CDemo::Sweep(bassIntro, bass::kVcf1Cutoff, 0, 64, 2, CDemo::Line(0.1f, 0.24f));
     Pattern* bassRise = BassPattern(demo, bass, "Bass Rise", 1);
     CDemo::Sweep(bassRise, bass::kVcf1Cutoff, 0, 64, 2, CDemo::Line(0.15f, 0.34f));
     Pattern* bassMain = BassPattern(demo, bass, "Bass Main", 1);

@@ -30,7 +30,9 @@ fs::path MakeTinyProject(const fs::path& folder, bool withMaster = true) {
     CMachineInfo* trackInfo = application.Registry()->FindByIdentifier("QX HD Recorder Track (Stereo)");
     CMachineContainer* stem = studio.CreateFrame(trackInfo->CreateMachine(), trackInfo, "Bass Stem", 100, 10);
     EXPECT_TRUE(studio.Connect(bass->FindConnector("Line Out"), stem->FindConnector("Line In")));
-    if (withMaster) EXPECT_TRUE(studio.Connect(stem->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f));
+    if (withMaster) {
+        EXPECT_TRUE(studio.Connect(stem->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f));
+    }
     CSequencer& sequencer = *application.Sequencer();
     Pattern* figure = sequencer.Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 2, "Figure");
     figure->AddNote(0, 3, 36);
