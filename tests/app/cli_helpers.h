@@ -125,9 +125,11 @@ inline WavInfo ParseWav(const std::vector<uint8_t>& bytes) {
 // When sox is installed, soxi must read the file as we do.
 inline void ExpectSoxAgrees(const std::filesystem::path& path, int64_t frames, int channels) {
     if (RunCommand("command -v soxi >/dev/null 2>&1").status != 0) return;
-    const Result samples = RunCommand("soxi -s '" + path.string() + "' 2>&1");
+    // Float files draw a warning about the short format chunk (the 44-byte header has no
+    // extension); only the numbers on stdout count.
+    const Result samples = RunCommand("soxi -s '" + path.string() + "' 2>/dev/null");
     ASSERT_EQ(samples.status, 0) << samples.out;
     EXPECT_EQ(std::stoll(samples.out), frames);
-    const Result count = RunCommand("soxi -c '" + path.string() + "' 2>&1");
+    const Result count = RunCommand("soxi -c '" + path.string() + "' 2>/dev/null");
     EXPECT_EQ(std::stoi(count.out), channels);
 }

@@ -176,7 +176,11 @@ TEST_F(RenderCommand, InfoDescribesTheProject) {
     EXPECT_EQ(description["machines"][1]["parameters"].size(), 73u);
     EXPECT_EQ(description["machines"][2]["type"], "QX HD Recorder Track (Stereo)");
     ASSERT_EQ(description["cables"].size(), 2u);
-    EXPECT_FLOAT_EQ(description["cables"][1]["volume"].get<float>(), 0.5f);
+    // Listed with the machine whose input holds them: the master's first.
+    EXPECT_EQ(description["cables"][0]["from"], "Bass Stem");
+    EXPECT_EQ(description["cables"][0]["to"], "Master");
+    EXPECT_FLOAT_EQ(description["cables"][0]["volume"].get<float>(), 0.5f);
+    EXPECT_EQ(description["cables"][1]["toPort"], "Line In");
     ASSERT_EQ(description["patterns"].size(), 1u);
     EXPECT_EQ(description["patterns"][0]["notes"].size(), 2u);
     EXPECT_EQ(description["patterns"][0]["controlTracks"][0]["name"], "VCF1 Cutoff");
@@ -201,7 +205,7 @@ TEST(LiveCommand, WithoutASoundDeviceSaysHowToRenderInstead) {
 
 TEST(LiveCommand, PlaysUntilInterruptedOrSaysHowToRender) {
     // With a device the new project plays until the interrupt; without one it says what to do.
-    const Result result = RunTamborel("", true, "timeout -s INT 4 ");
+    const Result result = RunTamborel("", true, "timeout --preserve-status -s INT 4 ");
     if (result.status == 0)
         EXPECT_NE(result.out.find("stopped"), std::string::npos) << result.out;
     else
