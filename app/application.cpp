@@ -118,3 +118,21 @@ bool CApplication::SwitchDriver(int32_t index) {
     m_drivers->MakeCurrent(index);
     return BindCurrentDriver();
 }
+
+std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings, const std::filesystem::path& project) {
+    const bool scanVst = !settings.vstFolders.has_value();
+    if (scanVst) settings.vstFolders = std::vector<std::filesystem::path>{};
+    auto application = std::make_unique<CApplication>(settings);
+    try {
+        application->Project().Open(project);
+        return application;
+    } catch (const platform::CError& error) {
+        // Only a missing machine type may be found among the plug-ins.
+        if (!scanVst || std::string(error.what()).find("Could Not Be Loaded") == std::string::npos) throw;
+    }
+    application.reset();
+    settings.vstFolders.reset();
+    application = std::make_unique<CApplication>(settings);
+    application->Project().Open(project);
+    return application;
+}

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -174,8 +175,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out) {
     if (path.empty()) platform::Raise("No project given: tamborel info PROJECT [--json]");
     CApplication::Settings settings;
     settings.newProject = false;
-    CApplication application(settings);
-    application.Project().Open(path);
-    DescribeProject(application, json, out);
+    const std::unique_ptr<CApplication> application = OpenWithMachines(settings, path);
+    DescribeProject(*application, json, out);
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -102,8 +103,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     settings.offlineChannels = 2;
     settings.newProject = false;
     settings.messages = &messages;
-    CApplication application(settings);
-    application.Project().Open(request.project);
+    std::unique_ptr<CApplication> owner = OpenWithMachines(settings, request.project);
+    CApplication& application = *owner;
 
     CStudio& studio = *application.Studio();
     CSequenceEditor& song = application.Sequencer()->Song();

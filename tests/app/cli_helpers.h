@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -67,7 +68,7 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
 }
 
 // What a 44-byte-header WAV file holds, with its peak and RMS over all samples and the longest
-// run of frames below -60 dBFS on both channels.
+// run of frames below -60 dBFS on both channels among the first quietUpTo frames.
 struct WavInfo {
     bool valid = false;
     uint16_t formatTag = 0;
@@ -79,7 +80,7 @@ struct WavInfo {
     int64_t longestQuiet = 0;
 };
 
-inline WavInfo ParseWav(const std::vector<uint8_t>& bytes) {
+inline WavInfo ParseWav(const std::vector<uint8_t>& bytes, int64_t quietUpTo = INT64_MAX) {
     WavInfo info;
     auto u16 = [&](size_t at) { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); };
     auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at) | static_cast<uint32_t>(u16(at + 2)) << 16); };
@@ -114,7 +115,7 @@ inline WavInfo ParseWav(const std::vector<uint8_t>& bytes) {
             sum += static_cast<double>(value) * value;
         }
         info.peak = std::max(info.peak, loudest);
-        quiet = loudest < 0.001f ? quiet + 1 : 0;
+        quiet = loudest < 0.001f && frame < quietUpTo ? quiet + 1 : 0;
         info.longestQuiet = std::max(info.longestQuiet, quiet);
     }
     info.rms = info.frames > 0 ? std::sqrt(sum / static_cast<double>(info.frames * info.channels)) : 0.0;
