@@ -14,7 +14,9 @@
 
 namespace {
 std::atomic<int32_t> g_offlineChannels{2};
-int32_t OfflineChannelCount() { return g_offlineChannels.load(); }
+int32_t OfflineChannelCount() {
+    return g_offlineChannels.load();
+}
 } // namespace
 
 void RegisterHostMachines(CVeskHost* host) {
@@ -26,7 +28,8 @@ void RegisterHostMachines(CVeskHost* host) {
 }
 
 CApplication::CApplication(const Settings& settings) : m_settings(settings), m_options(DefaultOptions()) {
-    if (settings.audio != Audio::None) ReadOptions(m_options);
+    // Read for every mode (the VST folders come from it); written back only by the live studio.
+    ReadOptions(m_options);
 
     int32_t sampleRate = settings.sampleRate;
     int32_t bufferSize = settings.bufferSize;
@@ -44,9 +47,11 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     }
 
     m_registry = std::make_unique<MachineRegistry>();
-    m_host = std::make_unique<CVeskHost>(sampleRate, bufferSize, platform::ProcessorFeatures(), m_registry.get());
+    m_host =
+        std::make_unique<CVeskHost>(sampleRate, bufferSize, platform::ProcessorFeatures(), m_registry.get());
     RegisterHostMachines(m_host.get());
-    const auto folder = settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
+    const auto folder =
+        settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
 
     std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(), m_options.vstFolders.end());
@@ -93,8 +98,9 @@ bool CApplication::BindCurrentDriver() {
             return true;
         m_driverProblem = platform::FormatText("output driver \"%s\" has no device", driver->GetName());
     } catch (const std::exception& error) {
-        m_driverProblem = platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
-                                               driver->GetDeviceName().c_str(), error.what());
+        m_driverProblem =
+            platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
+                                 driver->GetDeviceName().c_str(), error.what());
     }
     out << "tamborel: " << m_driverProblem << "; running without sound\n";
     return false;

@@ -28,19 +28,19 @@
 class CApplication {
 public:
     enum class Audio {
-        None,     // no drivers, no project (listing machines): needs no sound device or server
-        Live,     // the driver list; the current driver is bound and started
-        Offline,  // the offline renderer only
+        None,    // no drivers, no project (listing machines): needs no sound device or server
+        Live,    // the driver list; the current driver is bound and started
+        Offline, // the offline renderer only
     };
 
     struct Settings {
-        int32_t sampleRate = 44100;          // without a driver, and for Offline
+        int32_t sampleRate = 44100; // without a driver, and for Offline
         int32_t bufferSize = 256;
         int32_t offlineChannels = 2;
-        std::filesystem::path pluginFolder;  // empty: "PlugIns" next to the program
+        std::filesystem::path pluginFolder; // empty: "PlugIns" next to the program
         Audio audio = Audio::None;
-        bool newProject = true;              // start a new project (ignored for Audio::None)
-        std::ostream* messages = nullptr;    // where start-up problems are told; null: stderr
+        bool newProject = true;           // start a new project (ignored for Audio::None)
+        std::ostream* messages = nullptr; // where start-up problems are told; null: stderr
         // VST plug-in folders to scan; unset: the options' folders, then the entries of $VST_PATH.
         std::optional<std::vector<std::filesystem::path>> vstFolders;
     };

@@ -16,9 +16,11 @@ void QuietJack(const char*) {}
 // The physical playback ports of the server (inputs, from the server's point of view).
 std::vector<std::string> PhysicalPlaybackPorts(jack_client_t* client) {
     std::vector<std::string> names;
-    const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
+    const char** ports =
+        jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
     if (!ports) return names;
-    for (const char** port = ports; *port; ++port) names.emplace_back(*port);
+    for (const char** port = ports; *port; ++port)
+        names.emplace_back(*port);
     jack_free(ports);
     return names;
 }
@@ -32,7 +34,8 @@ jack_client_t* OpenClient(const char* name) {
 
 } // namespace
 
-CASIODriver::CASIODriver(Options& options, const char* clientName) : m_options(options), m_clientName(clientName) {
+CASIODriver::CASIODriver(Options& options, const char* clientName)
+    : m_options(options), m_clientName(clientName) {
     if (jack_client_t* probe = OpenClient((m_clientName + " probe").c_str())) {
         DriverRecord record;
         record.name = "JACK";
@@ -41,7 +44,8 @@ CASIODriver::CASIODriver(Options& options, const char* clientName) : m_options(o
         const auto period = static_cast<int32_t>(jack_get_buffer_size(probe));
         record.minimumSize = record.maximumSize = record.preferredSize = period;
         record.granularity = 0;
-        record.outputChannels = std::max<int32_t>(2, static_cast<int32_t>(PhysicalPlaybackPorts(probe).size()));
+        record.outputChannels =
+            std::max<int32_t>(2, static_cast<int32_t>(PhysicalPlaybackPorts(probe).size()));
         jack_client_close(probe);
         m_drivers.push_back(record);
     }
@@ -53,7 +57,9 @@ CASIODriver::CASIODriver(Options& options, const char* clientName) : m_options(o
     }
 }
 
-CASIODriver::~CASIODriver() { Stop(); }
+CASIODriver::~CASIODriver() {
+    Stop();
+}
 
 void CASIODriver::SetCallback(RenderCallback callback) {
     m_callback.store(callback ? callback : SilenceCallback, std::memory_order_release);
@@ -72,9 +78,11 @@ void CASIODriver::Start() {
     if (m_running.load() || m_current < 0) return;
     const DriverRecord& record = m_drivers[static_cast<size_t>(m_current)];
     const int32_t channels = GetChannels();
-    m_floatBuffers.assign(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(m_bufferSize), 0.0f));
+    m_floatBuffers.assign(static_cast<size_t>(channels),
+                          std::vector<float>(static_cast<size_t>(m_bufferSize), 0.0f));
     m_channelPointers.clear();
-    for (auto& buffer : m_floatBuffers) m_channelPointers.push_back(buffer.data());
+    for (auto& buffer : m_floatBuffers)
+        m_channelPointers.push_back(buffer.data());
 
     m_client = OpenClient(m_clientName.c_str());
     if (!m_client) platform::Raise("ASIO: Can't Open Driver <%s>", record.name.c_str());
@@ -91,7 +99,8 @@ void CASIODriver::Start() {
     m_ports.clear();
     for (int32_t c = 0; c < channels; ++c) {
         const std::string name = "out_" + std::to_string(c + 1);
-        m_ports.push_back(jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+        m_ports.push_back(
+            jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
     }
     jack_set_process_callback(m_client, Process, this);
     jack_on_shutdown(m_client, Shutdown, this);
@@ -128,11 +137,13 @@ void CASIODriver::BufferSwitch(uint32_t frames) {
     // served in pieces of at most that size.
     uint32_t done = 0;
     while (done < frames) {
-        const auto piece = static_cast<int32_t>(std::min<uint32_t>(frames - done, static_cast<uint32_t>(m_bufferSize)));
+        const auto piece =
+            static_cast<int32_t>(std::min<uint32_t>(frames - done, static_cast<uint32_t>(m_bufferSize)));
         callback(channels, m_channelPointers.data(), piece);
         for (int32_t c = 0; c < channels; ++c) {
             if (!m_ports[static_cast<size_t>(c)]) continue;
-            auto* half = static_cast<float*>(jack_port_get_buffer(m_ports[static_cast<size_t>(c)], frames)) + done;
+            auto* half =
+                static_cast<float*>(jack_port_get_buffer(m_ports[static_cast<size_t>(c)], frames)) + done;
             audio_format::ConvertToAsio(m_sampleType, m_channelPointers[static_cast<size_t>(c)], half, piece);
         }
         done += static_cast<uint32_t>(piece);

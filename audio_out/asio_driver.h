@@ -24,7 +24,7 @@ class CASIODriver : public CAudioOutputDriver {
 public:
     struct DriverRecord {
         std::string name;
-        int32_t rateMask = 0;  // bit j: rate j of the rate table
+        int32_t rateMask = 0; // bit j: rate j of the rate table
         int32_t currentRate = 0;
         int32_t minimumSize = 0, maximumSize = 0, preferredSize = 0, granularity = 0;
         int32_t outputChannels = 0;

@@ -3,14 +3,17 @@
 #include <algorithm>
 
 void SilenceCallback(int32_t channelCount, float** channels, int32_t frames) {
-    for (int32_t c = 0; c < channelCount; ++c) std::fill(channels[c], channels[c] + frames, 0.0f);
+    for (int32_t c = 0; c < channelCount; ++c)
+        std::fill(channels[c], channels[c] + frames, 0.0f);
 }
 
 COfflineDriver::COfflineDriver(int32_t sampleRate, int32_t bufferSize, int32_t channels)
     : m_sampleRate(sampleRate), m_bufferSize(std::max(1, bufferSize)), m_channelCount(std::max(0, channels)),
-      m_buffers(static_cast<size_t>(m_channelCount), std::vector<float>(static_cast<size_t>(m_bufferSize), 0.0f)),
+      m_buffers(static_cast<size_t>(m_channelCount),
+                std::vector<float>(static_cast<size_t>(m_bufferSize), 0.0f)),
       m_readPosition(m_bufferSize) {
-    for (auto& buffer : m_buffers) m_pointers.push_back(buffer.data());
+    for (auto& buffer : m_buffers)
+        m_pointers.push_back(buffer.data());
 }
 
 void COfflineDriver::RenderBuffer() {

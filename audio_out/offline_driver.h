@@ -45,7 +45,7 @@ private:
     std::function<void()> m_updatePass;
     std::vector<std::vector<float>> m_buffers;
     std::vector<float*> m_pointers;
-    int32_t m_readPosition;        // frames of the current buffer already handed out
+    int32_t m_readPosition; // frames of the current buffer already handed out
     int64_t m_framesRendered = 0;
     int64_t m_framesSinceUpdate = 0;
     bool m_running = false;

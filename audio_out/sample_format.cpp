@@ -115,12 +115,14 @@ bool ConvertToAsio(int32_t sampleType, const float* source, void* destination, i
     switch (sampleType) {
     case kAsioInt16: {
         auto* out = static_cast<int16_t*>(destination);
-        for (int32_t i = 0; i < frames; ++i) out[i] = FloatToPcm16(source[i]);
+        for (int32_t i = 0; i < frames; ++i)
+            out[i] = FloatToPcm16(source[i]);
         return true;
     }
     case kAsioInt32: {
         auto* out = static_cast<int32_t*>(destination);
-        for (int32_t i = 0; i < frames; ++i) out[i] = FloatToInt32(source[i]);
+        for (int32_t i = 0; i < frames; ++i)
+            out[i] = FloatToInt32(source[i]);
         return true;
     }
     case kAsioFloat32:

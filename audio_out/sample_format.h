@@ -13,9 +13,9 @@ namespace audio_format {
 constexpr int32_t kWaveRates[5] = {11025, 22050, 44100, 48000, 96000};
 
 struct WaveFormat {
-    int32_t rateIndex;  // 0..4
+    int32_t rateIndex; // 0..4
     int32_t sampleRate;
-    int32_t bits;       // 8 or 16
+    int32_t bits; // 8 or 16
     bool stereo;
 };
 
@@ -30,7 +30,9 @@ std::string WaveFormatText(int32_t code);
 // then higher rates, then lower ones. Raises "WaveOutDriver: Unsupported Format".
 int32_t FindFormat(int32_t wanted, int32_t supported);
 // Frames per buffer: whole kilohertz times milliseconds (22050 Hz, 150 ms: 22 x 150 = 3300).
-inline int32_t WaveOutFrames(int32_t sampleRate, int32_t latency) { return sampleRate / 1000 * latency; }
+inline int32_t WaveOutFrames(int32_t sampleRate, int32_t latency) {
+    return sampleRate / 1000 * latency;
+}
 // Latency slider p (0..1) to 10..400 ms, and back.
 int32_t LatencyFromSlider(float p);
 float SliderFromLatency(int32_t latency);
@@ -46,18 +48,20 @@ int32_t RateBit(int32_t rate);
 int32_t BufferSizeFromSlider(float p, int32_t minimum, int32_t maximum, int32_t granularity);
 float SliderFromBufferSize(int32_t size, int32_t minimum, int32_t maximum);
 // The preferred size, or the maximum when the preferred size is 0.
-inline int32_t InitialBufferSize(int32_t preferred, int32_t maximum) { return preferred != 0 ? preferred : maximum; }
+inline int32_t InitialBufferSize(int32_t preferred, int32_t maximum) {
+    return preferred != 0 ? preferred : maximum;
+}
 
 // --- Conversions of one float sample. NaN becomes silence.
-int16_t FloatToPcm16(float x);   // 1 -> 32767, 0.5 -> 16383, -1 -> -32768
-uint8_t FloatToPcm8(float x);    // unsigned with 128 as silence: 0.5 -> 191, -1 -> 0
-int32_t FloatToInt32(float x);   // 0.5 -> 1073741824, 1 -> 2147483647, -1 -> -2147483648
+int16_t FloatToPcm16(float x); // 1 -> 32767, 0.5 -> 16383, -1 -> -32768
+uint8_t FloatToPcm8(float x);  // unsigned with 128 as silence: 0.5 -> 191, -1 -> 0
+int32_t FloatToInt32(float x); // 0.5 -> 1073741824, 1 -> 2147483647, -1 -> -2147483648
 
 // Channel sample types of the "ASIO" drivers.
 enum AsioSampleType : int32_t {
-    kAsioInt16 = 0,     // 16-bit integers in the host's byte order
-    kAsioInt32 = 18,    // 32-bit little-endian integers
-    kAsioFloat32 = 19,  // 32-bit floats (JACK's own)
+    kAsioInt16 = 0,    // 16-bit integers in the host's byte order
+    kAsioInt32 = 18,   // 32-bit little-endian integers
+    kAsioFloat32 = 19, // 32-bit floats (JACK's own)
 };
 // Converts frames samples into the device half; false (nothing written) for other types.
 bool ConvertToAsio(int32_t sampleType, const float* source, void* destination, int32_t frames);

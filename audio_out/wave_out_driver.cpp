@@ -49,9 +49,11 @@ int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName) {
                 for (bool stereo : {false, true}) {
                     snd_pcm_hw_params_copy(trial, any);
                     if (snd_pcm_hw_params_set_access(pcm, trial, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-                        snd_pcm_hw_params_set_format(pcm, trial, bits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8) < 0 ||
+                        snd_pcm_hw_params_set_format(
+                            pcm, trial, bits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8) < 0 ||
                         snd_pcm_hw_params_set_channels(pcm, trial, stereo ? 2 : 1) < 0 ||
-                        snd_pcm_hw_params_set_rate(pcm, trial, static_cast<unsigned>(audio_format::kWaveRates[j]), 0) < 0)
+                        snd_pcm_hw_params_set_rate(pcm, trial,
+                                                   static_cast<unsigned>(audio_format::kWaveRates[j]), 0) < 0)
                         continue;
                     formats |= audio_format::WaveFormatCode(j, bits, stereo);
                 }
@@ -62,7 +64,8 @@ int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName) {
     return formats;
 }
 
-CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames) : m_options(options) {
+CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames)
+    : m_options(options) {
     for (const std::string& name : deviceNames.empty() ? ListPlaybackDevices() : deviceNames) {
         const int32_t formats = ProbeFormats(name);
         if (formats != 0) m_devices.push_back({name, formats});
@@ -73,7 +76,7 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
         m_latency = 150;
     } else {
         m_device = options.waveOutDevice >= 0 && options.waveOutDevice < count ? options.waveOutDevice
-                                                                                 : (count > 0 ? 0 : -1);
+                                                                               : (count > 0 ? 0 : -1);
         m_latency = std::max(1, options.waveOutLatency);
     }
     m_format = options.waveOutFormat;
@@ -81,7 +84,7 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
         try {
             m_format = audio_format::FindFormat(m_format, m_devices[static_cast<size_t>(m_device)].formats);
         } catch (const platform::CError&) {
-            m_format = 2048;  // an unreadable stored code: the usual CD format, checked again below
+            m_format = 2048; // an unreadable stored code: the usual CD format, checked again below
             m_format = audio_format::FindFormat(m_format, m_devices[static_cast<size_t>(m_device)].formats);
         }
     }
@@ -93,7 +96,9 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
     }
 }
 
-CWaveOutDriver::~CWaveOutDriver() { Stop(); }
+CWaveOutDriver::~CWaveOutDriver() {
+    Stop();
+}
 
 void CWaveOutDriver::Decode() {
     const audio_format::WaveFormat format = audio_format::DecodeWaveFormat(m_format);
@@ -145,7 +150,8 @@ void CWaveOutDriver::Start() {
     unsigned rate = static_cast<unsigned>(m_sampleRate);
     if ((result = snd_pcm_hw_params_any(m_pcm, params)) >= 0 &&
         (result = snd_pcm_hw_params_set_access(m_pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED)) >= 0 &&
-        (result = snd_pcm_hw_params_set_format(m_pcm, params, m_bits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8)) >= 0 &&
+        (result = snd_pcm_hw_params_set_format(
+             m_pcm, params, m_bits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8)) >= 0 &&
         (result = snd_pcm_hw_params_set_channels(m_pcm, params, channels)) >= 0 &&
         (result = snd_pcm_hw_params_set_rate_near(m_pcm, params, &rate, nullptr)) >= 0) {
         snd_pcm_hw_params_set_period_size_near(m_pcm, params, &period, nullptr);
@@ -186,7 +192,8 @@ void CWaveOutDriver::Fill(int32_t index) {
                 out[2 * i + 1] = audio_format::FloatToPcm16(right[i]);
             }
         else
-            for (int32_t i = 0; i < m_frames; ++i) out[i] = audio_format::FloatToPcm16(left[i]);
+            for (int32_t i = 0; i < m_frames; ++i)
+                out[i] = audio_format::FloatToPcm16(left[i]);
     } else {
         if (m_stereo)
             for (int32_t i = 0; i < m_frames; ++i) {
@@ -194,7 +201,8 @@ void CWaveOutDriver::Fill(int32_t index) {
                 pcm[2 * i + 1] = audio_format::FloatToPcm8(right[i]);
             }
         else
-            for (int32_t i = 0; i < m_frames; ++i) pcm[i] = audio_format::FloatToPcm8(left[i]);
+            for (int32_t i = 0; i < m_frames; ++i)
+                pcm[i] = audio_format::FloatToPcm8(left[i]);
     }
 }
 

@@ -26,7 +26,7 @@ class CWaveOutDriver : public CAudioOutputDriver {
 public:
     struct Device {
         std::string name;
-        int32_t formats = 0;  // supported format flags
+        int32_t formats = 0; // supported format flags
     };
 
     // Lists and probes the devices (or probes only the given PCM names) and picks device, latency

@@ -26,10 +26,10 @@ public:
     // Linear power ratio; the cable glides to it sample by sample.
     void SetTargetVolume(float volume) { m_targetVolume.store(volume, std::memory_order_relaxed); }
 
-    CConnector* m_source;       // an output connector
-    CConnector* m_destination;  // the input connector that owns this connection
+    CConnector* m_source;      // an output connector
+    CConnector* m_destination; // the input connector that owns this connection
     std::atomic<float> m_targetVolume;
-    float m_currentVolume;      // processing threads only
+    float m_currentVolume; // processing threads only
 };
 
 class CConnector {
@@ -42,7 +42,7 @@ public:
 
     CPort* m_port;
     CMachineContainer* m_frame;
-    CArray<CConnection> m_connections;  // input side only
-    int32_t m_fanIn = 0;                // cables ending here
-    int32_t m_fanOut = 0;               // cables starting here
+    CArray<CConnection> m_connections; // input side only
+    int32_t m_fanIn = 0;               // cables ending here
+    int32_t m_fanOut = 0;              // cables starting here
 };

@@ -5,13 +5,15 @@
 #include <cstring>
 
 CConnector::~CConnector() {
-    for (CConnection* connection : m_connections) delete connection;
+    for (CConnection* connection : m_connections)
+        delete connection;
 }
 
 CMachineContainer::CMachineContainer(CStudio* studio, CMachine* machine, CMachineInfo* info, const char* name,
-                                     int32_t x, int32_t y, const void* state, int32_t stateSize, bool parameterList)
-    : m_name(name ? name : ""), m_identifier(info && info->m_identifier ? info->m_identifier : ""), m_x(x), m_y(y),
-      m_studio(studio), m_machine(machine), m_info(info) {
+                                     int32_t x, int32_t y, const void* state, int32_t stateSize,
+                                     bool parameterList)
+    : m_name(name ? name : ""), m_identifier(info && info->m_identifier ? info->m_identifier : ""), m_x(x),
+      m_y(y), m_studio(studio), m_machine(machine), m_info(info) {
     if (state) m_machine->SetState(state, stateSize, parameterList);
     m_machine->m_hostContext = this;
     m_machine->SetName(m_name.c_str());
@@ -50,10 +52,12 @@ CConnector* CMachineContainer::FindConnector(const char* portName) const {
 
 void CMachineContainer::BuildConnectors() {
     m_connectors.Reserve(m_machine->m_portCount);
-    for (int32_t i = 0; i < m_machine->m_portCount; ++i) m_connectors.Add(new CConnector(m_machine->m_ports[i], this));
+    for (int32_t i = 0; i < m_machine->m_portCount; ++i)
+        m_connectors.Add(new CConnector(m_machine->m_ports[i], this));
 }
 
 void CMachineContainer::DeleteConnectors() {
-    for (CConnector* connector : m_connectors) delete connector;
+    for (CConnector* connector : m_connectors)
+        delete connector;
     m_connectors.Clear();
 }

@@ -36,8 +36,9 @@ public:
     // Takes the machine. With a state block, hands it to SetState before anything else touches
     // the machine; then sets the host context and the name, builds the connectors and starts the
     // worker.
-    CMachineContainer(CStudio* studio, CMachine* machine, CMachineInfo* info, const char* name, int32_t x, int32_t y,
-                      const void* state = nullptr, int32_t stateSize = 0, bool parameterList = true);
+    CMachineContainer(CStudio* studio, CMachine* machine, CMachineInfo* info, const char* name, int32_t x,
+                      int32_t y, const void* state = nullptr, int32_t stateSize = 0,
+                      bool parameterList = true);
     // Stops the worker, deletes the connectors (and the connections they hold), deletes the
     // machine. Cables from this frame into other frames must be gone already.
     ~CMachineContainer() override;
@@ -66,8 +67,8 @@ public:
     // The first connector whose port has this name, or null.
     CConnector* FindConnector(const char* portName) const;
 
-    std::string m_name;        // instance name
-    std::string m_identifier;  // the descriptor's identifier
+    std::string m_name;       // instance name
+    std::string m_identifier; // the descriptor's identifier
     int32_t m_x;
     int32_t m_y;
     int32_t m_panelMode = kPanelIcon;

@@ -53,7 +53,8 @@ CStudio::~CStudio() {
     g_renderTarget.compare_exchange_strong(self, nullptr);
     CMutexLock lock(m_mutex);
     m_master = nullptr;
-    for (CMachineContainer* frame : m_frames) delete frame;
+    for (CMachineContainer* frame : m_frames)
+        delete frame;
     m_frames.clear();
 }
 
@@ -138,7 +139,8 @@ void CStudio::DeleteMachine(CMachineContainer* frame) {
     // counts (and "Out" lamps) stay true.
     for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
         CConnector* input = frame->Connector(c);
-        while (input->m_connections.Count() > 0) Disconnect(input, input->m_connections.Count() - 1);
+        while (input->m_connections.Count() > 0)
+            Disconnect(input, input->m_connections.Count() - 1);
     }
     m_frames.erase(position);
     if (m_master == frame) m_master = nullptr;
@@ -161,7 +163,8 @@ void CStudio::Clear() {
         CMutexLock editor(m_sequencer->EditorMutex());
         m_sequencer->Clear();
     }
-    while (!m_frames.empty()) DeleteMachine(m_frames.front());
+    while (!m_frames.empty())
+        DeleteMachine(m_frames.front());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -192,7 +195,8 @@ bool CStudio::Connect(CConnector* first, CConnector* second, float volume) {
     if (!first || !second || first->m_frame == second->m_frame) return false;
     const CPort* a = first->m_port;
     const CPort* b = second->m_port;
-    if ((a->m_flags & (kPortAudio | kPortControl)) != (b->m_flags & (kPortAudio | kPortControl))) return false;
+    if ((a->m_flags & (kPortAudio | kPortControl)) != (b->m_flags & (kPortAudio | kPortControl)))
+        return false;
     if (a->IsOutput() == b->IsOutput() || a->IsInput() == b->IsInput()) return false;
     CConnector* output = a->IsOutput() ? first : second;
     CConnector* input = a->IsOutput() ? second : first;
@@ -242,7 +246,8 @@ bool CStudio::ConnectByIndices(int32_t sourceMachine, int32_t sourcePort, int32_
             if (frame->Machine()->m_projectIndex == machineIndex) return frame->Connector(portIndex);
         return nullptr;
     };
-    return Connect(connectorOf(sourceMachine, sourcePort), connectorOf(destinationMachine, destinationPort), volume);
+    return Connect(connectorOf(sourceMachine, sourcePort), connectorOf(destinationMachine, destinationPort),
+                   volume);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -254,7 +259,8 @@ void CStudio::SetSampleRate(int32_t rate) {
         CMutexLock editor(m_sequencer->EditorMutex());
         m_sequencer->SampleRateChanged(rate);
     }
-    for (CMachineContainer* frame : m_frames) frame->Machine()->SetSampleRate(rate);
+    for (CMachineContainer* frame : m_frames)
+        frame->Machine()->SetSampleRate(rate);
 }
 
 void CStudio::SetBufferSize(int32_t frames) {
@@ -283,7 +289,8 @@ void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
         // stay true; the connectors are rebuilt for the new ports below.
         for (int32_t c = 0; c < masterFrame->ConnectorCount(); ++c) {
             CConnector* input = masterFrame->Connector(c);
-            while (input->m_connections.Count() > 0) Disconnect(input, input->m_connections.Count() - 1);
+            while (input->m_connections.Count() > 0)
+                Disconnect(input, input->m_connections.Count() - 1);
         }
         master->RebuildPorts();
     }
@@ -300,8 +307,12 @@ void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
 // ---------------------------------------------------------------------------------------------
 // Processing
 
-void CStudio::SetRenderTarget(CStudio* studio) { g_renderTarget.store(studio, std::memory_order_release); }
-CStudio* CStudio::RenderTarget() { return g_renderTarget.load(std::memory_order_acquire); }
+void CStudio::SetRenderTarget(CStudio* studio) {
+    g_renderTarget.store(studio, std::memory_order_release);
+}
+CStudio* CStudio::RenderTarget() {
+    return g_renderTarget.load(std::memory_order_acquire);
+}
 
 void CStudio::RenderCallback(int32_t channelCount, float** channels, int32_t frames) {
     CStudio* studio = RenderTarget();
@@ -473,7 +484,8 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
                     late = true;
                 } else {
                     port->m_audioBuffer->Clear();
-                    for (CConnection* connection : connector->m_connections) MixInto(port, connection);
+                    for (CConnection* connection : connector->m_connections)
+                        MixInto(port, connection);
                 }
             }
         }
@@ -511,8 +523,10 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
             }
             for (int32_t c = 0; c < connectorCount; ++c) {
                 CConnector* input = frame->Connector(c);
-                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn() || !input->m_port->IsAudio()) continue;
-                for (CConnection* connection : input->m_connections) MixInto(input->m_port, connection);
+                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn() || !input->m_port->IsAudio())
+                    continue;
+                for (CConnection* connection : input->m_connections)
+                    MixInto(input->m_port, connection);
             }
             try {
                 machine->ProcessLate();
@@ -536,7 +550,8 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     float peakRight = 0.0f;
 
     auto silence = [&] {
-        for (int32_t c = 0; c < channelCount; ++c) std::fill(channels[c], channels[c] + frames, 0.0f);
+        for (int32_t c = 0; c < channelCount; ++c)
+            std::fill(channels[c], channels[c] + frames, 0.0f);
         peakLeft = peakRight = 0.0f;
     };
 
@@ -568,7 +583,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
                     if (portIndex < master->m_portCount && master->m_ports[portIndex]->m_audioBuffer) {
                         const CAudioBuffer* buffer = master->m_ports[portIndex]->m_audioBuffer;
                         source = (channelCount == 2 && c == 1 && buffer->m_channel2) ? buffer->m_channel2
-                                                                                      : buffer->m_channel1;
+                                                                                     : buffer->m_channel1;
                         available = source ? buffer->m_length : 0;
                     }
                     float g = startGain;
@@ -585,7 +600,8 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
                     gain = g;
                 }
                 if (channelCount == 0)
-                    for (int32_t i = 0; i < frames; ++i) gain = volume::Glide(gain, target);
+                    for (int32_t i = 0; i < frames; ++i)
+                        gain = volume::Glide(gain, target);
             } else {
                 silence();
             }

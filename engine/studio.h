@@ -35,8 +35,8 @@ using RenderCallback = void (*)(int32_t channelCount, float** channels, int32_t 
 // What went wrong while rendering. The buffer that failed renders silent; the next one tries
 // again. Readable from any thread.
 struct RenderErrorRecord {
-    uint64_t count = 0;     // failed buffers since the studio was made
-    std::string lastText;   // the text of the most recent error
+    uint64_t count = 0;   // failed buffers since the studio was made
+    std::string lastText; // the text of the most recent error
 };
 
 class CStudio {
@@ -71,8 +71,9 @@ public:
     // optional saved state handed to SetState first, appends it, announces it to the sequencer and
     // makes it the master frame when it is named "Master". Takes the machine (deleted when the
     // frame cannot be built, the error is raised again).
-    CMachineContainer* CreateFrame(CMachine* machine, CMachineInfo* info, const char* name, int32_t x, int32_t y,
-                                   const void* state = nullptr, int32_t stateSize = 0, bool parameterList = true);
+    CMachineContainer* CreateFrame(CMachine* machine, CMachineInfo* info, const char* name, int32_t x,
+                                   int32_t y, const void* state = nullptr, int32_t stateSize = 0,
+                                   bool parameterList = true);
     // The add-machine command: creates a machine of the descriptor, names it "%s %i" with the
     // display name and the smallest free number from 1, builds its frame at (x, y).
     CMachineContainer* AddMachine(CMachineInfo* info, int32_t x, int32_t y);

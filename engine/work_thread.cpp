@@ -10,7 +10,9 @@ CThread::CThread(platform::ThreadPriority priority) {
     m_thread.Create([this] { Run(); }, priority);
 }
 
-CThread::~CThread() { m_thread.Join(); }
+CThread::~CThread() {
+    m_thread.Join();
+}
 
 void CThread::Run() {
     for (;;) {
@@ -37,15 +39,22 @@ void CThread::Stop() {
 }
 
 CWorkThread::CWorkThread() : CThread(platform::ThreadPriority::AboveNormal) {}
-CWorkThread::~CWorkThread() { Stop(); }
-void CWorkThread::Step() { m_queue.WaitAndRun(50); }
+CWorkThread::~CWorkThread() {
+    Stop();
+}
+void CWorkThread::Step() {
+    m_queue.WaitAndRun(50);
+}
 
 CGraphicsThread::CGraphicsThread(CStudio& studio)
     : CThread(platform::ThreadPriority::BelowNormal), m_studio(studio) {}
-CGraphicsThread::~CGraphicsThread() { Stop(); }
+CGraphicsThread::~CGraphicsThread() {
+    Stop();
+}
 
 void CGraphicsThread::Step() {
-    for (auto& hook : m_hooks) hook();
+    for (auto& hook : m_hooks)
+        hook();
     m_studio.UpdatePass();
     m_queue.WaitAndRun(10);
 }

@@ -15,8 +15,9 @@ constexpr int32_t kVersion = 0;
 bool ReadInt(std::istream& in, int32_t& value) {
     unsigned char bytes[4];
     if (!in.read(reinterpret_cast<char*>(bytes), 4)) return false;
-    value = static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                                 static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
+    value =
+        static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
     return true;
 }
 
@@ -37,7 +38,8 @@ std::vector<std::string> DefaultVstFolders() {
         folders.push_back((homeFolder / ".vst").string());
         folders.push_back((homeFolder / ".lxvst").string());
     }
-    for (const char* folder : {"/usr/local/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/vst", "/usr/lib/lxvst"})
+    for (const char* folder :
+         {"/usr/local/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/vst", "/usr/lib/lxvst"})
         folders.emplace_back(folder);
     return folders;
 }
@@ -48,14 +50,17 @@ Options DefaultOptions() {
     return options;
 }
 
-std::filesystem::path OptionsFilePath() { return platform::AppDataFolder() / "Tamborel Studio" / "Tamborel.opt"; }
+std::filesystem::path OptionsFilePath() {
+    return platform::AppDataFolder() / "Tamborel Studio" / "Tamborel.opt";
+}
 
 void ReadOptions(Options& options, const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return;
     char magic[4];
     int32_t version = 0;
-    if (!in.read(magic, 4) || std::memcmp(magic, kMagic, 4) != 0 || !ReadInt(in, version) || version != kVersion)
+    if (!in.read(magic, 4) || std::memcmp(magic, kMagic, 4) != 0 || !ReadInt(in, version) ||
+        version != kVersion)
         return;
     for (int32_t* setting : {&options.driverIndex, &options.waveOutDevice, &options.waveOutLatency,
                              &options.waveOutFormat, &options.asioDevice, &options.reserved})
@@ -84,8 +89,8 @@ bool WriteOptions(const Options& options, const std::filesystem::path& path) {
     if (!out) return false;
     out.write(kMagic, 4);
     WriteInt(out, kVersion);
-    for (int32_t setting : {options.driverIndex, options.waveOutDevice, options.waveOutLatency, options.waveOutFormat,
-                            options.asioDevice, options.reserved})
+    for (int32_t setting : {options.driverIndex, options.waveOutDevice, options.waveOutLatency,
+                            options.waveOutFormat, options.asioDevice, options.reserved})
         WriteInt(out, setting);
     WriteInt(out, static_cast<int32_t>(options.vstFolders.size()));
     for (const std::string& folder : options.vstFolders) {

@@ -12,10 +12,10 @@
 #include <vector>
 
 struct Options {
-    int32_t driverIndex = 0;        // 0 "Wave Out", 1 "ASIO"
+    int32_t driverIndex = 0; // 0 "Wave Out", 1 "ASIO"
     int32_t waveOutDevice = 0;
-    int32_t waveOutLatency = 150;   // milliseconds per buffer
-    int32_t waveOutFormat = 2048;   // format code: 44.1 kHz, stereo, 16-bit
+    int32_t waveOutLatency = 150; // milliseconds per buffer
+    int32_t waveOutFormat = 2048; // format code: 44.1 kHz, stereo, 16-bit
     int32_t asioDevice = 0;
     int32_t reserved = 0;
     std::vector<std::string> vstFolders;

@@ -67,7 +67,8 @@ struct Project {
 };
 
 void Measure(benchmark::State& state, Project& project, int32_t machines) {
-    for (int i = 0; i < 50; ++i) project.Render();  // threads awake, buffers warm
+    for (int i = 0; i < 50; ++i)
+        project.Render(); // threads awake, buffers warm
     std::vector<double> times;
     times.reserve(1 << 20);
     for (auto _ : state) {
@@ -102,7 +103,8 @@ void BM_Fan(benchmark::State& state) {
     const auto count = static_cast<int32_t>(state.range(0));
     Project project(static_cast<int32_t>(state.range(1)));
     CConnector* master = project.studio->MasterFrame()->Connector(0);
-    for (int32_t i = 0; i < count; ++i) project.studio->Connect(project.Add()->FindConnector("Out"), master);
+    for (int32_t i = 0; i < count; ++i)
+        project.studio->Connect(project.Add()->FindConnector("Out"), master);
     Measure(state, project, count);
 }
 
@@ -116,7 +118,8 @@ void BM_MasterOnly(benchmark::State& state) {
 
 void Sizes(benchmark::internal::Benchmark* benchmark) {
     for (int64_t machines : {1, 8, 32, 64})
-        for (int64_t frames : {64, 256, 1024}) benchmark->Args({machines, frames});
+        for (int64_t frames : {64, 256, 1024})
+            benchmark->Args({machines, frames});
 }
 
 BENCHMARK(BM_Chain)->Apply(Sizes)->UseRealTime()->Unit(benchmark::kMicrosecond);

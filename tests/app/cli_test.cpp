@@ -1,10 +1,13 @@
 // The command line, run as a separate process exactly as a user would run it.
+#include "persistence/options_file.h"
+
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,9 +20,23 @@ struct Result {
     std::string out;
 };
 
+// A configuration folder of the tests' own whose options list no VST folders, so the listing
+// holds exactly our machines whatever plug-ins the machine has installed.
+const std::filesystem::path& ConfigFolder() {
+    static const std::filesystem::path folder = [] {
+        const std::filesystem::path path = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "cli-config";
+        Options options = DefaultOptions();
+        options.vstFolders.clear();
+        WriteOptions(options, path / "Tamborel Studio" / "Tamborel.opt");
+        return path;
+    }();
+    return folder;
+}
+
 Result RunTamborel(const std::string& arguments) {
     // No display: the command line must never need one.
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(TAMBOREL_BIN_DIR) + "/tamborel " +
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH XDG_CONFIG_HOME='" +
+                                ConfigFolder().string() + "' " + std::string(TAMBOREL_BIN_DIR) + "/tamborel " +
                                 arguments + " 2>/dev/null";
     Result result{-1, {}};
     FILE* pipe = popen(command.c_str(), "r");

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +62,8 @@ bool ProgramExists(const char* name) {
 // Starts a program with its output silenced.
 pid_t Spawn(std::vector<std::string> arguments) {
     std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -120,9 +122,29 @@ std::vector<float> ReadWavChannel(const std::filesystem::path& path, int32_t* sa
     return samples;
 }
 
+// The device tests take turns (ctest runs tests in parallel): a device test running flat out on
+// ALSA's file device would starve the JACK server of the other.
+class CDeviceTurn {
+public:
+    CDeviceTurn() {
+        const auto path = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "device-tests.lock";
+        m_file = open(path.c_str(), O_CREAT | O_RDWR, 0644);
+        if (m_file >= 0) flock(m_file, LOCK_EX);
+    }
+    ~CDeviceTurn() {
+        if (m_file >= 0) close(m_file);
+    }
+    CDeviceTurn(const CDeviceTurn&) = delete;
+    CDeviceTurn& operator=(const CDeviceTurn&) = delete;
+
+private:
+    int m_file = -1;
+};
+
 // A studio playing a 1 kHz sine of amplitude 0.5 into the master.
 struct ToneStudio : CStudioFixture {
-    ToneStudio(int32_t bufferSize, int32_t sampleRate, int32_t channels) : CStudioFixture(bufferSize, sampleRate) {
+    ToneStudio(int32_t bufferSize, int32_t sampleRate, int32_t channels)
+        : CStudioFixture(bufferSize, sampleRate) {
         g_testChannels = channels;
         m_studio->NewProject();
         CMachineContainer* tone = Add(m_tone);
@@ -137,10 +159,12 @@ struct ToneStudio : CStudioFixture {
 
 TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     if (!ProgramExists("jackd") || !ProgramExists("jack_rec")) GTEST_SKIP() << "jackd or jack_rec missing";
+    CDeviceTurn turn;
     const std::string server = "tamborel-test-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
+    const pid_t jackd =
+        Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
     ASSERT_GT(jackd, 0);
     struct ServerGuard {
         pid_t pid;
@@ -166,30 +190,38 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     ToneStudio studio(driver->GetBufferSize(), driver->GetSampleRate(), driver->GetChannels());
     driver->SetCallback(CStudio::RenderCallback);
     driver->Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // past the fade-in
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // past the fade-in
 
+    // A busy machine can make the non-realtime server miss a period (an xrun leaves a gap in the
+    // recording): a take with a gap is recorded again, up to three takes.
     const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("jack-" + server + ".wav");
-    EXPECT_EQ(RunProgram({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
+    Measurement tone;
+    int32_t rate = 0;
+    for (int take = 0; take < 3; ++take) {
+        ASSERT_EQ(RunProgram({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
+        std::vector<float> samples = ReadWavChannel(file, &rate);
+        std::filesystem::remove(file);
+        ASSERT_EQ(rate, 48000);
+        // jack_rec may start a little before the first connected period: keep the tone's middle.
+        ASSERT_GT(samples.size(), 24000u);
+        samples = std::vector<float>(samples.begin() + 4800, samples.begin() + 4800 + 19200);
+        tone = Measure(samples, rate);
+        if (std::fabs(tone.frequency - kToneFrequency) <= 2.0 &&
+            std::fabs(tone.rms - kToneLevel / std::sqrt(2.0)) <= 0.01)
+            break;
+    }
     driver->Stop();
     EXPECT_EQ(studio.m_studio->RenderErrors().count, 0u);
-
-    int32_t rate = 0;
-    std::vector<float> samples = ReadWavChannel(file, &rate);
-    std::filesystem::remove(file);
-    ASSERT_EQ(rate, 48000);
-    // jack_rec may start a little before the first connected period: keep the tone's middle.
-    ASSERT_GT(samples.size(), 24000u);
-    samples = std::vector<float>(samples.begin() + 4800, samples.begin() + 4800 + 19200);
-    const Measurement tone = Measure(samples, rate);
     EXPECT_NEAR(tone.frequency, kToneFrequency, 2.0);
     EXPECT_NEAR(tone.rms, kToneLevel / std::sqrt(2.0), 0.01);
 }
 
 TEST(AlsaOutput, AToneThroughWaveOutArrivesAtPitchAndLevel) {
+    CDeviceTurn turn;
     const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "wave-out.raw";
     std::filesystem::remove(file);
     Options options = DefaultOptions();
-    options.waveOutFormat = 0x800;  // 44.1 kHz, 16-bit, stereo
+    options.waveOutFormat = 0x800; // 44.1 kHz, 16-bit, stereo
     options.waveOutLatency = 20;
     CWaveOutDriver driver(options, {"file:FILE=" + file.string() + ",FORMAT=raw"});
     if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's file device is not available";

@@ -15,7 +15,8 @@ float g_next = 0.0f;
 void RampCallback(int32_t channelCount, float** channels, int32_t frames) {
     ++g_buffersRendered;
     for (int32_t i = 0; i < frames; ++i) {
-        for (int32_t c = 0; c < channelCount; ++c) channels[c][i] = g_next + 0.5f * static_cast<float>(c);
+        for (int32_t c = 0; c < channelCount; ++c)
+            channels[c][i] = g_next + 0.5f * static_cast<float>(c);
         g_next += 1.0f;
     }
 }
@@ -46,7 +47,7 @@ TEST(OfflineDriver, HandsOutAContinuousStreamInAnyPieces) {
         frame += piece;
     }
     EXPECT_EQ(driver.FramesRendered(), 671);
-    EXPECT_EQ(g_buffersRendered, 11);  // 671 frames need 11 buffers of 64
+    EXPECT_EQ(g_buffersRendered, 11); // 671 frames need 11 buffers of 64
 
     // One pass per 10 ms of audio, run between buffers.
     std::vector<float> big(44100);
@@ -59,7 +60,8 @@ TEST(OfflineDriver, HandsOutAContinuousStreamInAnyPieces) {
 
 class CFakeDriver : public CAudioOutputDriver {
 public:
-    CFakeDriver(const char* name, bool available, int32_t channels) : m_name(name), m_available(available), m_channels(channels) {}
+    CFakeDriver(const char* name, bool available, int32_t channels)
+        : m_name(name), m_available(available), m_channels(channels) {}
     void SetCallback(RenderCallback callback) override { m_callback = callback; }
     int32_t GetChannels() override { return m_channels; }
     int32_t GetBufferSize() override { return 128; }
@@ -85,7 +87,7 @@ TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
     {
         COutputDriverManager manager(options, std::unique_ptr<CAudioOutputDriver>(wave),
                                      std::unique_ptr<CAudioOutputDriver>(asio));
-        EXPECT_EQ(manager.CurrentIndex(), 0);  // an index above 1 selects 0
+        EXPECT_EQ(manager.CurrentIndex(), 0); // an index above 1 selects 0
         EXPECT_EQ(COutputDriverManager::CurrentChannelCount(), 2);
 
         int32_t formatRate = 0, formatSize = 0;
@@ -108,7 +110,7 @@ TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
         EXPECT_EQ(COutputDriverManager::CurrentChannelCount(), 8);
         EXPECT_EQ(options.driverIndex, 1);
     }
-    EXPECT_EQ(options.driverIndex, 1);  // written back at the end
+    EXPECT_EQ(options.driverIndex, 1); // written back at the end
     EXPECT_EQ(COutputDriverManager::CurrentChannelCount(), 2);
 }
 

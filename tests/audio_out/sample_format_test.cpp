@@ -12,7 +12,7 @@ using namespace audio_format;
 namespace {
 
 TEST(WaveFormat, FramesUseWholeKilohertz) {
-    EXPECT_EQ(WaveOutFrames(22050, 150), 3300);  // not 3307
+    EXPECT_EQ(WaveOutFrames(22050, 150), 3300); // not 3307
     EXPECT_EQ(WaveOutFrames(44100, 150), 6600);
     EXPECT_EQ(WaveOutFrames(11025, 10), 110);
 }
@@ -41,11 +41,11 @@ TEST(WaveFormat, DecodesAndNamesCodes) {
 }
 
 TEST(WaveFormat, FindFormatFallsBackByFamilyThenRate) {
-    EXPECT_EQ(FindFormat(0x800, 0x800 | 0x8000), 0x800);       // supported as it is
-    EXPECT_EQ(FindFormat(0x800, 0x8000 | 0x4000), 0x8000);     // the next higher rate, same layout
-    EXPECT_EQ(FindFormat(0x80000, 0x1 | 0x4), 0x4);            // 16-bit mono at the lowest rate
-    EXPECT_EQ(FindFormat(0x8000, 0x800 | 0x80), 0x800);        // higher rates first, then lower
-    EXPECT_EQ(FindFormat(0x8000, 0x200 | 0x20000), 0x20000);   // 8-bit stereo after both 16-bit families
+    EXPECT_EQ(FindFormat(0x800, 0x800 | 0x8000), 0x800);     // supported as it is
+    EXPECT_EQ(FindFormat(0x800, 0x8000 | 0x4000), 0x8000);   // the next higher rate, same layout
+    EXPECT_EQ(FindFormat(0x80000, 0x1 | 0x4), 0x4);          // 16-bit mono at the lowest rate
+    EXPECT_EQ(FindFormat(0x8000, 0x800 | 0x80), 0x800);      // higher rates first, then lower
+    EXPECT_EQ(FindFormat(0x8000, 0x200 | 0x20000), 0x20000); // 8-bit stereo after both 16-bit families
     try {
         FindFormat(0x800, 0);
         FAIL();
@@ -58,7 +58,7 @@ TEST(WaveFormat, LatencySlider) {
     EXPECT_EQ(LatencyFromSlider(0.5f), 107);
     EXPECT_EQ(LatencyFromSlider(0.0f), 10);
     EXPECT_EQ(LatencyFromSlider(1.0f), 400);
-    EXPECT_NEAR(SliderFromLatency(107), 0.5f, 2e-3f);  // sqrt(97 / 390)
+    EXPECT_NEAR(SliderFromLatency(107), 0.5f, 2e-3f); // sqrt(97 / 390)
     EXPECT_EQ(SliderFromLatency(5), 0.0f);
     EXPECT_EQ(SliderFromLatency(1000), 1.0f);
 }
@@ -110,7 +110,7 @@ TEST(Conversion, AsioChannelTypes) {
     ASSERT_TRUE(ConvertToAsio(kAsioFloat32, source, floats, 3));
     EXPECT_EQ(floats[2], 0.25f);
     int32_t untouched[3] = {7, 7, 7};
-    EXPECT_FALSE(ConvertToAsio(16, source, untouched, 3));  // a 24-bit type: the half is not written
+    EXPECT_FALSE(ConvertToAsio(16, source, untouched, 3)); // a 24-bit type: the half is not written
     EXPECT_EQ(untouched[0], 7);
 }
 

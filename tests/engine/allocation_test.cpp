@@ -17,8 +17,12 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -42,7 +46,7 @@ TEST(AudioPath, RendersWithoutAllocating) {
     float* channels[] = {left.data(), right.data()};
     CControlBuffer* control = sequenced->FindConnector("Control In")->m_port->m_controlBuffer;
     ControlEvent note{32, 3, kEventNoteOn, {}, 60, 0.5f, 261.6f};
-    for (int i = 0; i < 20; ++i) {  // warm-up: control buffers grow their node blocks
+    for (int i = 0; i < 20; ++i) { // warm-up: control buffers grow their node blocks
         control->AddEvent(&note);
         studio.Render(2, channels, 128);
     }

@@ -14,8 +14,9 @@ namespace {
 class ApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
-                   ("app-config-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_config =
+            std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
+            ("app-config-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(m_config);
         setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
     }
@@ -29,6 +30,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     settings.sampleRate = 48000;
     settings.bufferSize = 128;
     settings.pluginFolder = m_config / "no-plugins";
+    settings.vstFolders = std::vector<std::filesystem::path>{};
     std::ostringstream messages;
     settings.messages = &messages;
     CApplication application(settings);
@@ -37,7 +39,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     ASSERT_NE(studio.MasterFrame(), nullptr);
     EXPECT_EQ(studio.MachineCount(), 1);
     EXPECT_EQ(studio.MasterFrame()->m_x, 32);
-    EXPECT_EQ(application.Registry()->Count(), 5);  // only the host's own machines
+    EXPECT_EQ(application.Registry()->Count(), 5); // only the host's own machines
     EXPECT_EQ(application.Host()->GetSampleRate(), 48000);
 
     auto* info = new CTestMachineInfo(application.Host(), "Tone", {{kPortStereoOut, "Out"}});
@@ -54,7 +56,7 @@ TEST_F(ApplicationTest, OfflineStartRendersANewProject) {
     EXPECT_FLOAT_EQ(left[47999], 0.5f);
     EXPECT_FLOAT_EQ(right[47999], 0.5f);
     EXPECT_EQ(left[0], 0.0f);                 // the fade-in starts from silence
-    EXPECT_GE(machine->m_updates.load(), 99);  // one update pass per 10 ms of audio
+    EXPECT_GE(machine->m_updates.load(), 99); // one update pass per 10 ms of audio
     EXPECT_LE(machine->m_updates.load(), 101);
     EXPECT_TRUE(messages.str().empty());
 }
@@ -63,6 +65,7 @@ TEST_F(ApplicationTest, LiveStartWithoutASoundDeviceRunsSilentAndSaysWhy) {
     CApplication::Settings settings;
     settings.audio = CApplication::Audio::Live;
     settings.pluginFolder = m_config / "no-plugins";
+    settings.vstFolders = std::vector<std::filesystem::path>{};
     std::ostringstream messages;
     settings.messages = &messages;
     {

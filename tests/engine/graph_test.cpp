@@ -22,7 +22,8 @@ TEST_F(GraphTest, RefusesCablesThatDoNotFit) {
     EXPECT_FALSE(studio.Connect(tone->FindConnector("Out"), effect->FindConnector("Out")));
     EXPECT_FALSE(studio.Connect(effect->FindConnector("In"), sequenced->FindConnector("Control In")));
     EXPECT_FALSE(studio.Connect(effect->FindConnector("Out"), effect->FindConnector("In")));
-    EXPECT_FALSE(studio.Connect(sequenced->FindConnector("Control Out"), sequenced->FindConnector("Control In")));
+    EXPECT_FALSE(
+        studio.Connect(sequenced->FindConnector("Control Out"), sequenced->FindConnector("Control In")));
 
     // Either order is accepted once; the same pair again is refused.
     EXPECT_TRUE(studio.Connect(effect->FindConnector("In"), tone->FindConnector("Out"), 0.5f));
@@ -36,7 +37,7 @@ TEST_F(GraphTest, RefusesCablesThatDoNotFit) {
     EXPECT_FLOAT_EQ(in->m_connections[0]->m_currentVolume, 0.5f);
     EXPECT_EQ(in->m_fanIn, 1);
     EXPECT_EQ(tone->FindConnector("Out")->m_fanOut, 1);
-    EXPECT_EQ(tone->FindConnector("Out")->m_connections.Count(), 0);  // kept on the input side only
+    EXPECT_EQ(tone->FindConnector("Out")->m_connections.Count(), 0); // kept on the input side only
 }
 
 TEST_F(GraphTest, RefusesCablesThatCloseACycleButNotThroughASend) {
@@ -44,9 +45,9 @@ TEST_F(GraphTest, RefusesCablesThatCloseACycleButNotThroughASend) {
     CMachineContainer* b = Add(m_effect);
     CMachineContainer* c = Add(m_effect);
     EXPECT_TRUE(Cable(a, b));
-    EXPECT_FALSE(Cable(b, a));  // two machines waiting for each other
+    EXPECT_FALSE(Cable(b, a)); // two machines waiting for each other
     EXPECT_TRUE(Cable(b, c));
-    EXPECT_FALSE(Cable(c, a));  // around three machines
+    EXPECT_FALSE(Cable(c, a)); // around three machines
     EXPECT_EQ(a->FindConnector("In")->m_connections.Count(), 0);
 
     // A send into an effect and the effect back into the return: the effect does not wait for
@@ -73,7 +74,7 @@ TEST_F(GraphTest, NamesNewMachinesWithTheSmallestFreeNumber) {
     EXPECT_EQ(Add(m_tone)->Name(), "Tone 2");
     EXPECT_EQ(Add(m_tone)->Name(), "Tone 4");
     EXPECT_EQ(m_studio->MachineCount(), 4);
-    EXPECT_EQ(m_studio->Frames().back()->Name(), "Tone 4");  // appended at the tail
+    EXPECT_EQ(m_studio->Frames().back()->Name(), "Tone 4"); // appended at the tail
 }
 
 TEST_F(GraphTest, DeletingAMachineRemovesEveryCableItTakesPartIn) {
@@ -123,7 +124,7 @@ TEST_F(GraphTest, ConnectsByProjectIndices) {
     CMachineContainer* effect = Add(m_effect);
     tone->Machine()->m_projectIndex = 7;
     effect->Machine()->m_projectIndex = 3;
-    EXPECT_FALSE(m_studio->ConnectByIndices(7, 1, 3, 0, 1.0f));  // the tone has one port only
+    EXPECT_FALSE(m_studio->ConnectByIndices(7, 1, 3, 0, 1.0f)); // the tone has one port only
     EXPECT_FALSE(m_studio->ConnectByIndices(8, 0, 3, 0, 1.0f));
     EXPECT_TRUE(m_studio->ConnectByIndices(7, 0, 3, 0, 0.25f));
     EXPECT_FLOAT_EQ(effect->FindConnector("In")->m_connections[0]->TargetVolume(), 0.25f);
@@ -134,8 +135,8 @@ TEST(CableVolume, SliderMapsFortyDecibels) {
     EXPECT_FLOAT_EQ(volume::SliderToCableVolume(1.0f), 1.0f);
     EXPECT_NEAR(volume::SliderToCableVolume(0.5f), 0.01f, 1e-7f);
     EXPECT_FLOAT_EQ(volume::CableVolumeToSlider(0.0f), 0.0f);
-    EXPECT_FLOAT_EQ(volume::CableVolumeToSlider(1e-9f), 0.0f);  // below -40 dB clamps
-    EXPECT_FLOAT_EQ(volume::CableVolumeToSlider(4.0f), 1.0f);   // above 0 dB clamps
+    EXPECT_FLOAT_EQ(volume::CableVolumeToSlider(1e-9f), 0.0f); // below -40 dB clamps
+    EXPECT_FLOAT_EQ(volume::CableVolumeToSlider(4.0f), 1.0f);  // above 0 dB clamps
     EXPECT_NEAR(volume::CableVolumeToSlider(0.01f), 0.5f, 1e-6f);
     EXPECT_NEAR(volume::MasterVolumeToSlider(1.0f), 0.85f, 1e-6f);
     EXPECT_NEAR(volume::SliderToMasterVolume(0.85f), 1.0f, 1e-5f);
@@ -224,7 +225,8 @@ TEST_F(GraphTest, DriverChangeRebuildsTheMasterWithoutCables) {
     ASSERT_EQ(master->ConnectorCount(), 6);
     EXPECT_STREQ(master->Connector(5)->m_port->m_name, "Channel 6");
     EXPECT_EQ(master->Connector(0)->m_port->m_flags, kPortMonoIn);
-    for (int32_t c = 0; c < 6; ++c) EXPECT_EQ(master->Connector(c)->m_connections.Count(), 0);
+    for (int32_t c = 0; c < 6; ++c)
+        EXPECT_EQ(master->Connector(c)->m_connections.Count(), 0);
     EXPECT_EQ(tone->FindConnector("Out")->m_fanOut, 0);
     EXPECT_EQ(m_host->GetSampleRate(), 48000);
     EXPECT_EQ(m_host->GetBufferSize(), 128);

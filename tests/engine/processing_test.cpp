@@ -16,7 +16,8 @@ public:
     ProcessingTest() : CStudioFixture(64) {}
     // Renders until the master gain has reached its target (a new studio fades in).
     void SettleGain() {
-        for (int i = 0; i < 200 && m_studio->MasterGain() != m_studio->MasterVolume(); ++i) Render(64);
+        for (int i = 0; i < 200 && m_studio->MasterGain() != m_studio->MasterVolume(); ++i)
+            Render(64);
     }
 };
 
@@ -28,9 +29,10 @@ TEST_F(ProcessingTest, WithoutAMasterOutputIsSilentAndTimeStands) {
     m_pointers = {m_output[0].data(), m_output[1].data()};
     m_studio->Render(2, m_pointers.data(), 64);
     for (const auto& channel : m_output)
-        for (float sample : channel) EXPECT_EQ(sample, 0.0f);
+        for (float sample : channel)
+            EXPECT_EQ(sample, 0.0f);
     EXPECT_EQ(m_host->GetSampleCounter(), before);
-    EXPECT_EQ(Machine(tone)->m_processCount, 0);  // not reachable from a master
+    EXPECT_EQ(Machine(tone)->m_processCount, 0); // not reachable from a master
 }
 
 TEST_F(ProcessingTest, CallbackWithoutAStudioLeavesTheArraysAlone) {
@@ -61,7 +63,7 @@ TEST_F(ProcessingTest, StereoMasterFeedsBothChannelsAndCountsSamples) {
     EXPECT_GT(m_host->GetSampleCounter() - before, 64);
     EXPECT_EQ((m_host->GetSampleCounter() - before) % 64, 0);
     const auto peaks = m_studio->PeakMeter().Get();
-    EXPECT_FLOAT_EQ(peaks.left, 0.0625f);  // squared amplitudes
+    EXPECT_FLOAT_EQ(peaks.left, 0.0625f); // squared amplitudes
     EXPECT_FLOAT_EQ(peaks.right, 0.25f);
 }
 
@@ -77,7 +79,8 @@ TEST_F(ProcessingTest, FourChannelsComeFromFourMonoPorts) {
     }
     SettleGain();
     Render(64, 4);
-    for (int32_t c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(m_output[static_cast<size_t>(c)][5], 0.1f * static_cast<float>(c + 1));
+    for (int32_t c = 0; c < 4; ++c)
+        EXPECT_FLOAT_EQ(m_output[static_cast<size_t>(c)][5], 0.1f * static_cast<float>(c + 1));
     EXPECT_FLOAT_EQ(m_studio->PeakMeter().Get().right, 0.04f);
 }
 
@@ -91,7 +94,8 @@ TEST_F(ProcessingTest, AGeneratorWithTwoConsumersRendersOnce) {
     ASSERT_TRUE(Cable(tone, right, nullptr, 0.5f));
     ASSERT_TRUE(Cable(left, master));
     ASSERT_TRUE(Cable(right, master));
-    for (int i = 0; i < 10; ++i) Render(64);
+    for (int i = 0; i < 10; ++i)
+        Render(64);
     EXPECT_EQ(Machine(tone)->m_processCount, 10);
     EXPECT_EQ(Machine(left)->m_processCount, 10);
     EXPECT_EQ(Machine(right)->m_processCount, 10);
@@ -99,6 +103,29 @@ TEST_F(ProcessingTest, AGeneratorWithTwoConsumersRendersOnce) {
     Render(64);
     // Both consumers mixed the same buffer: 0.125 + 0.5 * 0.125.
     EXPECT_FLOAT_EQ(m_output[0][0], 0.1875f);
+}
+
+TEST_F(ProcessingTest, ManyConsumersOfOneSourceKeepRequestsAndWaitsPaired) {
+    // More consumers than a worker's request queue holds, each asking the shared source first
+    // and rendering its own silent source itself.
+    CMachineContainer* master = m_studio->NewProject();
+    CMachineContainer* shared = Add(m_tone);
+    Machine(shared)->m_level = Machine(shared)->m_rightLevel = 0.01f;
+    std::vector<CMachineContainer*> consumers;
+    for (int i = 0; i < 80; ++i) {
+        CMachineContainer* consumer = Add(m_effect);
+        ASSERT_TRUE(Cable(shared, consumer));
+        ASSERT_TRUE(Cable(Add(m_tone), consumer));
+        ASSERT_TRUE(Cable(consumer, master));
+        consumers.push_back(consumer);
+    }
+    for (int i = 0; i < 20; ++i) Render(64);
+    EXPECT_EQ(Machine(shared)->m_processCount, 20);
+    for (CMachineContainer* consumer : consumers) ASSERT_EQ(Machine(consumer)->m_processCount, 20);
+    SettleGain();
+    Render(64);
+    EXPECT_NEAR(m_output[0][0], 0.8f, 1e-5f);
+    EXPECT_EQ(m_studio->RenderErrors().count, 0u);
 }
 
 TEST(ProcessingGlide, MasterGainAndCableVolumesSettleIn5994Samples) {
@@ -110,16 +137,18 @@ TEST(ProcessingGlide, MasterGainAndCableVolumesSettleIn5994Samples) {
     ASSERT_TRUE(fixture.Cable(tone, master));
 
     fixture.Render(1);
-    EXPECT_EQ(fixture.m_output[0][0], 0.0f);          // a new studio starts silent
-    EXPECT_FLOAT_EQ(studio.MasterGain(), 0.00044f);   // after one frame
-    for (int i = 1; i < 5993; ++i) fixture.Render(1);
+    EXPECT_EQ(fixture.m_output[0][0], 0.0f);        // a new studio starts silent
+    EXPECT_FLOAT_EQ(studio.MasterGain(), 0.00044f); // after one frame
+    for (int i = 1; i < 5993; ++i)
+        fixture.Render(1);
     EXPECT_LT(studio.MasterGain(), 1.0f);
     fixture.Render(1);
     EXPECT_EQ(studio.MasterGain(), 1.0f);
 
     CConnection* cable = master->Connector(0)->m_connections[0];
     cable->SetTargetVolume(0.0001f);
-    for (int i = 0; i < 5993; ++i) fixture.Render(1);
+    for (int i = 0; i < 5993; ++i)
+        fixture.Render(1);
     EXPECT_GT(cable->m_currentVolume, 0.0001f);
     fixture.Render(1);
     EXPECT_EQ(cable->m_currentVolume, 0.0001f);
@@ -136,7 +165,8 @@ TEST_F(ProcessingTest, CableVolumeGlidesInsideABuffer) {
     Render(64);
     // Every sample a little quieter, the first already one glide step below 1.
     EXPECT_FLOAT_EQ(m_output[0][0], 1.0f - 0.6f * 0.0004f);
-    for (int i = 1; i < 64; ++i) EXPECT_LT(m_output[0][static_cast<size_t>(i)], m_output[0][static_cast<size_t>(i - 1)]);
+    for (int i = 1; i < 64; ++i)
+        EXPECT_LT(m_output[0][static_cast<size_t>(i)], m_output[0][static_cast<size_t>(i - 1)]);
 }
 
 TEST_F(ProcessingTest, MonoAndStereoCablesMixByLayout) {
@@ -147,8 +177,8 @@ TEST_F(ProcessingTest, MonoAndStereoCablesMixByLayout) {
     Machine(mono)->m_level = 0.25f;
     Machine(stereo)->m_level = 0.5f;
     Machine(stereo)->m_rightLevel = 0.1f;
-    ASSERT_TRUE(Cable(mono, master));         // mono into stereo: both sides
-    ASSERT_TRUE(Cable(stereo, monoEffect));   // stereo into mono: the average
+    ASSERT_TRUE(Cable(mono, master));       // mono into stereo: both sides
+    ASSERT_TRUE(Cable(stereo, monoEffect)); // stereo into mono: the average
     ASSERT_TRUE(Cable(monoEffect, master));
     SettleGain();
     Render(64);
@@ -162,7 +192,8 @@ TEST_F(ProcessingTest, SendsRenderBeforeTheirEffectsAndReturnsAfter) {
     CMachineContainer* source = Add(m_monoTone);
     CMachineContainer* mixer = Add(m_sendMixer);
     CMachineContainer* effect = Add(m_monoEffect);
-    for (CMachineContainer* frame : {source, mixer, effect}) Machine(frame)->m_log = &log;
+    for (CMachineContainer* frame : {source, mixer, effect})
+        Machine(frame)->m_log = &log;
     Machine(source)->m_level = 0.5f;
     ASSERT_TRUE(Cable(source, mixer, "In"));
     ASSERT_TRUE(m_studio->Connect(mixer->FindConnector("Send"), effect->FindConnector("In")));
@@ -173,8 +204,8 @@ TEST_F(ProcessingTest, SendsRenderBeforeTheirEffectsAndReturnsAfter) {
     const auto entries = log.Entries();
     ASSERT_GE(entries.size(), 4u);
     const std::vector<std::string> last(entries.end() - 4, entries.end());
-    EXPECT_EQ(last, (std::vector<std::string>{"Mono Tone 1 Process", "Send Mixer 1 Process", "Mono Effect 1 Process",
-                                              "Send Mixer 1 ProcessLate"}));
+    EXPECT_EQ(last, (std::vector<std::string>{"Mono Tone 1 Process", "Send Mixer 1 Process",
+                                              "Mono Effect 1 Process", "Send Mixer 1 ProcessLate"}));
     // The mixer's output: its input plus the effect's copy of the send (0.5 + 0.5).
     EXPECT_FLOAT_EQ(m_output[0][0], 1.0f);
 }
@@ -187,9 +218,10 @@ TEST_F(ProcessingTest, AFailingMachineSilencesOneBufferAndIsRecorded) {
     ASSERT_TRUE(Cable(tone, effect));
     ASSERT_TRUE(Cable(effect, master));
     SettleGain();
-    Machine(tone)->m_fail = true;  // on a worker thread
+    Machine(tone)->m_fail = true; // on a worker thread
     Render(64);
-    for (float sample : m_output[0]) EXPECT_EQ(sample, 0.0f);
+    for (float sample : m_output[0])
+        EXPECT_EQ(sample, 0.0f);
     const RenderErrorRecord errors = m_studio->RenderErrors();
     EXPECT_EQ(errors.count, 1u);
     EXPECT_EQ(errors.lastText, "Test machine failed");

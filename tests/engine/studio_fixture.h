@@ -13,7 +13,9 @@
 
 // The channel count the master machines of a test see.
 inline int32_t g_testChannels = 2;
-inline int32_t TestChannelCount() { return g_testChannels; }
+inline int32_t TestChannelCount() {
+    return g_testChannels;
+}
 
 class CStudioFixture {
 public:
@@ -27,10 +29,12 @@ public:
         m_monoTone = Register("Mono Tone", {{kPortMonoOut, "Out"}});
         m_effect = Register("Effect", {{kPortStereoIn, "In"}, {kPortStereoOut, "Out"}});
         m_monoEffect = Register("Mono Effect", {{kPortMonoIn, "In"}, {kPortMonoOut, "Out"}});
-        m_sequenced = Register("Sequenced", {{kPortControlIn, "Control In"}, {kPortControlOut, "Control Out"},
-                                             {kPortStereoOut, "Out"}});
-        m_sendMixer = Register("Send Mixer", {{kPortMonoIn, "In"}, {kPortSendOut, "Send"},
-                                              {kPortReturnIn, "Return"}, {kPortMonoOut, "Out"}});
+        m_sequenced = Register(
+            "Sequenced",
+            {{kPortControlIn, "Control In"}, {kPortControlOut, "Control Out"}, {kPortStereoOut, "Out"}});
+        m_sendMixer = Register(
+            "Send Mixer",
+            {{kPortMonoIn, "In"}, {kPortSendOut, "Send"}, {kPortReturnIn, "Return"}, {kPortMonoOut, "Out"}});
         m_studio = std::make_unique<CStudio>(m_host.get());
     }
     ~CStudioFixture() {
@@ -44,12 +48,16 @@ public:
         return info;
     }
     CMachineContainer* Add(CMachineInfo* info) { return m_studio->AddMachine(info, 0, 0); }
-    static CTestMachine* Machine(CMachineContainer* frame) { return static_cast<CTestMachine*>(frame->Machine()); }
+    static CTestMachine* Machine(CMachineContainer* frame) {
+        return static_cast<CTestMachine*>(frame->Machine());
+    }
     // Output connector "Out" of one frame into the first input connector of another.
-    bool Cable(CMachineContainer* from, CMachineContainer* to, const char* input = nullptr, float volume = 1.0f) {
+    bool Cable(CMachineContainer* from, CMachineContainer* to, const char* input = nullptr,
+               float volume = 1.0f) {
         CConnector* in = input ? to->FindConnector(input) : nullptr;
         for (int32_t c = 0; !in && c < to->ConnectorCount(); ++c)
-            if (to->Connector(c)->m_port->IsInput() && to->Connector(c)->m_port->IsAudio()) in = to->Connector(c);
+            if (to->Connector(c)->m_port->IsInput() && to->Connector(c)->m_port->IsAudio())
+                in = to->Connector(c);
         return m_studio->Connect(from->FindConnector("Out"), in, volume);
     }
 
@@ -57,7 +65,8 @@ public:
     void Render(int32_t frames, int32_t channels = 2) {
         m_output.assign(static_cast<size_t>(channels), std::vector<float>(static_cast<size_t>(frames), 0.0f));
         m_pointers.clear();
-        for (auto& channel : m_output) m_pointers.push_back(channel.data());
+        for (auto& channel : m_output)
+            m_pointers.push_back(channel.data());
         m_studio->Render(channels, m_pointers.data(), frames);
     }
 

@@ -40,7 +40,8 @@ public:
     };
 
     CTestMachine(CVeskHost* host, const std::vector<PortSpec>& ports) : CMachine(host) {
-        for (const auto& port : ports) AddPort(port.flags, port.name);
+        for (const auto& port : ports)
+            AddPort(port.flags, port.name);
     }
     void Delete() override { delete this; }
     void SetSampleRate(int32_t rate) override { m_rate = rate; }
@@ -76,7 +77,8 @@ public:
             }
             for (int32_t p = 0; p < m_portCount; ++p) {
                 const CPort* port = m_ports[p];
-                if (port->IsAudio() && port->IsInput() && !port->IsSendReturn() && i < port->m_audioBuffer->m_length) {
+                if (port->IsAudio() && port->IsInput() && !port->IsSendReturn() &&
+                    i < port->m_audioBuffer->m_length) {
                     left += port->m_audioBuffer->m_channel1[i];
                     right += port->m_audioBuffer->m_channel2 ? port->m_audioBuffer->m_channel2[i]
                                                              : port->m_audioBuffer->m_channel1[i];
@@ -105,9 +107,9 @@ public:
         }
     }
 
-    float m_level = 0.0f;        // constant on every output (left with stereo)
-    float m_rightLevel = 0.0f;   // constant on the right channel of stereo outputs
-    double m_frequency = 0.0;    // > 0: a sine of m_level amplitude instead
+    float m_level = 0.0f;      // constant on every output (left with stereo)
+    float m_rightLevel = 0.0f; // constant on the right channel of stereo outputs
+    double m_frequency = 0.0;  // > 0: a sine of m_level amplitude instead
     double m_phase = 0.0;
     int32_t m_rate = 44100;
     std::atomic<int> m_processCount{0};
@@ -122,9 +124,7 @@ public:
     CTestMachineInfo(CVeskHost* host, const char* displayName, std::vector<CTestMachine::PortSpec> ports)
         : CMachineInfo(displayName, displayName), m_host(host), m_ports(std::move(ports)) {}
     void Delete() override { delete this; }
-    CMachine* CreateMachine() override {
-        return new CTestMachine(m_host, m_ports);
-    }
+    CMachine* CreateMachine() override { return new CTestMachine(m_host, m_ports); }
 
 private:
     CVeskHost* m_host;

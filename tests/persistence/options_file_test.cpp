@@ -22,11 +22,14 @@ protected:
     // Writes raw bytes to the options file's place.
     void WriteBytes(const std::string& bytes) {
         std::filesystem::create_directories(OptionsFilePath().parent_path());
-        std::ofstream(OptionsFilePath(), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(OptionsFilePath(), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     static std::string Int(int32_t value) {
         std::string bytes(4, '\0');
-        for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xff);
+        for (int i = 0; i < 4; ++i)
+            bytes[static_cast<size_t>(i)] =
+                static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xff);
         return bytes;
     }
     static std::string Header(int32_t version) {
@@ -49,7 +52,7 @@ TEST_F(OptionsFileTest, WithoutAFileTheDefaultsHold) {
     EXPECT_EQ(std::filesystem::path(options.vstFolders[0]).filename(), "vst");
     EXPECT_EQ(options.vstFolders[1], std::string(std::getenv("HOME")) + "/.vst");
     EXPECT_EQ(options.vstFolders[6], "/usr/lib/lxvst");
-    EXPECT_FALSE(std::filesystem::exists(m_folder));  // reading creates nothing
+    EXPECT_FALSE(std::filesystem::exists(m_folder)); // reading creates nothing
 }
 
 TEST_F(OptionsFileTest, WritesAndReadsBack) {
