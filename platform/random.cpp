@@ -29,13 +29,16 @@ Generator& Shared() {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"), used)) void* tamborel_process_random() { return &g_own; }
+extern "C" __attribute__((visibility("default"), used)) void* tamborel_process_random() {
+    return &g_own;
+}
 
 namespace platform {
 
 void SeedRandom(uint32_t seed) {
     Generator& generator = Shared();
-    if (!generator.pinned.load(std::memory_order_acquire)) generator.state.store(seed, std::memory_order_relaxed);
+    if (!generator.pinned.load(std::memory_order_acquire))
+        generator.state.store(seed, std::memory_order_relaxed);
 }
 
 int Random15() {

@@ -15,8 +15,8 @@ TEST(DemoSong, RendersTheSameMusicEveryTime) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     const std::string base = "render '" + kDemo.string() + "' --seed 1 -o '";
-    const Result first =
-        RunTamborel(base + (folder / "demo1.wav").string() + "' --stems '" + (folder / "stems").string() + "'", true);
+    const Result first = RunTamborel(
+        base + (folder / "demo1.wav").string() + "' --stems '" + (folder / "stems").string() + "'", true);
     ASSERT_EQ(first.status, 0) << first.out;
     const Result second = RunTamborel(base + (folder / "demo2.wav").string() + "'", true);
     ASSERT_EQ(second.status, 0) << second.out;
@@ -28,7 +28,8 @@ TEST(DemoSong, RendersTheSameMusicEveryTime) {
     const auto description = nlohmann::json::parse(info.out);
     const double songSeconds = description["song"]["seconds"].get<double>();
     std::vector<std::string> types;
-    for (const auto& machine : description["machines"]) types.push_back(machine["type"]);
+    for (const auto& machine : description["machines"])
+        types.push_back(machine["type"]);
     for (const char* type : {"Master", "QX BassHead", "QX DGenR8", "QX Stomp", "QX QuadDelay", "QX Mixer",
                              "QX SpatialVerb", "QX AntiAlias", "QX HD Recorder Track (Stereo)"})
         EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type;
@@ -36,7 +37,8 @@ TEST(DemoSong, RendersTheSameMusicEveryTime) {
 
     // The song to the sample (as the sequencer counts it at 44.1 kHz), then two seconds.
     const float step = 44100.0f * 4.0f / description["tempo"].get<float>();
-    const auto songFrames = static_cast<int64_t>(static_cast<float>(description["song"]["lengthBeats"].get<int>() * 4) * step);
+    const auto songFrames =
+        static_cast<int64_t>(static_cast<float>(description["song"]["lengthBeats"].get<int>() * 4) * step);
     const WavInfo wav = ParseWav(bytes, songFrames);
     ASSERT_TRUE(wav.valid);
     EXPECT_EQ(wav.channels, 2);
