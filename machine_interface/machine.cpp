@@ -91,9 +91,12 @@ void CMachine::SetState(const void* data, int32_t size, bool) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     int32_t count = 0;
     std::memcpy(&count, bytes + 4, sizeof count);
-    // A count larger than the block holds applies only the values that are present.
+    // A count larger than the block holds applies only the values that are present, and values
+    // past the machine's own parameters (a block from another machine or a damaged file) would
+    // reach parameter tables beyond their ends, so they are not applied.
     const int32_t present = (size - 8) / 4;
     if (count > present) count = present;
+    if (count > m_parameterCount) count = m_parameterCount;
     for (int32_t i = 0; i < count; ++i) {
         float value = 0.0f;
         std::memcpy(&value, bytes + 8 + 4 * i, sizeof value);
