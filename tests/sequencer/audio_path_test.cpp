@@ -28,12 +28,6 @@ void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
-void ClearControlInputs(SequencerRig& rig) {
-    for (CEventMachine* machine : rig.machines)
-        for (int32_t p = 0; p < machine->m_portCount; ++p)
-            if (machine->m_ports[p]->IsControl() && machine->m_ports[p]->IsInput()) machine->m_ports[p]->m_controlBuffer->Clear();
-}
-
 // A busy song: two machines, patterns with chords, long notes and control tracks, all placed and
 // looping, and a pattern playing in the editor at the same time.
 void BuildSong(SequencerRig& rig) {
@@ -69,7 +63,7 @@ TEST(AudioPath, TicksAllocateNothingAfterWarmUp) {
     rig.Buffers(400); // every pattern and port has seen its busiest buffer
     int64_t events = 0;
     for (int i = 0; i < 2000; ++i) {
-        ClearControlInputs(rig);
+        rig.ClearControlInputs();
         g_allocations = 0;
         g_counting = true;
         {
@@ -92,7 +86,7 @@ TEST(AudioPath, EditsWhileTheDriverTicksStayConsistent) {
     std::thread driver([&] {
         while (!done) {
             CMutexLock lock(rig.sequencer.EditorMutex());
-            ClearControlInputs(rig);
+            rig.ClearControlInputs();
             rig.sequencer.Tick();
             for (CEventMachine* machine : rig.machines) machine->Control()->m_controlBuffer->Clear();
             ++buffers;

@@ -8,13 +8,6 @@
 
 namespace {
 
-std::vector<ReceivedEvent> OfKind(const std::vector<ReceivedEvent>& events, int32_t kind) {
-    std::vector<ReceivedEvent> chosen;
-    for (const ReceivedEvent& event : events)
-        if (event.kind == kind) chosen.push_back(event);
-    return chosen;
-}
-
 // Plays a pattern from the editor: machine selected, pattern current, Play Pattern down.
 Pattern* PlayInEditor(SequencerRig& rig, CEventMachine* machine, int32_t beats, bool loop) {
     CPatternEditor& editor = rig.sequencer.Patterns();

@@ -6,13 +6,6 @@
 
 namespace {
 
-std::vector<ReceivedEvent> OfKind(const std::vector<ReceivedEvent>& events, int32_t kind) {
-    std::vector<ReceivedEvent> chosen;
-    for (const ReceivedEvent& event : events)
-        if (event.kind == kind) chosen.push_back(event);
-    return chosen;
-}
-
 struct SongFixture : ::testing::Test {
     SongFixture() {
         synth = rig.Add("Synth 1");

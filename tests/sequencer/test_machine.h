@@ -19,6 +19,13 @@ struct ReceivedEvent {
     float frequency;
 };
 
+inline std::vector<ReceivedEvent> OfKind(const std::vector<ReceivedEvent>& events, int32_t kind) {
+    std::vector<ReceivedEvent> chosen;
+    for (const ReceivedEvent& event : events)
+        if (event.kind == kind) chosen.push_back(event);
+    return chosen;
+}
+
 class CEventMachine : public CMachine {
 public:
     // controlInputs control input ports ("Notes", "Notes 2", ...) after one audio output.
@@ -82,11 +89,15 @@ struct SequencerRig {
         sequencer.MachineRemoved(machine);
         machine->Delete();
     }
-    // One buffer: control inputs cleared, ticks under the editor mutex, machines drain.
-    void Buffer() {
+    // What the cycle does first in every buffer.
+    void ClearControlInputs() {
         for (CEventMachine* machine : machines)
             for (int32_t p = 0; p < machine->m_portCount; ++p)
                 if (machine->m_ports[p]->IsControl() && machine->m_ports[p]->IsInput()) machine->m_ports[p]->m_controlBuffer->Clear();
+    }
+    // One buffer: control inputs cleared, ticks under the editor mutex, machines drain.
+    void Buffer() {
+        ClearControlInputs();
         {
             CMutexLock lock(sequencer.EditorMutex());
             sequencer.Tick();
