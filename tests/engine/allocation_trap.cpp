@@ -55,6 +55,18 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     Note();
     return __real_malloc(size ? size : 1);
 }
+// Sanitizer runtimes bring their own array forms, which would not come through the one above.
+void* operator new[](std::size_t size) {
+    Note();
+    if (void* block = __real_malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    Note();
+    return __real_malloc(size ? size : 1);
+}
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }

@@ -48,7 +48,7 @@ struct Outcome {
     size_t largest = 0;
 };
 
-Outcome Run(const std::function<void()>& load) {
+Outcome Attempt(const std::function<void()>& load) {
     Outcome outcome;
     g_largest = 0;
     g_tracking = true;
@@ -121,7 +121,7 @@ TEST(MalformedInput, PatternBlobsLoadOrRaiseTheirText) {
     int loaded = 0, refused = 0;
     for (const auto& [name, bytes] : Variants(valid, fields)) {
         Song fresh;
-        const Outcome outcome = Run([&] { fresh.rig.sequencer.ReadPatternBlob(bytes.data(), bytes.size()); });
+        const Outcome outcome = Attempt([&] { fresh.rig.sequencer.ReadPatternBlob(bytes.data(), bytes.size()); });
         if (!outcome.loaded) {
             EXPECT_TRUE(StartsWith(outcome.error, "Pattern Data Truncated At Byte ") ||
                         StartsWith(outcome.error, "Pattern Data Corrupt: Invalid "))
@@ -147,7 +147,7 @@ TEST(MalformedInput, SequenceBlobsLoadOrRaiseTheirText) {
         Song fresh;
         fresh.rig.sequencer.WritePatternBlob(0);
         const Bytes before = fresh.rig.sequencer.WriteSequenceBlob();
-        const Outcome outcome = Run([&] { fresh.rig.sequencer.ReadSequenceBlob(bytes.data(), bytes.size()); });
+        const Outcome outcome = Attempt([&] { fresh.rig.sequencer.ReadSequenceBlob(bytes.data(), bytes.size()); });
         if (!outcome.loaded) {
             EXPECT_TRUE(StartsWith(outcome.error, "Sequence Data Truncated At Byte ") ||
                         StartsWith(outcome.error, "Sequence Data Corrupt: Invalid "))
@@ -173,7 +173,7 @@ TEST(MalformedInput, OptionsFilesKeepWhatWasReadSoFar) {
     for (const auto& [name, bytes] : Variants(valid, fields)) {
         WriteFile(path, bytes);
         Options options = DefaultOptions();
-        const Outcome outcome = Run([&] { ReadOptions(options, path); });
+        const Outcome outcome = Attempt([&] { ReadOptions(options, path); });
         ASSERT_TRUE(outcome.loaded) << name;
         EXPECT_LE(outcome.largest, valid.size() + 4096) << name;
         // The folders read are the written ones up to where the damage starts; a cut folder
@@ -202,7 +202,7 @@ TEST(MalformedInput, WavFilesLoadOrRaiseTheirText) {
     for (const auto& [name, bytes] : Variants(valid, {4, 16, 40})) {
         WriteFile(path, bytes);
         CSampleBuffer loaded(8, 44100);
-        const Outcome outcome = Run([&] { loaded.Load(path.string()); });
+        const Outcome outcome = Attempt([&] { loaded.Load(path.string()); });
         if (outcome.loaded) {
             EXPECT_LE(static_cast<size_t>(loaded.m_frameCount), samples.size()) << name;
         } else {
@@ -229,7 +229,7 @@ TEST(MalformedInput, StateBlocksApplyOnlyWhatTheyHoldAndTheMachineHas) {
         const Bytes valid(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
         for (const auto& [name, bytes] : Variants(valid, {4})) {
             CMachine* fresh = registry.At(m).info->CreateMachine();
-            const Outcome outcome = Run([&] { fresh->SetState(bytes.data(), static_cast<int32_t>(bytes.size()), true); });
+            const Outcome outcome = Attempt([&] { fresh->SetState(bytes.data(), static_cast<int32_t>(bytes.size()), true); });
             EXPECT_TRUE(outcome.loaded) << name;
             fresh->Process();
             fresh->Delete();
