@@ -6,14 +6,16 @@
 #include <cstring>
 
 CHDTrackMachine::CHDTrackMachine(CVeskHost* host, bool stereo, CHDTrackList* list)
-    : CMachine(host), m_stereo(stereo ? 1 : 0), m_sampleRate(host->GetSampleRate()), m_blockSize(host->GetBufferSize()),
-      m_list(list ? list : &CHDTrackList::Studio()) {
+    : CMachine(host), m_stereo(stereo ? 1 : 0), m_sampleRate(host->GetSampleRate()),
+      m_blockSize(host->GetBufferSize()), m_list(list ? list : &CHDTrackList::Studio()) {
     AddPort(stereo ? kPortStereoIn : kPortMonoIn, "Line In");
     AddPort(stereo ? kPortStereoOut : kPortMonoOut, "Line Out");
     m_row = m_list->AddRow(this);
 }
 
-CHDTrackMachine::~CHDTrackMachine() { m_list->RemoveRow(m_row); }
+CHDTrackMachine::~CHDTrackMachine() {
+    m_list->RemoveRow(m_row);
+}
 
 void CHDTrackMachine::SetName(const char* name) {
     CMachine::SetName(name);

@@ -35,7 +35,8 @@ private:
 
 class CHDTrackMachineInfoMono : public CMachineInfo {
 public:
-    explicit CHDTrackMachineInfoMono(CVeskHost* host) : CMachineInfo("QX HD Recorder Track (Mono)", ""), m_host(host) {}
+    explicit CHDTrackMachineInfoMono(CVeskHost* host)
+        : CMachineInfo("QX HD Recorder Track (Mono)", ""), m_host(host) {}
     void Delete() override { delete this; }
     CMachine* CreateMachine() override { return new CHDTrackMachine(m_host, false); }
     CVeskHost* m_host;
@@ -43,7 +44,8 @@ public:
 
 class CHDTrackMachineInfoStereo : public CMachineInfo {
 public:
-    explicit CHDTrackMachineInfoStereo(CVeskHost* host) : CMachineInfo("QX HD Recorder Track (Stereo)", ""), m_host(host) {}
+    explicit CHDTrackMachineInfoStereo(CVeskHost* host)
+        : CMachineInfo("QX HD Recorder Track (Stereo)", ""), m_host(host) {}
     void Delete() override { delete this; }
     CMachine* CreateMachine() override { return new CHDTrackMachine(m_host, true); }
     CVeskHost* m_host;

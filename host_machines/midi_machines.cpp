@@ -82,7 +82,8 @@ void CMIDIInput::Process() {
     ControlEvent event;
     while (m_pending.GetNextEvent(&event)) {
         int64_t offset = static_cast<int64_t>(m_sampleRate) *
-                         (event.Stamp() + m_counterFrequency * kInputDelayMilliseconds / 1000 - now) / m_counterFrequency;
+                         (event.Stamp() + m_counterFrequency * kInputDelayMilliseconds / 1000 - now) /
+                         m_counterFrequency;
         if (offset < 0) offset = 0;
         if (offset < m_bufferSize) {
             event.time = static_cast<int32_t>(offset);

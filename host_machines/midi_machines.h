@@ -29,7 +29,8 @@ public:
     bool IsGenerator() override { return false; }
 
     // Selects input device index (negative or out of range: none). Raises the device's errors.
-    // User-interface thread.
+    // User-interface thread, without the machine lock: removing the hook waits for a message
+    // being delivered, and delivery takes the machine lock.
     void SelectDevice(int32_t index);
     CMIDIInputDevice* Device() const { return m_device; }
     // The note hook: what the device delivers for every short message. Locks the machine.
@@ -37,10 +38,10 @@ public:
 
     int32_t m_sampleRate;
     int32_t m_bufferSize;
-    int64_t m_counterFrequency;      // ticks per second of the time stamps; 0 without a counter
-    int64_t (*m_clock)();            // reads the high-resolution counter
-    CControlBuffer m_pending;        // notes not yet placed in a buffer
-    CControlBuffer m_carry;          // notes due in a later buffer
+    int64_t m_counterFrequency; // ticks per second of the time stamps; 0 without a counter
+    int64_t (*m_clock)();       // reads the high-resolution counter
+    CControlBuffer m_pending;   // notes not yet placed in a buffer
+    CControlBuffer m_carry;     // notes due in a later buffer
 
 private:
     static void Hook(void* context, uint8_t status, uint8_t data1, uint8_t data2);

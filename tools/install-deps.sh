@@ -6,6 +6,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev zlib1g-dev
     libasound2-dev libjack-jackd2-dev
     jackd2 jack-tools alsa-utils sox
+    lsp-plugins-vst dragonfly-reverb-vst
 )
 missing=()
 for package in "${packages[@]}"; do

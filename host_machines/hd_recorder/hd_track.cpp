@@ -28,10 +28,13 @@ CHDTrack::~CHDTrack() {
     Close();
 }
 
-bool CHDTrack::IsStereo() const { return m_machine->m_stereo != 0; }
+bool CHDTrack::IsStereo() const {
+    return m_machine->m_stereo != 0;
+}
 
 void CHDTrack::RequireLock(const char* operation) {
-    if (!m_lock.IsLocked()) platform::Raise("%s", (std::string("HD Track Not Locked On ") + operation).c_str());
+    if (!m_lock.IsLocked())
+        platform::Raise("%s", (std::string("HD Track Not Locked On ") + operation).c_str());
 }
 
 void CHDTrack::Open() {
@@ -127,7 +130,8 @@ void CHDTrack::SetTrackName(const char* name) {
 }
 
 CHDTrackList::~CHDTrackList() {
-    for (CHDTrack* row : m_rows) delete row;
+    for (CHDTrack* row : m_rows)
+        delete row;
 }
 
 CHDTrackList& CHDTrackList::Studio() {
@@ -156,24 +160,28 @@ int32_t CHDTrackList::Count() {
 
 CHDTrack* CHDTrackList::Row(int32_t index) {
     CMutexLock lock(m_lock);
-    return index >= 0 && index < static_cast<int32_t>(m_rows.size()) ? m_rows[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int32_t>(m_rows.size()) ? m_rows[static_cast<size_t>(index)]
+                                                                     : nullptr;
 }
 
 void CHDTrackList::MasterRecord(bool pressed) {
     CMutexLock lock(m_lock);
     // All rows are held at once so that every file starts (or ends) at the same buffer.
-    for (CHDTrack* row : m_rows) row->m_lock.Lock();
+    for (CHDTrack* row : m_rows)
+        row->m_lock.Lock();
     for (CHDTrack* row : m_rows) {
         if (pressed)
             row->Open();
         else
             row->Close();
     }
-    for (CHDTrack* row : m_rows) row->m_lock.Unlock();
+    for (CHDTrack* row : m_rows)
+        row->m_lock.Unlock();
     m_masterButton = pressed;
 }
 
 void CHDTrackList::Refresh() {
     CMutexLock lock(m_lock);
-    for (CHDTrack* row : m_rows) row->Refresh();
+    for (CHDTrack* row : m_rows)
+        row->Refresh();
 }

@@ -70,7 +70,7 @@ public:
     const std::string& FileLabel() const { return m_fileLabel; }
     const std::string& TimeText() const { return m_timeText; }
 
-    CMutex m_lock;  // the row lock
+    CMutex m_lock; // the row lock
 
 private:
     void RequireLock(const char* operation);
@@ -81,7 +81,7 @@ private:
     std::atomic<float> m_peakRight{0.0f};
     std::string m_trackLabel = "Track:";
     std::string m_fileLabel = "File:";
-    std::string m_path;          // up to 1024 characters
+    std::string m_path; // up to 1024 characters
     std::string m_timeText = "00:00:00.000";
     float m_shownSeconds = 0.0f;
     CWavFileWriter m_file;
@@ -89,7 +89,7 @@ private:
     bool m_recordButton = false;
     float m_recordedSeconds = 0.0f;
     int32_t m_framesWritten = 0;
-    int32_t m_framesSinceHeader = 0;  // the header is rewritten about once a second
+    int32_t m_framesSinceHeader = 0; // the header is rewritten about once a second
     int32_t m_format = kWavFormatFloat;
 };
 
@@ -123,7 +123,7 @@ public:
     void StartRecordSong() override { MasterRecord(true); }
     void StopRecordSong() override { MasterRecord(false); }
 
-    CMutex m_lock;  // guards the row vector
+    CMutex m_lock; // guards the row vector
 
 private:
     std::vector<CHDTrack*> m_rows;

@@ -18,7 +18,7 @@ struct AlsaPort {
     snd_seq_addr_t device{};
     MIDIHook hook = nullptr;
     void* context = nullptr;
-    snd_seq_t* seq = nullptr;  // inputs: a client of their own, read by the reader thread
+    snd_seq_t* seq = nullptr; // inputs: a client of their own, read by the reader thread
     std::atomic<bool> running{false};
     std::thread reader;
 };
@@ -96,11 +96,11 @@ public:
             return -error;
         }
         snd_seq_set_client_name(port->seq, "Tamborel MIDI In");
-        port->port = snd_seq_create_simple_port(port->seq, "Input",
-                                                SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        if (port->port < 0 ||
-            (error = snd_seq_connect_from(port->seq, port->port, port->device.client, port->device.port)) < 0) {
+        port->port = snd_seq_create_simple_port(
+            port->seq, "Input", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+            SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        if (port->port < 0 || (error = snd_seq_connect_from(port->seq, port->port, port->device.client,
+                                                            port->device.port)) < 0) {
             error = port->port < 0 ? port->port : error;
             snd_seq_close(port->seq);
             delete port;
@@ -133,14 +133,16 @@ public:
             delete port;
             return 1;
         }
-        port->port = snd_seq_create_simple_port(m_seq, "Output", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
-                                                SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        port->port =
+            snd_seq_create_simple_port(m_seq, "Output", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
         if (port->port < 0) {
             const int error = -port->port;
             delete port;
             return error;
         }
-        if (int error = snd_seq_connect_to(m_seq, port->port, port->device.client, port->device.port); error < 0) {
+        if (int error = snd_seq_connect_to(m_seq, port->port, port->device.client, port->device.port);
+            error < 0) {
             snd_seq_delete_simple_port(m_seq, port->port);
             delete port;
             return -error;
@@ -169,10 +171,17 @@ public:
         snd_seq_ev_set_direct(&event);
         const uint8_t channel = status & 0x0F;
         switch (status & 0xF0) {
-        case 0x90: snd_seq_ev_set_noteon(&event, channel, data1, data2); break;
-        case 0x80: snd_seq_ev_set_noteoff(&event, channel, data1, data2); break;
-        case 0xB0: snd_seq_ev_set_controller(&event, channel, data1, data2); break;
-        default: return 0;
+        case 0x90:
+            snd_seq_ev_set_noteon(&event, channel, data1, data2);
+            break;
+        case 0x80:
+            snd_seq_ev_set_noteoff(&event, channel, data1, data2);
+            break;
+        case 0xB0:
+            snd_seq_ev_set_controller(&event, channel, data1, data2);
+            break;
+        default:
+            return 0;
         }
         const int error = snd_seq_event_output_direct(m_seq, &event);
         return error < 0 ? -error : 0;
@@ -213,11 +222,13 @@ private:
         while (port->running) {
             if (poll(fds.data(), fds.size(), 50) <= 0) continue;
             snd_seq_event_t* event = nullptr;
-            while (snd_seq_event_input_pending(port->seq, 1) > 0 && snd_seq_event_input(port->seq, &event) >= 0) {
+            while (snd_seq_event_input_pending(port->seq, 1) > 0 &&
+                   snd_seq_event_input(port->seq, &event) >= 0) {
                 uint8_t status = 0;
                 uint8_t data1 = 0;
                 uint8_t data2 = 0;
-                if (event && ToShortMessage(event, &status, &data1, &data2)) port->hook(port->context, status, data1, data2);
+                if (event && ToShortMessage(event, &status, &data1, &data2))
+                    port->hook(port->context, status, data1, data2);
             }
         }
     }

@@ -1,17 +1,19 @@
 // MIDI through a running JACK server: every JACK MIDI port of other clients is a device. Opening
 // a device registers a port of our own ("Tamborel MIDI" client) and connects it. Input messages
 // are read in JACK's process callback and handed to the device's hooks there; output messages
-// wait in a lock-free ring until the cycle in which they are due.
+// wait in a queue until the cycle in which they are due.
 #include "host_machines/midi/midi_devices.h"
 
 #include "platform/clock.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <jack/ringbuffer.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -28,8 +30,14 @@ struct JackPort {
     MIDIHook hook = nullptr;
     void* context = nullptr;
     std::atomic<bool> running{false};
-    jack_ringbuffer_t* ring = nullptr;  // output only
-    // Output messages taken from the ring but not yet due.
+    // Output only: messages handed over by the processing threads (any number of them, one at a
+    // time through the mutex) to JACK's thread, which alone moves the read position.
+    static constexpr uint32_t kQueueSize = 1024;
+    std::mutex senders;
+    QueuedMessage queue[kQueueSize];
+    std::atomic<uint32_t> written{0};
+    std::atomic<uint32_t> read{0};
+    // Output messages taken from the queue but not yet due.
     QueuedMessage waiting[256];
     int waitingCount = 0;
     std::string source;
@@ -49,7 +57,6 @@ public:
         for (auto& slot : m_slots) {
             JackPort* port = slot.load();
             if (!port) continue;
-            if (port->ring) jack_ringbuffer_free(port->ring);
             delete port;
         }
         jack_client_close(m_client);
@@ -66,7 +73,8 @@ public:
         port->source = info.address;
         const int error = Register(port, JackPortIsInput);
         if (error != 0) return error;
-        if (int connect = jack_connect(m_client, info.address.c_str(), jack_port_name(port->port)); connect != 0) {
+        if (int connect = jack_connect(m_client, info.address.c_str(), jack_port_name(port->port));
+            connect != 0) {
             Unregister(port);
             return connect;
         }
@@ -86,10 +94,10 @@ public:
 
     int OpenOutput(const PortInfo& info, void** handle) override {
         auto* port = new JackPort;
-        port->ring = jack_ringbuffer_create(sizeof(QueuedMessage) * 1024);
         const int error = Register(port, JackPortIsOutput);
         if (error != 0) return error;
-        if (int connect = jack_connect(m_client, jack_port_name(port->port), info.address.c_str()); connect != 0) {
+        if (int connect = jack_connect(m_client, jack_port_name(port->port), info.address.c_str());
+            connect != 0) {
             Unregister(port);
             return connect;
         }
@@ -105,9 +113,11 @@ public:
 
     int Send(void* handle, uint32_t message, int64_t due) override {
         auto* port = static_cast<JackPort*>(handle);
-        const QueuedMessage queued{message, due};
-        if (jack_ringbuffer_write_space(port->ring) < sizeof queued) return 1;
-        jack_ringbuffer_write(port->ring, reinterpret_cast<const char*>(&queued), sizeof queued);
+        std::lock_guard lock(port->senders);
+        const uint32_t at = port->written.load(std::memory_order_relaxed);
+        if (at - port->read.load(std::memory_order_acquire) >= JackPort::kQueueSize) return 1; // full
+        port->queue[at % JackPort::kQueueSize] = {message, due};
+        port->written.store(at + 1, std::memory_order_release);
         return 0;
     }
 
@@ -130,9 +140,9 @@ private:
         for (int i = 0; i < kMaxPorts && slot < 0; ++i)
             if (!m_slots[i].load()) slot = i;
         const std::string name = (port->input ? "in_" : "out_") + std::to_string(++m_serial);
-        if (slot >= 0) port->port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, direction, 0);
+        if (slot >= 0)
+            port->port = jack_port_register(m_client, name.c_str(), JACK_DEFAULT_MIDI_TYPE, direction, 0);
         if (!port->port) {
-            if (port->ring) jack_ringbuffer_free(port->ring);
             delete port;
             return 1;
         }
@@ -146,16 +156,21 @@ private:
             JackPort* expected = port;
             slot.compare_exchange_strong(expected, nullptr);
         }
-        // Unregistering waits for the running cycle, after which no callback can see the port.
+        // A cycle that began before the slot was cleared may still use the port: wait until it
+        // has ended. (The callback raises m_inCycle before it reads the slots, so a cycle that
+        // reads them after the clear never sees the port.)
+        const uint64_t cycle = m_cycles.load();
+        for (int waited = 0; m_inCycle.load() && m_cycles.load() == cycle && waited < 2000; ++waited)
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
         jack_port_unregister(m_client, port->port);
-        if (port->ring) jack_ringbuffer_free(port->ring);
         delete port;
     }
 
     static int ProcessCallback(jack_nframes_t frames, void* argument) {
         auto* self = static_cast<CJackMIDIBackend*>(argument);
-        const int64_t cycleEnd = platform::HighResCounter() +
-                                 static_cast<int64_t>(frames) * 1'000'000'000 / jack_get_sample_rate(self->m_client);
+        self->m_inCycle.store(true);
+        const int64_t cycleEnd = platform::HighResCounter() + static_cast<int64_t>(frames) * 1'000'000'000 /
+                                                                  jack_get_sample_rate(self->m_client);
         for (auto& slot : self->m_slots) {
             JackPort* port = slot.load();
             if (!port || !port->running) continue;
@@ -166,17 +181,17 @@ private:
                     jack_midi_event_t event;
                     if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
                     const uint8_t status = event.buffer[0];
-                    if (status < 0x80 || status >= 0xF0) continue;  // short channel messages only
+                    if (status < 0x80 || status >= 0xF0) continue; // short channel messages only
                     port->hook(port->context, status, event.size > 1 ? event.buffer[1] : 0,
                                event.size > 2 ? event.buffer[2] : 0);
                 }
             } else {
                 jack_midi_clear_buffer(buffer);
-                QueuedMessage queued;
-                while (port->waitingCount < 256 && jack_ringbuffer_read_space(port->ring) >= sizeof queued) {
-                    jack_ringbuffer_read(port->ring, reinterpret_cast<char*>(&queued), sizeof queued);
-                    port->waiting[port->waitingCount++] = queued;
-                }
+                uint32_t at = port->read.load(std::memory_order_relaxed);
+                const uint32_t end = port->written.load(std::memory_order_acquire);
+                for (; at != end && port->waitingCount < 256; ++at)
+                    port->waiting[port->waitingCount++] = port->queue[at % JackPort::kQueueSize];
+                port->read.store(at, std::memory_order_release);
                 int kept = 0;
                 for (int i = 0; i < port->waitingCount; ++i) {
                     const QueuedMessage& message = port->waiting[i];
@@ -187,16 +202,21 @@ private:
                     const uint8_t bytes[3] = {static_cast<uint8_t>(message.message),
                                               static_cast<uint8_t>(message.message >> 8),
                                               static_cast<uint8_t>(message.message >> 16)};
-                    jack_midi_event_write(buffer, 0, bytes, (bytes[0] & 0xF0) == 0xC0 || (bytes[0] & 0xF0) == 0xD0 ? 2 : 3);
+                    jack_midi_event_write(buffer, 0, bytes,
+                                          (bytes[0] & 0xF0) == 0xC0 || (bytes[0] & 0xF0) == 0xD0 ? 2 : 3);
                 }
                 port->waitingCount = kept;
             }
         }
+        self->m_cycles.fetch_add(1);
+        self->m_inCycle.store(false);
         return 0;
     }
 
     jack_client_t* m_client;
     std::atomic<JackPort*> m_slots[kMaxPorts] = {};
+    std::atomic<bool> m_inCycle{false};
+    std::atomic<uint64_t> m_cycles{0};
     int m_serial = 0;
 };
 

@@ -18,7 +18,8 @@ CMIDIInputDevice::~CMIDIInputDevice() {
 void CMIDIInputDevice::AddHook(MIDIHook hook, void* context) {
     std::lock_guard lock(m_hookMutex);
     for (const Hook& existing : m_hooks)
-        if (existing.function == hook && existing.context == context) platform::Raise("AddHook: Hook Already Added");
+        if (existing.function == hook && existing.context == context)
+            platform::Raise("AddHook: Hook Already Added");
     m_hooks.push_back({hook, context});
 }
 
@@ -42,17 +43,20 @@ void CMIDIInputDevice::Callback(void* device, uint8_t status, uint8_t data1, uin
 
 void CMIDIInputDevice::Deliver(uint8_t status, uint8_t data1, uint8_t data2) {
     std::lock_guard lock(m_hookMutex);
-    for (const Hook& hook : m_hooks) hook.function(hook.context, status, data1, data2);
+    for (const Hook& hook : m_hooks)
+        hook.function(hook.context, status, data1, data2);
 }
 
 void CMIDIInputDevice::OpenOnce() {
     if (m_openCount == 0) {
         void* handle = nullptr;
         if (int error = m_backend->OpenInput(m_port, &Callback, this, &handle); error != 0)
-            platform::Raise("midiInOpen For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(), error);
+            platform::Raise("midiInOpen For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(),
+                            error);
         if (int error = m_backend->StartInput(handle); error != 0) {
             m_backend->CloseInput(handle);
-            platform::Raise("midiInStart For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(), error);
+            platform::Raise("midiInStart For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(),
+                            error);
         }
         m_handle = handle;
     }
@@ -65,7 +69,8 @@ void CMIDIInputDevice::CloseOnce() {
     void* handle = m_handle;
     m_handle = nullptr;
     if (int error = m_backend->CloseInput(handle); error != 0)
-        platform::Raise("midiInClose For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(), error);
+        platform::Raise("midiInClose For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(),
+                        error);
 }
 
 void CMIDIInputDevice::CloseAll() {
@@ -89,7 +94,8 @@ void CMIDIOutputDevice::OpenOnce() {
     if (m_openCount == 0) {
         void* handle = nullptr;
         if (int error = m_backend->OpenOutput(m_port, &handle); error != 0)
-            platform::Raise("midiOutOpen For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(), error);
+            platform::Raise("midiOutOpen For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(),
+                            error);
         m_handle = handle;
     }
     ++m_openCount;
@@ -101,7 +107,8 @@ void CMIDIOutputDevice::CloseOnce() {
     void* handle = m_handle;
     m_handle = nullptr;
     if (int error = m_backend->CloseOutput(handle); error != 0)
-        platform::Raise("midiOutClose For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(), error);
+        platform::Raise("midiOutClose For Device <%s> Failed With Error Code 0x%x", m_port.name.c_str(),
+                        error);
 }
 
 void CMIDIOutputDevice::CloseAll() {
@@ -112,7 +119,8 @@ void CMIDIOutputDevice::CloseAll() {
 }
 
 void CMIDIOutputDevice::Write(uint8_t status, uint8_t data1, uint8_t data2, int64_t due) {
-    if (!m_handle) platform::Raise("MIDIOutputDevice[%s]::Write() Called But Device Is Not Open", m_port.name.c_str());
+    if (!m_handle)
+        platform::Raise("MIDIOutputDevice[%s]::Write() Called But Device Is Not Open", m_port.name.c_str());
     const uint32_t message = static_cast<uint32_t>(status) | (static_cast<uint32_t>(data1) << 8) |
                              (static_cast<uint32_t>(data2) << 16);
     m_backend->Send(m_handle, message, due);
@@ -139,9 +147,11 @@ CMIDIDeviceRegistry::~CMIDIDeviceRegistry() {
 void CMIDIDeviceRegistry::ListDevices() {
     for (const auto& backend : m_backends) {
         for (auto& port : backend->InputPorts())
-            m_inputs.push_back(std::make_unique<CMIDIInputDevice>(InputCount(), backend.get(), std::move(port)));
+            m_inputs.push_back(
+                std::make_unique<CMIDIInputDevice>(InputCount(), backend.get(), std::move(port)));
         for (auto& port : backend->OutputPorts())
-            m_outputs.push_back(std::make_unique<CMIDIOutputDevice>(OutputCount(), backend.get(), std::move(port)));
+            m_outputs.push_back(
+                std::make_unique<CMIDIOutputDevice>(OutputCount(), backend.get(), std::move(port)));
     }
 }
 
@@ -173,4 +183,6 @@ void CMIDIDeviceRegistry::SetStudio(std::unique_ptr<CMIDIDeviceRegistry> registr
     StudioRegistry() = std::move(registry);
 }
 
-void CMIDIDeviceRegistry::ShutDownStudio() { SetStudio(nullptr); }
+void CMIDIDeviceRegistry::ShutDownStudio() {
+    SetStudio(nullptr);
+}

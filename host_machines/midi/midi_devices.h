@@ -22,8 +22,8 @@ using MIDIHook = void (*)(void* context, uint8_t status, uint8_t data1, uint8_t 
 class CMIDIBackend {
 public:
     struct PortInfo {
-        std::string name;     // readable name shown to the user
-        std::string address;  // the backend's own key for the port
+        std::string name;    // readable name shown to the user
+        std::string address; // the backend's own key for the port
     };
     virtual ~CMIDIBackend() = default;
 
@@ -78,7 +78,7 @@ private:
     CMIDIBackend::PortInfo m_port;
     int32_t m_openCount = 0;
     void* m_handle = nullptr;
-    std::mutex m_hookMutex;  // held while hooks run, so a removed hook is never called again
+    std::mutex m_hookMutex; // held while hooks run, so a removed hook is never called again
     std::vector<Hook> m_hooks;
 };
 
@@ -122,7 +122,7 @@ public:
 
     int32_t InputCount() const { return static_cast<int32_t>(m_inputs.size()); }
     int32_t OutputCount() const { return static_cast<int32_t>(m_outputs.size()); }
-    CMIDIInputDevice* Input(int32_t number) const;    // null outside 0..count-1
+    CMIDIInputDevice* Input(int32_t number) const; // null outside 0..count-1
     CMIDIOutputDevice* Output(int32_t number) const;
 
     // The program's registry, used by the MIDI machines. Made on first use with the system's

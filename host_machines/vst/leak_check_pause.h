@@ -18,10 +18,14 @@
 class CLeakCheckPause {
 public:
 #if defined(TAMBOREL_LEAK_CHECKER)
-    CLeakCheckPause() { __lsan_disable(); }
-    ~CLeakCheckPause() { __lsan_enable(); }
+    CLeakCheckPause() {
+        __lsan_disable();
+    }
+    ~CLeakCheckPause() {
+        __lsan_enable();
+    }
 #else
-    // User-provided, so a pause that does nothing is still a used variable to the compiler.
+    // Not trivial, so a scope holding one is not taken for an unused variable.
     CLeakCheckPause() {}
     ~CLeakCheckPause() {}
 #endif

@@ -9,8 +9,10 @@ namespace vst {
 
 struct AEffect;
 
-using HostCallback = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
-using DispatcherProc = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+using HostCallback = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                  float opt);
+using DispatcherProc = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                    float opt);
 using ProcessProc = void (*)(AEffect* effect, float** inputs, float** outputs, int32_t frames);
 using ProcessDoubleProc = void (*)(AEffect* effect, double** inputs, double** outputs, int32_t frames);
 using SetParameterProc = void (*)(AEffect* effect, int32_t index, float value);
@@ -18,12 +20,12 @@ using GetParameterProc = float (*)(AEffect* effect, int32_t index);
 // The library's entry: VSTPluginMain, or the older "main".
 using EntryProc = AEffect* (*)(HostCallback host);
 
-constexpr int32_t kEffectMagic = 0x56737450;  // "VstP"
+constexpr int32_t kEffectMagic = 0x56737450; // "VstP"
 
 struct AEffect {
     int32_t magic;
     DispatcherProc dispatcher;
-    ProcessProc process;  // accumulating (deprecated)
+    ProcessProc process; // accumulating (deprecated)
     SetParameterProc setParameter;
     GetParameterProc getParameter;
     int32_t numPrograms;
@@ -31,7 +33,7 @@ struct AEffect {
     int32_t numInputs;
     int32_t numOutputs;
     int32_t flags;
-    intptr_t resvd1;  // the host's: the adapter stores itself here
+    intptr_t resvd1; // the host's: the adapter stores itself here
     intptr_t resvd2;
     int32_t initialDelay;
     int32_t realQualities;

@@ -117,8 +117,8 @@ int32_t LiveVSTAdapterCount() {
 
 CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, void* library, EntryProc entry, bool foundAsPluginMain,
                                  const std::string& displayName, const std::string& folder)
-    : m_host(host), m_library(library), m_entry(entry), m_foundAsPluginMain(foundAsPluginMain), m_name(displayName),
-      m_folder(folder) {
+    : m_host(host), m_library(library), m_entry(entry), m_foundAsPluginMain(foundAsPluginMain),
+      m_name(displayName), m_folder(folder) {
     if (m_folder.empty() || m_folder.back() != '/') m_folder += '/';
     m_displayName = m_name.c_str();
     {
@@ -133,12 +133,15 @@ CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, void* library, EntryProc entry
 // handlers or static destructors behind that crash once their code is unmapped.
 CVSTAdapterInfo::~CVSTAdapterInfo() = default;
 
-CMachine* CVSTAdapterInfo::CreateMachine() { return new CVSTAdapter(m_host, m_entry, m_folder.c_str()); }
+CMachine* CVSTAdapterInfo::CreateMachine() {
+    return new CVSTAdapter(m_host, m_entry, m_folder.c_str());
+}
 
 void CVSTAdapterInfo::BuildIdentifier(int32_t uniqueId, char identifier[10]) {
     std::memcpy(identifier, "VST::", 5);
     const auto bits = static_cast<uint32_t>(uniqueId);
-    for (int k = 0; k < 4; ++k) identifier[5 + k] = static_cast<char>((bits >> (8 * k)) & 0x0F);
+    for (int k = 0; k < 4; ++k)
+        identifier[5 + k] = static_cast<char>((bits >> (8 * k)) & 0x0F);
     identifier[9] = '\0';
 }
 
@@ -146,7 +149,8 @@ void CVSTAdapterInfo::BuildIdentifier(int32_t uniqueId, char identifier[10]) {
 // Adapter
 
 CVSTAdapter::CVSTAdapter(CVeskHost* host, EntryProc entry, const char* folder)
-    : CMachine(host), m_blockSize(host->GetBufferSize()), m_sampleRate(host->GetSampleRate()), m_folder(folder) {
+    : CMachine(host), m_blockSize(host->GetBufferSize()), m_sampleRate(host->GetSampleRate()),
+      m_folder(folder) {
     CVSTAdapterList& list = CVSTAdapterList::Get();
     // The list mutex is held while the plug-in comes up: its entry function may call back
     // before we know which AEffect is ours.
@@ -211,6 +215,17 @@ intptr_t CVSTAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, vo
     return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
+// Exactly two plug-in channels make one stereo port; any other count one mono port each.
+void CVSTAdapter::AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags,
+                                const char* nameFormat, std::vector<CPort*>& ports) {
+    char name[32];
+    const int32_t portCount = channels == 2 ? 1 : channels;
+    for (int32_t i = 0; i < portCount; ++i) {
+        std::snprintf(name, sizeof name, nameFormat, i + 1);
+        ports.push_back(AddPort(channels == 2 ? stereoFlags : monoFlags, name));
+    }
+}
+
 void CVSTAdapter::BuildPorts() {
     const bool synth = (m_effect->flags & effFlagsIsSynth) != 0;
     char canDo[] = "receiveVstMIDIEvent";
@@ -220,23 +235,8 @@ void CVSTAdapter::BuildPorts() {
     }
     const int32_t inputs = m_effect->numInputs > 0 ? m_effect->numInputs : 0;
     const int32_t outputs = m_effect->numOutputs > 0 ? m_effect->numOutputs : 0;
-    char name[32];
-    if (inputs == 2) {
-        m_inputPorts.push_back(AddPort(kPortStereoIn, "Line In 1"));
-    } else {
-        for (int32_t i = 0; i < inputs; ++i) {
-            std::snprintf(name, sizeof name, "Line In %i", i + 1);
-            m_inputPorts.push_back(AddPort(kPortMonoIn, name));
-        }
-    }
-    if (outputs == 2) {
-        m_outputPorts.push_back(AddPort(kPortStereoOut, "Line Out 1"));
-    } else {
-        for (int32_t i = 0; i < outputs; ++i) {
-            std::snprintf(name, sizeof name, "Line Out %i", i + 1);
-            m_outputPorts.push_back(AddPort(kPortMonoOut, name));
-        }
-    }
+    AddAudioPorts(inputs, kPortStereoIn, kPortMonoIn, "Line In %i", m_inputPorts);
+    AddAudioPorts(outputs, kPortStereoOut, kPortMonoOut, "Line Out %i", m_outputPorts);
     // At least one slot each, so a plug-in never gets a null array.
     m_inputChannels.assign(static_cast<size_t>(inputs > 0 ? inputs : 1), nullptr);
     m_outputChannels.assign(static_cast<size_t>(outputs > 0 ? outputs : 1), nullptr);
@@ -325,7 +325,9 @@ void CVSTAdapter::SetProgram(int32_t index) {
     m_currentProgram = index;
 }
 
-int32_t CVSTAdapter::GetProgram() { return m_effect ? static_cast<int32_t>(Dispatch(effGetProgram)) : 0; }
+int32_t CVSTAdapter::GetProgram() {
+    return m_effect ? static_cast<int32_t>(Dispatch(effGetProgram)) : 0;
+}
 
 void CVSTAdapter::GetProgramName(char* text) {
     char buffer[kTextBufferSize] = {};
@@ -386,7 +388,9 @@ void CVSTAdapter::SetState(const void* data, int32_t size, bool parameterList) {
     Dispatch(effSetChunk, 1, size, m_stateCopy.data());
 }
 
-bool CVSTAdapter::IsGenerator() { return m_effect && (m_effect->flags & effFlagsIsSynth) != 0; }
+bool CVSTAdapter::IsGenerator() {
+    return m_effect && (m_effect->flags & effFlagsIsSynth) != 0;
+}
 
 WindowHandle CVSTAdapter::CreateGUI(WindowHandle) {
     // Editors need a native window from the studio's user interface; none is offered yet.
@@ -432,8 +436,8 @@ intptr_t CVSTAdapter::Answer(int32_t opcode, int32_t index, intptr_t value, void
     case audioMasterTempoAt:
         return static_cast<intptr_t>(m_host->GetBPM() * 10000.0f);
     case audioMasterCanDo: {
-        static const char* const kCanDo[] = {"sendVstEvents",      "sendVstMIDIEvent",    "sendVstTimeInfo",
-                                             "receiveVstEvents",   "receiveVstMIDIEvent", "receiveVstTimeInfo",
+        static const char* const kCanDo[] = {"sendVstEvents",    "sendVstMIDIEvent",    "sendVstTimeInfo",
+                                             "receiveVstEvents", "receiveVstMIDIEvent", "receiveVstTimeInfo",
                                              "supplyIdle"};
         if (!ptr) return 0;
         for (const char* can : kCanDo)

@@ -48,7 +48,7 @@ private:
     vst::EntryProc m_entry;
     bool m_foundAsPluginMain;
     std::string m_name;
-    std::string m_folder;  // ends with "/"
+    std::string m_folder; // ends with "/"
     char m_identifierBytes[10] = {};
     int32_t m_uniqueId = 0;
 };
@@ -89,14 +89,17 @@ public:
     void IdleStep();
 
     // The host callback handed to every plug-in.
-    static intptr_t HostCallback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                 float opt);
+    static intptr_t HostCallback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                                 void* ptr, float opt);
 
 private:
     friend class CVSTAdapterList;
 
-    intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+    intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f);
     void BuildPorts();
+    void AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* nameFormat,
+                       std::vector<CPort*>& ports);
     void SendMidi();
     vst::VstTimeInfo* TimeInfo(int32_t requestFlags);
 
@@ -108,14 +111,14 @@ private:
     CPort* m_controlIn = nullptr;
     std::vector<CPort*> m_inputPorts;
     std::vector<CPort*> m_outputPorts;
-    std::vector<float*> m_inputChannels;   // one pointer per plug-in input
-    std::vector<float*> m_outputChannels;  // one pointer per plug-in output
+    std::vector<float*> m_inputChannels;  // one pointer per plug-in input
+    std::vector<float*> m_outputChannels; // one pointer per plug-in output
     std::atomic<bool> m_wantsMidi{false};
     std::atomic<bool> m_needsIdle{false};
     std::atomic<bool> m_editorOpen{false};
     // The events of the current buffer; grown when a buffer brings more than ever before.
     std::vector<vst::VstMidiEvent> m_midiEvents;
-    std::vector<intptr_t> m_eventList;  // VstEvents header (2 words) and the pointers
+    std::vector<intptr_t> m_eventList; // VstEvents header (2 words) and the pointers
     alignas(8) unsigned char m_timeInfo[96] = {};
     std::vector<uint8_t> m_stateCopy;
     CVSTAdapter* m_next = nullptr;

@@ -30,16 +30,16 @@ using namespace vst;
 namespace {
 
 struct Library {
-    fs::path path;      // as found (its name is the machine's name)
-    fs::path folder;    // the folder it was found in
-    fs::path realPath;  // identity: a library reached twice through links is loaded once
+    fs::path path;     // as found (its name is the machine's name)
+    fs::path folder;   // the folder it was found in
+    fs::path realPath; // identity: a library reached twice through links is loaded once
 };
 
-void CollectLibraries(const fs::path& folder, std::set<fs::path>& seenFolders, std::set<fs::path>& seenLibraries,
-                      std::vector<Library>& libraries) {
+void CollectLibraries(const fs::path& folder, std::set<fs::path>& seenFolders,
+                      std::set<fs::path>& seenLibraries, std::vector<Library>& libraries) {
     std::error_code error;
     const fs::path realFolder = fs::canonical(folder, error);
-    if (error || !seenFolders.insert(realFolder).second) return;  // missing, or a link loop
+    if (error || !seenFolders.insert(realFolder).second) return; // missing, or a link loop
     for (const fs::path& file : platform::ListFiles(folder, ".so")) {
         const fs::path real = fs::canonical(file, error);
         if (error || !seenLibraries.insert(real).second) continue;
@@ -50,14 +50,15 @@ void CollectLibraries(const fs::path& folder, std::set<fs::path>& seenFolders, s
         std::error_code statError;
         if (it->is_directory(statError)) subFolders.push_back(it->path());
     }
-    for (const fs::path& sub : subFolders) CollectLibraries(sub, seenFolders, seenLibraries, libraries);
+    for (const fs::path& sub : subFolders)
+        CollectLibraries(sub, seenFolders, seenLibraries, libraries);
 }
 
 // ---- the list of libraries that crashed or hung --------------------------------------------
 
 struct FileStamp {
     uintmax_t size = 0;
-    int64_t modified = 0;  // nanoseconds
+    int64_t modified = 0; // nanoseconds
     bool operator==(const FileStamp&) const = default;
 };
 
@@ -84,7 +85,9 @@ std::map<std::string, SkipEntry> ReadSkipList(const fs::path& file) {
         if (!std::getline(fields, size, '\t') || !std::getline(fields, modified, '\t') ||
             !std::getline(fields, reason, '\t') || !std::getline(fields, path))
             continue;
-        entries[path] = {{static_cast<uintmax_t>(std::strtoull(size.c_str(), nullptr, 10)), std::strtoll(modified.c_str(), nullptr, 10)}, reason};
+        entries[path] = {{static_cast<uintmax_t>(std::strtoull(size.c_str(), nullptr, 10)),
+                          std::strtoll(modified.c_str(), nullptr, 10)},
+                         reason};
     }
     return entries;
 }
@@ -96,7 +99,8 @@ void WriteSkipList(const fs::path& file, const std::map<std::string, SkipEntry>&
     {
         std::ofstream out(temporary, std::ios::trunc);
         for (const auto& [path, entry] : entries)
-            out << entry.stamp.size << '\t' << entry.stamp.modified << '\t' << entry.reason << '\t' << path << '\n';
+            out << entry.stamp.size << '\t' << entry.stamp.modified << '\t' << entry.reason << '\t' << path
+                << '\n';
         if (!out) return;
     }
     fs::rename(temporary, file, error);
@@ -113,13 +117,17 @@ enum ProbeExit : int {
 
 intptr_t ProbeCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
     switch (opcode) {
-    case audioMasterVersion: return kVstVersion;
-    case audioMasterGetSampleRate: return 44100;
-    case audioMasterGetBlockSize: return 512;
+    case audioMasterVersion:
+        return kVstVersion;
+    case audioMasterGetSampleRate:
+        return 44100;
+    case audioMasterGetBlockSize:
+        return 512;
     case audioMasterGetVendorString:
         if (ptr) std::snprintf(static_cast<char*>(ptr), 32, "%s", kVSTVendorString);
         return 0;
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -128,7 +136,8 @@ intptr_t ProbeCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, f
 [[noreturn]] void ProbeInChild(const fs::path& path) {
     // A crash must end the child with its signal, not in a handler inherited from the parent,
     // and the plug-in's chatter is heard once, when the program loads it for real.
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP}) std::signal(signal, SIG_DFL);
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP})
+        std::signal(signal, SIG_DFL);
     if (const int null = open("/dev/null", O_WRONLY); null >= 0) {
         dup2(null, 1);
         dup2(null, 2);
@@ -148,10 +157,12 @@ intptr_t ProbeCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, f
     const int channels = std::max(1, std::max(effect->numInputs, effect->numOutputs));
     std::vector<float> samples(static_cast<size_t>(channels) * 512, 0.0f);
     std::vector<float*> pointers(static_cast<size_t>(channels));
-    for (int i = 0; i < channels; ++i) pointers[static_cast<size_t>(i)] = samples.data() + 512 * i;
+    for (int i = 0; i < channels; ++i)
+        pointers[static_cast<size_t>(i)] = samples.data() + 512 * i;
     std::vector<float> outSamples(samples.size(), 0.0f);
     std::vector<float*> outPointers(static_cast<size_t>(channels));
-    for (int i = 0; i < channels; ++i) outPointers[static_cast<size_t>(i)] = outSamples.data() + 512 * i;
+    for (int i = 0; i < channels; ++i)
+        outPointers[static_cast<size_t>(i)] = outSamples.data() + 512 * i;
     if ((effect->flags & effFlagsCanReplacing) != 0 && effect->processReplacing)
         effect->processReplacing(effect, pointers.data(), outPointers.data(), 512);
     effect->dispatcher(effect, effStopProcess, 0, 0, nullptr, 0.0f);
@@ -176,8 +187,8 @@ struct ProbeOutcome {
 ProbeOutcome Judge(int status) {
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
-        return {Verdict::Crashed, std::string("crashed while loading (signal ") + std::to_string(signal) + ", " +
-                                      strsignal(signal) + ")"};
+        return {Verdict::Crashed, std::string("crashed while loading (signal ") + std::to_string(signal) +
+                                      ", " + strsignal(signal) + ")"};
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == kProbeOk) return {Verdict::Usable, {}};
     if (WIFEXITED(status) && WEXITSTATUS(status) >= kProbeNoLoad && WEXITSTATUS(status) <= kProbeNoEffect)
@@ -187,21 +198,22 @@ ProbeOutcome Judge(int status) {
 }
 
 // Tries every library in child processes, a few at a time; the outcome per library.
-std::vector<ProbeOutcome> ProbeLibraries(const std::vector<Library>& libraries, const std::vector<bool>& wanted,
-                                         const VSTScanSettings& settings) {
+std::vector<ProbeOutcome> ProbeLibraries(const std::vector<Library>& libraries,
+                                         const std::vector<bool>& wanted, const VSTScanSettings& settings) {
     std::vector<ProbeOutcome> outcomes(libraries.size());
     std::vector<Probe> running;
     size_t next = 0;
     const auto timeout = std::chrono::milliseconds(settings.probeTimeoutMilliseconds);
-    std::fflush(nullptr);  // nothing buffered may be written twice by a child
+    std::fflush(nullptr); // nothing buffered may be written twice by a child
     while (next < libraries.size() || !running.empty()) {
-        while (next < libraries.size() && static_cast<int>(running.size()) < std::max(1, settings.parallelProbes)) {
+        while (next < libraries.size() &&
+               static_cast<int>(running.size()) < std::max(1, settings.parallelProbes)) {
             const size_t index = next++;
             if (!wanted[index]) continue;
             const pid_t pid = fork();
             if (pid == 0) ProbeInChild(libraries[index].realPath);
             if (pid < 0) {
-                outcomes[index] = {Verdict::Usable, {}};  // no child possible: load it as is
+                outcomes[index] = {Verdict::Usable, {}}; // no child possible: load it as is
                 continue;
             }
             running.push_back({index, pid, std::chrono::steady_clock::now()});
@@ -216,9 +228,9 @@ std::vector<ProbeOutcome> ProbeLibraries(const std::vector<Library>& libraries, 
             } else if (std::chrono::steady_clock::now() - probe.started > timeout) {
                 kill(probe.pid, SIGKILL);
                 waitpid(probe.pid, &status, 0);
-                outcomes[probe.library] = {Verdict::Hung, "hung while loading (no answer within " +
-                                                              std::to_string(settings.probeTimeoutMilliseconds) +
-                                                              " ms)"};
+                outcomes[probe.library] = {Verdict::Hung,
+                                           "hung while loading (no answer within " +
+                                               std::to_string(settings.probeTimeoutMilliseconds) + " ms)"};
             } else {
                 ++i;
                 continue;
@@ -240,7 +252,8 @@ bool LoadLibrary(const Library& library, CVeskHost* host, const VSTScanSettings&
     }
     if (!handle) return false;
     const std::string fileName = library.path.filename().string();
-    if (settings.progress) settings.progress(platform::FormatText("Loading VST PlugIn %s...", fileName.c_str()));
+    if (settings.progress)
+        settings.progress(platform::FormatText("Loading VST PlugIn %s...", fileName.c_str()));
     bool pluginMain = true;
     auto entry = reinterpret_cast<EntryProc>(dlsym(handle, "VSTPluginMain"));
     if (!entry) {
@@ -265,7 +278,8 @@ std::vector<fs::path> DefaultVSTFolders() {
         folders.push_back(fs::path(home) / ".vst");
         folders.push_back(fs::path(home) / ".lxvst");
     }
-    for (const char* folder : {"/usr/local/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/vst", "/usr/lib/lxvst"})
+    for (const char* folder :
+         {"/usr/local/lib/vst", "/usr/local/lib/lxvst", "/usr/lib/vst", "/usr/lib/lxvst"})
         folders.emplace_back(folder);
     return folders;
 }
@@ -281,14 +295,22 @@ std::vector<fs::path> VSTScanFolders(const std::vector<fs::path>& optionsFolders
     return folders;
 }
 
-fs::path DefaultVSTSkipListPath() { return platform::AppDataFolder() / "Tamborel Studio" / "VSTSkipped.txt"; }
+fs::path DefaultVSTSkipListPath() {
+    return platform::AppDataFolder() / "Tamborel Studio" / "VSTSkipped.txt";
+}
 
-VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* host, const VSTScanSettings& settings) {
+fs::path DefaultVSTKnownGoodListPath() {
+    return platform::AppDataFolder() / "Tamborel Studio" / "VSTKnownGood.txt";
+}
+
+VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* host,
+                             const VSTScanSettings& settings) {
     VSTScanResult result;
     std::set<fs::path> seenFolders;
     std::set<fs::path> seenLibraries;
     std::vector<Library> libraries;
-    for (const fs::path& folder : folders) CollectLibraries(folder, seenFolders, seenLibraries, libraries);
+    for (const fs::path& folder : folders)
+        CollectLibraries(folder, seenFolders, seenLibraries, libraries);
     if (libraries.empty()) return result;
 
     auto report = [&](const std::string& path, const std::string& reason) {
@@ -301,32 +323,53 @@ VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* ho
 
     std::map<std::string, SkipEntry> skipList;
     if (!settings.skipListPath.empty()) skipList = ReadSkipList(settings.skipListPath);
+    std::map<std::string, SkipEntry> knownGood;
+    if (!settings.knownGoodListPath.empty()) knownGood = ReadSkipList(settings.knownGoodListPath);
     bool skipListChanged = false;
+    bool knownGoodChanged = false;
     std::vector<bool> wanted(libraries.size(), true);
+    std::vector<bool> probe(libraries.size(), true);
     for (size_t i = 0; i < libraries.size(); ++i) {
         const std::string key = libraries[i].realPath.string();
+        const FileStamp stamp = StampOf(libraries[i].realPath);
+        if (const auto good = knownGood.find(key); good != knownGood.end()) {
+            // Came up cleanly last time and has not changed since: no trial needed.
+            if (good->second.stamp == stamp) {
+                probe[i] = false;
+                continue;
+            }
+            knownGood.erase(good);
+            knownGoodChanged = true;
+        }
         const auto known = skipList.find(key);
         if (known == skipList.end()) continue;
-        if (known->second.stamp == StampOf(libraries[i].realPath)) {
-            wanted[i] = false;
-            report(libraries[i].path.string(), known->second.reason + " before; skipped until the file changes");
+        if (known->second.stamp == stamp) {
+            wanted[i] = probe[i] = false;
+            report(libraries[i].path.string(),
+                   known->second.reason + " before; skipped until the file changes");
         } else {
-            skipList.erase(known);  // a new version gets a new chance
+            skipList.erase(known); // a new version gets a new chance
             skipListChanged = true;
         }
     }
 
-    const std::vector<ProbeOutcome> outcomes = ProbeLibraries(libraries, wanted, settings);
+    const std::vector<ProbeOutcome> outcomes = ProbeLibraries(libraries, probe, settings);
     for (size_t i = 0; i < libraries.size(); ++i) {
         if (!wanted[i]) continue;
         const ProbeOutcome& outcome = outcomes[i];
-        if (outcome.verdict == Verdict::Crashed || outcome.verdict == Verdict::Hung) {
-            report(libraries[i].path.string(), outcome.reason);
-            skipList[libraries[i].realPath.string()] = {StampOf(libraries[i].realPath), outcome.reason};
-            skipListChanged = true;
-            continue;
+        const std::string key = libraries[i].realPath.string();
+        if (probe[i]) {
+            ++result.probed;
+            if (outcome.verdict == Verdict::Crashed || outcome.verdict == Verdict::Hung) {
+                report(libraries[i].path.string(), outcome.reason);
+                skipList[key] = {StampOf(libraries[i].realPath), outcome.reason};
+                skipListChanged = true;
+                continue;
+            }
+            if (outcome.verdict == Verdict::Silent) continue;
+            knownGood[key] = {StampOf(libraries[i].realPath), "ok"};
+            knownGoodChanged = true;
         }
-        if (outcome.verdict == Verdict::Silent) continue;
         try {
             if (LoadLibrary(libraries[i], host, settings)) ++result.registered;
         } catch (const platform::CError& error) {
@@ -334,5 +377,7 @@ VSTScanResult ScanVSTFolders(const std::vector<fs::path>& folders, CVeskHost* ho
         }
     }
     if (skipListChanged && !settings.skipListPath.empty()) WriteSkipList(settings.skipListPath, skipList);
+    if (knownGoodChanged && !settings.knownGoodListPath.empty())
+        WriteSkipList(settings.knownGoodListPath, knownGood);
     return result;
 }

@@ -4,7 +4,8 @@
 // A plug-in that crashes or hangs while it comes up must not take the program down, so each
 // library is first tried in a short-lived child process. Libraries that crash or hang there are
 // skipped, named on stderr, and remembered in a list beside the options file; later starts skip
-// them without trying until the library file changes (size or modification time).
+// them without trying until the library file changes (size or modification time). Libraries that
+// came up cleanly are remembered too, so later starts load them without a trial.
 #pragma once
 
 #include <filesystem>
@@ -26,9 +27,13 @@ std::vector<std::filesystem::path> VSTScanFolders(const std::vector<std::filesys
 // "VSTSkipped.txt".
 std::filesystem::path DefaultVSTSkipListPath();
 
+// The list of libraries that came up cleanly in their trial, beside it: "VSTKnownGood.txt".
+std::filesystem::path DefaultVSTKnownGoodListPath();
+
 struct VSTScanSettings {
-    std::filesystem::path skipListPath = DefaultVSTSkipListPath();  // empty: remember nothing
-    int probeTimeoutMilliseconds = 10000;  // a library that takes longer is taken as hanging
+    std::filesystem::path skipListPath = DefaultVSTSkipListPath();           // empty: remember nothing
+    std::filesystem::path knownGoodListPath = DefaultVSTKnownGoodListPath(); // empty: always try
+    int probeTimeoutMilliseconds = 10000; // a library that takes longer is taken as hanging
     int parallelProbes = 4;
     // Receives "Loading VST PlugIn %s..." with the file name (the splash window).
     std::function<void(const std::string&)> progress;
@@ -37,8 +42,9 @@ struct VSTScanSettings {
 };
 
 struct VSTScanResult {
-    int registered = 0;                 // descriptors registered
-    std::vector<std::string> skipped;   // libraries that crashed or hung ("path: reason")
+    int registered = 0;               // descriptors registered
+    int probed = 0;                   // libraries tried in a child process
+    std::vector<std::string> skipped; // libraries that crashed or hung ("path: reason")
 };
 
 // Scans the folders (recursing, following symbolic links, each library once by its real path)

@@ -15,14 +15,17 @@ void Put16(uint8_t* at, uint16_t value) {
 }
 
 void Put32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+uint16_t Get16(const uint8_t* at) {
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
 
 uint32_t Get32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-           (static_cast<uint32_t>(at[3]) << 24);
+    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
+           (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
 
 struct FileCloser {
@@ -70,9 +73,13 @@ CSampleBuffer::CSampleBuffer(int32_t frameCount, const float* samples, int32_t s
     if (m_data) std::memcpy(m_data, samples, sizeof(float) * static_cast<size_t>(frameCount));
 }
 
-CSampleBuffer::~CSampleBuffer() { Release(); }
+CSampleBuffer::~CSampleBuffer() {
+    Release();
+}
 
-CSampleBuffer* CSampleBuffer::Clone() const { return new CSampleBuffer(m_frameCount, m_data, m_sampleRate); }
+CSampleBuffer* CSampleBuffer::Clone() const {
+    return new CSampleBuffer(m_frameCount, m_data, m_sampleRate);
+}
 
 void CSampleBuffer::Release() {
     delete[] m_data;
@@ -89,7 +96,8 @@ void CSampleBuffer::Load(const std::string& path) {
     // Every size in the file is checked against what is left of it, so a damaged or hostile
     // chunk size never makes us allocate or seek past the end.
     struct stat status {};
-    const uint64_t fileSize = fstat(fileno(file.get()), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+    const uint64_t fileSize =
+        fstat(fileno(file.get()), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
     uint64_t position = 0;
     auto read = [&](void* into, uint64_t size) {
         if (size > fileSize - position || std::fread(into, 1, size, file.get()) != size)
@@ -179,9 +187,12 @@ void CSampleBuffer::Save(const std::string& path) const {
     if (std::fclose(file.release()) != 0) platform::Raise("Can't Write To File <%s>", name);
 }
 
-CWavFileWriter::~CWavFileWriter() { Close(); }
+CWavFileWriter::~CWavFileWriter() {
+    Close();
+}
 
-bool CWavFileWriter::Open(const std::string& path, uint16_t formatTag, uint16_t channels, uint32_t sampleRate) {
+bool CWavFileWriter::Open(const std::string& path, uint16_t formatTag, uint16_t channels,
+                          uint32_t sampleRate) {
     Close();
     m_file = std::fopen(path.c_str(), "wb");
     if (!m_file) return false;

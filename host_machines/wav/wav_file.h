@@ -24,20 +24,20 @@ float Int16ToFloat(int16_t s);
 
 // The 44-byte header of a file holding one "fmt " chunk (16 bytes) and one "data" chunk.
 struct WavHeaderFields {
-    uint16_t formatTag = kWavFormatPcm;  // 1 integer PCM, 3 IEEE float
+    uint16_t formatTag = kWavFormatPcm; // 1 integer PCM, 3 IEEE float
     uint16_t channels = 1;
-    uint32_t sampleRate = 44100;         // Hz
+    uint32_t sampleRate = 44100; // Hz
     uint16_t bits = 16;
-    uint32_t dataSize = 0;               // bytes of sample data
+    uint32_t dataSize = 0; // bytes of sample data
 };
 void BuildWavHeader(const WavHeaderFields& fields, uint8_t header[kWavHeaderSize]);
 
 // One channel of float samples. Load reads 16-bit mono PCM; Save writes it.
 class CSampleBuffer {
 public:
-    CSampleBuffer() = default;                                           // empty, rate 0
-    CSampleBuffer(int32_t frameCount, int32_t sampleRate);               // zeroed samples
-    CSampleBuffer(int32_t frameCount, const float* samples, int32_t sampleRate);  // a copy
+    CSampleBuffer() = default;                                                   // empty, rate 0
+    CSampleBuffer(int32_t frameCount, int32_t sampleRate);                       // zeroed samples
+    CSampleBuffer(int32_t frameCount, const float* samples, int32_t sampleRate); // a copy
     ~CSampleBuffer();
     CSampleBuffer(const CSampleBuffer&) = delete;
     CSampleBuffer& operator=(const CSampleBuffer&) = delete;
@@ -59,7 +59,7 @@ public:
 
     int32_t m_frameCount = 0;
     float* m_data = nullptr;  // m_frameCount samples, owned
-    int32_t m_sampleRate = 0;  // Hz
+    int32_t m_sampleRate = 0; // Hz
 };
 
 // Writes a recording as it happens: the header first (sizes 0), then blocks of interleaved
@@ -68,7 +68,7 @@ public:
 class CWavFileWriter {
 public:
     CWavFileWriter() = default;
-    ~CWavFileWriter();  // closes with a complete header
+    ~CWavFileWriter(); // closes with a complete header
     CWavFileWriter(const CWavFileWriter&) = delete;
     CWavFileWriter& operator=(const CWavFileWriter&) = delete;
 

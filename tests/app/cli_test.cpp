@@ -111,10 +111,18 @@ TEST(MachinesCommand, JsonListsTheStockMachinesWithPortsAndParameters) {
          {{0, "Oversampling"}}},
         {"QX BassHead", "VeskPlug::QX BassHead", true, {{"Control In", 0x012}, {"Line Out", 0x121}}, 73,
          {{0, "Amp Attack"}, {34, "Filter Routing"}, {72, "LFO3 Amp 3"}}},
+        {"QX DGenR8", "VeskPlug::QX DGenR8", true, {{"Control In", 0x012}, {"Line Out", 0x121}}, 38,
+         {{0, "BD Tune"}, {37, "RC Decay"}}},
         {"QX QuadDelay", "VeskPlug::QX QuadDelay", false, {{"Line In", 0x111}, {"Line Out", 0x121}}, 32,
          {{0, "Delay Time 1"}, {31, "Dry Level 4"}}},
         {"QX Stomp", "VeskPlug::QX Stomp", true, {{"Control In", 0x012}, {"Line Out", 0x021}}, 7,
          {{0, "VCO Attack"}, {6, "VCF Cutoff"}}},
+        {"QX Mixer", "VeskPlug::QX Mixer-Stereo-8-2", false, {{"Output", 0x121}, {"Track 1 In", 0x111}, {"Track 2 In", 0x111},
+         {"Track 3 In", 0x111}, {"Track 4 In", 0x111}, {"Track 5 In", 0x111}, {"Track 6 In", 0x111}, {"Track 7 In", 0x111},
+         {"Track 8 In", 0x111}, {"AUX 1 Out", 0x161}, {"AUX 1 In", 0x151}, {"AUX 2 Out", 0x161}, {"AUX 2 In", 0x151}}, 66,
+         {{0, "Track 1 Level"}, {65, "AUX 2 High"}}},
+        {"QX SpatialVerb", "VeskPlug::QX SpatialVerb", false, {{"Line In", 0x111}, {"Line Out", 0x121}}, 14,
+         {{0, "Src Left X"}, {13, "Gain"}}},
     };
     size_t previous = 0;
     for (const auto& machine : expected) {

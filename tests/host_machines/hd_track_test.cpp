@@ -79,7 +79,8 @@ TEST_F(HDTrackTest, HalfVolumeRowPassesAndRecordsAtHalfAmplitude) {
     Feed(&machine, 10);
     const CAudioBuffer* out = machine.m_ports[1]->m_audioBuffer;
     float peak = 0.0f;
-    for (int32_t i = 0; i < out->m_length; ++i) peak = std::max(peak, std::fabs(out->m_channel1[i]));
+    for (int32_t i = 0; i < out->m_length; ++i)
+        peak = std::max(peak, std::fabs(out->m_channel1[i]));
     EXPECT_NEAR(peak, 0.5f, 0.01f);
     EXPECT_NEAR(row->PeakLeft(), 0.5f, 0.01f);
     EXPECT_NEAR(row->PeakRight(), 0.5f, 0.01f);
@@ -211,7 +212,7 @@ TEST_F(HDTrackTest, ReadOutShowsRecordedTime) {
     CHDTrack* row = machine.Row();
     row->ChooseFile((folder / "time.wav").string(), kWavFormatPcm);
     row->PressRecord(true);
-    Feed(&machine, 50);  // half a second
+    Feed(&machine, 50); // half a second
     EXPECT_TRUE(row->Refresh());
     EXPECT_NEAR(row->RecordedSeconds(), 0.5f, 1e-4f);
     EXPECT_EQ(row->TimeText(), FormatRecordedTime(row->RecordedSeconds()));
@@ -233,7 +234,7 @@ TEST_F(HDTrackTest, RecordingSurvivesACrash) {
         machine->Row()->ChooseFile(path.string(), kWavFormatPcm);
         machine->Row()->PressRecord(true);
         Feed(machine, 250);
-        _exit(0);  // no destructors: the file is never closed
+        _exit(0); // no destructors: the file is never closed
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

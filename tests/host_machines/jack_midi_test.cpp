@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool) {
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Starts a program with the given arguments, its output into a file; returns its process.
 pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& output) {
@@ -37,7 +39,8 @@ pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& output) {
             dup2(fileno(out), 2);
         }
         std::vector<char*> argv;
-        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
@@ -63,8 +66,7 @@ std::string ReadAll(const fs::path& path) {
     return text.str();
 }
 
-template <typename Condition>
-bool WaitFor(Condition condition, int milliseconds) {
+template <typename Condition> bool WaitFor(Condition condition, int milliseconds) {
     for (int waited = 0; waited < milliseconds; waited += 20) {
         if (condition()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -88,18 +90,21 @@ TEST(JackMIDI, NotesInFromMidiseqAndOutToMidiDump) {
     const std::string server = "tamborel_test_" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"},
-                              folder / "jackd.log");
+    const pid_t jackd =
+        Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"},
+              folder / "jackd.log");
     pid_t midiseq = -1;
     pid_t dump = -1;
     struct Cleanup {
         std::vector<pid_t*> pids;
         ~Cleanup() {
-            for (auto it = pids.rbegin(); it != pids.rend(); ++it) Stop(**it);
+            for (auto it = pids.rbegin(); it != pids.rend(); ++it)
+                Stop(**it);
             unsetenv("JACK_DEFAULT_SERVER");
         }
     } cleanup{{const_cast<pid_t*>(&jackd), &midiseq, &dump}};
-    ASSERT_TRUE(WaitFor([&] { return std::system(("jack_lsp -s " + server + " >/dev/null 2>&1").c_str()) == 0; }, 10000))
+    ASSERT_TRUE(WaitFor(
+        [&] { return std::system(("jack_lsp -s " + server + " >/dev/null 2>&1").c_str()) == 0; }, 10000))
         << ReadAll(folder / "jackd.log");
 
     // A quarter-second loop with note 60 at its start.
@@ -109,12 +114,18 @@ TEST(JackMIDI, NotesInFromMidiseqAndOutToMidiDump) {
     ASSERT_TRUE(WaitFor(
         [&] {
             registry = std::make_unique<CMIDIDeviceRegistry>();
-            return FindDevice(registry->InputCount(), [&](int32_t i) { return registry->Input(i)->Name(); }, "midiseq") >= 0 &&
-                   FindDevice(registry->OutputCount(), [&](int32_t i) { return registry->Output(i)->Name(); }, "midi_dump") >= 0;
+            return FindDevice(
+                       registry->InputCount(), [&](int32_t i) { return registry->Input(i)->Name(); },
+                       "midiseq") >= 0 &&
+                   FindDevice(
+                       registry->OutputCount(), [&](int32_t i) { return registry->Output(i)->Name(); },
+                       "midi_dump") >= 0;
         },
         10000));
-    const int32_t source = FindDevice(registry->InputCount(), [&](int32_t i) { return registry->Input(i)->Name(); }, "midiseq");
-    const int32_t sink = FindDevice(registry->OutputCount(), [&](int32_t i) { return registry->Output(i)->Name(); }, "midi_dump");
+    const int32_t source = FindDevice(
+        registry->InputCount(), [&](int32_t i) { return registry->Input(i)->Name(); }, "midiseq");
+    const int32_t sink = FindDevice(
+        registry->OutputCount(), [&](int32_t i) { return registry->Output(i)->Name(); }, "midi_dump");
 
     MachineRegistry machines;
     CVeskHost host{48000, 256, 0x16, &machines};
@@ -129,7 +140,8 @@ TEST(JackMIDI, NotesInFromMidiseqAndOutToMidiDump) {
             input.Process();
             input.Unlock();
             ControlEvent event;
-            while (input.m_ports[0]->m_controlBuffer->GetNextEvent(&event)) events.push_back(event);
+            while (input.m_ports[0]->m_controlBuffer->GetNextEvent(&event))
+                events.push_back(event);
         }
         ASSERT_GE(events.size(), 2u);
         bool sawOn = false;
@@ -157,7 +169,8 @@ TEST(JackMIDI, NotesInFromMidiseqAndOutToMidiDump) {
         EXPECT_TRUE(WaitFor(
             [&] {
                 const std::string text = ReadAll(folder / "dump.log");
-                return text.find("90 48 64") != std::string::npos && text.find("80 48 00") != std::string::npos;
+                return text.find("90 48 64") != std::string::npos &&
+                       text.find("80 48 00") != std::string::npos;
             },
             5000))
             << ReadAll(folder / "dump.log");

@@ -57,7 +57,9 @@ public:
 };
 
 int64_t g_now = 0;
-int64_t FakeClock() { return g_now; }
+int64_t FakeClock() {
+    return g_now;
+}
 
 struct MIDITest : ::testing::Test {
     MachineRegistry machines;
@@ -77,7 +79,8 @@ struct MIDITest : ::testing::Test {
     static std::vector<ControlEvent> Drain(CControlBuffer* buffer) {
         std::vector<ControlEvent> events;
         ControlEvent event;
-        while (buffer->GetNextEvent(&event)) events.push_back(event);
+        while (buffer->GetNextEvent(&event))
+            events.push_back(event);
         return events;
     }
 };
@@ -95,8 +98,9 @@ TEST_F(MIDITest, RegistryListsBackendDevices) {
 }
 
 TEST(MIDIRegistry, WorksEmptyWithoutSystemDevicesOrServer) {
-    CMIDIDeviceRegistry system;  // whatever this machine has; no sequencer or JACK gives none
-    for (int32_t i = 0; i < system.InputCount(); ++i) EXPECT_FALSE(system.Input(i)->Name().empty());
+    CMIDIDeviceRegistry system; // whatever this machine has; no sequencer or JACK gives none
+    for (int32_t i = 0; i < system.InputCount(); ++i)
+        EXPECT_FALSE(system.Input(i)->Name().empty());
     CMIDIDeviceRegistry none{std::vector<std::unique_ptr<CMIDIBackend>>{}};
     EXPECT_EQ(none.InputCount(), 0);
     EXPECT_EQ(none.OutputCount(), 0);
@@ -135,14 +139,14 @@ TEST_F(MIDITest, OpenFailureNamesDeviceAndCode) {
 
 TEST_F(MIDITest, VelocityZeroNoteOnIsANoteOffAndOtherMessagesAreIgnored) {
     CMIDIInput input(&host, registry.get());
-    input.m_counterFrequency = 0;  // no counter: everything goes out at offset 0
+    input.m_counterFrequency = 0; // no counter: everything goes out at offset 0
     input.SelectDevice(0);
     CMIDIInputDevice* device = registry->Input(0);
-    device->Deliver(0x94, 60, 100);  // note on, channel 5
-    device->Deliver(0x94, 60, 0);    // note on with velocity 0, channel 5
-    device->Deliver(0xB0, 7, 100);   // controller
-    device->Deliver(0xC0, 5, 0);     // program change
-    device->Deliver(0xE0, 0, 64);    // pitch bend
+    device->Deliver(0x94, 60, 100); // note on, channel 5
+    device->Deliver(0x94, 60, 0);   // note on with velocity 0, channel 5
+    device->Deliver(0xB0, 7, 100);  // controller
+    device->Deliver(0xC0, 5, 0);    // program change
+    device->Deliver(0xE0, 0, 64);   // pitch bend
     input.Process();
     const auto events = Drain(input.m_ports[0]->m_controlBuffer);
     ASSERT_EQ(events.size(), 2u);
@@ -186,7 +190,7 @@ TEST_F(MIDITest, NotesSound80MillisecondsAfterArrivalAtSampleAccuracy) {
     input.m_clock = &FakeClock;
     input.SelectDevice(0);
     registry->Input(0)->Deliver(0x90, 69, 64);
-    g_now += 10'000'000;  // processed 10 ms after it arrived: due in 70 ms = 3087 samples
+    g_now += 10'000'000; // processed 10 ms after it arrived: due in 70 ms = 3087 samples
     input.Process();
     EXPECT_EQ(input.m_ports[0]->m_controlBuffer->GetCount(), 0);
     ASSERT_EQ(input.m_carry.GetCount(), 1);

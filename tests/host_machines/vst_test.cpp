@@ -77,7 +77,7 @@ TEST_F(VSTTest, PortsFollowThePluginsInputsOutputsAndMidi) {
     auto box = Load(&host, kPlugins / "good" / "silent_box.so");
     MachinePtr none(box.info->CreateMachine());
     EXPECT_EQ(none->m_portCount, 0);
-    none->Process();  // nothing to do, nothing to break
+    none->Process(); // nothing to do, nothing to break
 
     // An instrument that says it does not know "receiveVstMIDIEvent" still takes notes.
     auto deaf = Load(&host, kPlugins / "synths" / "deaf_synth.so");
@@ -94,7 +94,8 @@ TEST_F(VSTTest, PluginComesUpInOrderAndProcessesReplacing) {
     EXPECT_GE(plugin.log->opcodes[effMainsChanged], 1);
     EXPECT_GE(plugin.log->opcodes[effStartProcess], 1);
     CAudioBuffer* in = machine->m_ports[0]->m_audioBuffer;
-    for (int32_t i = 0; i < in->m_length; ++i) in->m_channel1[i] = in->m_channel2[i] = 0.8f;
+    for (int32_t i = 0; i < in->m_length; ++i)
+        in->m_channel1[i] = in->m_channel2[i] = 0.8f;
     machine->Process();
     const CAudioBuffer* out = machine->m_ports[1]->m_audioBuffer;
     EXPECT_FLOAT_EQ(out->m_channel1[0], 0.4f);
@@ -164,7 +165,8 @@ TEST_F(VSTTest, HostCallbackAnswers) {
     AEffect* effect = adapter->Effect();
     host.SetBPM(120.0f);
     host.AddToSampleCounter(1000);
-    auto call = [&](int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
+    auto call = [&](int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                    float opt = 0.0f) {
         return CVSTAdapter::HostCallback(effect, opcode, index, value, ptr, opt);
     };
     EXPECT_EQ(CVSTAdapter::HostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f), 2400);
@@ -194,7 +196,8 @@ TEST_F(VSTTest, HostCallbackAnswers) {
     EXPECT_EQ(time->tempo, 0.0);
     EXPECT_EQ(time->flags, 0);
     EXPECT_EQ(time->timeSigNumerator, 0);
-    time = reinterpret_cast<const VstTimeInfo*>(call(audioMasterGetTime, 0, kVstTempoValid | kVstTimeSigValid));
+    time =
+        reinterpret_cast<const VstTimeInfo*>(call(audioMasterGetTime, 0, kVstTempoValid | kVstTimeSigValid));
     EXPECT_EQ(time->tempo, 120.0);
     EXPECT_EQ(time->flags, kVstTempoValid | kVstTimeSigValid);
     EXPECT_EQ(time->timeSigNumerator, 1);
@@ -233,25 +236,32 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     fs::create_directory_symlink(kPlugins / "good", root / "linked");
     fs::create_directory_symlink(root, root / "loop");
     fs::create_directories(root / "bad");
-    for (const char* name : {"crashing.so", "hanging.so"}) fs::copy_file(kPlugins / "bad" / name, root / "bad" / name);
+    for (const char* name : {"crashing.so", "hanging.so"})
+        fs::copy_file(kPlugins / "bad" / name, root / "bad" / name);
 
     VSTScanSettings settings;
     settings.skipListPath = root / "skipped.txt";
+    settings.knownGoodListPath = root / "known_good.txt";
     settings.probeTimeoutMilliseconds = 1500;
     std::vector<std::string> reported;
-    settings.skipped = [&](const std::string& path, const std::string& reason) { reported.push_back(path + " " + reason); };
+    settings.skipped = [&](const std::string& path, const std::string& reason) {
+        reported.push_back(path + " " + reason);
+    };
     std::vector<std::string> progress;
     settings.progress = [&](const std::string& text) { progress.push_back(text); };
 
     // The good folder is reached twice (directly and through the link): each library once.
     VSTScanResult result = ScanVSTFolders({root, kPlugins / "good"}, &host, settings);
-    EXPECT_EQ(result.registered, 3);  // stereo_effect, silent_box, one_in_four_out
+    EXPECT_EQ(result.registered, 3); // stereo_effect, silent_box, one_in_four_out
+    EXPECT_EQ(result.probed, 6);     // and support_library, crashing, hanging
     EXPECT_EQ(registry.Count(), 3);
     ASSERT_EQ(reported.size(), 2u);
     std::sort(reported.begin(), reported.end());
-    EXPECT_NE(reported[0].find("crashing.so crashed while loading (signal 11"), std::string::npos) << reported[0];
+    EXPECT_NE(reported[0].find("crashing.so crashed while loading (signal 11"), std::string::npos)
+        << reported[0];
     EXPECT_NE(reported[1].find("hanging.so hung while loading"), std::string::npos) << reported[1];
-    EXPECT_NE(std::find(progress.begin(), progress.end(), "Loading VST PlugIn stereo_effect.so..."), progress.end());
+    EXPECT_NE(std::find(progress.begin(), progress.end(), "Loading VST PlugIn stereo_effect.so..."),
+              progress.end());
     ASSERT_TRUE(fs::exists(settings.skipListPath));
 
     // The next start skips them without trying, however long they would take.
@@ -264,12 +274,21 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
     EXPECT_EQ(result.registered, 0);
     ASSERT_EQ(reported.size(), 2u);
-    for (const auto& line : reported) EXPECT_NE(line.find("skipped until the file changes"), std::string::npos);
+    for (const auto& line : reported)
+        EXPECT_NE(line.find("skipped until the file changes"), std::string::npos);
+
+    // Libraries that came up cleanly are loaded without a new trial.
+    MachineRegistry third;
+    CVeskHost thirdHost{44100, 64, 0x16, &third};
+    result = ScanVSTFolders({kPlugins / "good"}, &thirdHost, settings);
+    EXPECT_EQ(result.registered, 3);
+    EXPECT_EQ(result.probed, 1); // the support library without an entry is tried each time
 
     // A changed library gets tried again.
     reported.clear();
     settings.probeTimeoutMilliseconds = 1500;
-    fs::last_write_time(root / "bad" / "crashing.so", fs::file_time_type::clock::now() + std::chrono::hours(1));
+    fs::last_write_time(root / "bad" / "crashing.so",
+                        fs::file_time_type::clock::now() + std::chrono::hours(1));
     ScanVSTFolders({root / "bad" / "crashing.so", root / "bad"}, &secondHost, settings);
     std::sort(reported.begin(), reported.end());
     ASSERT_EQ(reported.size(), 2u);

@@ -26,13 +26,16 @@ fs::path Folder() {
 using Bytes = std::vector<uint8_t>;
 
 void Add32(Bytes& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 void Add16(Bytes& bytes, uint16_t value) {
     bytes.push_back(static_cast<uint8_t>(value));
     bytes.push_back(static_cast<uint8_t>(value >> 8));
 }
-void AddText(Bytes& bytes, const char* text) { bytes.insert(bytes.end(), text, text + 4); }
+void AddText(Bytes& bytes, const char* text) {
+    bytes.insert(bytes.end(), text, text + 4);
+}
 
 Bytes Chunk(const char* id, const Bytes& body) {
     Bytes bytes;
@@ -56,14 +59,16 @@ Bytes FormatBody(uint16_t tag, uint16_t channels, uint16_t bits, size_t size = 1
 
 Bytes Samples(std::initializer_list<int16_t> values) {
     Bytes body;
-    for (int16_t value : values) Add16(body, static_cast<uint16_t>(value));
+    for (int16_t value : values)
+        Add16(body, static_cast<uint16_t>(value));
     return body;
 }
 
 Bytes Riff(std::initializer_list<Bytes> chunks) {
     Bytes inner;
     AddText(inner, "WAVE");
-    for (const Bytes& chunk : chunks) inner.insert(inner.end(), chunk.begin(), chunk.end());
+    for (const Bytes& chunk : chunks)
+        inner.insert(inner.end(), chunk.begin(), chunk.end());
     Bytes file;
     AddText(file, "RIFF");
     Add32(file, static_cast<uint32_t>(inner.size()));
@@ -73,8 +78,8 @@ Bytes Riff(std::initializer_list<Bytes> chunks) {
 
 std::string WriteFile(const std::string& name, const Bytes& bytes) {
     const fs::path path = Folder() / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path.string();
 }
 
@@ -107,7 +112,9 @@ int16_t At16(const Bytes& bytes, size_t offset) {
     return value;
 }
 
-bool HaveSox() { return std::system("command -v sox >/dev/null 2>&1") == 0; }
+bool HaveSox() {
+    return std::system("command -v sox >/dev/null 2>&1") == 0;
+}
 
 std::string Sox(const std::string& name, const std::string& format) {
     const std::string path = (Folder() / name).string();
@@ -190,8 +197,9 @@ TEST(WavLoad, RoundTripKeepsSamplesAndTheBuffersRate) {
     CSampleBuffer loaded(0, 96000);
     loaded.Load(path);
     ASSERT_EQ(loaded.m_frameCount, 5);
-    EXPECT_EQ(loaded.m_sampleRate, 96000);  // the file's rate is not taken
-    for (int i = 0; i < 5; ++i) EXPECT_NEAR(loaded.m_data[i], values[i], 1.0 / 32767);
+    EXPECT_EQ(loaded.m_sampleRate, 96000); // the file's rate is not taken
+    for (int i = 0; i < 5; ++i)
+        EXPECT_NEAR(loaded.m_data[i], values[i], 1.0 / 32767);
     std::unique_ptr<CSampleBuffer> clone(loaded.Clone());
     EXPECT_EQ(clone->m_frameCount, 5);
     EXPECT_EQ(clone->m_sampleRate, 96000);
@@ -200,8 +208,9 @@ TEST(WavLoad, RoundTripKeepsSamplesAndTheBuffersRate) {
 
 TEST(WavLoad, ChunkOrderAndExtraChunks) {
     CSampleBuffer buffer;
-    const auto dataFirst = WriteFile("data_first.wav", Riff({Chunk("data", Samples({-32768, 16384})),
-                                                             Chunk("fmt ", FormatBody(1, 1, 16))}));
+    const auto dataFirst =
+        WriteFile("data_first.wav",
+                  Riff({Chunk("data", Samples({-32768, 16384})), Chunk("fmt ", FormatBody(1, 1, 16))}));
     buffer.Load(dataFirst);
     ASSERT_EQ(buffer.m_frameCount, 2);
     EXPECT_EQ(buffer.m_data[0], -1.0f);
@@ -210,29 +219,33 @@ TEST(WavLoad, ChunkOrderAndExtraChunks) {
     // A LIST chunk of odd length (with its pad byte) between "fmt " and "data".
     Bytes list = Chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'x'});
     list.push_back(0);
-    const auto withList = WriteFile("list.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 16)), list,
-                                                      Chunk("data", Samples({100, 200, 300}))}));
+    const auto withList =
+        WriteFile("list.wav",
+                  Riff({Chunk("fmt ", FormatBody(1, 1, 16)), list, Chunk("data", Samples({100, 200, 300}))}));
     buffer.Load(withList);
     EXPECT_EQ(buffer.m_frameCount, 3);
 
-    const auto eighteen = WriteFile("fmt18.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 16, 18)),
-                                                       Chunk("data", Samples({1, 2, 3, 4}))}));
+    const auto eighteen = WriteFile(
+        "fmt18.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 16, 18)), Chunk("data", Samples({1, 2, 3, 4}))}));
     buffer.Load(eighteen);
     EXPECT_EQ(buffer.m_frameCount, 4);
 }
 
 TEST(WavLoad, RefusalsNameTheFile) {
-    const auto fifteen = WriteFile("fmt15.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 16, 15)),
-                                                      Chunk("data", Samples({1}))}));
+    const auto fifteen =
+        WriteFile("fmt15.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 16, 15)), Chunk("data", Samples({1}))}));
     EXPECT_EQ(LoadError(fifteen), "Format Chunk In File <" + fifteen + "> Is Too Small");
 
-    const auto stereo = WriteFile("stereo.wav", Riff({Chunk("fmt ", FormatBody(1, 2, 16)), Chunk("data", Samples({1, 2}))}));
+    const auto stereo =
+        WriteFile("stereo.wav", Riff({Chunk("fmt ", FormatBody(1, 2, 16)), Chunk("data", Samples({1, 2}))}));
     EXPECT_EQ(LoadError(stereo), "Only Mono WAV Files Supported, <" + stereo + "> Has 2 Channels");
 
-    const auto deep = WriteFile("24bit.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 24)), Chunk("data", Bytes(6, 0))}));
+    const auto deep =
+        WriteFile("24bit.wav", Riff({Chunk("fmt ", FormatBody(1, 1, 24)), Chunk("data", Bytes(6, 0))}));
     EXPECT_EQ(LoadError(deep), "Only 16 Bit WAV Files Supported, <" + deep + "> Is 24-Bit");
 
-    const auto floats = WriteFile("float.wav", Riff({Chunk("fmt ", FormatBody(3, 1, 32)), Chunk("data", Bytes(8, 0))}));
+    const auto floats =
+        WriteFile("float.wav", Riff({Chunk("fmt ", FormatBody(3, 1, 32)), Chunk("data", Bytes(8, 0))}));
     EXPECT_EQ(LoadError(floats), "Can't Read Non-PCM Format WAV File <" + floats + ">");
 
     Bytes notWave = Riff({Chunk("fmt ", FormatBody(1, 1, 16))});
@@ -259,7 +272,7 @@ TEST(WavLoad, ChunkSizesBeyondTheFileAreEndOfFileNotAllocations) {
     EXPECT_EQ(LoadError(path), "Unexpected End Of File Reading <" + path + ">");
 
     Bytes longList = Riff({Chunk("fmt ", FormatBody(1, 1, 16)), Chunk("LIST", Bytes(4, 0))});
-    longList[longList.size() - 8] = 0x40;  // 64 bytes claimed, 4 present
+    longList[longList.size() - 8] = 0x40; // 64 bytes claimed, 4 present
     const auto listPath = WriteFile("long_list.wav", longList);
     EXPECT_EQ(LoadError(listPath), "Unexpected End Of File Reading <" + listPath + ">");
 }
@@ -270,7 +283,8 @@ TEST(WavLoad, FilesMadeBySox) {
     buffer.Load(Sox("sox_mono16.wav", "-r 44100 -c 1 -b 16 -e signed-integer"));
     ASSERT_EQ(buffer.m_frameCount, 2205);
     float peak = 0.0f;
-    for (int32_t i = 0; i < buffer.m_frameCount; ++i) peak = std::max(peak, std::fabs(buffer.m_data[i]));
+    for (int32_t i = 0; i < buffer.m_frameCount; ++i)
+        peak = std::max(peak, std::fabs(buffer.m_data[i]));
     EXPECT_NEAR(peak, 0.5f, 0.01f);
 
     const auto stereo = Sox("sox_stereo.wav", "-r 44100 -c 2 -b 16 -e signed-integer");

@@ -68,8 +68,12 @@ void ProcessReplacing(AEffect*, float** inputs, float** outputs, int32_t frames)
             outputs[channel][i] = PLUGIN_INPUTS > 0 ? inputs[0][i] * 0.5f : 0.25f;
 }
 
-void SetParameter(AEffect*, int32_t index, float value) { g_log.parameters[index & 3] = value; }
-float GetParameter(AEffect*, int32_t index) { return g_log.parameters[index & 3]; }
+void SetParameter(AEffect*, int32_t index, float value) {
+    g_log.parameters[index & 3] = value;
+}
+float GetParameter(AEffect*, int32_t index) {
+    return g_log.parameters[index & 3];
+}
 
 } // namespace
 
@@ -78,7 +82,8 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCal
     raise(SIGSEGV);
 #endif
 #if PLUGIN_HANG
-    for (;;) pause();
+    for (;;)
+        pause();
 #endif
     g_host = host;
     if (host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) != kVstVersion) return nullptr;
@@ -97,5 +102,9 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCal
     return &g_effect;
 }
 
-extern "C" __attribute__((visibility("default"))) void* TestPluginLog() { return &g_log; }
-extern "C" __attribute__((visibility("default"))) HostCallback TestPluginHost() { return g_host; }
+extern "C" __attribute__((visibility("default"))) void* TestPluginLog() {
+    return &g_log;
+}
+extern "C" __attribute__((visibility("default"))) HostCallback TestPluginHost() {
+    return g_host;
+}

@@ -1,0 +1,64 @@
+// QX DGenR8 (CDrumKit): an analogue-style drum machine of eleven synthesized sounds mixed into one
+// stereo output, each with its own level and balance. Notes (note mod 11) or drum-row triggers start
+// sounds at their own sample; there is no note-off.
+//
+// Threads: Process runs on the machine's worker thread with the machine locked; parameter, rate
+// and size changes arrive under the machine lock too. Parameter changes reach the voices through
+// their event queues and take effect at the start of the next buffer.
+#pragma once
+
+#include "machine_interface/machine.h"
+#include "machines/drumkit/drumkit_voices.h"
+#include "machines/dsp/dsp.h"
+
+#include <memory>
+
+// What an open DrumKit panel offers the machine: moving a knob when a parameter changes.
+class CDrumKitPanelLink {
+public:
+    virtual ~CDrumKitPanelLink() = default;
+    virtual void MoveKnob(int32_t parameter, float value) = 0;
+};
+
+class CDrumKit : public CMachine {
+public:
+    static constexpr int32_t kVoiceCount = 11;
+    static constexpr int32_t kParameterCount = 38;
+
+    explicit CDrumKit(CVeskHost* host);
+    ~CDrumKit() override;
+
+    void Delete() override { delete this; }
+    void Process() override;
+    float GetParameter(int32_t index) override;
+    void SetParameter(int32_t index, float value) override;
+    void GetParameterName(int32_t index, char* text) override;
+    void FormatParameter(int32_t index, float value, char* text) override;
+    void GetNoteName(int32_t note, char* text) override;
+    void SetSampleRate(int32_t rate) override;
+    void SetBufferSize(int32_t frames) override;
+    bool IsGenerator() override { return true; }
+
+    // The open panel (null when closed); the panel registers itself and is not owned.
+    void SetPanelLink(CDrumKitPanelLink* link) { m_panel = link; }
+    // Index of voice v's Level parameter; its Balance is the next index.
+    static int32_t LevelParameter(int32_t voice);
+    const CDrumKitVoice& Voice(int32_t v) const { return *m_voices[v]; }
+    // Reseeds the per-machine noise generator (renders are reproducible for a given seed).
+    void SetNoiseSeed(uint32_t seed) { m_random.state = seed; }
+
+private:
+    float m_values[kParameterCount] = {};
+    std::unique_ptr<CDrumKitVoice> m_voices[kVoiceCount];
+    AlignedBlock m_noise;
+    RandomState m_random;
+    int32_t m_sampleRate;
+    int32_t m_blockSize;
+    CDrumKitPanelLink* m_panel = nullptr;
+};
+
+class CDrumKitInfo : public CSimpleMachineInfo<CDrumKit> {
+public:
+    explicit CDrumKitInfo(CVeskHost* host)
+        : CSimpleMachineInfo<CDrumKit>(host, "QX DGenR8", "VeskPlug::QX DGenR8") {}
+};

@@ -1,0 +1,242 @@
+#include "machines/mixer/mixer.h"
+
+#include "machine_interface/vesk_host.h"
+#include "machines/dsp/dsp_math.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace {
+
+// Added at the first stage of each chain; keeps the chains out of denormals.
+constexpr double kAntiDenormal = 2.3283064370807974e-10;
+
+const char* const kTrackRoles[7] = {"Level", "Balance", "Low", "Mid", "High", "AUX1", "AUX2"};
+const char* const kAuxRoles[5] = {"Level", "Balance", "Low", "Mid", "High"};
+
+// Strip gain of a Level value: −48 .. +12 dB on the library's scale.
+float LevelGain(float x) {
+    return DbToGain(60.0f * x - 48.0f);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+CMixerChannel::CMixerChannel(double lowCrossover, double highCrossover, int32_t sampleRate)
+    : m_lowCrossover(lowCrossover), m_highCrossover(highCrossover) {
+    SetSampleRate(sampleRate);
+}
+
+void CMixerChannel::SetSampleRate(int32_t sampleRate) {
+    const double fs = sampleRate > 0 ? sampleRate : 44100;
+    m_k1 = 2.0 * std::sin(std::numbers::pi * m_lowCrossover / fs);
+    m_k2 = 2.0 * std::sin(std::numbers::pi * m_highCrossover / fs);
+    std::fill(std::begin(m_l), std::end(m_l), 0.0);
+    std::fill(std::begin(m_h), std::end(m_h), 0.0);
+    m_d1 = m_d2 = m_d3 = 0.0;
+}
+
+float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count,
+                             float gain, float send1, float send2) {
+    const double k1 = m_k1, k2 = m_k2;
+    double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
+    double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];
+    float peak = 0.0f;
+    for (int32_t i = 0; i < count; ++i) {
+        const double x = in[i];
+        m_gain = SmoothToward(gain, m_gain);
+        l1 += k1 * (x - l1) + kAntiDenormal;
+        l2 += k1 * (l1 - l2);
+        l3 += k1 * (l2 - l3);
+        l4 += k1 * (l3 - l4);
+        h1 += kAntiDenormal + k2 * (x - h1);
+        h2 += k2 * (h1 - h2);
+        h3 += k2 * (h2 - h3);
+        h4 += k2 * (h3 - h4);
+        m_band[0] = SmoothToward(m_bandTarget[0], m_band[0]);
+        m_band[1] = SmoothToward(m_bandTarget[1], m_band[1]);
+        m_band[2] = SmoothToward(m_bandTarget[2], m_band[2]);
+        const double x3 = m_d3;
+        m_d3 = m_d2;
+        m_d2 = m_d1;
+        m_d1 = x;
+        const double high = x3 - h4;
+        const double low = l4;
+        const double mid = x3 - (high + low);
+        float y = static_cast<float>(low * m_band[0] + mid * m_band[1] + high * m_band[2]);
+        if (aux1) {
+            m_send1 = SmoothToward(send1, m_send1);
+            aux1[i] += m_send1 * y;
+        }
+        if (aux2) {
+            m_send2 = SmoothToward(send2, m_send2);
+            aux2[i] += m_send2 * y;
+        }
+        y *= m_gain;
+        peak = std::max(peak, std::fabs(y));
+        main[i] += y;
+    }
+    m_l[0] = l1, m_l[1] = l2, m_l[2] = l3, m_l[3] = l4;
+    m_h[0] = h1, m_h[1] = h2, m_h[2] = h3, m_h[3] = h4;
+    return peak;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CMixer::CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses)
+    : CMachine(host), m_tracks(tracks), m_auxBuses(auxBuses) {
+    m_blockSize = host ? host->GetBufferSize() : 0;
+    const int32_t sampleRate = host ? host->GetSampleRate() : 44100;
+    char name[64];
+    AddPort(kPortStereoOut, "Output");
+    for (int32_t t = 1; t <= m_tracks; ++t) {
+        std::snprintf(name, sizeof name, "Track %i In", t);
+        AddPort(kPortStereoIn, name);
+    }
+    for (int32_t a = 1; a <= m_auxBuses; ++a) {
+        std::snprintf(name, sizeof name, "AUX %i Out", a);
+        AddPort(kPortSendOut, name);
+        std::snprintf(name, sizeof name, "AUX %i In", a);
+        AddPort(kPortReturnIn, name);
+    }
+    m_parameterCount = 7 * m_tracks + 5 * m_auxBuses;
+    m_values.assign(static_cast<size_t>(m_parameterCount), 0.5f);
+    m_strips = std::make_unique<Strip[]>(static_cast<size_t>(m_tracks + m_auxBuses));
+    for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s)
+        for (auto& channel : m_strips[s].channel)
+            channel = std::make_unique<CMixerChannel>(880.0, 5000.0, sampleRate);
+    for (int32_t i = 0; i < m_parameterCount; ++i)
+        SetParameter(i, 0.5f);
+}
+
+CMixer::~CMixer() = default;
+
+int32_t CMixer::BlockLength() const {
+    return std::min(m_blockSize, m_ports[0]->m_audioBuffer->m_length);
+}
+
+void CMixer::Process() {
+    const int32_t n = BlockLength();
+    m_ports[0]->m_audioBuffer->Clear();
+    for (int32_t p = 1 + m_tracks; p < m_portCount; ++p)
+        m_ports[p]->m_audioBuffer->Clear();
+
+    CAudioBuffer* out = m_ports[0]->m_audioBuffer;
+    CAudioBuffer* aux1 = m_auxBuses > 0 ? m_ports[1 + m_tracks]->m_audioBuffer : nullptr;
+    CAudioBuffer* aux2 = m_auxBuses > 1 ? m_ports[3 + m_tracks]->m_audioBuffer : nullptr;
+    const int32_t solo = m_solo.load(std::memory_order_relaxed);
+    for (int32_t j = 0; j < m_tracks; ++j) {
+        Strip& strip = m_strips[j];
+        const float* v = &m_values[static_cast<size_t>(7 * j)];
+        const bool sounding = (solo < 0 || solo == j) && !strip.mute.load(std::memory_order_relaxed);
+        const float level = sounding ? LevelGain(v[0]) : 0.0f;
+        const float send1 = sounding && aux1 ? v[5] : 0.0f;
+        const float send2 = sounding && aux2 ? v[6] : 0.0f;
+        const CAudioBuffer* in = m_ports[1 + j]->m_audioBuffer;
+        const int32_t count = std::min(n, in->m_length);
+        float* a1l = aux1 ? aux1->m_channel1 : nullptr;
+        float* a1r = aux1 ? aux1->m_channel2 : nullptr;
+        float* a2l = aux2 ? aux2->m_channel1 : nullptr;
+        float* a2r = aux2 ? aux2->m_channel2 : nullptr;
+        strip.peak[0] = strip.channel[0]->Process(in->m_channel1, out->m_channel1, a1l, a2l, count,
+                                                  (1.0f - v[1]) * level, send1, send2);
+        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, a1r, a2r, count,
+                                                  v[1] * level, send1, send2);
+    }
+}
+
+void CMixer::ProcessLate() {
+    const int32_t n = BlockLength();
+    CAudioBuffer* out = m_ports[0]->m_audioBuffer;
+    const int32_t solo = m_solo.load(std::memory_order_relaxed);
+    for (int32_t a = 0; a < m_auxBuses; ++a) {
+        const int32_t index = m_tracks + a;
+        Strip& strip = m_strips[index];
+        const float* v = &m_values[static_cast<size_t>(AuxParameter(a))];
+        const bool silent = (solo >= 0 && solo != index) || strip.mute.load(std::memory_order_relaxed);
+        const float level = silent ? 0.0f : LevelGain(v[0]);
+        const CAudioBuffer* in = m_ports[2 + m_tracks + 2 * a]->m_audioBuffer;
+        const int32_t count = std::min(n, in->m_length);
+        strip.peak[0] = strip.channel[0]->Process(in->m_channel1, out->m_channel1, nullptr, nullptr, count,
+                                                  (1.0f - v[1]) * level, 0.0f, 0.0f);
+        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, nullptr, nullptr, count,
+                                                  v[1] * level, 0.0f, 0.0f);
+    }
+}
+
+float CMixer::GetParameter(int32_t index) {
+    return index >= 0 && index < m_parameterCount ? m_values[static_cast<size_t>(index)] : 0.0f;
+}
+
+void CMixer::ApplyBands(int32_t strip) {
+    const int32_t first = strip < m_tracks ? 7 * strip : AuxParameter(strip - m_tracks);
+    const float* v = &m_values[static_cast<size_t>(first)];
+    for (auto& channel : m_strips[strip].channel)
+        channel->SetBandGains(v[2], v[3], v[4]);
+}
+
+void CMixer::SetParameter(int32_t index, float value) {
+    if (index < 0 || index >= m_parameterCount) return;
+    m_values[static_cast<size_t>(index)] = value;
+    if (index < 7 * m_tracks) {
+        const int32_t role = index % 7;
+        if (role >= 2 && role <= 4) ApplyBands(index / 7);
+    } else {
+        const int32_t role = (index - 7 * m_tracks) % 5;
+        if (role >= 2) ApplyBands(m_tracks + (index - 7 * m_tracks) / 5);
+    }
+    if (m_panel) m_panel->MoveControl(index, value);
+}
+
+void CMixer::GetParameterName(int32_t index, char* text) {
+    text[0] = '\0';
+    if (index < 0 || index >= m_parameterCount) return;
+    if (index < 7 * m_tracks)
+        std::snprintf(text, 64, "Track %i %s", index / 7 + 1, kTrackRoles[index % 7]);
+    else
+        std::snprintf(text, 64, "AUX %i %s", (index - 7 * m_tracks) / 5 + 1,
+                      kAuxRoles[(index - 7 * m_tracks) % 5]);
+}
+
+void CMixer::FormatParameter(int32_t index, float value, char* text) {
+    text[0] = '\0';
+    if (index >= 0 && index < m_parameterCount)
+        std::snprintf(text, 64, "%i%%", static_cast<int>(value * 100.0f));
+}
+
+void CMixer::SetSampleRate(int32_t rate) {
+    for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s)
+        for (auto& channel : m_strips[s].channel)
+            channel->SetSampleRate(rate);
+}
+
+void CMixer::SetBufferSize(int32_t frames) {
+    m_blockSize = frames;
+}
+
+void CMixer::UpdateGUI() {
+    if (!m_panel) return;
+    for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s) {
+        const Strip& strip = m_strips[s];
+        m_panel->SetMeters(s, strip.peak[0], strip.peak[1]);
+    }
+}
+
+void CMixer::SetMute(int32_t strip, bool mute) {
+    if (strip >= 0 && strip < m_tracks + m_auxBuses)
+        m_strips[strip].mute.store(mute, std::memory_order_relaxed);
+}
+
+void CMixer::SetSolo(int32_t strip, bool on) {
+    if (strip < 0 || strip >= m_tracks + m_auxBuses) return;
+    const int32_t previous = m_solo.load(std::memory_order_relaxed);
+    if (!on) {
+        if (previous == strip) m_solo.store(-1, std::memory_order_relaxed);
+        return;
+    }
+    if (previous >= 0 && previous != strip && m_panel) m_panel->ReleaseSolo(previous);
+    m_solo.store(strip, std::memory_order_relaxed);
+}

@@ -1,0 +1,364 @@
+// QX Mixer: gains, crossover, sends and returns, mute and solo, measured on rendered buffers.
+#include "machines/mixer/mixer.h"
+#include "tests/machines/machine_rig.h"
+#include "tests/machines/signal_tools.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace rig;
+using namespace signal_tools;
+
+namespace {
+
+constexpr int32_t kTracks = 8;
+// Port numbers of the shipped layout: Output, Track 1..8 In, AUX 1 Out, AUX 1 In, AUX 2 Out, AUX 2 In.
+constexpr int32_t kOutput = 0;
+constexpr int32_t kAux1Out = 9, kAux1In = 10, kAux2Out = 11, kAux2In = 12;
+constexpr int32_t kLevel = 0, kBalance = 1, kLow = 2, kMid = 3, kHigh = 4, kSend1 = 5, kSend2 = 6;
+
+std::vector<float> Noise(size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
+    std::vector<float> x(n);
+    for (float& v : x)
+        v = uniform(random);
+    return x;
+}
+
+class RecordingPanel : public CMixerPanelLink {
+public:
+    void MoveControl(int32_t index, float value) override { moved.emplace_back(index, value); }
+    void SetMeters(int32_t strip, float left, float right) override { meters[strip] = {left, right}; }
+    void ReleaseSolo(int32_t strip) override { released.push_back(strip); }
+    std::vector<std::pair<int32_t, float>> moved;
+    std::pair<float, float> meters[10] = {};
+    std::vector<int32_t> released;
+};
+
+// A mixer with per-port input signals; Run renders buffers through both passes, feeding each
+// return with the given signal (or leaving it as Process left it).
+struct Desk {
+    TestHost host;
+    CMixer* mixer = new CMixer(&host.host, kTracks, 2);
+    std::vector<float> tracks[kTracks];
+    std::vector<float> returns[2];
+    Stereo out, aux[2];
+    size_t position = 0;
+
+    ~Desk() { mixer->Delete(); }
+    void Set(int32_t track, int32_t role, float value) { mixer->SetParameter(7 * track + role, value); }
+    void Run(size_t samples) {
+        for (size_t done = 0; done < samples; done += kBlock) {
+            for (int32_t t = 0; t < kTracks; ++t) {
+                CAudioBuffer* in = mixer->m_ports[1 + t]->m_audioBuffer;
+                Fill(in->m_channel1, tracks[t], position, kBlock);
+                Fill(in->m_channel2, tracks[t], position, kBlock);
+            }
+            mixer->Process();
+            aux[0].Append(*mixer->m_ports[kAux1Out]->m_audioBuffer, kBlock);
+            aux[1].Append(*mixer->m_ports[kAux2Out]->m_audioBuffer, kBlock);
+            for (int32_t a = 0; a < 2; ++a) {
+                CAudioBuffer* ret = mixer->m_ports[a == 0 ? kAux1In : kAux2In]->m_audioBuffer;
+                if (returns[a].empty()) continue;
+                std::vector<float> part(kBlock);
+                Fill(part.data(), returns[a], position, kBlock);
+                for (int32_t i = 0; i < kBlock; ++i) {
+                    ret->m_channel1[i] += part[static_cast<size_t>(i)];
+                    ret->m_channel2[i] += part[static_cast<size_t>(i)];
+                }
+            }
+            mixer->ProcessLate();
+            out.Append(*mixer->m_ports[kOutput]->m_audioBuffer, kBlock);
+            position += kBlock;
+        }
+    }
+};
+
+// Largest |out[i] − gain·in[i − delay]| over [from, to).
+double Mismatch(const std::vector<float>& out, const std::vector<float>& in, double gain, size_t delay,
+                size_t from, size_t to) {
+    double worst = 0.0;
+    for (size_t i = from; i < to; ++i)
+        worst = std::max(worst, std::fabs(out[i] - gain * in[i - delay]));
+    return worst;
+}
+
+} // namespace
+
+TEST(Mixer, PortsAndParameters) {
+    Desk d;
+    CMixer& m = *d.mixer;
+    ASSERT_EQ(m.m_portCount, 13);
+    EXPECT_STREQ(m.m_ports[0]->m_name, "Output");
+    EXPECT_STREQ(m.m_ports[8]->m_name, "Track 8 In");
+    EXPECT_STREQ(m.m_ports[kAux2In]->m_name, "AUX 2 In");
+    EXPECT_EQ(m.m_ports[kAux1Out]->m_flags, 0x161);
+    EXPECT_EQ(m.m_ports[kAux1In]->m_flags, 0x151);
+    EXPECT_EQ(m.m_parameterCount, 66);
+    char text[64];
+    m.GetParameterName(13, text);
+    EXPECT_STREQ(text, "Track 2 AUX2");
+    m.GetParameterName(65, text);
+    EXPECT_STREQ(text, "AUX 2 High");
+    m.GetParameterName(66, text);
+    EXPECT_STREQ(text, "");
+    m.FormatParameter(0, 0.427f, text);
+    EXPECT_STREQ(text, "42%");
+    EXPECT_EQ(m.GetParameter(66), 0.0f);
+    EXPECT_FALSE(m.IsGenerator());
+}
+
+TEST(Mixer, FreshMixerGainAndHighBandDelay) {
+    // A fresh mixer glides from gain 1 to its settings, then passes every band at 0.5 with the
+    // Level 0.5 gain and Balance 0.5 per side: the whole signal three samples late.
+    Desk d;
+    d.tracks[0] = Noise(30000, 1);
+    d.Run(30000);
+    const double gain = std::pow(10.0, -1.8) * 0.5 * 0.5;
+    EXPECT_LT(Mismatch(d.out.left, d.tracks[0], gain, 3, 20000, 30000), 1e-6);
+    EXPECT_LT(Mismatch(d.out.right, d.tracks[0], gain, 3, 20000, 30000), 1e-6);
+
+    // The high band alone: an impulse comes out three samples late, almost unchanged.
+    Desk h;
+    h.Set(0, kLow, 0.0f);
+    h.Set(0, kMid, 0.0f);
+    h.Set(0, kHigh, 1.0f);
+    h.Set(0, kLevel, 0.8f); // 10^0 = unity gain
+    h.Run(20000);
+    const size_t at = h.position + 100;
+    h.tracks[0].assign(at + 4096, 0.0f);
+    h.tracks[0][at] = 1.0f;
+    h.Run(4096);
+    const std::vector<float> response(h.out.left.begin() + static_cast<long>(at),
+                                      h.out.left.begin() + static_cast<long>(at) + 40);
+    size_t peakAt = 0;
+    for (size_t i = 0; i < response.size(); ++i)
+        if (std::fabs(response[i]) > std::fabs(response[peakAt])) peakAt = i;
+    EXPECT_EQ(peakAt, 3u);
+    EXPECT_NEAR(response[3], 0.5 * (1.0 - 0.0), 0.1); // Balance 0.5 halves each side
+}
+
+TEST(Mixer, CrossoverSplitsTheBands) {
+    // Low only passes 100 Hz and stops 10 kHz; High only the reverse.
+    auto gainAt = [](double hz, int32_t band) {
+        Desk d;
+        d.Set(0, kLow, band == kLow ? 1.0f : 0.0f);
+        d.Set(0, kMid, band == kMid ? 1.0f : 0.0f);
+        d.Set(0, kHigh, band == kHigh ? 1.0f : 0.0f);
+        d.Set(0, kLevel, 0.8f);
+        d.Set(0, kBalance, 0.0f);
+        std::vector<float>& x = d.tracks[0];
+        x.resize(40000);
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] = static_cast<float>(std::sin(2 * std::numbers::pi * hz * i / kRate));
+        d.Run(40000);
+        return Rms(d.out.left.data() + 30000, 8192) / Rms(x.data() + 30000, 8192);
+    };
+    EXPECT_NEAR(gainAt(100.0, kLow), 1.0, 0.05);
+    EXPECT_LT(gainAt(10000.0, kLow), 0.01);
+    EXPECT_NEAR(gainAt(12000.0, kHigh), 1.0, 0.25);
+    EXPECT_LT(gainAt(100.0, kHigh), 0.05);
+    EXPECT_GT(gainAt(2000.0, kMid), 0.3);
+    EXPECT_LT(gainAt(60.0, kMid), 0.3);
+}
+
+TEST(Mixer, LevelZeroIsQuietButNotSilent) {
+    Desk d;
+    d.Set(0, kLevel, 0.0f);
+    d.tracks[0] = Noise(30000, 2);
+    d.Run(30000);
+    const double gain = std::pow(10.0, -4.8) * 0.5 * 0.5;
+    EXPECT_GT(Rms(d.out.left.data() + 25000, 5000), 0.0);
+    EXPECT_LT(Mismatch(d.out.left, d.tracks[0], gain, 3, 25000, 30000), 1e-8);
+}
+
+TEST(Mixer, SendsAreTakenAfterTheEqualiserBeforeTheFader) {
+    Desk d;
+    d.Set(0, kSend1, 1.0f);
+    d.Set(0, kSend2, 0.25f);
+    d.Set(0, kLevel, 0.0f);
+    d.tracks[0] = Noise(30000, 3);
+    d.Run(30000);
+    // EQ 0.5 on every band halves the signal; the sends ignore Level and Balance.
+    EXPECT_LT(Mismatch(d.aux[0].left, d.tracks[0], 0.5, 3, 25000, 30000), 1e-6);
+    EXPECT_LT(Mismatch(d.aux[1].right, d.tracks[0], 0.125, 3, 25000, 30000), 1e-6);
+}
+
+TEST(Mixer, ReturnsAreMixedInTheSecondPass) {
+    Desk d;
+    d.returns[0] = Noise(30000, 4);
+    d.mixer->SetParameter(d.mixer->AuxParameter(0) + kLevel, 0.8f);
+    d.Run(30000);
+    EXPECT_LT(Mismatch(d.out.left, d.returns[0], 0.5 * 0.5, 3, 25000, 30000), 1e-6);
+
+    // Nothing connected to an AUX in: whatever the buffer held before, the pass adds nothing.
+    Desk quiet;
+    quiet.tracks[0] = Noise(4096, 5);
+    CAudioBuffer* ret = quiet.mixer->m_ports[kAux2In]->m_audioBuffer;
+    for (int32_t i = 0; i < kBlock; ++i)
+        ret->m_channel1[i] = ret->m_channel2[i] = 1.0f;
+    quiet.mixer->Process();
+    std::vector<float> afterFirst(quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1,
+                                  quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1 + kBlock);
+    quiet.mixer->ProcessLate();
+    const float* afterSecond = quiet.mixer->m_ports[kOutput]->m_audioBuffer->m_channel1;
+    for (int32_t i = 0; i < kBlock; ++i)
+        ASSERT_EQ(afterSecond[i], afterFirst[static_cast<size_t>(i)]) << i;
+}
+
+TEST(Mixer, SoloAndMute) {
+    RecordingPanel panel;
+    Desk d;
+    d.mixer->SetPanelLink(&panel);
+    for (int32_t t = 0; t < 2; ++t) {
+        d.tracks[t] = Noise(200000, 10 + t);
+        d.Set(t, kSend1, 1.0f);
+    }
+    d.Set(1, kBalance, 1.0f); // track 2 on the right only, track 1 on both sides
+    d.returns[0] = Noise(200000, 20);
+    d.Run(20000);
+    auto level = [&](const std::vector<float>& x) { return Rms(x.data() + x.size() - 4096, 4096); };
+    const double both = level(d.out.left);
+    ASSERT_GT(both, 0.0);
+
+    // Solo track 2: track 1 and the AUX return go quiet (after the glide); track 2 still plays.
+    d.mixer->SetSolo(1, true);
+    d.Run(20000);
+    EXPECT_LT(level(d.out.left), 1e-6);
+    EXPECT_GT(level(d.out.right), 0.0);
+    EXPECT_GT(level(d.aux[0].left), 0.0); // track 2 still feeds its send
+    EXPECT_EQ(d.mixer->SoloStrip(), 1);
+
+    // Soloing track 1 releases track 2's solo button.
+    d.mixer->SetSolo(0, true);
+    EXPECT_EQ(panel.released, std::vector<int32_t>{1});
+    EXPECT_EQ(d.mixer->SoloStrip(), 0);
+    d.Run(20000);
+    EXPECT_GT(level(d.out.left), 0.0);
+
+    // Un-soloing restores everything.
+    d.mixer->SetSolo(1, false); // not the solo strip: no change
+    EXPECT_EQ(d.mixer->SoloStrip(), 0);
+    d.mixer->SetSolo(0, false);
+    EXPECT_EQ(d.mixer->SoloStrip(), -1);
+    d.Run(20000);
+    EXPECT_NEAR(level(d.out.left), both, 0.2 * both);
+
+    // A muted track feeds nothing to the AUX buses either.
+    d.mixer->SetMute(0, true);
+    d.mixer->SetMute(1, true);
+    d.Run(20000);
+    EXPECT_LT(level(d.aux[0].left), 1e-6);
+    EXPECT_LT(level(d.aux[0].right), 1e-6);
+
+    // Muting the AUX strip silences its return.
+    d.mixer->SetMute(kTracks, true);
+    d.Run(20000);
+    EXPECT_LT(level(d.out.left), 1e-6);
+}
+
+TEST(Mixer, PeaksReachTheMetersPostFader) {
+    RecordingPanel panel;
+    Desk d;
+    d.mixer->SetPanelLink(&panel);
+    d.tracks[2].assign(40000, 0.0f);
+    for (size_t i = 0; i < d.tracks[2].size(); i += 100)
+        d.tracks[2][i] = 1.0f; // a click train
+    d.Set(2, kLevel, 0.8f);
+    d.Run(30000);
+    d.mixer->UpdateGUI();
+    EXPECT_NEAR(panel.meters[2].first, 0.25f, 0.02f); // EQ 0.5 · Balance 0.5
+    EXPECT_NEAR(panel.meters[2].second, 0.25f, 0.02f);
+    EXPECT_LT(panel.meters[0].first, 1e-20f); // a silent strip
+    EXPECT_FLOAT_EQ(d.mixer->Peak(2, 0), panel.meters[2].first);
+
+    d.mixer->SetParameter(5, 0.7f);
+    ASSERT_FALSE(panel.moved.empty());
+    EXPECT_EQ(panel.moved.back(), std::make_pair(5, 0.7f));
+}
+
+namespace {
+
+// A plain stereo delay line standing in for an effect on an AUX bus.
+class CDelayMachine : public CMachine {
+public:
+    CDelayMachine(CVeskHost* host, int32_t delay) : CMachine(host), m_ring(static_cast<size_t>(delay), 0.0f) {
+        AddPort(kPortStereoIn, "In");
+        AddPort(kPortStereoOut, "Out");
+    }
+    void Delete() override { delete this; }
+    void Process() override {
+        const CAudioBuffer* in = m_ports[0]->m_audioBuffer;
+        CAudioBuffer* out = m_ports[1]->m_audioBuffer;
+        for (int32_t i = 0; i < in->m_length; ++i) {
+            // Mono sum of the send: the bus carries the same signal on both sides here.
+            const float x = in->m_channel1[i];
+            out->m_channel1[i] = out->m_channel2[i] = m_ring[m_at];
+            m_ring[m_at] = x;
+            m_at = (m_at + 1) % m_ring.size();
+        }
+    }
+    void SetSampleRate(int32_t) override {}
+    void SetBufferSize(int32_t) override {}
+    bool IsGenerator() override { return false; }
+
+private:
+    std::vector<float> m_ring;
+    size_t m_at = 0;
+};
+
+// Mixes a source port into an input port as the processing cycle does for a cable at volume 1.
+void MixCable(const CAudioBuffer& source, CAudioBuffer& input) {
+    for (int32_t i = 0; i < input.m_length; ++i) {
+        input.m_channel1[i] += source.m_channel1[i];
+        input.m_channel2[i] += source.m_channel2[i];
+    }
+}
+
+} // namespace
+
+TEST(Mixer, SendEffectComesBackThroughItsReturnInTheSameBuffer) {
+    // The cycle for a mixer with a delay on AUX 1: zero and mix the track inputs, Process (fills the
+    // sends), then in the late phase run the effect on the send, mix its output into the return
+    // (without zeroing) and ProcessLate.
+    TestHost host;
+    CMixer* mixer = new CMixer(&host.host, kTracks, 2);
+    CDelayMachine* delay = new CDelayMachine(&host.host, 100);
+    mixer->SetParameter(kLevel, 0.8f);                 // track 1 at unity
+    mixer->SetParameter(kSend1, 1.0f);                 // full send to AUX 1
+    mixer->SetParameter(mixer->AuxParameter(0), 0.8f); // AUX 1 return at unity
+    Stereo out;
+    std::vector<float> source(64 * kBlock, 0.0f);
+    const size_t click = 40 * kBlock + 200; // near the end of a buffer
+    source[click] = 1.0f;
+    for (size_t b = 0; b < source.size() / kBlock; ++b) {
+        for (int32_t p = 1; p <= kTracks; ++p)
+            mixer->m_ports[p]->m_audioBuffer->Clear();
+        CAudioBuffer* track = mixer->m_ports[1]->m_audioBuffer;
+        Fill(track->m_channel1, source, b * kBlock, kBlock);
+        Fill(track->m_channel2, source, b * kBlock, kBlock);
+        mixer->Process();
+        CAudioBuffer* effectIn = delay->m_ports[0]->m_audioBuffer;
+        effectIn->Clear();
+        MixCable(*mixer->m_ports[kAux1Out]->m_audioBuffer, *effectIn);
+        delay->Process();
+        MixCable(*delay->m_ports[1]->m_audioBuffer, *mixer->m_ports[kAux1In]->m_audioBuffer);
+        mixer->ProcessLate();
+        out.Append(*mixer->m_ports[kOutput]->m_audioBuffer, kBlock);
+    }
+    // Direct: EQ 0.5 and Balance 0.5, three samples late. Echo: the send (EQ 0.5), 100 samples of
+    // delay, then the return strip (EQ 0.5, Balance 0.5), three samples more.
+    EXPECT_NEAR(out.left[click + 3], 0.25f, 1e-4f);
+    EXPECT_NEAR(out.left[click + 3 + 100 + 3], 0.5f * 0.25f, 1e-4f);
+    EXPECT_NEAR(out.right[click + 3 + 100 + 3], 0.5f * 0.25f, 1e-4f);
+    double elsewhere = 0.0;
+    for (size_t i = click - 1000; i < click + 2000; ++i)
+        if (i != click + 3 && i != click + 106)
+            elsewhere = std::max(elsewhere, static_cast<double>(std::fabs(out.left[i])));
+    EXPECT_LT(elsewhere, 1e-3);
+    delay->Delete();
+    mixer->Delete();
+}
