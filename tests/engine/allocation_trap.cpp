@@ -28,7 +28,9 @@ long Disarm() {
     g_counting = false;
     return g_allocations.load();
 }
-long Count() { return g_allocations.load(); }
+long Count() {
+    return g_allocations.load();
+}
 } // namespace allocation_trap
 
 extern "C" {
@@ -65,8 +67,18 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     Note();
     return __real_malloc(size ? size : 1);
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}

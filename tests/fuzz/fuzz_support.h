@@ -17,8 +17,9 @@ namespace fuzz {
 
 // Writes the input to a file of this process in the temporary folder and returns its path.
 inline std::string WriteScratch(const uint8_t* data, size_t size, const char* extension) {
-    static const std::string path = (std::filesystem::temp_directory_path() /
-                                     ("tamborel_fuzz_" + std::to_string(getpid()) + extension)).string();
+    static const std::string path =
+        (std::filesystem::temp_directory_path() / ("tamborel_fuzz_" + std::to_string(getpid()) + extension))
+            .string();
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();
     if (size && std::fwrite(data, 1, size, file) != size) std::abort();

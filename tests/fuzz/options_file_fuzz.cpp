@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     again.vstFolders.clear();
     ReadOptions(again, path);
     fuzz::Check(again.vstFolders == options.vstFolders && again.driverIndex == options.driverIndex &&
-                    again.waveOutLatency == options.waveOutLatency && again.waveOutFormat == options.waveOutFormat,
+                    again.waveOutLatency == options.waveOutLatency &&
+                    again.waveOutFormat == options.waveOutFormat,
                 "options survive a round trip");
     return 0;
 }

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Rig first;
     const std::vector<uint8_t> before = first.rig.sequencer.WriteSequenceBlob();
     if (!fuzz::Accepts([&] { first.rig.sequencer.ReadSequenceBlob(data, size); })) {
-        fuzz::Check(first.rig.sequencer.WriteSequenceBlob() == before, "a refused sequence blob leaves the song");
+        fuzz::Check(first.rig.sequencer.WriteSequenceBlob() == before,
+                    "a refused sequence blob leaves the song");
         return 0;
     }
     first.rig.sequencer.Song().PlaySong();

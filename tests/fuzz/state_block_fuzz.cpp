@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int32_t stateSize = 0;
         bool parameterList = false;
         machine->GetState(&state, &stateSize, &parameterList);
-        fuzz::Check(parameterList && stateSize == 8 + 4 * machine->m_parameterCount, "the state is the parameter list");
+        fuzz::Check(parameterList && stateSize == 8 + 4 * machine->m_parameterCount,
+                    "the state is the parameter list");
         machine->Delete();
     }
     return 0;

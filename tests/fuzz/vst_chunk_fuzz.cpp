@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool stateIsList = true;
     machine->GetState(&state, &stateSize, &stateIsList);
     if (!parameterList && blockSize > 0)
-        fuzz::Check(!stateIsList && stateSize == blockSize && std::memcmp(state, block, static_cast<size_t>(blockSize)) == 0,
+        fuzz::Check(!stateIsList && stateSize == blockSize &&
+                        std::memcmp(state, block, static_cast<size_t>(blockSize)) == 0,
                     "the plug-in gets its chunk back intact");
     machine->Delete();
     return 0;

@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::WriteScratch(data, size, ".wav");
     CSampleBuffer buffer(16, 44100);
     if (!fuzz::Accepts([&] { buffer.Load(path); })) {
-        fuzz::Check(buffer.m_frameCount == 0 && buffer.m_data == nullptr, "a refused file leaves the buffer empty");
+        fuzz::Check(buffer.m_frameCount == 0 && buffer.m_data == nullptr,
+                    "a refused file leaves the buffer empty");
         return 0;
     }
     fuzz::Check(buffer.m_frameCount >= 0 && static_cast<size_t>(buffer.m_frameCount) * 2 <= size,

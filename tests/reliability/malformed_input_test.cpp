@@ -32,8 +32,12 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -63,25 +67,32 @@ Outcome Attempt(const std::function<void()>& load) {
     return outcome;
 }
 
-void Put32(Bytes& bytes, size_t offset, uint32_t value) { std::memcpy(bytes.data() + offset, &value, 4); }
+void Put32(Bytes& bytes, size_t offset, uint32_t value) {
+    std::memcpy(bytes.data() + offset, &value, 4);
+}
 
 // Every damaged variant of a valid input, named for the failure message.
-std::vector<std::pair<std::string, Bytes>> Variants(const Bytes& valid, const std::vector<size_t>& sizeFields) {
+std::vector<std::pair<std::string, Bytes>> Variants(const Bytes& valid,
+                                                    const std::vector<size_t>& sizeFields) {
     std::vector<std::pair<std::string, Bytes>> variants;
     for (size_t cut = 0; cut < valid.size(); ++cut)
-        variants.emplace_back("cut at " + std::to_string(cut), Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
+        variants.emplace_back("cut at " + std::to_string(cut),
+                              Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
     for (size_t field : sizeFields) {
         const uint32_t pastEnd = static_cast<uint32_t>(valid.size() - field + 1);
         for (uint32_t value : {0u, 3u, 0x7FFFFFFFu, pastEnd, 0xFFFFFFFFu}) {
             Bytes damaged = valid;
             Put32(damaged, field, value);
-            variants.emplace_back("field at " + std::to_string(field) + " = " + std::to_string(value), damaged);
+            variants.emplace_back("field at " + std::to_string(field) + " = " + std::to_string(value),
+                                  damaged);
         }
     }
     return variants;
 }
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 std::filesystem::path Scratch(const char* name) {
     return std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / name;
@@ -121,12 +132,14 @@ TEST(MalformedInput, PatternBlobsLoadOrRaiseTheirText) {
     int loaded = 0, refused = 0;
     for (const auto& [name, bytes] : Variants(valid, fields)) {
         Song fresh;
-        const Outcome outcome = Attempt([&] { fresh.rig.sequencer.ReadPatternBlob(bytes.data(), bytes.size()); });
+        const Outcome outcome =
+            Attempt([&] { fresh.rig.sequencer.ReadPatternBlob(bytes.data(), bytes.size()); });
         if (!outcome.loaded) {
             EXPECT_TRUE(StartsWith(outcome.error, "Pattern Data Truncated At Byte ") ||
                         StartsWith(outcome.error, "Pattern Data Corrupt: Invalid "))
                 << name << ": " << outcome.error;
-            EXPECT_EQ(fresh.rig.sequencer.Patterns().Patterns().Count(), 2) << name << ": a refused blob adds nothing";
+            EXPECT_EQ(fresh.rig.sequencer.Patterns().Patterns().Count(), 2)
+                << name << ": a refused blob adds nothing";
         }
         EXPECT_LE(outcome.largest, kAllocationCap) << name;
         fresh.rig.Buffers(2);
@@ -147,12 +160,14 @@ TEST(MalformedInput, SequenceBlobsLoadOrRaiseTheirText) {
         Song fresh;
         fresh.rig.sequencer.WritePatternBlob(0);
         const Bytes before = fresh.rig.sequencer.WriteSequenceBlob();
-        const Outcome outcome = Attempt([&] { fresh.rig.sequencer.ReadSequenceBlob(bytes.data(), bytes.size()); });
+        const Outcome outcome =
+            Attempt([&] { fresh.rig.sequencer.ReadSequenceBlob(bytes.data(), bytes.size()); });
         if (!outcome.loaded) {
             EXPECT_TRUE(StartsWith(outcome.error, "Sequence Data Truncated At Byte ") ||
                         StartsWith(outcome.error, "Sequence Data Corrupt: Invalid "))
                 << name << ": " << outcome.error;
-            EXPECT_EQ(fresh.rig.sequencer.WriteSequenceBlob(), before) << name << ": a refused blob leaves the song";
+            EXPECT_EQ(fresh.rig.sequencer.WriteSequenceBlob(), before)
+                << name << ": a refused blob leaves the song";
         }
         EXPECT_LE(outcome.largest, kAllocationCap) << name;
         fresh.rig.sequencer.Song().PlaySong();
@@ -188,16 +203,20 @@ TEST(MalformedInput, OptionsFilesKeepWhatWasReadSoFar) {
 
 TEST(MalformedInput, WavFilesLoadOrRaiseTheirText) {
     std::vector<float> samples(300);
-    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<float>(i % 50) / 50.0f - 0.5f;
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<float>(i % 50) / 50.0f - 0.5f;
     const CSampleBuffer source(static_cast<int32_t>(samples.size()), samples.data(), 44100);
     const auto path = Scratch("malformed.wav");
     source.Save(path.string());
     std::ifstream in(path, std::ios::binary);
     const Bytes valid{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_EQ(valid.size(), 44u + 600u);
-    const char* texts[] = {"Unexpected End Of File Reading <", "Invalid File Format Reading <",
-                           "Format Chunk In File <", "Can't Read Non-PCM Format WAV File <",
-                           "Only 16 Bit WAV Files Supported, <", "Only Mono WAV Files Supported, <"};
+    const char* texts[] = {"Unexpected End Of File Reading <",
+                           "Invalid File Format Reading <",
+                           "Format Chunk In File <",
+                           "Can't Read Non-PCM Format WAV File <",
+                           "Only 16 Bit WAV Files Supported, <",
+                           "Only Mono WAV Files Supported, <"};
     // RIFF size, format chunk size, data chunk size.
     for (const auto& [name, bytes] : Variants(valid, {4, 16, 40})) {
         WriteFile(path, bytes);
@@ -207,7 +226,8 @@ TEST(MalformedInput, WavFilesLoadOrRaiseTheirText) {
             EXPECT_LE(static_cast<size_t>(loaded.m_frameCount), samples.size()) << name;
         } else {
             bool known = false;
-            for (const char* text : texts) known = known || StartsWith(outcome.error, text);
+            for (const char* text : texts)
+                known = known || StartsWith(outcome.error, text);
             EXPECT_TRUE(known) << name << ": " << outcome.error;
             EXPECT_EQ(loaded.m_frameCount, 0) << name;
         }
@@ -229,7 +249,8 @@ TEST(MalformedInput, StateBlocksApplyOnlyWhatTheyHoldAndTheMachineHas) {
         const Bytes valid(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
         for (const auto& [name, bytes] : Variants(valid, {4})) {
             CMachine* fresh = registry.At(m).info->CreateMachine();
-            const Outcome outcome = Attempt([&] { fresh->SetState(bytes.data(), static_cast<int32_t>(bytes.size()), true); });
+            const Outcome outcome =
+                Attempt([&] { fresh->SetState(bytes.data(), static_cast<int32_t>(bytes.size()), true); });
             EXPECT_TRUE(outcome.loaded) << name;
             fresh->Process();
             fresh->Delete();

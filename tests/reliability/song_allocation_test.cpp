@@ -37,7 +37,9 @@ TEST(SongAllocation, ASongOfEveryMachineRendersWithoutAllocating) {
     double energy = 0.0;
     allocation_trap::Arm();
     for (int i = 0; i < kBuffers; ++i) {
-        if (i % 50 == 0) studio.master->Connector(0)->m_connections[0]->SetTargetVolume(0.1f + 0.002f * static_cast<float>(i % 200));
+        if (i % 50 == 0)
+            studio.master->Connector(0)->m_connections[0]->SetTargetVolume(
+                0.1f + 0.002f * static_cast<float>(i % 200));
         studio.Render();
         energy += static_cast<double>(std::fabs(studio.left[17]));
     }

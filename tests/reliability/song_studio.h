@@ -16,7 +16,9 @@
 
 namespace song_studio {
 
-inline int32_t StereoChannels() { return 2; }
+inline int32_t StereoChannels() {
+    return 2;
+}
 
 // Connectors of a frame by direction and kind.
 inline std::vector<CConnector*> Connectors(CMachineContainer* frame, bool input, bool audio) {

@@ -79,10 +79,13 @@ TEST(Stress, EditingTheStudioWhileItRenders) {
             if (controls.empty()) break;
             Pattern* pattern = patterns.CreatePattern(controls[0]->m_port, 1 + static_cast<int32_t>(pick(4)));
             if (!pattern) break;
-            const int32_t noteRange = frame->Machine()->m_namedNoteCount > 0 ? frame->Machine()->m_namedNoteCount : 128;
-            pattern->AddNote(static_cast<int32_t>(pick(4)), 1 + static_cast<int32_t>(pick(3)), static_cast<int32_t>(pick(static_cast<size_t>(noteRange))));
+            const int32_t noteRange =
+                frame->Machine()->m_namedNoteCount > 0 ? frame->Machine()->m_namedNoteCount : 128;
+            pattern->AddNote(static_cast<int32_t>(pick(4)), 1 + static_cast<int32_t>(pick(3)),
+                             static_cast<int32_t>(pick(static_cast<size_t>(noteRange))));
             if (frame->Machine()->m_parameterCount > 0) {
-                const int32_t track = pattern->AddControlTrack(static_cast<int32_t>(pick(static_cast<size_t>(frame->Machine()->m_parameterCount))));
+                const int32_t track = pattern->AddControlTrack(
+                    static_cast<int32_t>(pick(static_cast<size_t>(frame->Machine()->m_parameterCount))));
                 pattern->SetControlStep(track, 0, static_cast<float>(pick(100)) / 100.0f);
             }
             song.PlacePattern(pattern, static_cast<int32_t>(pick(8)));
@@ -113,7 +116,8 @@ TEST(Stress, EditingTheStudioWhileItRenders) {
         }
         case 7: { // a cable's volume and the master volume
             for (CConnector* in : Connectors(frame, true, true))
-                if (in->m_connections.Count() > 0) in->m_connections[0]->SetTargetVolume(static_cast<float>(pick(100)) / 100.0f);
+                if (in->m_connections.Count() > 0)
+                    in->m_connections[0]->SetTargetVolume(static_cast<float>(pick(100)) / 100.0f);
             studio.studio->SetMasterVolume(0.5f + static_cast<float>(pick(50)) / 100.0f);
             ++done_operations[kind];
             break;
@@ -123,11 +127,13 @@ TEST(Stress, EditingTheStudioWhileItRenders) {
     }
     // Let the driver render a few more buffers over the final studio.
     const long before = buffers.load();
-    while (buffers.load() < before + 10) std::this_thread::yield();
+    while (buffers.load() < before + 10)
+        std::this_thread::yield();
     done = true;
     driver.join();
 
-    for (int kind = 0; kind < 8; ++kind) EXPECT_GT(done_operations[kind], 0) << "operation kind " << kind;
+    for (int kind = 0; kind < 8; ++kind)
+        EXPECT_GT(done_operations[kind], 0) << "operation kind " << kind;
     EXPECT_TRUE(finite.load());
     EXPECT_EQ(studio.studio->RenderErrors().count, 0u) << studio.studio->RenderErrors().lastText;
     // Every remaining cable joins two frames still in the studio.
@@ -135,7 +141,8 @@ TEST(Stress, EditingTheStudioWhileItRenders) {
     for (CMachineContainer* frame : frames)
         for (CConnector* in : Connectors(frame, true, true))
             for (int32_t c = 0; c < in->m_connections.Count(); ++c)
-                EXPECT_NE(std::find(frames.begin(), frames.end(), in->m_connections[c]->m_source->m_frame), frames.end());
+                EXPECT_NE(std::find(frames.begin(), frames.end(), in->m_connections[c]->m_source->m_frame),
+                          frames.end());
 }
 
 } // namespace

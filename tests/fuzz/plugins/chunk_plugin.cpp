@@ -52,7 +52,8 @@ void ProcessReplacing(AEffect*, float** inputs, float** outputs, int32_t frames)
 }
 
 void SetParameter(AEffect*, int32_t index, float value) {
-    if (index < 0 || index >= kParameterCount) std::abort(); // the host asked for a parameter it was never offered
+    if (index < 0 || index >= kParameterCount)
+        std::abort(); // the host asked for a parameter it was never offered
     g_parameters[index] = value;
 }
 float GetParameter(AEffect*, int32_t index) {
