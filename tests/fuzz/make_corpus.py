@@ -142,7 +142,62 @@ def wavs():
         put("wav_reader", name + ".wav", b"RIFF" + i32(len(body)) + body)
 
 
+# ----- project files: header, machines, per-machine links and patterns, song, text -----
+def machine(name, identifier, x, y, block, parameter_list=True):
+    return (name.encode().ljust(1024, b"\0") + identifier.encode().ljust(1024, b"\0") + i32(x, y, 0, len(block)) +
+            bytes([1 if parameter_list else 0]) + block)
+
+
+def project(major, minor, machines, cables, pattern_blobs, song, info=None, tempo=126.0):
+    """cables: per machine, a list of (source machine, source port, destination port, volume)."""
+    data = b" PBT" + struct.pack("<bbf", major, minor, tempo) + i32(len(machines)) + b"".join(machines)
+    for index in range(len(machines)):
+        records = b""
+        for source, source_port, port, volume in cables[index]:
+            records += i32(source, source_port, index, port)
+            if major >= 2:
+                records += struct.pack("<f", volume)
+        connections = i32(len(cables[index])) + records
+        data += i32(len(connections)) + connections
+        data += i32(len(pattern_blobs[index])) + pattern_blobs[index]
+    data += i32(len(song)) + song
+    if info is not None:
+        text = info.encode() + b"\0"
+        data += i32(len(text)) + text
+    return data
+
+
+def project_files():
+    master = machine("Master", "Master", 32, 32, state(0, []))
+    bass = machine("QX BassHead 1", "VeskPlug::QX BassHead", 200, 100, state(73, [0.5] * 73))
+    legacy = machine("VeskPlug::QX BrainSynth", "VeskPlug::QX BassHead", 200, 100, state(3, [0.1, 0.2, 0.3]))
+    kick = machine("QX Stomp 1", "VeskPlug::QX Stomp", 300, 100, state(2, [0.7, 0.4]))
+    delay = machine("QX QuadDelay 1", "VeskPlug::QX QuadDelay", 300, 200, state(0, []))
+    empty_patterns = pattern_blob([])
+    bass_patterns = pattern_blob([pattern(0, 4, "Riff", [(0, 2, 36), (4, 2, 43), (8, 4, 38)], [(5, [(0.3, 1)] * 16)], 1, 0)])
+    kick_patterns = pattern_blob([pattern(1, 1, "Four", [(0, 1, 36), (1, 1, 36), (2, 1, 36), (3, 1, 36)], [], 2, 0)])
+    song = sequence(8, [(0, [(0, 0), (4, 0)]), (0, [(0, 1), (1, 1), (2, 1), (3, 1)])])
+    machines = [master, bass, kick, delay]
+    # Master input 0; BassHead out 1; Stomp out 1; QuadDelay in 0, out 1.
+    cables = [[(1, 1, 0, 0.5), (2, 1, 0, 0.8), (3, 1, 0, 0.3)], [], [], [(1, 1, 0, 0.25)]]
+    patterns_ = [empty_patterns, bass_patterns, kick_patterns, empty_patterns]
+    put("project_file", "empty_2_1.tbp", project(2, 1, [master], [[]], [empty_patterns], sequence(16, []), ""))
+    put("project_file", "song_2_1.tbp", project(2, 1, machines, cables, patterns_, song, "Written by the corpus maker"))
+    put("project_file", "song_2_0.tbp", project(2, 0, machines, cables, patterns_, song))
+    put("project_file", "song_1_0.tbp", project(1, 0, machines, cables, patterns_, song))
+    put("project_file", "song_1_5.tbp", project(1, 5, machines, cables, patterns_, song))
+    put("project_file", "song_2_7.tbp", project(2, 7, machines, cables, patterns_, song))
+    put("project_file", "song_3_0.tbp", project(3, 0, machines, cables, patterns_, song, "Three"))
+    put("project_file", "legacy_name_1_0.tbp", project(1, 0, [master, legacy], [[(1, 1, 0, 1.0)], []],
+                                                        [empty_patterns, empty_patterns], sequence(4, [])))
+    put("project_file", "unknown_machine.tbp",
+        project(2, 1, [master, machine("Lost 1", "VeskPlug::Nowhere", 0, 0, b"")], [[], []],
+                [empty_patterns, empty_patterns], sequence(4, []), ""))
+    put("project_file", "future_4_0.tbp", project(4, 0, [master], [[]], [empty_patterns], sequence(4, []), ""))
+
+
 if __name__ == "__main__":
+    project_files()
     patterns()
     sequences()
     options_files()
