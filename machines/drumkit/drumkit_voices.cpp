@@ -175,21 +175,25 @@ void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* 
     m_vca.Process(count, b1, b0);
     Clamp(b1, count, 0.9f);
 
-    std::fill(b2, b2 + count, 0.0f);
-    if (m_clickPending) {
-        b2[0] = 1.0f;
-        m_clickPending = false;
+    // The click: an idle click envelope multiplies the whole branch by 2^0 − 1 = 0, so it is
+    // skipped then (its filters rest until the next trigger).
+    if (m_clickPending || m_click.IsActive()) {
+        std::fill(b2, b2 + count, 0.0f);
+        if (m_clickPending) {
+            b2[0] = 1.0f;
+            m_clickPending = false;
+        }
+        m_f1.Process(count, b2, nullptr, nullptr);
+        m_f2.Process(count, b2, nullptr, nullptr);
+        Copy(b3, noise + start, count);
+        m_f3.Process(count, b3, nullptr, nullptr);
+        for (int32_t i = 0; i < count; ++i)
+            b2[i] = 0.4f * b3[i] + 500.0f * b2[i];
+        m_click.Render(count, b3);
+        m_vca.Process(count, b2, b3);
+        for (int32_t i = 0; i < count; ++i)
+            b1[i] += b2[i];
     }
-    m_f1.Process(count, b2, nullptr, nullptr);
-    m_f2.Process(count, b2, nullptr, nullptr);
-    Copy(b3, noise + start, count);
-    m_f3.Process(count, b3, nullptr, nullptr);
-    for (int32_t i = 0; i < count; ++i)
-        b2[i] = 0.4f * b3[i] + 500.0f * b2[i];
-    m_click.Render(count, b3);
-    m_vca.Process(count, b2, b3);
-    for (int32_t i = 0; i < count; ++i)
-        b1[i] += b2[i];
     AddOutSmoothed(b1, start, count, left, right, leftGain, rightGain);
     m_firstRender = false;
     if (!m_amp.IsActive()) m_idle = true;
@@ -271,10 +275,15 @@ void CSnareDrum::RenderStretch(int32_t start, int32_t count, float* left, float*
     Copy(b[4], noise + start, count);
     m_low.Process(count, b[4], nullptr, nullptr);
     Copy(b[5], b[4], count);
-    m_high.Process(count, b[4], nullptr, nullptr);
-    m_snap.Render(count, b[1]);
+    // The snap lasts a few samples; after it the high-passed share is multiplied by 0 and skipped.
+    if (m_snap.IsActive()) {
+        m_high.Process(count, b[4], nullptr, nullptr);
+        m_snap.Render(count, b[1]);
+        m_vca.Process(count, b[4], b[1]);
+    } else {
+        std::fill(b[4], b[4] + count, 0.0f);
+    }
     m_noise.Render(count, b[3]);
-    m_vca.Process(count, b[4], b[1]);
     m_vca.Process(count, b[5], b[3]);
 
     if (m_firstRender) m_smoothedNoise = m_noiseLevel;
@@ -361,12 +370,15 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
     m_c.RenderBlend(b2, b0, count, triangle, nullptr, 0.2f);
     for (int32_t i = 0; i < count; ++i)
         b1[i] += 0.2f * b0[i];
-    m_click.Render(count, b2);
-    Copy(b0, noise + start, count);
-    m_filter.Process(count, b0, b2, nullptr);
-    m_vca.Process(count, b0, b2);
-    for (int32_t i = 0; i < count; ++i)
-        b1[i] += 2.0f * b0[i];
+    // The noise click; once its envelope is idle the branch is multiplied by 0 and skipped.
+    if (m_click.IsActive()) {
+        m_click.Render(count, b2);
+        Copy(b0, noise + start, count);
+        m_filter.Process(count, b0, b2, nullptr);
+        m_vca.Process(count, b0, b2);
+        for (int32_t i = 0; i < count; ++i)
+            b1[i] += 2.0f * b0[i];
+    }
     m_vca.Process(count, b1, b3);
     AddOut(b1, start, count, left, right, leftGain, rightGain);
     if (!m_amp.IsActive()) m_idle = true;
