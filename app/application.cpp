@@ -57,7 +57,10 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(), m_options.vstFolders.end());
     ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
 
+    m_sequencer = std::make_unique<CSequencer>(m_host.get());
     m_studio = std::make_unique<CStudio>(m_host.get());
+    m_studio->AttachSequencer(m_sequencer.get());
+    m_project = std::make_unique<CProject>(m_studio.get(), m_sequencer.get());
     if (settings.audio == Audio::None) return;
     CStudio::SetRenderTarget(m_studio.get());
 
@@ -70,7 +73,7 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
         m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
         m_graphics->Start();
     }
-    if (settings.newProject) m_studio->NewProject();
+    if (settings.newProject) m_project->New();
 }
 
 CApplication::~CApplication() {
@@ -81,7 +84,11 @@ CApplication::~CApplication() {
     if (m_offline) m_offline->Stop();
     m_offline.reset();
     CStudio::SetRenderTarget(nullptr);
+    // The machines go first, telling the sequencer, so no pattern outlives its port.
+    m_studio->Clear();
+    m_project.reset();
     m_studio.reset();
+    m_sequencer.reset();
     m_registry.reset();
     m_host.reset();
     CMaster::SetChannelCountSource(nullptr);

@@ -7,6 +7,7 @@
 // driver's rate and buffer size; host machine descriptors, then every machine library in
 // "PlugIns"; the studio; binding and starting the driver (a driver that fails leaves the program
 // running silent, with the reason on stderr); the update thread; a new project with "Master".
+// The sequencer (patterns and song) is attached to the studio before any machine is made.
 // Shut-down: update thread, driver, studio with every machine, registry, host services, options.
 #pragma once
 
@@ -17,6 +18,8 @@
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "persistence/options_file.h"
+#include "persistence/project_file.h"
+#include "sequencer/sequencer.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -53,6 +56,10 @@ public:
     CVeskHost* Host() const { return m_host.get(); }
     MachineRegistry* Registry() const { return m_registry.get(); }
     CStudio* Studio() const { return m_studio.get(); }
+    // The patterns and the song, attached to the studio for the whole life of the application.
+    CSequencer* Sequencer() const { return m_sequencer.get(); }
+    // The open project: path, project-information text, load state.
+    CProject& Project() { return *m_project; }
     Options& ApplicationOptions() { return m_options; }
     // Live only (null otherwise).
     COutputDriverManager* Drivers() const { return m_drivers.get(); }
@@ -74,7 +81,9 @@ private:
     std::unique_ptr<COfflineDriver> m_offline;
     std::unique_ptr<MachineRegistry> m_registry;
     std::unique_ptr<CVeskHost> m_host;
+    std::unique_ptr<CSequencer> m_sequencer;
     std::unique_ptr<CStudio> m_studio;
+    std::unique_ptr<CProject> m_project;
     std::unique_ptr<CGraphicsThread> m_graphics;
     std::string m_driverProblem;
 };

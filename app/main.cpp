@@ -1,19 +1,34 @@
 // tamborel: the studio program's command line.
-//   tamborel machines [--json]   list every machine type
+//   tamborel [PROJECT]                       play the project (or a new one) live until Ctrl-C
+//   tamborel render PROJECT -o OUT.wav ...   bounce the song to a WAV file
+//   tamborel info PROJECT [--json]           describe a project
+//   tamborel machines [--json]               list every machine type
 #include "app/application.h"
+#include "app/info_command.h"
 #include "app/machines_command.h"
+#include "app/render_command.h"
 #include "platform/error.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: tamborel machines [--json]\n";
+    out << "usage: tamborel [PROJECT]\n"
+           "       tamborel render PROJECT -o OUT.wav [--rate HZ] [--buffer FRAMES] [--format s16|f32]\n"
+           "                       [--loops N] [--tail SECONDS] [--seed N] [--stems DIR]\n"
+           "       tamborel info PROJECT [--json]\n"
+           "       tamborel machines [--json]\n";
 }
 
 int RunMachines(const std::vector<std::string>& args) {
@@ -29,18 +44,74 @@ int RunMachines(const std::vector<std::string>& args) {
     return 0;
 }
 
+int RunRender(const std::vector<std::string>& args) {
+    const RenderRequest request = ParseRenderArguments(args);
+    RenderProject(request, std::cerr, isatty(STDERR_FILENO) != 0);
+    return 0;
+}
+
+std::atomic<bool> g_stopRequested{false};
+extern "C" void RequestStop(int) { g_stopRequested.store(true); }
+
+// A path given on the command line, with surrounding double quotes removed when both are there.
+std::string Unquote(std::string path) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    return path;
+}
+
+// Without a window the studio plays the project live through the selected driver until SIGINT
+// or SIGTERM. Errors while loading are told and the program goes on with what was built.
+int RunLive(const std::string& projectPath) {
+    // A name that is no file at all is a mistyped command or path, not a project to half-load.
+    if (!projectPath.empty() && !std::filesystem::is_regular_file(projectPath))
+        platform::Raise("Failed To Open File '%s' For Reading", projectPath.c_str());
+    CApplication::Settings settings;
+    settings.audio = CApplication::Audio::Live;
+    settings.newProject = projectPath.empty();
+    CApplication application(settings);
+    if (!application.DriverProblem().empty()) {
+        std::cerr << "tamborel: no display is available and no sound device could be opened ("
+                  << application.DriverProblem() << ").\n"
+                  << "To hear a project, render it to a file:\n"
+                  << "  tamborel render " << (projectPath.empty() ? "PROJECT.tbp" : projectPath) << " -o OUT.wav\n";
+        return 1;
+    }
+    if (!projectPath.empty()) {
+        try {
+            application.Project().Open(projectPath);
+        } catch (const std::exception& error) {
+            std::cerr << "tamborel: " << error.what() << '\n';
+        }
+    }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    CSequenceEditor& song = application.Sequencer()->Song();
+    song.SetLoop(true);
+    song.PlaySong();
+    std::cerr << "tamborel: playing " << (projectPath.empty() ? std::string("a new project") : projectPath)
+              << " through \"" << application.Drivers()->Current()->GetName() << "\"; Ctrl-C ends\n";
+    while (!g_stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    song.StopSong();
+    std::cerr << "tamborel: stopped\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     try {
-        if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-            PrintUsage(args.empty() ? std::cerr : std::cout);
-            return args.empty() ? 2 : 0;
+        if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+            PrintUsage(std::cout);
+            return 0;
         }
+        if (args.empty()) return RunLive({});
         const std::string command = args[0];
-        args.erase(args.begin());
-        if (command == "machines") return RunMachines(args);
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (command == "machines") return RunMachines(rest);
+        if (command == "render") return RunRender(rest);
+        if (command == "info") return RunInfo(rest, std::cout);
+        if (args.size() == 1 && (command.empty() || command[0] != '-')) return RunLive(Unquote(command));
         PrintUsage(std::cerr);
         return 2;
     } catch (const std::exception& error) {

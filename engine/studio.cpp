@@ -91,7 +91,7 @@ CMachineContainer* CStudio::CreateFrame(CMachine* machine, CMachineInfo* info, c
     m_frames.push_back(frame);
     if (m_sequencer) m_sequencer->MachineAdded(machine);
     // Compared over seven bytes: only exactly "Master" names the master frame.
-    if (name && std::memcmp(name, kMasterName, 7) == 0) m_master = frame;
+    if (name && std::strncmp(name, kMasterName, 7) == 0) m_master = frame;
     return frame;
 }
 

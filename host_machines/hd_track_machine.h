@@ -36,7 +36,7 @@ private:
 class CHDTrackMachineInfoMono : public CMachineInfo {
 public:
     explicit CHDTrackMachineInfoMono(CVeskHost* host)
-        : CMachineInfo("QX HD Recorder Track (Mono)", ""), m_host(host) {}
+        : CMachineInfo("QX HD Recorder Track (Mono)", "QX HD Recorder Track (Mono)"), m_host(host) {}
     void Delete() override { delete this; }
     CMachine* CreateMachine() override { return new CHDTrackMachine(m_host, false); }
     CVeskHost* m_host;
@@ -45,7 +45,7 @@ public:
 class CHDTrackMachineInfoStereo : public CMachineInfo {
 public:
     explicit CHDTrackMachineInfoStereo(CVeskHost* host)
-        : CMachineInfo("QX HD Recorder Track (Stereo)", ""), m_host(host) {}
+        : CMachineInfo("QX HD Recorder Track (Stereo)", "QX HD Recorder Track (Stereo)"), m_host(host) {}
     void Delete() override { delete this; }
     CMachine* CreateMachine() override { return new CHDTrackMachine(m_host, true); }
     CVeskHost* m_host;

@@ -83,10 +83,10 @@ private:
 // Both carry the empty machine identifier: project files store their machines with it.
 class CMIDIInputInfo : public CSimpleMachineInfo<CMIDIInput> {
 public:
-    explicit CMIDIInputInfo(CVeskHost* host) : CSimpleMachineInfo(host, "QX MIDI Input", "") {}
+    explicit CMIDIInputInfo(CVeskHost* host) : CSimpleMachineInfo(host, "QX MIDI Input", "QX MIDI Input") {}
 };
 
 class CMIDIOutputInfo : public CSimpleMachineInfo<CMIDIOutput> {
 public:
-    explicit CMIDIOutputInfo(CVeskHost* host) : CSimpleMachineInfo(host, "QX MIDI Output", "") {}
+    explicit CMIDIOutputInfo(CVeskHost* host) : CSimpleMachineInfo(host, "QX MIDI Output", "QX MIDI Output") {}
 };

@@ -1,55 +1,5 @@
 // The command line, run as a separate process exactly as a user would run it.
-#include "persistence/options_file.h"
-
-#include <nlohmann/json.hpp>
-
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <string>
-#include <utility>
-#include <vector>
-#include <sys/wait.h>
-
-namespace {
-
-struct Result {
-    int status;
-    std::string out;
-};
-
-// A configuration folder of the tests' own whose options list no VST folders, so the listing
-// holds exactly our machines whatever plug-ins the machine has installed.
-const std::filesystem::path& ConfigFolder() {
-    static const std::filesystem::path folder = [] {
-        const std::filesystem::path path = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "cli-config";
-        Options options = DefaultOptions();
-        options.vstFolders.clear();
-        WriteOptions(options, path / "Tamborel Studio" / "Tamborel.opt");
-        return path;
-    }();
-    return folder;
-}
-
-Result RunTamborel(const std::string& arguments) {
-    // No display: the command line must never need one.
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH XDG_CONFIG_HOME='" +
-                                ConfigFolder().string() + "' " + std::string(TAMBOREL_BIN_DIR) + "/tamborel " +
-                                arguments + " 2>/dev/null";
-    Result result{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> chunk{};
-    size_t n = 0;
-    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.out.append(chunk.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-} // namespace
+#include "tests/app/cli_helpers.h"
 
 TEST(MachinesCommand, JsonListsHostMachinesFirstWithPortsAndParameters) {
     const Result result = RunTamborel("machines --json");
@@ -64,7 +14,7 @@ TEST(MachinesCommand, JsonListsHostMachinesFirstWithPortsAndParameters) {
     EXPECT_EQ(list[0]["ports"][0]["name"], "Line In");
     EXPECT_EQ(list[0]["ports"][0]["flags"], 0x111);
     EXPECT_EQ(list[1]["name"], "QX MIDI Input");
-    EXPECT_EQ(list[1]["id"], "");
+    EXPECT_EQ(list[1]["id"], "QX MIDI Input");
     EXPECT_EQ(list[1]["ports"][0]["flags"], 0x022);
     EXPECT_EQ(list[3]["name"], "QX HD Recorder Track (Mono)");
     EXPECT_EQ(list[3]["ports"][1]["flags"], 0x021);

@@ -1,0 +1,72 @@
+// Rendering a whole song through the offline renderer, as `tamborel render` does: the demo song
+// and a song of one BassHead line, at 256 and 64 frames per buffer. The counter "realtime" is
+// seconds of audio per second of wall time.
+#include "app/application.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+CApplication::Settings OfflineSettings(int32_t bufferSize) {
+    CApplication::Settings settings;
+    settings.audio = CApplication::Audio::Offline;
+    settings.sampleRate = 44100;
+    settings.bufferSize = bufferSize;
+    settings.newProject = false;
+    settings.vstFolders = std::vector<fs::path>{};
+    return settings;
+}
+
+// Plays the loaded song once from its start and reports the real-time factor.
+void RenderSong(benchmark::State& state, CApplication& application) {
+    CSequenceEditor& song = application.Sequencer()->Song();
+    const int64_t frames = song.SongSamples();
+    constexpr int32_t kChunk = 4096;
+    std::vector<float> left(kChunk), right(kChunk);
+    float* channels[] = {left.data(), right.data()};
+    for (auto _ : state) {
+        song.PlaySong();
+        for (int64_t done = 0; done < frames; done += kChunk)
+            application.Offline()->Render(channels, 2, static_cast<int32_t>(std::min<int64_t>(kChunk, frames - done)));
+        benchmark::DoNotOptimize(left.data());
+    }
+    const double audioSeconds = static_cast<double>(frames) / 44100.0;
+    state.counters["realtime"] = benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
+    state.counters["song_s"] = audioSeconds;
+}
+
+void BM_DemoSong(benchmark::State& state) {
+    CApplication application(OfflineSettings(static_cast<int32_t>(state.range(0))));
+    application.Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
+    RenderSong(state, application);
+}
+BENCHMARK(BM_DemoSong)->Arg(256)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// One BassHead with its default sound into the master: a sixteenth-note line over 64 beats.
+void BM_BassHeadLine(benchmark::State& state) {
+    CApplication application(OfflineSettings(static_cast<int32_t>(state.range(0))));
+    application.Project().New();
+    CStudio& studio = *application.Studio();
+    CMachineInfo* info = application.Registry()->FindByIdentifier("VeskPlug::QX BassHead");
+    if (!info) {
+        state.SkipWithError("QX BassHead is not installed");
+        return;
+    }
+    CMachineContainer* bass = studio.CreateFrame(info->CreateMachine(), info, "Bass", 0, 0);
+    studio.Connect(bass->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f);
+    Pattern* line = application.Sequencer()->Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 16);
+    const int32_t notes[8] = {33, 45, 33, 40, 43, 33, 45, 31};
+    for (int32_t step = 0; step < 64; step += 2) line->AddNote(step, 1, notes[(step / 2) % 8]);
+    CSequenceEditor& song = application.Sequencer()->Song();
+    song.SetLength(64);
+    for (int32_t beat = 0; beat < 64; beat += 16) song.PlacePattern(line, beat);
+    RenderSong(state, application);
+}
+BENCHMARK(BM_BassHeadLine)->Arg(256)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+} // namespace

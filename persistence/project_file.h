@@ -1,0 +1,89 @@
+// The project file (*.tbp): the whole studio in one file. Tempo, every machine (name, type,
+// position, panel mode, state), every cable with its volume, every machine's patterns, the song
+// and the project-information text. The writer writes version 2.1; the reader accepts 1.x to 3.x.
+//
+// CProject is the open project: the studio and sequencer it fills, the project-information text,
+// the remembered path and whether the last load stopped part-way. Every operation runs on the
+// user-interface thread; the studio and the sequencer take their own locks around each change, so
+// a driver may keep rendering while a project loads.
+//
+// Saving never destroys the previous file: the bytes are built in memory first (a machine whose
+// GetState fails leaves the disk untouched), written to a temporary file in the same folder,
+// flushed to disk, and renamed over the old file, which is kept as "NAME.tbp.bak".
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class CSequencer;
+class CStudio;
+class CVeskHost;
+
+// The version the writer puts into the header.
+constexpr int8_t kProjectMajorVersion = 2;
+constexpr int8_t kProjectMinorVersion = 1;
+// The largest single item (state block, blob, text) a reader accepts.
+constexpr uint32_t kMaxProjectItemSize = 64u << 20;
+constexpr int32_t kMachineRecordSize = 2065;
+
+// What a load found in the header.
+struct ProjectVersion {
+    int8_t major = kProjectMajorVersion;
+    int8_t minor = kProjectMinorVersion;
+};
+
+// The file's bytes for the studio as it stands. Numbers the machines (project indices) and their
+// ports (port indices) in list order, as the file refers to them. Any error a machine raises
+// from GetState passes through.
+std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, const std::string& info);
+
+// Reads a whole file into the studio (which should be empty) and returns the project text. The
+// path names the file in the error texts: "File '%s' Is Corrupt", "File '%s' Has Incompatible
+// Version Number", "Machine of Name '%s' and UniqueID '%s' Could Not Be Loaded". Every length is
+// checked against what remains before anything is made. A load that fails leaves the machines and
+// cables made so far.
+std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8_t* data, size_t size,
+                             const std::string& path, ProjectVersion* version = nullptr);
+
+// Writes the bytes to the path without ever leaving a damaged file behind: a temporary file next
+// to it, flushed and synced, then renamed over it; the old file is kept as "<path>.bak". Raises
+// "Failed To Open File '%s' For Writing" or "Failed To Write File '%s'" with the old file intact.
+void WriteFileSafely(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+class CProject {
+public:
+    CProject(CStudio* studio, CSequencer* sequencer);
+
+    // "New Project": clears the studio, forgets the path, adds "Master" at (32, 32), empties the text.
+    void New();
+    // "Open Project": clears the studio, remembers the path, loads. On an error the path stays
+    // set, whatever was built stays, the project is marked incomplete and the error is raised.
+    // Raises "Failed To Open File '%s' For Reading" when the file cannot be read.
+    void Open(const std::filesystem::path& path);
+    // "Save Project" to the remembered path. Refuses a project that loaded incompletely (it
+    // would overwrite the file with part of it): "Project '%s' Was Loaded Incompletely; Save It
+    // Under Another Name". Raises "No Project Path" without a path.
+    void Save();
+    // Save As: remembers the path and saves; clears the incomplete mark (a new file loses nothing).
+    void SaveAs(const std::filesystem::path& path);
+
+    const std::filesystem::path& Path() const { return m_path; }
+    bool LoadedIncompletely() const { return m_incomplete; }
+    // The version of the file last opened (the writer's version for new projects).
+    ProjectVersion FileVersion() const { return m_version; }
+    // The "Project Info" page's text.
+    const std::string& Info() const { return m_info; }
+    void SetInfo(const std::string& text) { m_info = text; }
+    // "Tamborel Studio - <file name>" or "Tamborel Studio".
+    std::string WindowTitle() const;
+
+private:
+    CStudio* m_studio;
+    CSequencer* m_sequencer;
+    std::filesystem::path m_path;
+    std::string m_info;
+    ProjectVersion m_version;
+    bool m_incomplete = false;
+};
