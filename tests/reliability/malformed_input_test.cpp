@@ -8,91 +8,24 @@
 #include "machines/stock_machines.h"
 #include "persistence/options_file.h"
 #include "platform/error.h"
+#include "tests/reliability/malformed_support.h"
 #include "tests/sequencer/test_machine.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <new>
-
-namespace {
-std::atomic<bool> g_tracking{false};
-std::atomic<size_t> g_largest{0};
-} // namespace
-
-// The largest single request while tracking; ASan's allocator serves the block.
-void* operator new(std::size_t size) {
-    if (g_tracking.load(std::memory_order_relaxed) && size > g_largest.load(std::memory_order_relaxed))
-        g_largest.store(size, std::memory_order_relaxed);
-    if (void* block = std::malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace {
 
-constexpr size_t kAllocationCap = 64u << 20;
-
-using Bytes = std::vector<uint8_t>;
-
-// What one damaged input did: loaded, or raised this text; and its largest allocation.
-struct Outcome {
-    bool loaded = false;
-    std::string error;
-    size_t largest = 0;
-};
-
-Outcome Attempt(const std::function<void()>& load) {
-    Outcome outcome;
-    g_largest = 0;
-    g_tracking = true;
-    try {
-        load();
-        outcome.loaded = true;
-    } catch (const platform::CError& error) {
-        outcome.error = error.what();
-    }
-    g_tracking = false;
-    outcome.largest = g_largest.load();
-    return outcome;
-}
-
-void Put32(Bytes& bytes, size_t offset, uint32_t value) {
-    std::memcpy(bytes.data() + offset, &value, 4);
-}
-
-// Every damaged variant of a valid input, named for the failure message.
-std::vector<std::pair<std::string, Bytes>> Variants(const Bytes& valid,
-                                                    const std::vector<size_t>& sizeFields) {
-    std::vector<std::pair<std::string, Bytes>> variants;
-    for (size_t cut = 0; cut < valid.size(); ++cut)
-        variants.emplace_back("cut at " + std::to_string(cut),
-                              Bytes(valid.begin(), valid.begin() + static_cast<long>(cut)));
-    for (size_t field : sizeFields) {
-        const uint32_t pastEnd = static_cast<uint32_t>(valid.size() - field + 1);
-        for (uint32_t value : {0u, 3u, 0x7FFFFFFFu, pastEnd, 0xFFFFFFFFu}) {
-            Bytes damaged = valid;
-            Put32(damaged, field, value);
-            variants.emplace_back("field at " + std::to_string(field) + " = " + std::to_string(value),
-                                  damaged);
-        }
-    }
-    return variants;
-}
-
-bool StartsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
+using malformed::Attempt;
+using malformed::Bytes;
+using malformed::kAllocationCap;
+using malformed::Outcome;
+using malformed::StartsWith;
+using malformed::Variants;
 
 std::filesystem::path Scratch(const char* name) {
     return std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / name;
