@@ -82,9 +82,12 @@ TEST(CrashSave, KilledWhileSavingLeavesTheOldOrTheNewFile) {
             SaveForever(path, pipeFds[1]);
         }
         ::close(pipeFds[1]);
-        // Wait for the first finished save, then kill at a random moment of the following ones.
+        // Wait for the first finished saves, then kill at a random moment of the following ones.
+        // The second save is the first to leave a backup in a fresh folder.
         int32_t done = -1;
-        if (::read(pipeFds[0], &done, sizeof done) != sizeof done) {
+        while (done < 1 && ::read(pipeFds[0], &done, sizeof done) == sizeof done) {
+        }
+        if (done < 1) {
             ::kill(child, SIGKILL);
             ::waitpid(child, nullptr, 0);
             FAIL() << "the saver ended before its first save";

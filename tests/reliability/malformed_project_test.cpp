@@ -69,10 +69,15 @@ TEST(MalformedInput, ProjectFilesLoadOrRaiseTheirText) {
             ++loaded;
             reader.Render(); // whatever loaded plays
         } else {
-            EXPECT_EQ(outcome.error, corrupt) << name;
+            // A shifted record boundary can also name a machine type that does not exist.
+            EXPECT_TRUE(malformed::StartsWith(outcome.error, corrupt.c_str()) ||
+                        malformed::StartsWith(outcome.error, "Machine of Name '"))
+                << name << ": " << outcome.error;
         }
         EXPECT_LE(outcome.largest, malformed::kAllocationCap) << name;
-        if (name.rfind("cut at ", 0) == 0) EXPECT_FALSE(outcome.loaded) << name;
+        if (name.rfind("cut at ", 0) == 0) {
+            EXPECT_FALSE(outcome.loaded) << name;
+        }
     }
     EXPECT_GT(loaded, 0); // a zero-length song or text, for instance, still loads
     reader.studio->Clear();
