@@ -2,6 +2,8 @@
 
 #include "machine_interface/vesk_host.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,13 +93,19 @@ void CMachine::SetState(const void* data, int32_t size, bool) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     int32_t count = 0;
     std::memcpy(&count, bytes + 4, sizeof count);
-    // A count larger than the block holds applies only the values that are present.
+    // A count larger than the block holds applies only the values that are present, and values
+    // past the machine's own parameters (a block from another machine or a damaged file) would
+    // reach parameter tables beyond their ends, so they are not applied.
     const int32_t present = (size - 8) / 4;
     if (count > present) count = present;
+    if (count > m_parameterCount) count = m_parameterCount;
+    // Parameters run 0..1; a damaged block's values outside that range are brought to its
+    // nearest end, and values that are not numbers are not applied.
     for (int32_t i = 0; i < count; ++i) {
         float value = 0.0f;
         std::memcpy(&value, bytes + 8 + 4 * i, sizeof value);
-        AutomateParameter(i, value);
+        if (std::isnan(value)) continue;
+        AutomateParameter(i, std::clamp(value, 0.0f, 1.0f));
     }
 }
 

@@ -334,14 +334,21 @@ void WriteFileSafely(const std::filesystem::path& path, const std::vector<uint8_
         ::unlink(temporary.c_str());
         platform::Raise("Failed To Write File '%s'", shown.c_str());
     }
-    // The previous version stays as NAME.bak; a second name for it costs nothing on disk.
+    // The previous version stays as NAME.bak; a second name for it costs nothing on disk. The
+    // new backup is made under a staging name and renamed over the old one, so a save killed at
+    // any moment leaves a whole NAME.bak (the old backup or the new one), never none or half.
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) {
-        const std::filesystem::path backup = shown + ".bak";
-        std::filesystem::remove(backup, error);
-        if (::link(path.c_str(), backup.c_str()) != 0)
-            std::filesystem::copy_file(path, backup, std::filesystem::copy_options::overwrite_existing,
-                                       error);
+        const std::string backup = shown + ".bak";
+        const std::string staged = backup + ".new";
+        ::unlink(staged.c_str());
+        bool made = ::link(path.c_str(), staged.c_str()) == 0;
+        if (!made && std::filesystem::copy_file(path, staged, error)) {
+            const int copy = ::open(staged.c_str(), O_RDONLY);
+            made = copy >= 0 && ::fsync(copy) == 0;
+            if (copy >= 0) ::close(copy);
+        }
+        if (!made || ::rename(staged.c_str(), backup.c_str()) != 0) ::unlink(staged.c_str());
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -364,7 +365,9 @@ void CVSTAdapter::GetState(const void** data, int32_t* size, bool* parameterList
     if ((m_effect->flags & effFlagsProgramChunks) != 0) {
         void* chunk = nullptr;
         const intptr_t bytes = Dispatch(effGetChunk, 1, 0, &chunk);
-        if (chunk && bytes > 0) {
+        // A chunk too large for the project's 32-bit size field would be saved with a wrong
+        // size; the parameter list is saved instead.
+        if (chunk && bytes > 0 && bytes <= INT32_MAX) {
             *data = chunk;
             *size = static_cast<int32_t>(bytes);
             return;

@@ -1,28 +1,8 @@
 // The audio path allocates nothing once a project has rendered its first buffers.
+#include "tests/engine/allocation_trap.h"
 #include "tests/engine/studio_fixture.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* block = std::malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace {
 
@@ -50,14 +30,12 @@ TEST(AudioPath, RendersWithoutAllocating) {
         control->AddEvent(&note);
         studio.Render(2, channels, 128);
     }
-    g_allocations = 0;
-    g_counting = true;
+    allocation_trap::Arm();
     for (int i = 0; i < 200; ++i) {
         if (i == 100) master->Connector(0)->m_connections[0]->SetTargetVolume(0.25f);
         studio.Render(2, channels, 128);
     }
-    g_counting = false;
-    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(allocation_trap::Disarm(), 0);
     EXPECT_NE(left[64], 0.0f);
 }
 
