@@ -2,6 +2,8 @@
 
 #include "engine/master.h"
 #include "host_machines/hd_track_machine.h"
+#include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/midi/midi_devices.h"
 #include "host_machines/midi_machines.h"
 #include "host_machines/vst/vst_scan.h"
 #include "machine_interface/library_loader.h"
@@ -59,6 +61,8 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
 
     m_sequencer = std::make_unique<CSequencer>(m_host.get());
+    // "Record Song" drives the HD recorder's rows.
+    m_sequencer->Song().SetRecordTarget(&CHDTrackList::Studio());
     m_studio = std::make_unique<CStudio>(m_host.get());
     m_studio->AttachSequencer(m_sequencer.get());
     m_project = std::make_unique<CProject>(m_studio.get(), m_sequencer.get());
@@ -90,6 +94,8 @@ CApplication::~CApplication() {
     m_project.reset();
     m_studio.reset();
     m_sequencer.reset();
+    // Every MIDI machine is gone: the devices (and a JACK client) close now, not at exit.
+    CMIDIDeviceRegistry::ShutDownStudio();
     m_registry.reset();
     m_host.reset();
     CMaster::SetChannelCountSource(nullptr);

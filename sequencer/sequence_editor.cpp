@@ -166,7 +166,7 @@ bool CSequenceEditor::DragEntry(int32_t dxPixels) {
 // ----- Transport -----
 
 void CSequenceEditor::StopRecorderIfPending() {
-    if (m_recorderStopDue.exchange(false) && m_recordTarget) m_recordTarget->StopRecording();
+    if (m_recorderStopDue.exchange(false) && m_recordTarget) m_recordTarget->StopRecordSong();
 }
 
 void CSequenceEditor::PlaySong() {
@@ -186,7 +186,7 @@ void CSequenceEditor::SetRecordSong(bool down) {
     StopRecorderIfPending();
     if (down) {
         // The recorder opens its files before the first buffer of the song is played.
-        if (m_recordTarget) m_recordTarget->StartRecording();
+        if (m_recordTarget) m_recordTarget->StartRecordSong();
         CEditLock lock(m_mutex);
         m_recordDown = true;
         m_playDown = true;
@@ -200,7 +200,7 @@ void CSequenceEditor::SetRecordSong(bool down) {
             m_playDown = false;
             m_playing = false;
         }
-        if (m_recordTarget) m_recordTarget->StopRecording();
+        if (m_recordTarget) m_recordTarget->StopRecordSong();
     }
     Notify(SequenceEditorChange::Transport);
 }
@@ -215,7 +215,7 @@ void CSequenceEditor::StopSong() {
         m_endedInTick = false;
     }
     const bool due = m_recorderStopDue.exchange(false);
-    if ((wasRecording || due) && m_recordTarget) m_recordTarget->StopRecording();
+    if ((wasRecording || due) && m_recordTarget) m_recordTarget->StopRecordSong();
     Notify(SequenceEditorChange::Transport);
 }
 

@@ -12,6 +12,7 @@
 // the recorder is stopped there too, never on the driver thread, since closing its files may block.
 #pragma once
 
+#include "sequencer/record_song_target.h"
 #include "sequencer/sequence.h"
 
 #include <atomic>
@@ -25,16 +26,6 @@ class CPatternEditor;
 class CPort;
 class CVeskHost;
 class Pattern;
-
-// What "Record Song" drives: the HD recorder, starting and stopping recording on all its tracks.
-// Both calls come from the user-interface thread (Record Song, Stop) or from RefreshDisplay after
-// the song ended; never from the driver thread, and never with the editor mutex held.
-class CRecordSongTarget {
-public:
-    virtual ~CRecordSongTarget() = default;
-    virtual void StartRecording() = 0;
-    virtual void StopRecording() = 0;
-};
 
 enum class SequenceEditorChange {
     Rows,       // rows added or removed: redraw the song view

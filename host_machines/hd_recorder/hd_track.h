@@ -7,7 +7,7 @@
 // the master button takes it, then every row lock in list order.
 #pragma once
 
-#include "host_machines/hd_recorder/record_song_target.h"
+#include "sequencer/record_song_target.h"
 #include "host_machines/wav/wav_file.h"
 #include "machine_interface/mutex.h"
 

@@ -165,8 +165,8 @@ TEST_F(SongFixture, RemovingMachinesAndPatternsTakesTheirRowsAndPlacements) {
 
 TEST_F(SongFixture, RecordSongDrivesTheRecorderAndStopsWithTheSong) {
     struct CRecorder : CRecordSongTarget {
-        void StartRecording() override { calls.push_back("start"); }
-        void StopRecording() override { calls.push_back("stop"); }
+        void StartRecordSong() override { calls.push_back("start"); }
+        void StopRecordSong() override { calls.push_back("stop"); }
         std::vector<std::string> calls;
     } recorder;
     song->SetRecordTarget(&recorder);
