@@ -1,9 +1,12 @@
 #include "machines/dsp/oscillator.h"
 
 #include "machines/dsp/dsp_math.h"
+#include "machines/dsp/fast_exp.h"
 #include "machines/dsp/shared_tables.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
                          const CStepTable* edge, const CStepTable* secondEdge)
@@ -93,9 +96,48 @@ void COscillator::RenderPitched(const float* pitch, float* out, int32_t count) {
     m_phase = phase;
 }
 
+namespace {
+// g·second(x) + (1 − g)·first(x) for two tables of the same length: one index for both reads, the
+// same values as two Lookup calls.
+inline float BlendLookup(const float* first, const float* second, int32_t n, float g, float x) {
+    if (x >= 1.0f) x -= static_cast<float>(static_cast<int32_t>(x));
+    const float pos = x * static_cast<float>(n);
+    int32_t i = static_cast<int32_t>(pos);
+    const float frac = pos - static_cast<float>(i);
+    if (i >= n) i = n - 1;
+    const int32_t j = i + 1 == n ? 0 : i + 1;
+    const float a = first[i] + frac * (first[j] - first[i]);
+    const float b = second[i] + frac * (second[j] - second[i]);
+    return g * b + (1.0f - g) * a;
+}
+} // namespace
+
 void COscillator::RenderBlend(const float* pitch, float* out, int32_t count, const CWaveTable* second,
                               const float* blend, float blendAmount) {
     const float rate = static_cast<float>(m_sampleRate);
+    if (pitch && blend != out && second->Count() == m_waveTable->Count()) {
+        // The per-sample steps first, four at a time, parked in out; then the serial phase walk
+        // reads each step back before writing the sample over it.
+        const float base = m_basePitch;
+        const int32_t n = m_waveTable->Count();
+        const float* firstTable = m_waveTable->Values();
+        const float* secondTable = second->Values();
+        int32_t i = 0;
+        for (; i + 4 <= count; i += 4)
+            StoreVec4(out + i, 440.0f * FastExp2(base + LoadVec4(pitch + i) - 5.0f) / rate);
+        for (; i < count; ++i)
+            out[i] = 440.0f * FastExp2(base + pitch[i] - 5.0f) / rate;
+        float phase = m_phase;
+        for (i = 0; i < count; ++i) {
+            const float g = blend ? blendAmount * blend[i] : blendAmount;
+            const float step = out[i];
+            out[i] = BlendLookup(firstTable, secondTable, n, g, phase);
+            phase += step;
+            if (phase >= 1.0f) phase -= 1.0f;
+        }
+        m_phase = phase;
+        return;
+    }
     float step = 440.0f * Pow2(m_basePitch - 5.0f) / rate;
     for (int32_t i = 0; i < count; ++i) {
         const float g = blend ? blendAmount * blend[i] : blendAmount;
@@ -117,19 +159,26 @@ void COscillator::InsertEdge(float fraction, float height, bool secondTable) {
     const int32_t last = table->Count() - 1;
     const float* t = table->Values();
     const float position = fraction * static_cast<float>(points);
-    int32_t j = static_cast<int32_t>(position);
-    const float g = position - static_cast<float>(j);
+    const int32_t first = static_cast<int32_t>(position);
+    const float g = position - static_cast<float>(first);
+    // Cells past the pending ones are always 0 (Render clears each cell it reads), so every step adds;
+    // the ring is walked as at most two contiguous stretches.
+    int32_t steps = first < last ? (last - first + points - 1) / points : 0;
+    if (steps > m_ringSize) steps = m_ringSize;
+    if (steps > m_pending) m_pending = steps;
+    float* ring = m_ring.get();
+    const float* tj = t + first;
     int32_t cell = m_readIndex;
-    for (int32_t step = 0; j < last && step < m_ringSize; ++step) {
-        const float correction = height * (1.0f - (t[j] + g * (t[j + 1] - t[j])));
-        if (step < m_pending) {
-            m_ring[static_cast<size_t>(cell)] += correction;
-        } else {
-            m_ring[static_cast<size_t>(cell)] = correction;
-            ++m_pending;
+    int32_t step = 0;
+    while (step < steps) {
+        const int32_t stretch = std::min(steps - step, m_ringSize - cell);
+        float* r = ring + cell;
+        for (int32_t k = 0; k < stretch; ++k) {
+            const float* v = tj + static_cast<ptrdiff_t>(step + k) * points;
+            r[k] += height * (1.0f - (v[0] + g * (v[1] - v[0])));
         }
-        j += points;
-        if (++cell == m_ringSize) cell = 0;
+        step += stretch;
+        cell = 0;
     }
 }
 
@@ -172,7 +221,9 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
         }
         float v = waveform == kSaw ? phase : (waveform == kImpulse ? 0.0f : m_pulse);
         if (m_pending > 0) {
-            v += m_ring[static_cast<size_t>(m_readIndex)];
+            float& cell = m_ring[static_cast<size_t>(m_readIndex)];
+            v += cell;
+            cell = 0.0f;
             if (++m_readIndex == m_ringSize) m_readIndex = 0;
             --m_pending;
         }
