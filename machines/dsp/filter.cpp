@@ -120,14 +120,16 @@ inline void Run(float* samples, int32_t count, const Coefficients& c, float gain
     float u1 = s2[0], u2 = s2[1], v1 = s2[2], v2 = s2[3];
     for (int32_t i = 0; i < count; ++i) {
         const float x = samples[i];
-        float y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+        // The newest output enters last: the feedback path from one sample to the next is then
+        // one multiply and one subtraction long.
+        float y = (c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a2 * y2) - c.a1 * y1;
         x2 = x1;
         x1 = x;
         y2 = y1;
         y1 = y;
         if constexpr (kCascade) {
             const float w = y;
-            y = c.b0 * w + c.b1 * u1 + c.b2 * u2 - c.a1 * v1 - c.a2 * v2;
+            y = (c.b0 * w + c.b1 * u1 + c.b2 * u2 - c.a2 * v2) - c.a1 * v1;
             u2 = u1;
             u1 = w;
             v2 = v1;

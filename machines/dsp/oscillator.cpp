@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
                          const CStepTable* edge, const CStepTable* secondEdge)
@@ -14,10 +15,8 @@ COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float 
       m_secondEdge(secondEdge) {
     SetFrequency(frequency);
     m_random.state = RandomState::SeedFromProcess();
-    if (edge) {
-        m_ringSize = 2 * edge->ZeroCrossings() + 1;
-        m_ring = std::make_unique<float[]>(static_cast<size_t>(m_ringSize));
-    }
+    if (edge) m_ringSize = 2 * edge->ZeroCrossings() + 1;
+    m_ring = std::make_unique<float[]>(static_cast<size_t>(m_ringSize + kChunk));
 }
 
 void COscillator::SetFrequency(float hz) {
@@ -148,37 +147,26 @@ void COscillator::RenderBlend(const float* pitch, float* out, int32_t count, con
     }
 }
 
-void COscillator::InsertEdge(float fraction, float height, bool secondTable) {
+void COscillator::InsertEdge(int32_t at, float fraction, float height, bool secondTable) {
     const CStepTable* table = m_edge;
     if (secondTable && m_secondEdge)
         table = m_secondEdge;
     else if (m_waveform == kTriSquare)
         table = SharedTables().integratedEdge.get();
-    if (!table || !m_ring) return;
+    if (!table || m_ringSize == 0) return;
     const int32_t points = table->PointsPerSample();
     const int32_t last = table->Count() - 1;
-    const float* t = table->Values();
     const float position = fraction * static_cast<float>(points);
     const int32_t first = static_cast<int32_t>(position);
     const float g = position - static_cast<float>(first);
-    // Cells past the pending ones are always 0 (Render clears each cell it reads), so every step adds;
-    // the ring is walked as at most two contiguous stretches.
+    // One correction per sample from the edge's own sample on, while the table lasts.
     int32_t steps = first < last ? (last - first + points - 1) / points : 0;
     if (steps > m_ringSize) steps = m_ringSize;
-    if (steps > m_pending) m_pending = steps;
-    float* ring = m_ring.get();
-    const float* tj = t + first;
-    int32_t cell = m_readIndex;
-    int32_t step = 0;
-    while (step < steps) {
-        const int32_t stretch = std::min(steps - step, m_ringSize - cell);
-        float* r = ring + cell;
-        for (int32_t k = 0; k < stretch; ++k) {
-            const float* v = tj + static_cast<ptrdiff_t>(step + k) * points;
-            r[k] += height * (1.0f - (v[0] + g * (v[1] - v[0])));
-        }
-        step += stretch;
-        cell = 0;
+    const float* t = table->Values() + first;
+    float* cells = m_ring.get() + at;
+    for (int32_t step = 0; step < steps; ++step) {
+        const float* v = t + static_cast<ptrdiff_t>(step) * points;
+        cells[step] += height * (1.0f - (v[0] + g * (v[1] - v[0])));
     }
 }
 
@@ -186,48 +174,58 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
                          float* syncOut, int32_t count) {
     const int32_t waveform = m_waveform;
     const bool pulseWave = waveform == kTriSquare || waveform == kSquare || waveform == kImpulse;
+    const bool impulse = waveform == kImpulse;
     float increment = ClampedIncrement(m_frequency);
     int32_t countdown = 0;
     float w = 0.5f;
     float phase = m_phase;
-    for (int32_t i = 0; i < count; ++i) {
-        if (pitch) {
-            if (countdown == 0) {
-                countdown = kPitchInterval - 1;
-                increment = ClampedIncrement(440.0f * Pow2(m_basePitch + pitch[i] - 5.0f));
-            } else {
-                --countdown;
+    float* cells = m_ring.get();
+    // Chunks of up to kChunk samples: the naive wave first (edges add their corrections to the
+    // cells from their own sample on), then the corrections join it in one pass, and the cells
+    // past the chunk move to the front for the next one.
+    for (int32_t start = 0; start < count; start += kChunk) {
+        const int32_t n = std::min(kChunk, count - start);
+        float* o = out + start;
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t i = start + k;
+            if (pitch) {
+                if (countdown == 0) {
+                    countdown = kPitchInterval - 1;
+                    increment = ClampedIncrement(440.0f * Pow2(m_basePitch + pitch[i] - 5.0f));
+                } else {
+                    --countdown;
+                }
             }
+            if (width) {
+                w = (width[i] + 1.0f) * 0.5f;
+                w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
+            }
+            const float m = phase + increment;
+            const bool syncReset = sync && sync[i] == 0.0f;
+            if (m >= 1.0f || syncReset) {
+                phase = syncReset ? 0.0f : m - 1.0f;
+                if (syncOut) syncOut[i] = 0.0f;
+                InsertEdge(k, phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f, impulse);
+                m_pulse = 0.0f;
+            } else {
+                phase = m;
+                if (syncOut) syncOut[i] = 1.0f;
+            }
+            if (pulseWave && m_pulse == 0.0f && phase > w) {
+                InsertEdge(k, (phase - w) / increment, -1.0f, impulse);
+                m_pulse = 1.0f;
+            }
+            o[k] = waveform == kSaw ? phase : (impulse ? 0.0f : m_pulse);
         }
-        if (width) {
-            w = (width[i] + 1.0f) * 0.5f;
-            w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
-        }
-        const float m = phase + increment;
-        const bool syncReset = sync && sync[i] == 0.0f;
-        if (m >= 1.0f || syncReset) {
-            phase = syncReset ? 0.0f : m - 1.0f;
-            if (syncOut) syncOut[i] = 0.0f;
-            InsertEdge(phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f,
-                       waveform == kImpulse);
-            m_pulse = 0.0f;
+        if (impulse) {
+            for (int32_t k = 0; k < n; ++k)
+                o[k] += cells[k];
         } else {
-            phase = m;
-            if (syncOut) syncOut[i] = 1.0f;
+            for (int32_t k = 0; k < n; ++k)
+                o[k] = 2.0f * (o[k] + cells[k]) - 1.0f;
         }
-        if (pulseWave && m_pulse == 0.0f && phase > w) {
-            InsertEdge((phase - w) / increment, -1.0f, waveform == kImpulse);
-            m_pulse = 1.0f;
-        }
-        float v = waveform == kSaw ? phase : (waveform == kImpulse ? 0.0f : m_pulse);
-        if (m_pending > 0) {
-            float& cell = m_ring[static_cast<size_t>(m_readIndex)];
-            v += cell;
-            cell = 0.0f;
-            if (++m_readIndex == m_ringSize) m_readIndex = 0;
-            --m_pending;
-        }
-        out[i] = waveform == kImpulse ? v : 2.0f * v - 1.0f;
+        std::memmove(cells, cells + n, sizeof(float) * static_cast<size_t>(m_ringSize));
+        std::fill(cells + m_ringSize, cells + m_ringSize + n, 0.0f);
     }
     m_phase = phase;
 }
