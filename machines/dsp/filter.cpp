@@ -115,7 +115,8 @@ struct Coefficients {
 
 // One biquad stage (or two in series) over a run of samples with fixed coefficients.
 template <bool kCascade>
-inline void Run(float* samples, int32_t count, const Coefficients& c, float gain, float (&s1)[4], float (&s2)[4]) {
+inline void Run(float* samples, int32_t count, const Coefficients& c, float gain, float (&s1)[4],
+                float (&s2)[4]) {
     float x1 = s1[0], x2 = s1[1], y1 = s1[2], y2 = s1[3];
     float u1 = s2[0], u2 = s2[1], v1 = s2[2], v2 = s2[3];
     for (int32_t i = 0; i < count; ++i) {

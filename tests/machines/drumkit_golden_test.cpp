@@ -44,7 +44,8 @@ std::vector<float> RenderVoice(int32_t voice) {
 void WriteGolden(const char* path) {
     FILE* file = std::fopen(path, "w");
     ASSERT_NE(file, nullptr);
-    std::fprintf(file, "// Recorded renders of QX DGenR8's voices (see drumkit_golden_test.cpp). Generated.\n");
+    std::fprintf(file,
+                 "// Recorded renders of QX DGenR8's voices (see drumkit_golden_test.cpp). Generated.\n");
     std::fprintf(file, "#pragma once\n\n// clang-format off\n");
     std::fprintf(file, "constexpr int kDrumKitGoldenVoices = %d;\n", CDrumKit::kVoiceCount);
     const size_t points = RenderVoice(0).size();
@@ -74,7 +75,7 @@ TEST(DrumKitGolden, EveryVoiceSoundsAsRecorded) {
             peak = std::max(peak, std::fabs(kDrumKitGolden[v][i]));
             worst = std::max(worst, std::fabs(picked[static_cast<size_t>(i)] - kDrumKitGolden[v][i]));
         }
-        EXPECT_GT(peak, 0.01f);            // the voice sounds at all
-        EXPECT_LE(worst, 1e-4f * peak);    // and as it did when recorded
+        EXPECT_GT(peak, 0.01f);         // the voice sounds at all
+        EXPECT_LE(worst, 1e-4f * peak); // and as it did when recorded
     }
 }
