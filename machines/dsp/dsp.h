@@ -19,6 +19,8 @@
 //   dsp_math.h       Pow2, FloorInt, OctavePitch/PitchFrequency, ChoiceIndex, EnvelopeTime (8x³ s,
 //                    >= 0.01), CubicTime, DbToGain/GainToDb, SmoothToward, CurveFromParameter,
 //                    CurveNormaliser, CurveValue/CurvePhase
+//   fast_exp.h       FastExp2 (2^x by polynomial, scalar and four-wide DspVec4 forms with the same
+//                    bits), LoadVec4/StoreVec4
 //   block_ops.h      AddConstant, MixScaled (set / modulate / add), AlignedBlock (scratch blocks),
 //                    SetDspProcessorFeatures
 //   wave_table.h     CWaveTable (one period, Lookup(phase 0..1))

@@ -3,7 +3,6 @@
 #include "machines/dsp/dsp_math.h"
 
 #include <cmath>
-#include <initializer_list>
 
 namespace {
 constexpr float kSqrt2 = 1.41421356f;
@@ -109,64 +108,84 @@ void CFilter::Update(float pitch, float damping) {
     }
 }
 
-void CFilter::Process(int32_t count, float* samples, const float* cutoff, const float* resonance) {
-    float gain = std::pow(10.0f, -m_resonance / 20.0f) * m_outputGain;
-    const bool modulated = cutoff || resonance;
-    // Coefficients and state live in locals for the loop (the samples could alias the members as far
-    // as the compiler knows), and go back to the members at the end.
-    float b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
-    Stage s1 = m_stages[0];
-    Stage s2 = m_stages[1];
-    const bool cascade = m_cascade;
+namespace {
+struct Coefficients {
+    float b0, b1, b2, a1, a2;
+};
+
+// One biquad stage (or two in series) over a run of samples with fixed coefficients.
+template <bool kCascade>
+inline void Run(float* samples, int32_t count, const Coefficients& c, float gain, float (&s1)[4],
+                float (&s2)[4]) {
+    float x1 = s1[0], x2 = s1[1], y1 = s1[2], y2 = s1[3];
+    float u1 = s2[0], u2 = s2[1], v1 = s2[2], v2 = s2[3];
     for (int32_t i = 0; i < count; ++i) {
-        bool update = m_dirty;
-        if (modulated) {
-            if (m_countdown == 0) {
-                update = true;
-                m_countdown = kUpdateInterval - 1;
-            } else {
-                --m_countdown;
-            }
-        }
-        if (update) {
-            m_dirty = false;
-            float damping = m_damping;
-            if (resonance) {
-                const float db = m_resonance + resonance[i];
-                damping = std::pow(10.0f, -db / 10.0f);
-                gain = std::pow(10.0f, -db / 20.0f) * m_outputGain;
-            }
-            Update(cutoff ? m_cutoff + cutoff[i] : m_cutoff, damping);
-            b0 = m_b0;
-            b1 = m_b1;
-            b2 = m_b2;
-            a1 = m_a1;
-            a2 = m_a2;
-        }
         const float x = samples[i];
-        float y = b0 * x + b1 * s1.x1 + b2 * s1.x2 - a1 * s1.y1 - a2 * s1.y2;
-        s1.x2 = s1.x1;
-        s1.x1 = x;
-        s1.y2 = s1.y1;
-        s1.y1 = y;
-        if (cascade) {
-            const float x2 = y;
-            y = b0 * x2 + b1 * s2.x1 + b2 * s2.x2 - a1 * s2.y1 - a2 * s2.y2;
-            s2.x2 = s2.x1;
-            s2.x1 = x2;
-            s2.y2 = s2.y1;
-            s2.y1 = y;
+        // The newest output enters last: the feedback path from one sample to the next is then
+        // one multiply and one subtraction long.
+        float y = (c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a2 * y2) - c.a1 * y1;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        if constexpr (kCascade) {
+            const float w = y;
+            y = (c.b0 * w + c.b1 * u1 + c.b2 * u2 - c.a2 * v2) - c.a1 * v1;
+            u2 = u1;
+            u1 = w;
+            v2 = v1;
+            v1 = y;
         }
         samples[i] = y * gain;
     }
+    s1[0] = x1, s1[1] = x2, s1[2] = y1, s1[3] = y2;
+    s2[0] = u1, s2[1] = u2, s2[2] = v1, s2[3] = v2;
+}
+} // namespace
+
+void CFilter::Process(int32_t count, float* samples, const float* cutoff, const float* resonance) {
+    float gain = std::pow(10.0f, -m_resonance / 20.0f) * m_outputGain;
+    const bool modulated = cutoff || resonance;
+    float s1[4] = {m_stages[0].x1, m_stages[0].x2, m_stages[0].y1, m_stages[0].y2};
+    float s2[4] = {m_stages[1].x1, m_stages[1].x2, m_stages[1].y1, m_stages[1].y2};
+    // Coefficients follow the inputs at the samples where the countdown runs out (every
+    // kUpdateInterval samples) and after a setter; between those the stages run on fixed ones.
+    auto update = [&](int32_t i) {
+        m_dirty = false;
+        float damping = m_damping;
+        if (resonance) {
+            const float db = m_resonance + resonance[i];
+            damping = std::pow(10.0f, -db / 10.0f);
+            gain = std::pow(10.0f, -db / 20.0f) * m_outputGain;
+        }
+        Update(cutoff ? m_cutoff + cutoff[i] : m_cutoff, damping);
+    };
+    if (m_dirty && count > 0 && !(modulated && m_countdown == 0)) update(0);
+    int32_t i = 0;
+    while (i < count) {
+        int32_t run = count - i;
+        if (modulated) {
+            int32_t left = m_countdown;
+            if (left == 0) {
+                update(i);
+                left = kUpdateInterval;
+            }
+            if (run > left) run = left;
+            m_countdown = left - run;
+        }
+        const Coefficients c{m_b0, m_b1, m_b2, m_a1, m_a2};
+        if (m_cascade)
+            Run<true>(samples + i, run, c, gain, s1, s2);
+        else
+            Run<false>(samples + i, run, c, gain, s1, s2);
+        i += run;
+    }
     // A decaying tail is cut once it is far below hearing, so the state never sinks into denormals
     // (checked per block: the recursion stays free of the extra test).
-    for (Stage* stage : {&s1, &s2}) {
-        stage->x1 = Flush(stage->x1);
-        stage->x2 = Flush(stage->x2);
-        stage->y1 = Flush(stage->y1);
-        stage->y2 = Flush(stage->y2);
-    }
-    m_stages[0] = s1;
-    m_stages[1] = s2;
+    for (float& v : s1)
+        v = Flush(v);
+    for (float& v : s2)
+        v = Flush(v);
+    m_stages[0] = Stage{s1[0], s1[1], s1[2], s1[3]};
+    m_stages[1] = Stage{s2[0], s2[1], s2[2], s2[3]};
 }

@@ -1,9 +1,13 @@
 #include "machines/dsp/oscillator.h"
 
 #include "machines/dsp/dsp_math.h"
+#include "machines/dsp/fast_exp.h"
 #include "machines/dsp/shared_tables.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
                          const CStepTable* edge, const CStepTable* secondEdge)
@@ -11,10 +15,8 @@ COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float 
       m_secondEdge(secondEdge) {
     SetFrequency(frequency);
     m_random.state = RandomState::SeedFromProcess();
-    if (edge) {
-        m_ringSize = 2 * edge->ZeroCrossings() + 1;
-        m_ring = std::make_unique<float[]>(static_cast<size_t>(m_ringSize));
-    }
+    if (edge) m_ringSize = 2 * edge->ZeroCrossings() + 1;
+    m_ring = std::make_unique<float[]>(static_cast<size_t>(m_ringSize + kChunk));
 }
 
 void COscillator::SetFrequency(float hz) {
@@ -93,9 +95,48 @@ void COscillator::RenderPitched(const float* pitch, float* out, int32_t count) {
     m_phase = phase;
 }
 
+namespace {
+// g·second(x) + (1 − g)·first(x) for two tables of the same length: one index for both reads, the
+// same values as two Lookup calls.
+inline float BlendLookup(const float* first, const float* second, int32_t n, float g, float x) {
+    if (x >= 1.0f) x -= static_cast<float>(static_cast<int32_t>(x));
+    const float pos = x * static_cast<float>(n);
+    int32_t i = static_cast<int32_t>(pos);
+    const float frac = pos - static_cast<float>(i);
+    if (i >= n) i = n - 1;
+    const int32_t j = i + 1 == n ? 0 : i + 1;
+    const float a = first[i] + frac * (first[j] - first[i]);
+    const float b = second[i] + frac * (second[j] - second[i]);
+    return g * b + (1.0f - g) * a;
+}
+} // namespace
+
 void COscillator::RenderBlend(const float* pitch, float* out, int32_t count, const CWaveTable* second,
                               const float* blend, float blendAmount) {
     const float rate = static_cast<float>(m_sampleRate);
+    if (pitch && blend != out && second->Count() == m_waveTable->Count()) {
+        // The per-sample steps first, four at a time, parked in out; then the serial phase walk
+        // reads each step back before writing the sample over it.
+        const float base = m_basePitch;
+        const int32_t n = m_waveTable->Count();
+        const float* firstTable = m_waveTable->Values();
+        const float* secondTable = second->Values();
+        int32_t i = 0;
+        for (; i + 4 <= count; i += 4)
+            StoreVec4(out + i, 440.0f * FastExp2(base + LoadVec4(pitch + i) - 5.0f) / rate);
+        for (; i < count; ++i)
+            out[i] = 440.0f * FastExp2(base + pitch[i] - 5.0f) / rate;
+        float phase = m_phase;
+        for (i = 0; i < count; ++i) {
+            const float g = blend ? blendAmount * blend[i] : blendAmount;
+            const float step = out[i];
+            out[i] = BlendLookup(firstTable, secondTable, n, g, phase);
+            phase += step;
+            if (phase >= 1.0f) phase -= 1.0f;
+        }
+        m_phase = phase;
+        return;
+    }
     float step = 440.0f * Pow2(m_basePitch - 5.0f) / rate;
     for (int32_t i = 0; i < count; ++i) {
         const float g = blend ? blendAmount * blend[i] : blendAmount;
@@ -106,30 +147,26 @@ void COscillator::RenderBlend(const float* pitch, float* out, int32_t count, con
     }
 }
 
-void COscillator::InsertEdge(float fraction, float height, bool secondTable) {
+void COscillator::InsertEdge(int32_t at, float fraction, float height, bool secondTable) {
     const CStepTable* table = m_edge;
     if (secondTable && m_secondEdge)
         table = m_secondEdge;
     else if (m_waveform == kTriSquare)
         table = SharedTables().integratedEdge.get();
-    if (!table || !m_ring) return;
+    if (!table || m_ringSize == 0) return;
     const int32_t points = table->PointsPerSample();
     const int32_t last = table->Count() - 1;
-    const float* t = table->Values();
     const float position = fraction * static_cast<float>(points);
-    int32_t j = static_cast<int32_t>(position);
-    const float g = position - static_cast<float>(j);
-    int32_t cell = m_readIndex;
-    for (int32_t step = 0; j < last && step < m_ringSize; ++step) {
-        const float correction = height * (1.0f - (t[j] + g * (t[j + 1] - t[j])));
-        if (step < m_pending) {
-            m_ring[static_cast<size_t>(cell)] += correction;
-        } else {
-            m_ring[static_cast<size_t>(cell)] = correction;
-            ++m_pending;
-        }
-        j += points;
-        if (++cell == m_ringSize) cell = 0;
+    const int32_t first = static_cast<int32_t>(position);
+    const float g = position - static_cast<float>(first);
+    // One correction per sample from the edge's own sample on, while the table lasts.
+    int32_t steps = first < last ? (last - first + points - 1) / points : 0;
+    if (steps > m_ringSize) steps = m_ringSize;
+    const float* t = table->Values() + first;
+    float* cells = m_ring.get() + at;
+    for (int32_t step = 0; step < steps; ++step) {
+        const float* v = t + static_cast<ptrdiff_t>(step) * points;
+        cells[step] += height * (1.0f - (v[0] + g * (v[1] - v[0])));
     }
 }
 
@@ -137,46 +174,58 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
                          float* syncOut, int32_t count) {
     const int32_t waveform = m_waveform;
     const bool pulseWave = waveform == kTriSquare || waveform == kSquare || waveform == kImpulse;
+    const bool impulse = waveform == kImpulse;
     float increment = ClampedIncrement(m_frequency);
     int32_t countdown = 0;
     float w = 0.5f;
     float phase = m_phase;
-    for (int32_t i = 0; i < count; ++i) {
-        if (pitch) {
-            if (countdown == 0) {
-                countdown = kPitchInterval - 1;
-                increment = ClampedIncrement(440.0f * Pow2(m_basePitch + pitch[i] - 5.0f));
-            } else {
-                --countdown;
+    float* cells = m_ring.get();
+    // Chunks of up to kChunk samples: the naive wave first (edges add their corrections to the
+    // cells from their own sample on), then the corrections join it in one pass, and the cells
+    // past the chunk move to the front for the next one.
+    for (int32_t start = 0; start < count; start += kChunk) {
+        const int32_t n = std::min(kChunk, count - start);
+        float* o = out + start;
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t i = start + k;
+            if (pitch) {
+                if (countdown == 0) {
+                    countdown = kPitchInterval - 1;
+                    increment = ClampedIncrement(440.0f * Pow2(m_basePitch + pitch[i] - 5.0f));
+                } else {
+                    --countdown;
+                }
             }
+            if (width) {
+                w = (width[i] + 1.0f) * 0.5f;
+                w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
+            }
+            const float m = phase + increment;
+            const bool syncReset = sync && sync[i] == 0.0f;
+            if (m >= 1.0f || syncReset) {
+                phase = syncReset ? 0.0f : m - 1.0f;
+                if (syncOut) syncOut[i] = 0.0f;
+                InsertEdge(k, phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f, impulse);
+                m_pulse = 0.0f;
+            } else {
+                phase = m;
+                if (syncOut) syncOut[i] = 1.0f;
+            }
+            if (pulseWave && m_pulse == 0.0f && phase > w) {
+                InsertEdge(k, (phase - w) / increment, -1.0f, impulse);
+                m_pulse = 1.0f;
+            }
+            o[k] = waveform == kSaw ? phase : (impulse ? 0.0f : m_pulse);
         }
-        if (width) {
-            w = (width[i] + 1.0f) * 0.5f;
-            w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
-        }
-        const float m = phase + increment;
-        const bool syncReset = sync && sync[i] == 0.0f;
-        if (m >= 1.0f || syncReset) {
-            phase = syncReset ? 0.0f : m - 1.0f;
-            if (syncOut) syncOut[i] = 0.0f;
-            InsertEdge(phase / increment, waveform == kSaw ? (syncReset ? m : 1.0f) : 1.0f,
-                       waveform == kImpulse);
-            m_pulse = 0.0f;
+        if (impulse) {
+            for (int32_t k = 0; k < n; ++k)
+                o[k] += cells[k];
         } else {
-            phase = m;
-            if (syncOut) syncOut[i] = 1.0f;
+            for (int32_t k = 0; k < n; ++k)
+                o[k] = 2.0f * (o[k] + cells[k]) - 1.0f;
         }
-        if (pulseWave && m_pulse == 0.0f && phase > w) {
-            InsertEdge((phase - w) / increment, -1.0f, waveform == kImpulse);
-            m_pulse = 1.0f;
-        }
-        float v = waveform == kSaw ? phase : (waveform == kImpulse ? 0.0f : m_pulse);
-        if (m_pending > 0) {
-            v += m_ring[static_cast<size_t>(m_readIndex)];
-            if (++m_readIndex == m_ringSize) m_readIndex = 0;
-            --m_pending;
-        }
-        out[i] = waveform == kImpulse ? v : 2.0f * v - 1.0f;
+        std::memmove(cells, cells + n, sizeof(float) * static_cast<size_t>(m_ringSize));
+        std::fill(cells + m_ringSize, cells + m_ringSize + n, 0.0f);
     }
     m_phase = phase;
 }

@@ -2,7 +2,7 @@
 //
 // Band-limited Render makes Saw, Square, TriSquare and Impulse from a naive waveform plus edge
 // corrections read from a step table (minimum-phase BLEP): every discontinuity writes the
-// difference between the ideal band-limited edge and the naive jump into a correction ring that
+// difference between the ideal band-limited edge and the naive jump into correction cells that
 // the following samples add. The other Render modes read the wave table directly.
 //
 // Units: frequency in Hz, pitch in octave pitch (5.0 = 440 Hz), phase 0..1. Built on the
@@ -67,7 +67,8 @@ public:
 
 private:
     float ClampedIncrement(float hz) const;
-    void InsertEdge(float fraction, float height, bool secondTable);
+    // Adds an edge's corrections to the cells from chunk sample at on.
+    void InsertEdge(int32_t at, float fraction, float height, bool secondTable);
 
     int32_t m_sampleRate;
     int32_t m_waveform = kNone;
@@ -78,10 +79,11 @@ private:
     const CWaveTable* m_waveTable;
     const CStepTable* m_edge;
     const CStepTable* m_secondEdge;
-    std::unique_ptr<float[]> m_ring; // edge corrections still to be added, 2·Z + 1 cells
-    int32_t m_ringSize = 0;
-    int32_t m_readIndex = 0;
-    int32_t m_pending = 0;
+    static constexpr int32_t kChunk = 64; // samples rendered before their edge corrections join
+    // Edge corrections still to be added, one cell per sample from the chunk's first: kChunk cells
+    // plus 2·Z + 1 for the edges near its end (0 where no edge is pending).
+    std::unique_ptr<float[]> m_ring;
+    int32_t m_ringSize = 0; // 2·Z + 1, 0 without an edge table
     float m_held = 0.0f;
     float m_next = 0.0f;
     RandomState m_random;

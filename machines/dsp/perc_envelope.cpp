@@ -1,6 +1,7 @@
 #include "machines/dsp/perc_envelope.h"
 
 #include "machines/dsp/dsp_math.h"
+#include "machines/dsp/fast_exp.h"
 
 CPercEnvelope::CPercEnvelope(int32_t sampleRate, float attack, float decay, float attackCurve,
                              float decayCurve)
@@ -79,39 +80,81 @@ void CPercEnvelope::Trigger() {
     m_stage = m_delay > 0.0f ? kDelay : kAttack;
 }
 
-void CPercEnvelope::Render(int32_t count, float* out) {
+// Values a + (b − a)·(1 − e^(k·phase))·norm of a curved segment over phases already in out (the
+// same curve CurveValue gives), four at a time.
+static void CurveRun(float* out, int32_t count, float a, float b, float k, float norm) {
+    const float span = b - a;
+    int32_t i = 0;
+    if (k == 0.0f) {
+        for (; i < count; ++i)
+            out[i] = a + span * out[i];
+        return;
+    }
+    const float k2 = k * kInvLn2;
+    const DspVec4 k2v = {k2, k2, k2, k2};
+    for (; i + 4 <= count; i += 4) {
+        const DspVec4 e = FastExp2(k2v * LoadVec4(out + i));
+        StoreVec4(out + i, a + span * (1.0f - e) * norm);
+    }
+    for (; i < count; ++i)
+        out[i] = a + span * (1.0f - FastExp2(k2 * out[i])) * norm;
+}
+
+// Moves phase on by increment per sample (held at 1) into out until it reaches 1 or out is full;
+// returns the samples written. reached tells whether the segment ended.
+static int32_t PhaseRun(float* out, int32_t count, float& phase, float increment, bool& reached) {
     for (int32_t i = 0; i < count; ++i) {
+        phase += increment;
+        if (phase >= 1.0f) {
+            phase = 1.0f;
+            out[i] = 1.0f;
+            reached = true;
+            return i + 1;
+        }
+        out[i] = phase;
+    }
+    reached = false;
+    return count;
+}
+
+void CPercEnvelope::Render(int32_t count, float* out) {
+    int32_t i = 0;
+    while (i < count) {
         switch (m_stage) {
         case kDelay:
             m_phase += m_delayIncrement;
-            out[i] = 0.0f;
+            out[i++] = 0.0f;
             if (m_phase >= 1.0f) {
                 m_stage = kAttack;
                 m_phase = 0.0f;
             }
             break;
-        case kAttack:
-            m_phase += m_attackIncrement;
-            if (m_phase > 1.0f) m_phase = 1.0f;
-            out[i] = CurveValue(0.0f, 1.0f, m_phase, m_attackK, m_attackNorm);
-            if (m_phase >= 1.0f) {
+        case kAttack: {
+            // The phases of the run first, then their curve values in one vector pass.
+            bool reached = false;
+            const int32_t run = PhaseRun(out + i, count - i, m_phase, m_attackIncrement, reached);
+            CurveRun(out + i, run, 0.0f, 1.0f, m_attackK, m_attackNorm);
+            i += run;
+            if (reached) {
                 m_phase = 0.0f;
                 m_stage = m_hold > 0.0f ? kHold : kDecay;
             }
             break;
+        }
         case kHold:
             m_phase += m_holdIncrement;
-            out[i] = 1.0f;
+            out[i++] = 1.0f;
             if (m_phase >= 1.0f) {
                 m_stage = kDecay;
                 m_phase = 0.0f;
             }
             break;
-        case kDecay:
-            m_phase += m_decayIncrement;
-            if (m_phase > 1.0f) m_phase = 1.0f;
-            out[i] = DecayValue();
-            if (m_phase >= 1.0f) {
+        case kDecay: {
+            bool reached = false;
+            const int32_t run = PhaseRun(out + i, count - i, m_phase, m_decayIncrement, reached);
+            CurveRun(out + i, run, 1.0f, 0.0f, m_decayK, m_decayNorm);
+            i += run;
+            if (reached) {
                 m_phase = 0.0f;
                 if (m_repeatsLeft > 0) {
                     --m_repeatsLeft;
@@ -121,6 +164,7 @@ void CPercEnvelope::Render(int32_t count, float* out) {
                 }
             }
             break;
+        }
         default:
             for (; i < count; ++i)
                 out[i] = 0.0f;
