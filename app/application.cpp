@@ -54,7 +54,8 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
         settings.pluginFolder.empty() ? platform::ProgramFolder() / "PlugIns" : settings.pluginFolder;
     LoadMachineLibraries(folder, m_host.get());
 
-    std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(), m_options.vstFolders.end());
+    std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(),
+                                                     m_options.vstFolders.end());
     ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
 
     m_sequencer = std::make_unique<CSequencer>(m_host.get());
@@ -117,4 +118,23 @@ bool CApplication::SwitchDriver(int32_t index) {
     if (!m_drivers) return false;
     m_drivers->MakeCurrent(index);
     return BindCurrentDriver();
+}
+
+std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
+                                               const std::filesystem::path& project) {
+    const bool scanVst = !settings.vstFolders.has_value();
+    if (scanVst) settings.vstFolders = std::vector<std::filesystem::path>{};
+    auto application = std::make_unique<CApplication>(settings);
+    try {
+        application->Project().Open(project);
+        return application;
+    } catch (const platform::CError& error) {
+        // Only a missing machine type may be found among the plug-ins.
+        if (!scanVst || std::string(error.what()).find("Could Not Be Loaded") == std::string::npos) throw;
+    }
+    application.reset();
+    settings.vstFolders.reset();
+    application = std::make_unique<CApplication>(settings);
+    application->Project().Open(project);
+    return application;
 }

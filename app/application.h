@@ -88,6 +88,12 @@ private:
     std::string m_driverProblem;
 };
 
+// An application with the project loaded. Scanning the VST folders takes longer than most renders,
+// so it happens only for a project that names a machine the host and the machine libraries do not
+// have (the application is then built again with the scan). Load errors are raised.
+std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
+                                               const std::filesystem::path& project);
+
 // Registers the host program's own machine types: master, MIDI input and output, the two HD
 // recorder tracks.
 void RegisterHostMachines(CVeskHost* host);

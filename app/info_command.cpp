@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -26,7 +27,8 @@ json Machines(const CStudio& studio) {
             char display[64] = {};
             machine->GetParameterName(p, name);
             machine->GetParameterDisplay(p, display);
-            parameters.push_back({{"index", p}, {"name", name}, {"value", machine->GetParameter(p)}, {"display", display}});
+            parameters.push_back(
+                {{"index", p}, {"name", name}, {"value", machine->GetParameter(p)}, {"display", display}});
         }
         json ports = json::array();
         for (int32_t p = 0; p < machine->m_portCount; ++p)
@@ -101,25 +103,27 @@ json Song(CSequenceEditor& editor, CVeskHost& host) {
 }
 
 void PrintText(const json& project, std::ostream& out) {
-    out << "Project " << project["file"].get<std::string>() << " (version " << project["version"].get<std::string>()
-        << "), " << project["tempo"].get<double>() << " BPM\n";
+    out << "Project " << project["file"].get<std::string>() << " (version "
+        << project["version"].get<std::string>() << "), " << project["tempo"].get<double>() << " BPM\n";
     out << "Machines:\n";
     for (const auto& machine : project["machines"]) {
-        out << "  " << machine["name"].get<std::string>() << "  [" << machine["type"].get<std::string>() << "] at ("
-            << machine["x"] << ", " << machine["y"] << "), panel " << machine["panelMode"] << '\n';
+        out << "  " << machine["name"].get<std::string>() << "  [" << machine["type"].get<std::string>()
+            << "] at (" << machine["x"] << ", " << machine["y"] << "), panel " << machine["panelMode"]
+            << '\n';
         for (const auto& parameter : machine["parameters"])
             out << "    " << parameter["index"] << ' ' << parameter["name"].get<std::string>() << " = "
-                << parameter["display"].get<std::string>() << " (" << parameter["value"].get<double>() << ")\n";
+                << parameter["display"].get<std::string>() << " (" << parameter["value"].get<double>()
+                << ")\n";
     }
     out << "Cables:\n";
     for (const auto& cable : project["cables"])
-        out << "  " << cable["from"].get<std::string>() << '.' << cable["fromPort"].get<std::string>() << " -> "
-            << cable["to"].get<std::string>() << '.' << cable["toPort"].get<std::string>() << "  volume "
-            << cable["volume"].get<double>() << '\n';
+        out << "  " << cable["from"].get<std::string>() << '.' << cable["fromPort"].get<std::string>()
+            << " -> " << cable["to"].get<std::string>() << '.' << cable["toPort"].get<std::string>()
+            << "  volume " << cable["volume"].get<double>() << '\n';
     out << "Patterns:\n";
     for (const auto& pattern : project["patterns"]) {
-        out << "  " << pattern["machine"].get<std::string>() << " / " << pattern["name"].get<std::string>() << ": "
-            << pattern["lengthBeats"] << " beats, " << pattern["notes"].size() << " notes";
+        out << "  " << pattern["machine"].get<std::string>() << " / " << pattern["name"].get<std::string>()
+            << ": " << pattern["lengthBeats"] << " beats, " << pattern["notes"].size() << " notes";
         for (const auto& track : pattern["controlTracks"])
             out << ", " << track["name"].get<std::string>() << " (" << track["steps"].size() << " steps)";
         out << '\n';
@@ -174,8 +178,7 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out) {
     if (path.empty()) platform::Raise("No project given: tamborel info PROJECT [--json]");
     CApplication::Settings settings;
     settings.newProject = false;
-    CApplication application(settings);
-    application.Project().Open(path);
-    DescribeProject(application, json, out);
+    const std::unique_ptr<CApplication> application = OpenWithMachines(settings, path);
+    DescribeProject(*application, json, out);
     return 0;
 }

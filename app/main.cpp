@@ -51,7 +51,9 @@ int RunRender(const std::vector<std::string>& args) {
 }
 
 std::atomic<bool> g_stopRequested{false};
-extern "C" void RequestStop(int) { g_stopRequested.store(true); }
+extern "C" void RequestStop(int) {
+    g_stopRequested.store(true);
+}
 
 // A path given on the command line, with surrounding double quotes removed when both are there.
 std::string Unquote(std::string path) {
@@ -73,7 +75,8 @@ int RunLive(const std::string& projectPath) {
         std::cerr << "tamborel: no display is available and no sound device could be opened ("
                   << application.DriverProblem() << ").\n"
                   << "To hear a project, render it to a file:\n"
-                  << "  tamborel render " << (projectPath.empty() ? "PROJECT.tbp" : projectPath) << " -o OUT.wav\n";
+                  << "  tamborel render " << (projectPath.empty() ? "PROJECT.tbp" : projectPath)
+                  << " -o OUT.wav\n";
         return 1;
     }
     if (!projectPath.empty()) {
@@ -90,7 +93,8 @@ int RunLive(const std::string& projectPath) {
     song.PlaySong();
     std::cerr << "tamborel: playing " << (projectPath.empty() ? std::string("a new project") : projectPath)
               << " through \"" << application.Drivers()->Current()->GetName() << "\"; Ctrl-C ends\n";
-    while (!g_stopRequested.load()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (!g_stopRequested.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     song.StopSong();
     std::cerr << "tamborel: stopped\n";
     return 0;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 
 namespace {
@@ -43,8 +44,9 @@ void DrawProgress(std::ostream& out, int64_t done, int64_t total) {
     constexpr int kWidth = 40;
     const double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
     const int filled = static_cast<int>(fraction * kWidth);
-    out << "\r[" << std::string(static_cast<size_t>(filled), '#') << std::string(static_cast<size_t>(kWidth - filled), ' ')
-        << "] " << static_cast<int>(fraction * 100.0) << '%' << std::flush;
+    out << "\r[" << std::string(static_cast<size_t>(filled), '#')
+        << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] "
+        << static_cast<int>(fraction * 100.0) << '%' << std::flush;
 }
 
 } // namespace
@@ -102,8 +104,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     settings.offlineChannels = 2;
     settings.newProject = false;
     settings.messages = &messages;
-    CApplication application(settings);
-    application.Project().Open(request.project);
+    std::unique_ptr<CApplication> owner = OpenWithMachines(settings, request.project);
+    CApplication& application = *owner;
 
     CStudio& studio = *application.Studio();
     CSequenceEditor& song = application.Sequencer()->Song();
@@ -114,7 +116,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     const auto tailFrames = static_cast<int64_t>(std::llround(request.tailSeconds * request.sampleRate));
     const int64_t total = songFrames * request.loops + tailFrames;
     if (total > int64_t{0xFFFFFFFF} / 8)
-        platform::Raise("The Render Would Last Too Long For A WAV File (%lld Frames)", static_cast<long long>(total));
+        platform::Raise("The Render Would Last Too Long For A WAV File (%lld Frames)",
+                        static_cast<long long>(total));
 
     // Written under a temporary name and renamed at the end: a failed render leaves no half file.
     const std::filesystem::path partial = request.output.string() + ".part";
@@ -170,8 +173,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     report.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double factor = report.wallSeconds > 0.0 ? report.audioSeconds / report.wallSeconds : 0.0;
     const double peakDb = report.peak > 0.0f ? 20.0 * std::log10(report.peak) : -INFINITY;
-    messages << platform::FormatText("tamborel: rendered %s of audio in %.2f s (%.1fx real time), peak %.1f dBFS\n",
-                                     FormatDuration(report.audioSeconds).c_str(), report.wallSeconds, factor,
-                                     peakDb);
+    messages << platform::FormatText(
+        "tamborel: rendered %s of audio in %.2f s (%.1fx real time), peak %.1f dBFS\n",
+        FormatDuration(report.audioSeconds).c_str(), report.wallSeconds, factor, peakDb);
     return report;
 }

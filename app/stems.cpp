@@ -17,7 +17,8 @@ std::string StemFileName(const std::string& name, std::set<std::string>& taken) 
     std::replace(base.begin(), base.end(), '/', '_');
     if (base[0] == '.') base[0] = '_';
     std::string candidate = base;
-    for (int number = 2; taken.count(candidate) != 0; ++number) candidate = base + " (" + std::to_string(number) + ")";
+    for (int number = 2; taken.count(candidate) != 0; ++number)
+        candidate = base + " (" + std::to_string(number) + ")";
     taken.insert(candidate);
     return candidate + ".wav";
 }
@@ -56,4 +57,6 @@ std::vector<std::filesystem::path> StartStems(CStudio& studio, const std::filesy
     return files;
 }
 
-void StopStems() { CHDTrackList::Studio().MasterRecord(false); }
+void StopStems() {
+    CHDTrackList::Studio().MasterRecord(false);
+}

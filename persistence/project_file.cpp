@@ -35,7 +35,8 @@ public:
     void Int32(int32_t value) {
         uint8_t bytes[4];
         const auto bits = static_cast<uint32_t>(value);
-        for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
         Bytes(bytes, 4);
     }
     void Float(float value) {
@@ -78,7 +79,8 @@ public:
     int32_t Int32() {
         const uint8_t* bytes = Take(4);
         uint32_t bits = 0;
-        for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            bits |= static_cast<uint32_t>(bytes[i]) << (8 * i);
         return static_cast<int32_t>(bits);
     }
     float Float() {
@@ -115,7 +117,8 @@ void NumberMachines(CStudio& studio) {
     for (CMachineContainer* frame : studio.Frames()) {
         CMachine* machine = frame->Machine();
         machine->m_projectIndex = index++;
-        for (int32_t p = 0; p < machine->m_portCount; ++p) machine->m_ports[p]->m_portIndex = p;
+        for (int32_t p = 0; p < machine->m_portCount; ++p)
+            machine->m_ports[p]->m_portIndex = p;
     }
 }
 
@@ -126,6 +129,17 @@ CMachineInfo* FindDescriptor(const MachineRegistry& registry, const std::string&
     if (CMachineInfo* info = registry.FindByIdentifier(identifier.c_str())) return info;
     if (identifier.empty()) return registry.FindByIdentifier(kMidiInputIdentifier);
     return nullptr;
+}
+
+// A size-prefixed blob handed to its reader; the reader's own complaint names the file as corrupt.
+template <typename Reader> void ReadBlob(CByteReader& in, const std::string& path, Reader read) {
+    const size_t size = in.ItemSize();
+    const uint8_t* blob = in.Take(size);
+    try {
+        read(blob, size);
+    } catch (const platform::CError& error) {
+        platform::Raise("File '%s' Is Corrupt (%s)", path.c_str(), error.what());
+    }
 }
 
 bool HasInfoText(ProjectVersion version) {
@@ -169,7 +183,8 @@ std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, c
     for (CMachineContainer* frame : frames) {
         CByteWriter cables;
         int32_t count = 0;
-        for (int32_t c = 0; c < frame->ConnectorCount(); ++c) count += frame->Connector(c)->m_connections.Count();
+        for (int32_t c = 0; c < frame->ConnectorCount(); ++c)
+            count += frame->Connector(c)->m_connections.Count();
         cables.Int32(count);
         for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
             const CConnector* input = frame->Connector(c);
@@ -224,7 +239,8 @@ std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8
         const std::string identifier = FieldText(record + kTextFieldSize, kTextFieldSize);
         auto field = [&record](size_t offset) {
             uint32_t bits = 0;
-            for (int b = 0; b < 4; ++b) bits |= static_cast<uint32_t>(record[offset + b]) << (8 * b);
+            for (int b = 0; b < 4; ++b)
+                bits |= static_cast<uint32_t>(record[offset + b]) << (8 * b);
             return static_cast<int32_t>(bits);
         };
         const int32_t x = field(2048), y = field(2052), panelMode = field(2056), stateSize = field(2060);
@@ -236,12 +252,14 @@ std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8
         if (!info)
             platform::Raise("Machine of Name '%s' and UniqueID '%s' Could Not Be Loaded", name.c_str(),
                             identifier.c_str());
-        CMachineContainer* frame = studio.CreateFrame(info->CreateMachine(), info, name.c_str(), x, y,
-                                                      stateSize > 0 ? state : nullptr, stateSize, parameterList);
+        CMachineContainer* frame =
+            studio.CreateFrame(info->CreateMachine(), info, name.c_str(), x, y,
+                               stateSize > 0 ? state : nullptr, stateSize, parameterList);
         frame->m_panelMode = panelMode;
         CMachine* machine = frame->Machine();
         machine->m_projectIndex = i;
-        for (int32_t p = 0; p < machine->m_portCount; ++p) machine->m_ports[p]->m_portIndex = p;
+        for (int32_t p = 0; p < machine->m_portCount; ++p)
+            machine->m_ports[p]->m_portIndex = p;
         machines.push_back(machine);
     }
 
@@ -260,22 +278,14 @@ std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8
             // Indices that name nothing connect nothing.
             studio.ConnectByIndices(sourceMachine, sourcePort, destinationMachine, destinationPort, volume);
         }
-        const size_t patternSize = in.ItemSize();
-        const uint8_t* patterns = in.Take(patternSize);
-        try {
-            sequencer.ReadPatternBlob(patterns, patternSize);
-        } catch (const platform::CError& error) {
-            platform::Raise("File '%s' Is Corrupt (%s)", path.c_str(), error.what());
-        }
+        ReadBlob(in, path, [&sequencer](const uint8_t* blob, size_t blobSize) {
+            sequencer.ReadPatternBlob(blob, blobSize);
+        });
     }
-
-    const size_t songSize = in.ItemSize();
-    const uint8_t* song = in.Take(songSize);
-    try {
-        sequencer.ReadSequenceBlob(song, songSize);
-    } catch (const platform::CError& error) {
-        platform::Raise("File '%s' Is Corrupt (%s)", path.c_str(), error.what());
-    }
+    // After every pattern blob: the song finds its patterns by their serials.
+    ReadBlob(in, path, [&sequencer](const uint8_t* blob, size_t blobSize) {
+        sequencer.ReadSequenceBlob(blob, blobSize);
+    });
 
     if (!HasInfoText(version)) return {};
     const int32_t length = in.Int32();
@@ -373,7 +383,8 @@ void CProject::Open(const std::filesystem::path& path) {
         if (!file) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
         uint8_t chunk[65536];
         size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+            bytes.insert(bytes.end(), chunk, chunk + n);
         const bool failed = std::ferror(file) != 0;
         std::fclose(file);
         if (failed) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());

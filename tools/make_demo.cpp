@@ -27,9 +27,9 @@
 
 namespace {
 
-constexpr int32_t kBar = 16;        // steps
-constexpr int32_t kBarBeats = 4;    // beats
-constexpr float kTempo = 32.0f;     // a sixteenth lasts 4/32 s: 120 beats per minute
+constexpr int32_t kBar = 16;     // steps
+constexpr int32_t kBarBeats = 4; // beats
+constexpr float kTempo = 32.0f;  // a sixteenth lasts 4/32 s: 120 beats per minute
 constexpr int32_t kSongBars = 49;
 
 // Chord roots of the progression (A1, F1, C2, G1) and the third above each root.
@@ -42,8 +42,8 @@ enum Drum : int32_t { kBD, kSD, kLT, kMT, kHT, kRS, kCP, kCH, kOH, kCC, kRC };
 class CDemo {
 public:
     explicit CDemo(CApplication& application)
-        : m_app(application), m_studio(*application.Studio()), m_patterns(application.Sequencer()->Patterns()),
-          m_song(application.Sequencer()->Song()) {}
+        : m_app(application), m_studio(*application.Studio()),
+          m_patterns(application.Sequencer()->Patterns()), m_song(application.Sequencer()->Song()) {}
 
     CMachineContainer* Add(const char* identifier, const char* name, int32_t x, int32_t y) {
         CMachineInfo* info = m_app.Registry()->FindByIdentifier(identifier);
@@ -51,11 +51,14 @@ public:
         return m_studio.CreateFrame(info->CreateMachine(), info, name, x, y);
     }
     static void Set(CMachineContainer* frame, std::initializer_list<std::pair<int32_t, float>> values) {
-        for (const auto& [index, value] : values) frame->Machine()->SetParameter(index, value);
+        for (const auto& [index, value] : values)
+            frame->Machine()->SetParameter(index, value);
     }
-    void Cable(CMachineContainer* from, const char* out, CMachineContainer* to, const char* in, float volume = 1.0f) {
+    void Cable(CMachineContainer* from, const char* out, CMachineContainer* to, const char* in,
+               float volume = 1.0f) {
         if (!m_studio.Connect(from->FindConnector(out), to->FindConnector(in), volume))
-            platform::Raise("Cannot connect %s.%s to %s.%s", from->m_name.c_str(), out, to->m_name.c_str(), in);
+            platform::Raise("Cannot connect %s.%s to %s.%s", from->m_name.c_str(), out, to->m_name.c_str(),
+                            in);
     }
     Pattern* NewPattern(CMachineContainer* frame, int32_t beats, const char* name) {
         Pattern* pattern = m_patterns.CreatePattern(frame->FindConnector("Control In")->m_port, beats, name);
@@ -72,7 +75,8 @@ public:
         int32_t track = pattern->FindControlTrack(parameter);
         if (track < 0) track = pattern->AddControlTrack(parameter);
         for (int32_t step = from; step < to; step += every)
-            pattern->SetControlStep(track, step, curve(static_cast<float>(step - from) / static_cast<float>(to - from)));
+            pattern->SetControlStep(track, step,
+                                    curve(static_cast<float>(step - from) / static_cast<float>(to - from)));
     }
     static std::function<float(float)> Line(float a, float b) {
         return [a, b](float t) { return a + (b - a) * t; };
@@ -100,8 +104,12 @@ namespace kick {
 constexpr int32_t kVcoDecay = 1, kVcoCurve = 2, kAmpDecay = 4, kCutoff = 6;
 } // namespace kick
 namespace mixer {
-constexpr int32_t Track(int32_t t, int32_t role) { return 7 * (t - 1) + role; }
-constexpr int32_t Aux(int32_t a, int32_t role) { return 56 + 5 * (a - 1) + role; }
+constexpr int32_t Track(int32_t t, int32_t role) {
+    return 7 * (t - 1) + role;
+}
+constexpr int32_t Aux(int32_t a, int32_t role) {
+    return 56 + 5 * (a - 1) + role;
+}
 constexpr int32_t kLevel = 0, kBalance = 1, kLow = 2, kMid = 3, kHigh = 4, kAux1 = 5, kAux2 = 6;
 } // namespace mixer
 
@@ -144,7 +152,8 @@ void AddBassNotes(Pattern* pattern, int32_t bar, int32_t root, int32_t third, in
 
 Pattern* BassPattern(CDemo& demo, CMachineContainer* bass, const char* name, int variant) {
     Pattern* pattern = demo.NewPattern(bass, 4 * kBarBeats, name);
-    for (int32_t bar = 0; bar < 4; ++bar) AddBassNotes(pattern, bar, kRoots[bar], kThirds[bar], variant);
+    for (int32_t bar = 0; bar < 4; ++bar)
+        AddBassNotes(pattern, bar, kRoots[bar], kThirds[bar], variant);
     return pattern;
 }
 
@@ -158,7 +167,8 @@ Pattern* ArpPattern(CDemo& demo, CMachineContainer* arp, const char* name, bool 
         const int32_t order[8] = {0, 1, 2, 3, 2, 1, 3, 2};
         const int32_t every = halfTime ? 4 : 2;
         for (int32_t i = 0; i * every < kBar; ++i)
-            pattern->AddNote(bar * kBar + i * every, halfTime ? 3 : 1, chord[order[i % 8]] + (i >= 4 && !halfTime ? 12 : 0));
+            pattern->AddNote(bar * kBar + i * every, halfTime ? 3 : 1,
+                             chord[order[i % 8]] + (i >= 4 && !halfTime ? 12 : 0));
     }
     return pattern;
 }
@@ -173,14 +183,18 @@ struct DrumHit {
 Pattern* DrumPattern(CDemo& demo, CMachineContainer* kit, const char* name, int32_t beats,
                      const std::vector<DrumHit>& hits) {
     Pattern* pattern = demo.NewPattern(kit, beats, name);
-    for (const DrumHit& hit : hits) pattern->AddNote(hit.step, 1, hit.drum);
+    for (const DrumHit& hit : hits)
+        pattern->AddNote(hit.step, 1, hit.drum);
     return pattern;
 }
 
-std::vector<DrumHit> OffbeatHats() { return {{2, kCH}, {6, kCH}, {10, kCH}, {14, kCH}}; }
+std::vector<DrumHit> OffbeatHats() {
+    return {{2, kCH}, {6, kCH}, {10, kCH}, {14, kCH}};
+}
 
 std::vector<DrumHit> Groove(bool crash, bool variation) {
-    std::vector<DrumHit> hits = {{4, kCP}, {12, kCP}, {2, kOH}, {10, kOH}, {0, kCH}, {6, kCH}, {8, kCH}, {14, kCH}};
+    std::vector<DrumHit> hits = {{4, kCP}, {12, kCP}, {2, kOH}, {10, kOH},
+                                 {0, kCH}, {6, kCH},  {8, kCH}, {14, kCH}};
     hits.push_back({variation ? 13 : 15, kCH});
     if (variation) {
         hits.push_back({7, kRS});
@@ -192,8 +206,8 @@ std::vector<DrumHit> Groove(bool crash, bool variation) {
 }
 
 std::vector<DrumHit> Fill() {
-    return {{0, kCH}, {2, kOH}, {4, kCP}, {4, kSD}, {8, kHT}, {9, kHT}, {10, kMT}, {11, kMT},
-            {12, kLT}, {13, kLT}, {14, kSD}, {15, kSD}};
+    return {{0, kCH},  {2, kOH},  {4, kCP},  {4, kSD},  {8, kHT},  {9, kHT},
+            {10, kMT}, {11, kMT}, {12, kLT}, {13, kLT}, {14, kSD}, {15, kSD}};
 }
 
 void Build(CDemo& demo, const std::string& path) {
@@ -218,42 +232,61 @@ void Build(CDemo& demo, const std::string& path) {
     desk->m_panelMode = kPanelOwn;
 
     // Bass: saw and a square an octave down, soft-clipped, a plucky filter.
-    CDemo::Set(bass, {{bass::kAmpAttack, 0.0f}, {bass::kAmpDecay, 0.35f}, {bass::kAmpSustain, 0.7f},
-                      {bass::kAmpRelease, 0.2f}, {bass::kFilterAttack, 0.0f}, {bass::kFilterDecay, 0.3f},
-                      {bass::kFilterSustain, 0.15f}, {bass::kFilterRelease, 0.25f}, {bass::kVco1Shape, 0.0f},
-                      {bass::kVco2Shape, 0.5f}, {bass::kVco2Semitone, 0.375f}, {bass::kVco2Detune, 0.05f},
-                      {bass::kVcf1Cutoff, 0.2f}, {bass::kVcf1Resonance, 0.4f}, {bass::kVcf1KeyFollow, 0.6f},
-                      {bass::kVcf1EnvMod, 0.35f}, {bass::kVcf2Cutoff, 0.95f}, {bass::kVcf2Resonance, 0.0f},
-                      {bass::kVcf2KeyFollow, 0.5f}, {bass::kVcf2EnvMod, 0.0f}, {bass::kOscBalance, 0.4f},
-                      {bass::kOscVolume, 1.0f}, {bass::kSaturation, 0.3f}, {bass::kOverdrive, 0.08f},
-                      {bass::kPortamento, 0.12f}});
+    CDemo::Set(bass,
+               {{bass::kAmpAttack, 0.0f},      {bass::kAmpDecay, 0.35f},      {bass::kAmpSustain, 0.7f},
+                {bass::kAmpRelease, 0.2f},     {bass::kFilterAttack, 0.0f},   {bass::kFilterDecay, 0.3f},
+                {bass::kFilterSustain, 0.15f}, {bass::kFilterRelease, 0.25f}, {bass::kVco1Shape, 0.0f},
+                {bass::kVco2Shape, 0.5f},      {bass::kVco2Semitone, 0.375f}, {bass::kVco2Detune, 0.05f},
+                {bass::kVcf1Cutoff, 0.2f},     {bass::kVcf1Resonance, 0.4f},  {bass::kVcf1KeyFollow, 0.6f},
+                {bass::kVcf1EnvMod, 0.35f},    {bass::kVcf2Cutoff, 0.95f},    {bass::kVcf2Resonance, 0.0f},
+                {bass::kVcf2KeyFollow, 0.5f},  {bass::kVcf2EnvMod, 0.0f},     {bass::kOscBalance, 0.4f},
+                {bass::kOscVolume, 1.0f},      {bass::kSaturation, 0.3f},     {bass::kOverdrive, 0.08f},
+                {bass::kPortamento, 0.12f}});
     // Arp: a short square pluck.
-    CDemo::Set(arp, {{bass::kAmpAttack, 0.0f}, {bass::kAmpDecay, 0.3f}, {bass::kAmpSustain, 0.0f},
-                     {bass::kAmpRelease, 0.25f}, {bass::kFilterAttack, 0.0f}, {bass::kFilterDecay, 0.25f},
-                     {bass::kFilterSustain, 0.0f}, {bass::kVco1Shape, 0.5f}, {bass::kVco2Shape, 0.0f},
-                     {bass::kVco2Semitone, 0.5f}, {bass::kVco2Detune, 0.12f}, {bass::kVcf1Cutoff, 0.35f},
+    CDemo::Set(arp, {{bass::kAmpAttack, 0.0f},     {bass::kAmpDecay, 0.3f},      {bass::kAmpSustain, 0.0f},
+                     {bass::kAmpRelease, 0.25f},   {bass::kFilterAttack, 0.0f},  {bass::kFilterDecay, 0.25f},
+                     {bass::kFilterSustain, 0.0f}, {bass::kVco1Shape, 0.5f},     {bass::kVco2Shape, 0.0f},
+                     {bass::kVco2Semitone, 0.5f},  {bass::kVco2Detune, 0.12f},   {bass::kVcf1Cutoff, 0.35f},
                      {bass::kVcf1Resonance, 0.3f}, {bass::kVcf1KeyFollow, 0.5f}, {bass::kVcf1EnvMod, 0.3f},
-                     {bass::kVcf2Cutoff, 0.95f}, {bass::kVcf2EnvMod, 0.0f}, {bass::kVcf2KeyFollow, 0.5f},
-                     {bass::kOscBalance, 0.5f}, {bass::kOscVolume, 0.9f}});
-    CDemo::Set(kit, {{drums::kBDLevel, 0.0f}, {drums::kSDLevel, 0.85f}, {drums::kCHDecay, 0.1f},
-                     {drums::kOHDecay, 0.25f}, {drums::kCCDecay, 0.7f}});
-    CDemo::Set(kickDrum, {{kick::kVcoDecay, 0.25f}, {kick::kVcoCurve, 0.3f}, {kick::kAmpDecay, 0.45f},
-                          {kick::kCutoff, 0.4f}});
+                     {bass::kVcf2Cutoff, 0.95f},   {bass::kVcf2EnvMod, 0.0f},    {bass::kVcf2KeyFollow, 0.5f},
+                     {bass::kOscBalance, 0.5f},    {bass::kOscVolume, 0.9f}});
+    CDemo::Set(kit, {{drums::kBDLevel, 0.0f},
+                     {drums::kSDLevel, 0.85f},
+                     {drums::kCHDecay, 0.1f},
+                     {drums::kOHDecay, 0.25f},
+                     {drums::kCCDecay, 0.7f}});
+    CDemo::Set(
+        kickDrum,
+        {{kick::kVcoDecay, 0.25f}, {kick::kVcoCurve, 0.3f}, {kick::kAmpDecay, 0.45f}, {kick::kCutoff, 0.4f}});
     // Echo: a dotted eighth (0.375 s) and a quarter (0.5 s), band-passed in the loop.
-    CDemo::Set(echo, {{0, 0.4528f}, {1, 0.45f}, {2, 0.55f}, {3, 0.3f}, {6, 1.0f}, {7, 0.0f},
-                      {8, 0.58f}, {9, 0.35f}, {10, 0.6f}, {11, 0.3f}, {14, 0.9f}, {15, 0.0f},
-                      {22, 0.0f}, {30, 0.0f}});
+    CDemo::Set(echo, {{0, 0.4528f},
+                      {1, 0.45f},
+                      {2, 0.55f},
+                      {3, 0.3f},
+                      {6, 1.0f},
+                      {7, 0.0f},
+                      {8, 0.58f},
+                      {9, 0.35f},
+                      {10, 0.6f},
+                      {11, 0.3f},
+                      {14, 0.9f},
+                      {15, 0.0f},
+                      {22, 0.0f},
+                      {30, 0.0f}});
     CDemo::Set(room, {{8, 0.5f}, {9, 0.7f}, {10, 0.3f}, {11, 0.65f}, {12, 0.75f}, {13, 0.6f}});
     CDemo::Set(smooth, {{0, 0.5f}});
 
     using namespace mixer;
     // Tracks: 1 bass, 2 drums, 3 kick, 4 arp.
-    CDemo::Set(desk, {{Track(1, kLevel), 0.82f}, {Track(1, kBalance), 0.5f}, {Track(1, kAux1), 0.0f}, {Track(1, kAux2), 0.04f},
-                      {Track(2, kLevel), 0.8f}, {Track(2, kBalance), 0.5f}, {Track(2, kAux1), 0.05f}, {Track(2, kAux2), 0.25f},
-                      {Track(3, kLevel), 0.72f}, {Track(3, kBalance), 0.5f}, {Track(3, kAux1), 0.0f}, {Track(3, kAux2), 0.0f},
-                      {Track(4, kLevel), 0.78f}, {Track(4, kBalance), 0.42f}, {Track(4, kAux1), 0.3f}, {Track(4, kAux2), 0.3f},
-                      {Aux(1, kLevel), 1.0f}, {Aux(1, kBalance), 0.6f}, {Aux(2, kLevel), 0.8f}, {Aux(2, kBalance), 0.5f}});
-    for (int32_t t = 5; t <= 8; ++t) CDemo::Set(desk, {{Track(t, kLevel), 0.0f}});
+    CDemo::Set(desk, {{Track(1, kLevel), 0.82f},  {Track(1, kBalance), 0.5f},  {Track(1, kAux1), 0.0f},
+                      {Track(1, kAux2), 0.04f},   {Track(2, kLevel), 0.8f},    {Track(2, kBalance), 0.5f},
+                      {Track(2, kAux1), 0.05f},   {Track(2, kAux2), 0.25f},    {Track(3, kLevel), 0.72f},
+                      {Track(3, kBalance), 0.5f}, {Track(3, kAux1), 0.0f},     {Track(3, kAux2), 0.0f},
+                      {Track(4, kLevel), 0.78f},  {Track(4, kBalance), 0.42f}, {Track(4, kAux1), 0.3f},
+                      {Track(4, kAux2), 0.3f},    {Aux(1, kLevel), 1.0f},      {Aux(1, kBalance), 0.6f},
+                      {Aux(2, kLevel), 0.8f},     {Aux(2, kBalance), 0.5f}});
+    for (int32_t t = 5; t <= 8; ++t)
+        CDemo::Set(desk, {{Track(t, kLevel), 0.0f}});
 
     // ----- Cables -----
     demo.Cable(bass, "Line Out", desk, "Track 1 In");
@@ -282,7 +315,8 @@ void Build(CDemo& demo, const std::string& path) {
     CDemo::Sweep(bassClimb, bass::kVcf1Cutoff, 0, 64, 2,
                  [](float t) { return 0.26f + 0.08f * std::sin(6.2831853f * 2.0f * t); });
     Pattern* bassBreak = BassPattern(demo, bass, "Bass Break", 3);
-    CDemo::Sweep(bassBreak, bass::kVcf1Cutoff, 0, 64, 1, [](float t) { return 0.12f + 0.22f * std::sin(3.14159265f * t); });
+    CDemo::Sweep(bassBreak, bass::kVcf1Cutoff, 0, 64, 1,
+                 [](float t) { return 0.12f + 0.22f * std::sin(3.14159265f * t); });
     CDemo::Sweep(bassBreak, bass::kVcf1Resonance, 0, 64, 16, CDemo::Line(0.55f, 0.7f));
     Pattern* bassOutro = BassPattern(demo, bass, "Bass Outro", 1);
     CDemo::Sweep(bassOutro, bass::kVcf1Cutoff, 0, 64, 2, CDemo::Line(0.26f, 0.04f));
@@ -291,11 +325,14 @@ void Build(CDemo& demo, const std::string& path) {
     bassEnd->AddNote(0, 8, kRoots[0]);
     CDemo::Sweep(bassEnd, bass::kVcf1Cutoff, 0, 1, 1, CDemo::Line(0.2f, 0.2f));
 
-    for (int32_t bar : {0, 4}) demo.Place(bassIntro, bar);
+    for (int32_t bar : {0, 4})
+        demo.Place(bassIntro, bar);
     demo.Place(bassMain, 8);
     demo.Place(bassRise, 12);
-    for (int32_t bar : {16, 24, 36}) demo.Place(bassMain, bar);
-    for (int32_t bar : {20, 28, 40}) demo.Place(bassClimb, bar);
+    for (int32_t bar : {16, 24, 36})
+        demo.Place(bassMain, bar);
+    for (int32_t bar : {20, 28, 40})
+        demo.Place(bassClimb, bar);
     demo.Place(bassBreak, 32);
     demo.Place(bassOutro, 44);
     demo.Place(bassEnd, 48);
@@ -304,11 +341,13 @@ void Build(CDemo& demo, const std::string& path) {
     Pattern* arpRise = ArpPattern(demo, arp, "Arp Rise", false);
     CDemo::Sweep(arpRise, bass::kVcf1Cutoff, 0, 64, 1, CDemo::Line(0.2f, 0.42f));
     Pattern* arpMain = ArpPattern(demo, arp, "Arp Main", false);
-    CDemo::Sweep(arpMain, bass::kVcf1Cutoff, 0, 64, 4, [](float t) { return 0.38f + 0.06f * std::sin(6.2831853f * t); });
+    CDemo::Sweep(arpMain, bass::kVcf1Cutoff, 0, 64, 4,
+                 [](float t) { return 0.38f + 0.06f * std::sin(6.2831853f * t); });
     Pattern* arpBreak = ArpPattern(demo, arp, "Arp Break", true);
     CDemo::Sweep(arpBreak, bass::kVcf1Cutoff, 0, 64, 4, CDemo::Line(0.3f, 0.45f));
     demo.Place(arpRise, 12);
-    for (int32_t bar : {20, 28, 40}) demo.Place(arpMain, bar);
+    for (int32_t bar : {20, 28, 40})
+        demo.Place(arpMain, bar);
     demo.Place(arpBreak, 32);
 
     // ----- Drums -----
@@ -319,7 +358,8 @@ void Build(CDemo& demo, const std::string& path) {
     Pattern* fill = DrumPattern(demo, kit, "Fill", kBarBeats, Fill());
     std::vector<DrumHit> buildHits;
     for (int32_t bar = 0; bar < 4; ++bar) {
-        for (int32_t step = 0; step < kBar; step += 2) buildHits.push_back({bar * kBar + step, kCH});
+        for (int32_t step = 0; step < kBar; step += 2)
+            buildHits.push_back({bar * kBar + step, kCH});
         if (bar >= 2) {
             buildHits.push_back({bar * kBar + 4, kCP});
             buildHits.push_back({bar * kBar + 12, kCP});
@@ -328,16 +368,20 @@ void Build(CDemo& demo, const std::string& path) {
     Pattern* hatBuild = DrumPattern(demo, kit, "Hat Build", 4 * kBarBeats, buildHits);
     CDemo::Sweep(hatBuild, drums::kCHDecay, 0, 64, 4, CDemo::Line(0.05f, 0.3f));
     std::vector<DrumHit> rideHits;
-    for (int32_t step = 0; step < kBar; step += 4) rideHits.push_back({step, kRC});
-    for (int32_t step = 2; step < kBar; step += 4) rideHits.push_back({step, kCH});
+    for (int32_t step = 0; step < kBar; step += 4)
+        rideHits.push_back({step, kRC});
+    for (int32_t step = 2; step < kBar; step += 4)
+        rideHits.push_back({step, kCH});
     Pattern* ride = DrumPattern(demo, kit, "Ride", kBarBeats, rideHits);
     CDemo::Sweep(ride, drums::kCHDecay, 0, 1, 1, CDemo::Line(0.1f, 0.1f));
     Pattern* finalCrash = DrumPattern(demo, kit, "Last Crash", kBarBeats, {{0, kCC}, {0, kCP}});
 
-    for (int32_t bar = 0; bar < 7; ++bar) demo.Place(hats, bar);
+    for (int32_t bar = 0; bar < 7; ++bar)
+        demo.Place(hats, bar);
     demo.Place(fill, 7);
     demo.Place(hatBuild, 8);
-    for (int32_t bar = 12; bar < 15; ++bar) demo.Place(groove, bar);
+    for (int32_t bar = 12; bar < 15; ++bar)
+        demo.Place(groove, bar);
     demo.Place(fill, 15);
     auto main = [&](int32_t from, int32_t to) {
         for (int32_t bar = from; bar < to; ++bar) {
@@ -351,27 +395,35 @@ void Build(CDemo& demo, const std::string& path) {
         }
     };
     main(16, 32);
-    for (int32_t bar = 32; bar < 35; ++bar) demo.Place(ride, bar);
+    for (int32_t bar = 32; bar < 35; ++bar)
+        demo.Place(ride, bar);
     demo.Place(fill, 35);
     main(36, 44);
-    for (int32_t bar = 44; bar < 48; ++bar) demo.Place(bar == 44 ? grooveCrash : hats, bar);
+    for (int32_t bar = 44; bar < 48; ++bar)
+        demo.Place(bar == 44 ? grooveCrash : hats, bar);
     demo.Place(finalCrash, 48);
 
     // ----- Kick -----
     Pattern* kickBeat = demo.NewPattern(kickDrum, kBarBeats, "Four To The Floor");
-    for (int32_t step = 0; step < kBar; step += 4) kickBeat->AddNote(step, 2, 52);
+    for (int32_t step = 0; step < kBar; step += 4)
+        kickBeat->AddNote(step, 2, 52);
     Pattern* kickBuild = demo.NewPattern(kickDrum, 4 * kBarBeats, "Kick Build");
-    for (int32_t step = 0; step < 4 * kBar; step += 4) kickBuild->AddNote(step, 2, 52);
+    for (int32_t step = 0; step < 4 * kBar; step += 4)
+        kickBuild->AddNote(step, 2, 52);
     CDemo::Sweep(kickBuild, kick::kCutoff, 0, 64, 4, CDemo::Line(0.3f, 0.4f));
     Pattern* kickStop = demo.NewPattern(kickDrum, kBarBeats, "Kick Stop");
-    for (int32_t step = 0; step < 12; step += 4) kickStop->AddNote(step, 2, 52);
+    for (int32_t step = 0; step < 12; step += 4)
+        kickStop->AddNote(step, 2, 52);
     Pattern* kickLast = demo.NewPattern(kickDrum, kBarBeats, "Kick Last");
     kickLast->AddNote(0, 2, 52);
 
-    for (int32_t bar = 4; bar < 8; ++bar) demo.Place(bar == 7 ? kickStop : kickBeat, bar);
+    for (int32_t bar = 4; bar < 8; ++bar)
+        demo.Place(bar == 7 ? kickStop : kickBeat, bar);
     demo.Place(kickBuild, 8);
-    for (int32_t bar = 12; bar < 32; ++bar) demo.Place(bar == 15 || bar == 31 ? kickStop : kickBeat, bar);
-    for (int32_t bar = 36; bar < 48; ++bar) demo.Place(bar == 43 ? kickStop : kickBeat, bar);
+    for (int32_t bar = 12; bar < 32; ++bar)
+        demo.Place(bar == 15 || bar == 31 ? kickStop : kickBeat, bar);
+    for (int32_t bar = 36; bar < 48; ++bar)
+        demo.Place(bar == 43 ? kickStop : kickBeat, bar);
     demo.Place(kickLast, 48);
 
     demo.m_app.Project().SetInfo(

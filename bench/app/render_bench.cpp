@@ -31,7 +31,8 @@ void RenderSong(benchmark::State& state, CApplication& application) {
     for (auto _ : state) {
         song.PlaySong();
         for (int64_t done = 0; done < frames; done += kChunk)
-            application.Offline()->Render(channels, 2, static_cast<int32_t>(std::min<int64_t>(kChunk, frames - done)));
+            application.Offline()->Render(channels, 2,
+                                          static_cast<int32_t>(std::min<int64_t>(kChunk, frames - done)));
         benchmark::DoNotOptimize(left.data());
     }
     const double audioSeconds = static_cast<double>(frames) / 44100.0;
@@ -59,12 +60,15 @@ void BM_BassHeadLine(benchmark::State& state) {
     }
     CMachineContainer* bass = studio.CreateFrame(info->CreateMachine(), info, "Bass", 0, 0);
     studio.Connect(bass->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f);
-    Pattern* line = application.Sequencer()->Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 16);
+    Pattern* line =
+        application.Sequencer()->Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 16);
     const int32_t notes[8] = {33, 45, 33, 40, 43, 33, 45, 31};
-    for (int32_t step = 0; step < 64; step += 2) line->AddNote(step, 1, notes[(step / 2) % 8]);
+    for (int32_t step = 0; step < 64; step += 2)
+        line->AddNote(step, 1, notes[(step / 2) % 8]);
     CSequenceEditor& song = application.Sequencer()->Song();
     song.SetLength(64);
-    for (int32_t beat = 0; beat < 64; beat += 16) song.PlacePattern(line, beat);
+    for (int32_t beat = 0; beat < 64; beat += 16)
+        song.PlacePattern(line, beat);
     RenderSong(state, application);
 }
 BENCHMARK(BM_BassHeadLine)->Arg(256)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

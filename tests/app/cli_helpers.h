@@ -9,14 +9,15 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 #include <sys/wait.h>
+#include <vector>
 
 struct Result {
     int status;
@@ -42,18 +43,20 @@ inline Result RunCommand(const std::string& command) {
     if (!pipe) return result;
     std::array<char, 4096> chunk{};
     size_t n = 0;
-    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.out.append(chunk.data(), n);
+    while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        result.out.append(chunk.data(), n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
 // Runs tamborel with the arguments (shell words); stdout is captured, and stderr too when asked.
-inline Result RunTamborel(const std::string& arguments, bool withErrors = false, const std::string& prefix = "") {
+inline Result RunTamborel(const std::string& arguments, bool withErrors = false,
+                          const std::string& prefix = "") {
     // No display: the command line must never need one.
-    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH XDG_CONFIG_HOME='" + ConfigFolder().string() +
-                      "' " + prefix + std::string(TAMBOREL_BIN_DIR) + "/tamborel " + arguments +
-                      (withErrors ? " 2>&1" : " 2>/dev/null"));
+    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH XDG_CONFIG_HOME='" +
+                      ConfigFolder().string() + "' " + prefix + std::string(TAMBOREL_BIN_DIR) + "/tamborel " +
+                      arguments + (withErrors ? " 2>&1" : " 2>/dev/null"));
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
@@ -62,12 +65,12 @@ inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // What a 44-byte-header WAV file holds, with its peak and RMS over all samples and the longest
-// run of frames below -60 dBFS on both channels.
+// run of frames below -60 dBFS on both channels among the first quietUpTo frames.
 struct WavInfo {
     bool valid = false;
     uint16_t formatTag = 0;
@@ -79,12 +82,14 @@ struct WavInfo {
     int64_t longestQuiet = 0;
 };
 
-inline WavInfo ParseWav(const std::vector<uint8_t>& bytes) {
+inline WavInfo ParseWav(const std::vector<uint8_t>& bytes, int64_t quietUpTo = INT64_MAX) {
     WavInfo info;
     auto u16 = [&](size_t at) { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); };
-    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at) | static_cast<uint32_t>(u16(at + 2)) << 16); };
-    if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVEfmt ", 8) != 0 ||
-        std::memcmp(bytes.data() + 36, "data", 4) != 0)
+    auto u32 = [&](size_t at) {
+        return static_cast<uint32_t>(u16(at) | static_cast<uint32_t>(u16(at + 2)) << 16);
+    };
+    if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVEfmt ", 8) != 0 || std::memcmp(bytes.data() + 36, "data", 4) != 0)
         return info;
     info.formatTag = u16(20);
     info.channels = u16(22);
@@ -114,7 +119,7 @@ inline WavInfo ParseWav(const std::vector<uint8_t>& bytes) {
             sum += static_cast<double>(value) * value;
         }
         info.peak = std::max(info.peak, loudest);
-        quiet = loudest < 0.001f ? quiet + 1 : 0;
+        quiet = loudest < 0.001f && frame < quietUpTo ? quiet + 1 : 0;
         info.longestQuiet = std::max(info.longestQuiet, quiet);
     }
     info.rms = info.frames > 0 ? std::sqrt(sum / static_cast<double>(info.frames * info.channels)) : 0.0;

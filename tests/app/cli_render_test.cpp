@@ -31,14 +31,17 @@ fs::path MakeTinyProject(const fs::path& folder, bool withMaster = true) {
     CMachineContainer* stem = studio.CreateFrame(trackInfo->CreateMachine(), trackInfo, "Bass Stem", 100, 10);
     EXPECT_TRUE(studio.Connect(bass->FindConnector("Line Out"), stem->FindConnector("Line In")));
     if (withMaster) {
-        EXPECT_TRUE(studio.Connect(stem->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f));
+        EXPECT_TRUE(
+            studio.Connect(stem->FindConnector("Line Out"), studio.MasterFrame()->Connector(0), 0.5f));
     }
     CSequencer& sequencer = *application.Sequencer();
-    Pattern* figure = sequencer.Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 2, "Figure");
+    Pattern* figure =
+        sequencer.Patterns().CreatePattern(bass->FindConnector("Control In")->m_port, 2, "Figure");
     figure->AddNote(0, 3, 36);
     figure->AddNote(4, 2, 43);
     const int32_t cutoff = figure->AddControlTrack(25);
-    for (int32_t step = 0; step < 8; ++step) figure->SetControlStep(cutoff, step, 0.1f + 0.05f * step);
+    for (int32_t step = 0; step < 8; ++step)
+        figure->SetControlStep(cutoff, step, 0.1f + 0.05f * step);
     sequencer.Song().SetLength(4);
     EXPECT_NE(sequencer.Song().PlacePattern(figure, 0), nullptr);
     EXPECT_NE(sequencer.Song().PlacePattern(figure, 2), nullptr);
@@ -70,7 +73,8 @@ protected:
 
 TEST_F(RenderCommand, LoopsAndTailAreExactAndASeededRenderRepeatsByteForByte) {
     const fs::path project = MakeTinyProject(m_folder);
-    const std::string base = "render '" + project.string() + "' --seed 7 --loops 3 --tail 0.5 --buffer 64 -o '";
+    const std::string base =
+        "render '" + project.string() + "' --seed 7 --loops 3 --tail 0.5 --buffer 64 -o '";
     const Result first = RunTamborel(base + (m_folder / "a.wav").string() + "'", true);
     ASSERT_EQ(first.status, 0) << first.out;
     EXPECT_NE(first.out.find("real time"), std::string::npos) << first.out;
@@ -92,9 +96,10 @@ TEST_F(RenderCommand, LoopsAndTailAreExactAndASeededRenderRepeatsByteForByte) {
 TEST_F(RenderCommand, FloatOutputRatesAndStems) {
     const fs::path project = MakeTinyProject(m_folder);
     const fs::path stems = m_folder / "stems";
-    const Result result = RunTamborel("render '" + project.string() + "' --format f32 --rate 48000 --tail 0 -o '" +
-                                          (m_folder / "f.wav").string() + "' --stems '" + stems.string() + "'",
-                                      true);
+    const Result result =
+        RunTamborel("render '" + project.string() + "' --format f32 --rate 48000 --tail 0 -o '" +
+                        (m_folder / "f.wav").string() + "' --stems '" + stems.string() + "'",
+                    true);
     ASSERT_EQ(result.status, 0) << result.out;
     const WavInfo mix = ParseWav(ReadBytes(m_folder / "f.wav"));
     ASSERT_TRUE(mix.valid);
@@ -106,7 +111,8 @@ TEST_F(RenderCommand, FloatOutputRatesAndStems) {
     // the master's half-volume cable makes the mix.
     ASSERT_TRUE(fs::exists(stems / "Bass Stem.wav"));
     int files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(stems)) ++files;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(stems))
+        ++files;
     EXPECT_EQ(files, 1);
     const WavInfo stem = ParseWav(ReadBytes(stems / "Bass Stem.wav"));
     ASSERT_TRUE(stem.valid);
@@ -129,7 +135,8 @@ TEST_F(RenderCommand, ErrorsAreToldAndFail) {
     WriteBytes(corrupt, {' ', 'P', 'B', 'T', 2, 1, 0});
     const Result damaged = RunTamborel("render '" + corrupt.string() + "'" + out, true);
     EXPECT_NE(damaged.status, 0);
-    EXPECT_NE(damaged.out.find("File '" + corrupt.string() + "' Is Corrupt"), std::string::npos) << damaged.out;
+    EXPECT_NE(damaged.out.find("File '" + corrupt.string() + "' Is Corrupt"), std::string::npos)
+        << damaged.out;
 
     // A machine type nobody has installed.
     std::vector<uint8_t> unknown = {' ', 'P', 'B', 'T', 2, 1, 0, 0, 0x0C, 0x43, 1, 0, 0, 0};
@@ -141,8 +148,9 @@ TEST_F(RenderCommand, ErrorsAreToldAndFail) {
     WriteBytes(strange, unknown);
     const Result type = RunTamborel("render '" + strange.string() + "'" + out, true);
     EXPECT_NE(type.status, 0);
-    EXPECT_NE(type.out.find("Machine of Name 'Wobble' and UniqueID 'VeskPlug::QX Wobbler' Could Not Be Loaded"),
-              std::string::npos)
+    EXPECT_NE(
+        type.out.find("Machine of Name 'Wobble' and UniqueID 'VeskPlug::QX Wobbler' Could Not Be Loaded"),
+        std::string::npos)
         << type.out;
     EXPECT_FALSE(fs::exists(m_folder / "x.wav"));
 

@@ -58,13 +58,15 @@ public:
 class ProjectFileTest : public ::testing::Test {
 protected:
     ProjectFileTest()
-        : m_host(44100, 256, 0, &m_registry), m_sequencer(&m_host), m_studio(&m_host), m_project(&m_studio, &m_sequencer) {
+        : m_host(44100, 256, 0, &m_registry), m_sequencer(&m_host), m_studio(&m_host),
+          m_project(&m_studio, &m_sequencer) {
         RegisterHostMachines(&m_host);
         m_host.RegisterMachine(new CKnobInfo(&m_host, "Knob"));
         m_host.RegisterMachine(new CKnobInfo(&m_host, "Other"));
         m_studio.AttachSequencer(&m_sequencer);
-        m_folder = fs::path(TAMBOREL_TEST_BINARY_DIR) /
-                   ("project-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_folder =
+            fs::path(TAMBOREL_TEST_BINARY_DIR) /
+            ("project-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
     }
@@ -88,8 +90,10 @@ protected:
         bass->m_panelMode = kPanelDefault;
         static_cast<CKnobMachine*>(bass->Machine())->m_values[1] = 0.875f;
         ASSERT_TRUE(m_studio.Connect(bass->FindConnector("Line Out"), echo->FindConnector("Line In"), 0.5f));
-        ASSERT_TRUE(m_studio.Connect(echo->FindConnector("Line Out"), m_studio.MasterFrame()->Connector(0), 0.75f));
-        ASSERT_TRUE(m_studio.Connect(bass->FindConnector("Line Out"), m_studio.MasterFrame()->Connector(0), 0.25f));
+        ASSERT_TRUE(
+            m_studio.Connect(echo->FindConnector("Line Out"), m_studio.MasterFrame()->Connector(0), 0.75f));
+        ASSERT_TRUE(
+            m_studio.Connect(bass->FindConnector("Line Out"), m_studio.MasterFrame()->Connector(0), 0.25f));
         CPatternEditor& patterns = m_sequencer.Patterns();
         Pattern* verse = patterns.CreatePattern(bass->Machine()->m_ports[0], 4, "Verse");
         verse->AddNote(0, 2, 36);
@@ -115,8 +119,8 @@ protected:
     // Loads bytes through a file, as the Open command does; returns the error text or "".
     std::string OpenBytes(const std::vector<uint8_t>& bytes) {
         const fs::path path = m_folder / "in.tbp";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         try {
             m_project.Open(path);
         } catch (const platform::CError& error) {
@@ -173,15 +177,18 @@ public:
         Int32(static_cast<int32_t>(8 + 4 * parameters.size()));
         m_bytes.push_back(1);
         Raw("hPbT", 4).Int32(static_cast<int32_t>(parameters.size()));
-        for (float value : parameters) Float(value);
+        for (float value : parameters)
+            Float(value);
         return *this;
     }
     // A cable block of 4- or 5-field records.
-    CFileBuilder& Cables(const std::vector<std::array<int32_t, 4>>& cables, bool withVolume, float volume = 0.5f) {
+    CFileBuilder& Cables(const std::vector<std::array<int32_t, 4>>& cables, bool withVolume,
+                         float volume = 0.5f) {
         const size_t record = withVolume ? 20 : 16;
         Int32(static_cast<int32_t>(4 + record * cables.size())).Int32(static_cast<int32_t>(cables.size()));
         for (const auto& cable : cables) {
-            for (int32_t field : cable) Int32(field);
+            for (int32_t field : cable)
+                Int32(field);
             if (withVolume) Float(volume);
         }
         return *this;
@@ -267,9 +274,9 @@ TEST_F(ProjectFileTest, OlderAndNewerVersions) {
         float volume;
         bool text;
     };
-    for (const Case& version : {Case{1, 0, 1.0f, false}, Case{1, 7, 1.0f, false}, Case{2, 0, 0.5f, false},
-                                Case{2, 1, 0.5f, true}, Case{2, 4, 0.5f, false}, Case{3, 0, 0.5f, true},
-                                Case{3, 9, 0.5f, true}}) {
+    for (const Case& version :
+         {Case{1, 0, 1.0f, false}, Case{1, 7, 1.0f, false}, Case{2, 0, 0.5f, false}, Case{2, 1, 0.5f, true},
+          Case{2, 4, 0.5f, false}, Case{3, 0, 0.5f, true}, Case{3, 9, 0.5f, true}}) {
         SCOPED_TRACE(testing::Message() << int(version.major) << '.' << int(version.minor));
         CFileBuilder file = TwoMachineFile(version.major, version.minor);
         // Files without the text item may carry trailing bytes; they are not read.
@@ -349,7 +356,8 @@ TEST_F(ProjectFileTest, DamagedFilesAreReportedWithTheirTexts) {
     BuildSong();
     const std::vector<uint8_t> whole = Bytes();
     for (size_t length = 10; length < whole.size(); length += (length + 700 < whole.size() ? 97 : 3)) {
-        const std::string error = OpenBytes(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
+        const std::string error =
+            OpenBytes(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
         EXPECT_EQ(error.rfind(corrupt, 0), 0u) << length << ": " << error;
         EXPECT_TRUE(m_project.LoadedIncompletely());
     }
@@ -378,9 +386,13 @@ TEST_F(ProjectFileTest, DamagedFilesAreReportedWithTheirTexts) {
 
 TEST_F(ProjectFileTest, UnknownMachinesStopTheLoadWithWhatWasBuiltAndSaveIsRefused) {
     CFileBuilder file;
-    file.Header(2, 1).Int32(3).Machine("Master", "Master", 32, 32).Machine("Wobble", "VeskPlug::QX Wobbler", 0, 0);
+    file.Header(2, 1)
+        .Int32(3)
+        .Machine("Master", "Master", 32, 32)
+        .Machine("Wobble", "VeskPlug::QX Wobbler", 0, 0);
     file.Machine("Knob 1", "Knob", 0, 0);
-    EXPECT_EQ(OpenBytes(file.m_bytes), "Machine of Name 'Wobble' and UniqueID 'VeskPlug::QX Wobbler' Could Not Be Loaded");
+    EXPECT_EQ(OpenBytes(file.m_bytes),
+              "Machine of Name 'Wobble' and UniqueID 'VeskPlug::QX Wobbler' Could Not Be Loaded");
     EXPECT_EQ(m_studio.MachineCount(), 1); // the master made before stays
     EXPECT_TRUE(m_project.LoadedIncompletely());
     EXPECT_EQ(m_project.Path(), m_folder / "in.tbp");
@@ -389,8 +401,8 @@ TEST_F(ProjectFileTest, UnknownMachinesStopTheLoadWithWhatWasBuiltAndSaveIsRefus
         m_project.Save();
         FAIL() << "a half-loaded project was saved over its file";
     } catch (const platform::CError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Project '" + (m_folder / "in.tbp").string() + "' Was Loaded Incompletely; Save It Under Another Name");
+        EXPECT_EQ(std::string(error.what()), "Project '" + (m_folder / "in.tbp").string() +
+                                                 "' Was Loaded Incompletely; Save It Under Another Name");
     }
     EXPECT_EQ(ReadFile(m_folder / "in.tbp"), before);
     m_project.SaveAs(m_folder / "rescued.tbp");
@@ -401,7 +413,8 @@ TEST_F(ProjectFileTest, UnknownMachinesStopTheLoadWithWhatWasBuiltAndSaveIsRefus
         m_project.Open(m_folder / "missing.tbp");
         FAIL();
     } catch (const platform::CError& error) {
-        EXPECT_EQ(std::string(error.what()), "Failed To Open File '" + (m_folder / "missing.tbp").string() + "' For Reading");
+        EXPECT_EQ(std::string(error.what()),
+                  "Failed To Open File '" + (m_folder / "missing.tbp").string() + "' For Reading");
     }
 }
 
@@ -452,7 +465,8 @@ TEST_F(ProjectFileTest, SavingKeepsThePreviousFileAsBackupAndNeverDamagesIt) {
     EXPECT_EQ(ReadFile(path), second);
     // No temporary file is left behind.
     int files = 0;
-    for (const auto& entry : fs::directory_iterator(m_folder)) files += entry.is_regular_file() ? 1 : 0;
+    for (const auto& entry : fs::directory_iterator(m_folder))
+        files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, 2);
 
     // A folder that cannot be written (not for root, who writes anywhere).
@@ -479,6 +493,7 @@ TEST(DemoSong, LoadSaveIsByteIdentical) {
     settings.vstFolders = std::vector<fs::path>{};
     CApplication application(settings);
     application.Project().Open(demo);
-    EXPECT_EQ(WriteProjectBytes(*application.Studio(), *application.Sequencer(), application.Project().Info()),
-              ReadFile(demo));
+    EXPECT_EQ(
+        WriteProjectBytes(*application.Studio(), *application.Sequencer(), application.Project().Info()),
+        ReadFile(demo));
 }
