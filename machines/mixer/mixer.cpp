@@ -76,8 +76,8 @@ bool CMixerChannel::IsSettled(float gain) const {
     h2 += k2 * (h1 - h2);
     h3 += k2 * (h2 - h3);
     h4 += k2 * (h3 - h4);
-    return l1 == m_l[0] && l2 == m_l[1] && l3 == m_l[2] && l4 == m_l[3] && h1 == m_h[0] &&
-           h2 == m_h[1] && h3 == m_h[2] && h4 == m_h[3];
+    return l1 == m_l[0] && l2 == m_l[1] && l3 == m_l[2] && l4 == m_l[3] && h1 == m_h[0] && h2 == m_h[1] &&
+           h3 == m_h[2] && h4 == m_h[3];
 }
 
 float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count,

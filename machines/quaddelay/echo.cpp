@@ -319,8 +319,8 @@ void CEcho::Process() {
         const float dry = 0.25f * m_values[8 * line + 7];
         // A line at wet level 0 still runs: its ring and filter must hold what they would if the
         // level is turned up later.
-        CFilteredDelayLine::ProcessPair(*m_lines[line].delay[0], *m_lines[line].delay[1], inputs[0], inputs[1],
-                                        scratch[0], scratch[1], modulation, n);
+        CFilteredDelayLine::ProcessPair(*m_lines[line].delay[0], *m_lines[line].delay[1], inputs[0],
+                                        inputs[1], scratch[0], scratch[1], modulation, n);
         // The outputs start at +0 and never hold −0, so a term that is ±0 leaves them as they are:
         // a level of 0 drops its term.
         for (int32_t channel = 0; channel < 2; ++channel) {

@@ -76,7 +76,8 @@ private:
 // The QuadDelay line's loop with no short cut.
 class ReferenceLine {
 public:
-    explicit ReferenceLine(int32_t rate) : m_rate(rate), m_length(rate), m_buffer(static_cast<size_t>(rate)) {}
+    explicit ReferenceLine(int32_t rate)
+        : m_rate(rate), m_length(rate), m_buffer(static_cast<size_t>(rate)) {}
     void SetDelayTime(float seconds) {
         const float d = std::clamp(seconds, 0.0f, 1.0f);
         m_target = static_cast<float>(m_length - 1) * (1.0f - d);
@@ -94,9 +95,10 @@ public:
             int32_t i0 = std::min(static_cast<int32_t>(p), m_length - 1);
             const float f = p - static_cast<float>(i0);
             const int32_t i1 = i0 == m_length - 1 ? 0 : i0 + 1;
-            float s = Flush(((1.0f - f) * m_buffer[static_cast<size_t>(i0)] + f * m_buffer[static_cast<size_t>(i1)]) *
-                                m_feedback +
-                            in[j]);
+            float s = Flush(
+                ((1.0f - f) * m_buffer[static_cast<size_t>(i0)] + f * m_buffer[static_cast<size_t>(i1)]) *
+                    m_feedback +
+                in[j]);
             float v = Flush(m_b0 * s + m_b1 * m_x1 + m_b2 * m_x2 - m_a1 * m_y1 - m_a2 * m_y2);
             m_x2 = m_x1, m_x1 = s, m_y2 = m_y1, m_y1 = v;
             m_buffer[static_cast<size_t>(m_write)] = v;
@@ -138,11 +140,20 @@ public:
         m_values[index] = x;
         for (auto& channel : m_lines[index / 8]) {
             switch (index % 8) {
-            case 0: channel->SetDelayTime(0.01f + 0.99f * (Pow2(x) - 1.0f)); break;
-            case 1: channel->SetFeedback(x); break;
-            case 2: channel->SetFilterFrequency(12.0f * x); break;
-            case 3: channel->SetBandwidth(10000.0f * x + 10.0f); break;
-            default: break;
+            case 0:
+                channel->SetDelayTime(0.01f + 0.99f * (Pow2(x) - 1.0f));
+                break;
+            case 1:
+                channel->SetFeedback(x);
+                break;
+            case 2:
+                channel->SetFilterFrequency(12.0f * x);
+                break;
+            case 3:
+                channel->SetBandwidth(10000.0f * x + 10.0f);
+                break;
+            default:
+                break;
             }
         }
     }
@@ -292,11 +303,13 @@ TEST(IdleSkipTest, DelayLinePairWithDifferentSettingsRunsEachLineAlone) {
     std::vector<float> got[2], want[2];
     for (size_t at = 0; at + kBlock <= input.size(); at += kBlock) {
         float y[4][kBlock];
-        CFilteredDelayLine::ProcessPair(left, right, &input[at], &input[at], y[0], y[1], modulation.data(), kBlock);
+        CFilteredDelayLine::ProcessPair(left, right, &input[at], &input[at], y[0], y[1], modulation.data(),
+                                        kBlock);
         refLeft.Process(&input[at], y[2], kBlock);
         refRight.Process(&input[at], y[3], kBlock);
         got[0].insert(got[0].end(), y[0], y[0] + kBlock), got[1].insert(got[1].end(), y[1], y[1] + kBlock);
-        want[0].insert(want[0].end(), y[2], y[2] + kBlock), want[1].insert(want[1].end(), y[3], y[3] + kBlock);
+        want[0].insert(want[0].end(), y[2], y[2] + kBlock),
+            want[1].insert(want[1].end(), y[3], y[3] + kBlock);
     }
     ExpectSameBits(got[0], want[0], "left");
     ExpectSameBits(got[1], want[1], "right");
