@@ -108,6 +108,25 @@ void BM_MixerEightTracksTwoAux(benchmark::State& state) {
 }
 BENCHMARK(BM_MixerEightTracksTwoAux);
 
+// Nothing plugged in: every input and return is +0 (as the engine leaves an unconnected port);
+// after the first buffers every strip is at rest.
+void BM_MixerIdle(benchmark::State& state) {
+    Host host;
+    CMixer* mixer = new CMixer(&host.host, 8, 2);
+    for (int32_t t = 0; t < 8; ++t) // the engine clears an unconnected input once
+        mixer->m_ports[1 + t]->m_audioBuffer->Clear();
+    for (auto _ : state) {
+        mixer->Process();
+        for (int32_t a = 0; a < 2; ++a) // the host clears the returns of unconnected effects
+            mixer->m_ports[10 + 2 * a]->m_audioBuffer->Clear();
+        mixer->ProcessLate();
+        benchmark::DoNotOptimize(mixer->m_ports[0]->m_audioBuffer->m_channel1[0]);
+    }
+    PerSample(state);
+    mixer->Delete();
+}
+BENCHMARK(BM_MixerIdle);
+
 void BM_SpatialVerbDefaultRoom(benchmark::State& state) {
     Host host;
     CSpatialVerb* verb = new CSpatialVerb(&host.host);

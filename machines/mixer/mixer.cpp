@@ -4,6 +4,7 @@
 #include "machines/dsp/dsp_math.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -19,6 +20,23 @@ const char* const kAuxRoles[5] = {"Level", "Balance", "Low", "Mid", "High"};
 // Strip gain of a Level value: −48 .. +12 dB on the library's scale.
 float LevelGain(float x) {
     return DbToGain(60.0f * x - 48.0f);
+}
+
+bool IsPositiveZero(double x) {
+    return x == 0.0 && !std::signbit(x);
+}
+
+// True when every sample is +0 (bit pattern zero; a −0 sample takes the full path).
+bool IsSilent(const float* in, int32_t count) {
+    uint32_t bits = 0;
+    for (int32_t i = 0; i < count; ++i)
+        bits |= std::bit_cast<uint32_t>(in[i]);
+    return bits == 0;
+}
+
+void AddConstant(float* to, float value, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        to[i] += value;
 }
 
 } // namespace
@@ -39,8 +57,44 @@ void CMixerChannel::SetSampleRate(int32_t sampleRate) {
     m_d1 = m_d2 = m_d3 = 0.0;
 }
 
+bool CMixerChannel::IsSettled(float gain) const {
+    // A channel whose input stays at +0 repeats itself sample for sample once one more step would
+    // leave every filter stage, delay and smoother where it is.
+    if (m_gain != gain || m_band[0] != m_bandTarget[0] || m_band[1] != m_bandTarget[1] ||
+        m_band[2] != m_bandTarget[2])
+        return false;
+    if (!IsPositiveZero(m_d1) || !IsPositiveZero(m_d2) || !IsPositiveZero(m_d3)) return false;
+    const double k1 = m_k1, k2 = m_k2;
+    double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
+    double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];
+    const double x = 0.0;
+    l1 += k1 * (x - l1) + kAntiDenormal;
+    l2 += k1 * (l1 - l2);
+    l3 += k1 * (l2 - l3);
+    l4 += k1 * (l3 - l4);
+    h1 += kAntiDenormal + k2 * (x - h1);
+    h2 += k2 * (h1 - h2);
+    h3 += k2 * (h2 - h3);
+    h4 += k2 * (h3 - h4);
+    return l1 == m_l[0] && l2 == m_l[1] && l3 == m_l[2] && l4 == m_l[3] && h1 == m_h[0] && h2 == m_h[1] &&
+           h3 == m_h[2] && h4 == m_h[3];
+}
+
 float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count,
                              float gain, float send1, float send2) {
+    const bool sendsSettled = (!aux1 || m_send1 == send1) && (!aux2 || m_send2 == send2);
+    if (count > 0 && sendsSettled && IsSilent(in, count) && IsSettled(gain)) {
+        // Every sample of the block gives the same output: the crossover's resting value.
+        const double high = 0.0 - m_h[3];
+        const double low = m_l[3];
+        const double mid = 0.0 - (high + low);
+        const float y = static_cast<float>(low * m_band[0] + mid * m_band[1] + high * m_band[2]);
+        if (aux1) AddConstant(aux1, m_send1 * y, count);
+        if (aux2) AddConstant(aux2, m_send2 * y, count);
+        const float out = y * m_gain;
+        AddConstant(main, out, count);
+        return std::fabs(out);
+    }
     const double k1 = m_k1, k2 = m_k2;
     double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
     double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];

@@ -34,6 +34,11 @@ public:
     float Process(const float* in, float* main, float* aux1, float* aux2, int32_t count, float gain,
                   float send1, float send2);
 
+    // True when one more sample of +0 input would leave the channel as it is (the main gain at
+    // gain, the band gains at their targets, the crossover at rest); from then on a silent block
+    // adds one constant per buffer and costs no filtering.
+    bool IsSettled(float gain) const;
+
 private:
     double m_lowCrossover, m_highCrossover;
     double m_k1 = 0, m_k2 = 0;

@@ -2,6 +2,7 @@
 
 #include "machine_interface/vesk_host.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,18 @@ inline float FlushDenormal(float x) {
     return std::fpclassify(x) == FP_SUBNORMAL ? 0.0f : x;
 }
 
+bool IsPositiveZero(float x) {
+    return std::bit_cast<uint32_t>(x) == 0;
+}
+
+// True when every sample is +0.
+bool IsSilent(const float* x, int32_t count) {
+    uint32_t bits = 0;
+    for (int32_t i = 0; i < count; ++i)
+        bits |= std::bit_cast<uint32_t>(x[i]);
+    return bits == 0;
+}
+
 } // namespace
 
 CFilteredDelayLine::CFilteredDelayLine(int32_t sampleRate, float lengthSeconds, float feedback)
@@ -32,6 +45,7 @@ CFilteredDelayLine::CFilteredDelayLine(int32_t sampleRate, float lengthSeconds, 
     const auto length = static_cast<int32_t>(static_cast<float>(m_sampleRate) * lengthSeconds);
     m_length = length < 1 ? 1 : length;
     m_buffer = std::make_unique<float[]>(static_cast<size_t>(m_length));
+    m_quietRun = m_length;
 }
 
 void CFilteredDelayLine::SetDelayTime(float seconds) {
@@ -67,7 +81,101 @@ void CFilteredDelayLine::UpdateCoefficients(float modulation) {
     m_coefficientsFor = modulation;
 }
 
+bool CFilteredDelayLine::AtRest() const {
+    return m_quietRun >= m_length && IsPositiveZero(m_x1) && IsPositiveZero(m_x2) && IsPositiveZero(m_y1) &&
+           IsPositiveZero(m_y2);
+}
+
+void CFilteredDelayLine::SkipSilence(float* out, int32_t count) {
+    // With +0 in the ring, in the filter and at the input, every sample reads, filters and writes +0;
+    // only the glide toward the delay time and the write position move.
+    if (m_current != static_cast<double>(m_target))
+        for (int32_t j = 0; j < count; ++j)
+            m_current = SmoothToward(static_cast<double>(m_target), m_current);
+    m_write = static_cast<int32_t>((static_cast<int64_t>(m_write) + count) % m_length);
+    std::memset(out, 0, sizeof(float) * static_cast<size_t>(count));
+    m_quietRun += count;
+}
+
+void CFilteredDelayLine::NoteWritten(const float* out, int32_t count) {
+    m_quietRun = IsSilent(out, count) ? m_quietRun + count : 0;
+}
+
+bool CFilteredDelayLine::SharesStateWith(const CFilteredDelayLine& other) const {
+    return m_sampleRate == other.m_sampleRate && m_length == other.m_length && m_write == other.m_write &&
+           m_target == other.m_target && m_current == other.m_current && m_frequency == other.m_frequency &&
+           m_bandwidth == other.m_bandwidth && m_feedback == other.m_feedback &&
+           m_coefficientsFor == other.m_coefficientsFor && m_b0 == other.m_b0 && m_b1 == other.m_b1 &&
+           m_b2 == other.m_b2 && m_a1 == other.m_a1 && m_a2 == other.m_a2;
+}
+
+void CFilteredDelayLine::ProcessPair(CFilteredDelayLine& left, CFilteredDelayLine& right, const float* inLeft,
+                                     const float* inRight, float* outLeft, float* outRight,
+                                     const float* modulation, int32_t count) {
+    if (!left.SharesStateWith(right)) {
+        left.Process(inLeft, outLeft, modulation, count);
+        right.Process(inRight, outRight, modulation, count);
+        return;
+    }
+    if (IsSilent(inLeft, count) && IsSilent(inRight, count) && left.AtRest() && right.AtRest()) {
+        left.SkipSilence(outLeft, count);
+        right.SkipSilence(outRight, count);
+        return;
+    }
+    // The same steps as Process, both channels side by side; the right line's position and
+    // coefficients are copied back from the left at the end.
+    float* bufferL = left.m_buffer.get();
+    float* bufferR = right.m_buffer.get();
+    const int32_t length = left.m_length;
+    const float feedback = left.m_feedback;
+    float x1L = left.m_x1, x2L = left.m_x2, y1L = left.m_y1, y2L = left.m_y2;
+    float x1R = right.m_x1, x2R = right.m_x2, y1R = right.m_y1, y2R = right.m_y2;
+    int32_t write = left.m_write;
+    double current = left.m_current;
+    const auto target = static_cast<double>(left.m_target);
+    for (int32_t j = 0; j < count; ++j) {
+        if (modulation[j] != left.m_coefficientsFor) left.UpdateCoefficients(modulation[j]);
+        const float b0 = left.m_b0, b1 = left.m_b1, b2 = left.m_b2, a1 = left.m_a1, a2 = left.m_a2;
+        current = SmoothToward(target, current);
+        double position = current + write;
+        if (position >= length) position -= length;
+        const auto p = static_cast<float>(position);
+        int32_t i0 = static_cast<int32_t>(p);
+        if (i0 >= length) i0 = length - 1;
+        const float f = p - static_cast<float>(i0);
+        const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+        float sL = ((1.0f - f) * bufferL[i0] + f * bufferL[i1]) * feedback + inLeft[j];
+        float sR = ((1.0f - f) * bufferR[i0] + f * bufferR[i1]) * feedback + inRight[j];
+        sL = FlushDenormal(sL);
+        sR = FlushDenormal(sR);
+        float vL = b0 * sL + b1 * x1L + b2 * x2L - a1 * y1L - a2 * y2L;
+        float vR = b0 * sR + b1 * x1R + b2 * x2R - a1 * y1R - a2 * y2R;
+        vL = FlushDenormal(vL);
+        vR = FlushDenormal(vR);
+        x2L = x1L, x1L = sL, y2L = y1L, y1L = vL;
+        x2R = x1R, x1R = sR, y2R = y1R, y1R = vR;
+        bufferL[write] = vL;
+        bufferR[write] = vR;
+        outLeft[j] = vL;
+        outRight[j] = vR;
+        if (++write == length) write = 0;
+    }
+    left.m_x1 = x1L, left.m_x2 = x2L, left.m_y1 = y1L, left.m_y2 = y2L;
+    right.m_x1 = x1R, right.m_x2 = x2R, right.m_y1 = y1R, right.m_y2 = y2R;
+    left.m_write = right.m_write = write;
+    left.m_current = right.m_current = current;
+    right.m_coefficientsFor = left.m_coefficientsFor;
+    right.m_b0 = left.m_b0, right.m_b1 = left.m_b1, right.m_b2 = left.m_b2;
+    right.m_a1 = left.m_a1, right.m_a2 = left.m_a2;
+    left.NoteWritten(outLeft, count);
+    right.NoteWritten(outRight, count);
+}
+
 void CFilteredDelayLine::Process(const float* in, float* out, const float* modulation, int32_t count) {
+    if (IsSilent(in, count) && AtRest()) {
+        SkipSilence(out, count);
+        return;
+    }
     float* buffer = m_buffer.get();
     for (int32_t j = 0; j < count; ++j) {
         // The coefficients follow the modulation sample by sample; an unchanged factor gives the
@@ -93,6 +201,7 @@ void CFilteredDelayLine::Process(const float* in, float* out, const float* modul
         out[j] = v;
         if (++m_write == m_length) m_write = 0;
     }
+    NoteWritten(out, count);
 }
 
 CEcho::CEcho(CVeskHost* host)
@@ -101,7 +210,8 @@ CEcho::CEcho(CVeskHost* host)
     for (float& value : m_values)
         value = -1.0f; // every setter below runs once
     m_parameterCount = kParameterCount;
-    m_scratch.Resize(m_blockSize);
+    for (auto& scratch : m_scratch)
+        scratch.Resize(m_blockSize);
     m_modulation.Resize(m_blockSize);
     for (int32_t i = 0; i < m_blockSize; ++i)
         m_modulation[static_cast<size_t>(i)] = 1.0f;
@@ -200,20 +310,32 @@ void CEcho::Process() {
     const size_t bytes = sizeof(float) * static_cast<size_t>(n);
     std::memset(out->m_channel1, 0, bytes);
     std::memset(out->m_channel2, 0, bytes);
-    float* scratch = m_scratch.Data();
     const float* modulation = m_modulation.Data();
+    const float* inputs[2] = {in->m_channel1, in->m_channel2};
+    float* outputs[2] = {out->m_channel1, out->m_channel2};
+    float* scratch[2] = {m_scratch[0].Data(), m_scratch[1].Data()};
     for (int32_t line = 0; line < kLineCount; ++line) {
         const float wet = 0.0625f * m_values[8 * line + 6];
         const float dry = 0.25f * m_values[8 * line + 7];
-        const float* inputs[2] = {in->m_channel1, in->m_channel2};
-        float* outputs[2] = {out->m_channel1, out->m_channel2};
+        // A line at wet level 0 still runs: its ring and filter must hold what they would if the
+        // level is turned up later.
+        CFilteredDelayLine::ProcessPair(*m_lines[line].delay[0], *m_lines[line].delay[1], inputs[0],
+                                        inputs[1], scratch[0], scratch[1], modulation, n);
+        // The outputs start at +0 and never hold −0, so a term that is ±0 leaves them as they are:
+        // a level of 0 drops its term.
         for (int32_t channel = 0; channel < 2; ++channel) {
-            m_lines[line].delay[channel]->Process(inputs[channel], scratch, modulation, n);
             const float* x = inputs[channel];
+            const float* s = scratch[channel];
             float* y = outputs[channel];
-            for (int32_t i = 0; i < n; ++i) {
-                y[i] += wet * scratch[i] + dry * x[i];
-                scratch[i] = 0.0f;
+            if (wet != 0.0f && dry != 0.0f) {
+                for (int32_t i = 0; i < n; ++i)
+                    y[i] += wet * s[i] + dry * x[i];
+            } else if (wet != 0.0f) {
+                for (int32_t i = 0; i < n; ++i)
+                    y[i] += wet * s[i];
+            } else if (dry != 0.0f) {
+                for (int32_t i = 0; i < n; ++i)
+                    y[i] += dry * x[i];
             }
         }
     }
@@ -231,7 +353,8 @@ void CEcho::SetSampleRate(int32_t rate) {
 }
 
 void CEcho::SetBufferSize(int32_t frames) {
-    m_scratch.Resize(frames);
+    for (auto& scratch : m_scratch)
+        scratch.Resize(frames);
     m_modulation.Resize(frames);
     for (int32_t i = 0; i < frames; ++i)
         m_modulation[static_cast<size_t>(i)] = 1.0f;

@@ -27,6 +27,12 @@ public:
     // y = band-pass(x + feedback · tap), written back into the ring. modulation[j] multiplies the
     // filter centre; 1 leaves it where it is.
     void Process(const float* in, float* out, const float* modulation, int32_t count);
+    // Both channels of one echo line at once: the same as left.Process then right.Process when the
+    // two lines share their settings and position (as a line's two channels always do); otherwise
+    // it runs them one after the other. The read position and coefficients are worked out once.
+    static void ProcessPair(CFilteredDelayLine& left, CFilteredDelayLine& right, const float* inLeft,
+                            const float* inRight, float* outLeft, float* outRight, const float* modulation,
+                            int32_t count);
 
     int32_t Length() const { return m_length; }
     float DelaySamples() const { return static_cast<float>(m_length) - m_target; }
@@ -46,6 +52,15 @@ private:
     float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
     float m_x1 = 0, m_x2 = 0, m_y1 = 0, m_y2 = 0;
     float m_coefficientsFor = -1.0f; // modulation factor the coefficients were made for; < 0: stale
+    // Samples since the last one that was not +0 went into the ring; once it reaches the ring's
+    // length with the filter at rest, a silent block leaves everything at +0 but the read glide.
+    int64_t m_quietRun;
+
+    bool SharesStateWith(const CFilteredDelayLine& other) const;
+    bool AtRest() const;
+    // Advances the glide and the write position over count samples of +0 in and +0 out.
+    void SkipSilence(float* out, int32_t count);
+    void NoteWritten(const float* out, int32_t count);
 };
 
 class CEcho : public CMachine {
@@ -80,7 +95,7 @@ private:
     float m_values[kParameterCount];
     int32_t m_blockSize;
     int32_t m_sampleRate;
-    AlignedBlock m_scratch;    // a delay line's output
+    AlignedBlock m_scratch[2]; // a delay line's output, left and right
     AlignedBlock m_modulation; // per-sample filter modulation factors (all 1)
     EchoLine m_lines[kLineCount];
 };
