@@ -5,28 +5,9 @@
 #include "machines/spatialverb/spatialverb.h"
 #include "tests/machines/machine_rig.h"
 
+#include "tests/engine/allocation_trap.h"
+
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<int> g_allocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace rig;
 
@@ -36,12 +17,10 @@ namespace {
 template <typename Play> int AllocationsWhileRendering(Play play) {
     for (int block = 0; block < 40; ++block)
         play(block);
-    g_allocations = 0;
-    g_counting = true;
+    allocation_trap::Arm();
     for (int block = 40; block < 240; ++block)
         play(block);
-    g_counting = false;
-    return g_allocations.load();
+    return allocation_trap::Disarm();
 }
 
 } // namespace

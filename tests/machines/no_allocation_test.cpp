@@ -5,29 +5,9 @@
 #include "machines/quaddelay/echo.h"
 #include "machines/stomp/kick.h"
 #include "tests/machines/machine_harness.h"
+#include "tests/engine/allocation_trap.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<int> g_allocations{0};
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace harness;
 
@@ -47,23 +27,19 @@ int AllocationsWhileRendering(CMachine& machine, bool notes, int blocks) {
     };
     for (int block = 0; block < 30; ++block)
         play(block); // event nodes reach their working set
-    g_allocations = 0;
-    g_counting = true;
+    allocation_trap::Arm();
     for (int block = 30; block < 30 + blocks; ++block)
         play(block);
-    g_counting = false;
-    return g_allocations.load();
+    return allocation_trap::Disarm();
 }
 
 } // namespace
 
 TEST(NoAllocation, MachinesRenderWithoutTouchingTheAllocator) {
     // The trap itself counts.
-    g_allocations = 0;
-    g_counting = true;
+    allocation_trap::Arm();
     delete new int(3);
-    g_counting = false;
-    ASSERT_EQ(g_allocations.load(), 1);
+    ASSERT_EQ(allocation_trap::Disarm(), 1);
 
     CVeskHost host(kRate, kBlock, 0x16, nullptr);
     MachinePtr<CBassHead> bass(new CBassHead(&host));
