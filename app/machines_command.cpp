@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <memory>
 #include <ostream>
 
@@ -34,6 +35,22 @@ nlohmann::json Describe(CMachineInfo* info) {
             {"parameters", parameters}};
 }
 
+// A plug-in identifier holds raw byte values (0..15); show them as \xNN rather than as control
+// characters on the terminal.
+std::string Printable(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7f) {
+            shown += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        }
+    }
+    return shown;
+}
+
 } // namespace
 
 void ListMachines(const MachineRegistry& registry, bool json, std::ostream& out) {
@@ -46,7 +63,7 @@ void ListMachines(const MachineRegistry& registry, bool json, std::ostream& out)
     for (const auto& machine : list) {
         out << machine["name"].get<std::string>();
         const auto id = machine["id"].get<std::string>();
-        if (!id.empty()) out << "  [" << id << ']';
+        if (!id.empty()) out << "  [" << Printable(id) << ']';
         out << (machine["generator"].get<bool>() ? "  generator" : "  effect") << ", "
             << machine["ports"].size() << " ports, " << machine["parameters"].size() << " parameters\n";
     }
