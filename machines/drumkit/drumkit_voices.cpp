@@ -385,83 +385,58 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
 }
 
 // ---------------------------------------------------------------------------------------------
+// Filtered noise: the rim shot and the clap.
+
+CFilteredNoiseVoice::CFilteredNoiseVoice(int32_t sampleRate, int32_t blockSize, CPercEnvelope amp,
+                                         CPercEnvelope centre, CFilter lowPass, CFilter bandPass,
+                                         float noiseGain, float centreDepth)
+    : CDrumKitVoice(sampleRate, blockSize, 3), m_amp(amp), m_centre(centre), m_f1(lowPass), m_f2(bandPass),
+      m_noiseGain(noiseGain), m_centreDepth(centreDepth) {}
+
+void CFilteredNoiseVoice::SetSampleRate(int32_t rate) {
+    m_sampleRate = rate;
+    m_amp.SetSampleRate(rate);
+    m_centre.SetSampleRate(rate);
+    m_f1.SetSampleRate(rate);
+    m_f2.SetSampleRate(rate);
+}
+
+void CFilteredNoiseVoice::Trigger() {
+    m_amp.Trigger();
+    m_centre.Trigger();
+}
+
+void CFilteredNoiseVoice::RenderStretch(int32_t start, int32_t count, float* left, float* right,
+                                        const float* noise, float leftGain, float rightGain) {
+    float* b0 = Block(0);
+    float* b1 = Block(1);
+    float* b2 = Block(2);
+    for (int32_t i = 0; i < count; ++i)
+        b0[i] = m_noiseGain * noise[start + i];
+    m_f1.Process(count, b0, nullptr, nullptr);
+    m_amp.Render(count, b1);
+    m_centre.Render(count, b2);
+    Scale(b2, count, m_centreDepth);
+    m_f2.Process(count, b0, b2, nullptr);
+    m_vca.Process(count, b0, b1);
+    AddOut(b0, start, count, left, right, leftGain, rightGain);
+    if (!m_amp.IsActive() && !m_centre.IsActive()) m_idle = true;
+}
+
 // Rim shot: low-passed noise through a band-pass sweeping down onto 220 Hz.
-
 CRimShot::CRimShot(int32_t sampleRate, int32_t blockSize)
-    : CDrumKitVoice(sampleRate, blockSize, 3), m_amp(sampleRate, 0.005f, 0.054f, 0.0f, 0.0f),
-      m_sweep(sampleRate, 0.0f, 0.06f, 0.0f, 0.0f),
-      m_f1(sampleRate, kLowPass, true, OctavePitch(4000.0f), 3.0f),
-      m_f2(sampleRate, kBandPass, false, 4.0f, 0.0f) {}
+    : CFilteredNoiseVoice(sampleRate, blockSize, CPercEnvelope(sampleRate, 0.005f, 0.054f, 0.0f, 0.0f),
+                          CPercEnvelope(sampleRate, 0.0f, 0.06f, 0.0f, 0.0f),
+                          CFilter(sampleRate, kLowPass, true, OctavePitch(4000.0f), 3.0f),
+                          CFilter(sampleRate, kBandPass, false, 4.0f, 0.0f), 4.0f, 2.0f) {}
 
-void CRimShot::SetSampleRate(int32_t rate) {
-    m_sampleRate = rate;
-    m_amp.SetSampleRate(rate);
-    m_sweep.SetSampleRate(rate);
-    m_f1.SetSampleRate(rate);
-    m_f2.SetSampleRate(rate);
-}
-
-void CRimShot::Trigger() {
-    m_amp.Trigger();
-    m_sweep.Trigger();
-}
-
-void CRimShot::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
-                             float leftGain, float rightGain) {
-    float* b0 = Block(0);
-    float* b1 = Block(1);
-    float* b2 = Block(2);
-    for (int32_t i = 0; i < count; ++i)
-        b0[i] = 4.0f * noise[start + i];
-    m_f1.Process(count, b0, nullptr, nullptr);
-    m_amp.Render(count, b1);
-    m_sweep.Render(count, b2);
-    Scale(b2, count, 2.0f);
-    m_f2.Process(count, b0, b2, nullptr);
-    m_vca.Process(count, b0, b1);
-    AddOut(b0, start, count, left, right, leftGain, rightGain);
-    if (!m_amp.IsActive() && !m_sweep.IsActive()) m_idle = true;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Clap: noise through a band-pass whose centre jumps up in four quick bursts.
-
 CClap::CClap(int32_t sampleRate, int32_t blockSize)
-    : CDrumKitVoice(sampleRate, blockSize, 3), m_amp(sampleRate, 0.02f, 0.14f, 0.0f, 2.0f),
-      m_bursts(sampleRate, 0.01f, 0.03f, 0.0f, 2.0f),
-      m_f1(sampleRate, kLowPass, false, OctavePitch(1000.0f), 0.0f),
-      m_f2(sampleRate, kBandPass, false, 7.0f, 0.0f) {
-    m_bursts.SetRepeats(3);
-}
-
-void CClap::SetSampleRate(int32_t rate) {
-    m_sampleRate = rate;
-    m_amp.SetSampleRate(rate);
-    m_bursts.SetSampleRate(rate);
-    m_f1.SetSampleRate(rate);
-    m_f2.SetSampleRate(rate);
-}
-
-void CClap::Trigger() {
-    m_amp.Trigger();
-    m_bursts.Trigger();
-}
-
-void CClap::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
-                          float leftGain, float rightGain) {
-    float* b0 = Block(0);
-    float* b1 = Block(1);
-    float* b2 = Block(2);
-    for (int32_t i = 0; i < count; ++i)
-        b0[i] = 16.0f * noise[start + i];
-    m_f1.Process(count, b0, nullptr, nullptr);
-    m_amp.Render(count, b1);
-    m_bursts.Render(count, b2);
-    Scale(b2, count, 5.0f);
-    m_f2.Process(count, b0, b2, nullptr);
-    m_vca.Process(count, b0, b1);
-    AddOut(b0, start, count, left, right, leftGain, rightGain);
-    if (!m_amp.IsActive() && !m_bursts.IsActive()) m_idle = true;
+    : CFilteredNoiseVoice(sampleRate, blockSize, CPercEnvelope(sampleRate, 0.02f, 0.14f, 0.0f, 2.0f),
+                          CPercEnvelope(sampleRate, 0.01f, 0.03f, 0.0f, 2.0f),
+                          CFilter(sampleRate, kLowPass, false, OctavePitch(1000.0f), 0.0f),
+                          CFilter(sampleRate, kBandPass, false, 7.0f, 0.0f), 16.0f, 5.0f) {
+    m_centre.SetRepeats(3);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -127,9 +127,12 @@ private:
     CExpAmp m_vca{CExpAmp::kExponential, 1.0f};
 };
 
-class CRimShot : public CDrumKitVoice {
+// Noise through a low-pass, then a band-pass whose centre follows a second envelope, shaped by
+// the amplitude envelope: the rim shot (one falling sweep) and the clap (four quick bursts).
+class CFilteredNoiseVoice : public CDrumKitVoice {
 public:
-    CRimShot(int32_t sampleRate, int32_t blockSize);
+    CFilteredNoiseVoice(int32_t sampleRate, int32_t blockSize, CPercEnvelope amp, CPercEnvelope centre,
+                        CFilter lowPass, CFilter bandPass, float noiseGain, float centreDepth);
     void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
                        float leftGain, float rightGain) override;
     void SetSampleRate(int32_t rate) override;
@@ -137,26 +140,23 @@ public:
 protected:
     void Trigger() override;
 
+    CPercEnvelope m_amp, m_centre;
+
 private:
-    CPercEnvelope m_amp, m_sweep;
     CFilter m_f1, m_f2;
     CExpAmp m_vca{CExpAmp::kExponential, 1.0f};
+    float m_noiseGain;
+    float m_centreDepth; // octaves the centre envelope moves the band-pass
 };
 
-class CClap : public CDrumKitVoice {
+class CRimShot : public CFilteredNoiseVoice {
+public:
+    CRimShot(int32_t sampleRate, int32_t blockSize);
+};
+
+class CClap : public CFilteredNoiseVoice {
 public:
     CClap(int32_t sampleRate, int32_t blockSize);
-    void RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
-                       float leftGain, float rightGain) override;
-    void SetSampleRate(int32_t rate) override;
-
-protected:
-    void Trigger() override;
-
-private:
-    CPercEnvelope m_amp, m_bursts;
-    CFilter m_f1, m_f2;
-    CExpAmp m_vca{CExpAmp::kExponential, 1.0f};
 };
 
 // Closed (open = false) and open hi-hat: filtered noise under a short or long decay.
