@@ -79,6 +79,8 @@ RenderRequest ParseRenderArguments(const std::vector<std::string>& args) {
             request.seed = static_cast<uint32_t>(ParseInteger(arg, value(), 0, 0xFFFFFFFFll));
         else if (arg == "--stems")
             request.stemsFolder = value();
+        else if (arg == "--parallel")
+            request.parallel = true;
         else if (!arg.empty() && arg[0] == '-')
             platform::Raise("Unknown option '%s'", arg.c_str());
         else if (!haveProject) {
@@ -108,6 +110,7 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     CApplication& application = *owner;
 
     CStudio& studio = *application.Studio();
+    studio.SetSingleThreaded(!request.parallel);
     CSequenceEditor& song = application.Sequencer()->Song();
     if (!studio.MasterFrame())
         messages << "tamborel: the project has no master machine; the file will be silent\n";

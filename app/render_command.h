@@ -1,6 +1,7 @@
 // `tamborel render PROJECT -o OUT.wav [options]`: bounces the song to a stereo WAV file through
-// the offline renderer, as fast as the machine allows. Main thread; the machines render on their
-// workers as they do live.
+// the offline renderer, as fast as the machine allows. Main thread; every machine renders on it
+// (no hand-overs between threads), or with --parallel on its own worker as it does live — the
+// same samples either way.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@ struct RenderRequest {
     double tailSeconds = 2.0;
     std::optional<uint32_t> seed;
     std::optional<std::filesystem::path> stemsFolder;
+    bool parallel = false; // --parallel: machines on their own workers, as live
 };
 
 // What a finished render reports (also printed as one line on stderr).

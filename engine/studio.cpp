@@ -333,6 +333,16 @@ RenderErrorRecord CStudio::RenderErrors() const {
 }
 
 void CStudio::Request(CMachineContainer* source) {
+    if (m_singleThreaded) {
+        // Rendered now; the release keeps the request paired with its wait, which then passes.
+        ProcessHere(source);
+        source->m_done.Release();
+        return;
+    }
+    PostRequest(source);
+}
+
+void CStudio::PostRequest(CMachineContainer* source) {
     // A full queue would lose the request and leave its wait unpaired; run it here instead.
     if (!source->m_worker.Post({ProcessRequest, source})) RunRequest(source);
 }
@@ -356,7 +366,7 @@ void CStudio::ProcessHere(CMachineContainer* source) {
     // Deep graphs fall back to the worker, so the calling thread's stack stays small.
     static thread_local int depth = 0;
     if (depth >= kMaxInlineDepth) {
-        Request(source);
+        PostRequest(source);
         source->m_done.Wait();
         return;
     }

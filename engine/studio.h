@@ -133,13 +133,20 @@ public:
 
     RenderErrorRecord RenderErrors() const;
 
+    // With one thread (the offline renderer's default), every machine renders on the thread that
+    // pulls it: no worker hand-overs, the same samples. Set with no buffer rendering.
+    void SetSingleThreaded(bool single) { m_singleThreaded = single; }
+    bool SingleThreaded() const { return m_singleThreaded; }
+
     // Processing internals, public for the request trampoline.
     void RunRequest(CMachineContainer* frame);
 
 private:
     void ProcessFrame(CMachineContainer* frame, bool release);
     void RequestAndWait(CMachineContainer* frame, bool returnsOnly);
+    // Asks for a source's buffer: queued on its worker, or rendered here with one thread.
     void Request(CMachineContainer* source);
+    void PostRequest(CMachineContainer* source);
     // Renders a source on the calling thread (the one that would otherwise wait for it).
     void ProcessHere(CMachineContainer* source);
     static constexpr int kMaxInlineDepth = 128;
@@ -159,6 +166,7 @@ private:
     std::atomic<float> m_masterVolume{1.0f};
     CPeakMeterModel m_meter;
 
+    bool m_singleThreaded = false;
     std::atomic<bool> m_bufferFailed{false};
     mutable std::mutex m_errorMutex;
     uint64_t m_errorCount = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -126,6 +127,61 @@ TEST_F(ProcessingTest, ManyConsumersOfOneSourceKeepRequestsAndWaitsPaired) {
     Render(64);
     EXPECT_NEAR(m_output[0][0], 0.8f, 1e-5f);
     EXPECT_EQ(m_studio->RenderErrors().count, 0u);
+}
+
+TEST_F(ProcessingTest, OneThreadRendersEveryMachineOnTheCallerWithTheSameResult) {
+    // Shared sources, more consumers than a request queue holds, a send/return loop and a chain
+    // deeper than the calling thread may recurse: the same samples with and without workers.
+    CMachineContainer* master = m_studio->NewProject();
+    CMachineContainer* shared = Add(m_tone);
+    Machine(shared)->m_frequency = 441.0;
+    Machine(shared)->m_level = 0.01f;
+    std::vector<CMachineContainer*> machines{shared};
+    for (int i = 0; i < 40; ++i) {
+        CMachineContainer* consumer = Add(m_effect);
+        ASSERT_TRUE(Cable(shared, consumer));
+        ASSERT_TRUE(Cable(consumer, master, nullptr, 0.5f));
+        machines.push_back(consumer);
+    }
+    CMachineContainer* mixer = Add(m_sendMixer);
+    CMachineContainer* effect = Add(m_monoEffect);
+    ASSERT_TRUE(Cable(shared, mixer, "In"));
+    ASSERT_TRUE(m_studio->Connect(mixer->FindConnector("Send"), effect->FindConnector("In")));
+    ASSERT_TRUE(m_studio->Connect(effect->FindConnector("Out"), mixer->FindConnector("Return")));
+    CMachineContainer* link = mixer;
+    for (int i = 0; i < 200; ++i) {
+        CMachineContainer* next = Add(m_effect);
+        ASSERT_TRUE(Cable(link, next));
+        link = next;
+    }
+    ASSERT_TRUE(Cable(link, master));
+    machines.insert(machines.end(), {mixer, effect, link});
+
+    // Gains and cable volumes settle first; each run then starts from the same sine phase.
+    SettleGain();
+    auto renderTwenty = [&] {
+        for (CMachineContainer* frame : machines)
+            Machine(frame)->m_processCount = 0;
+        Machine(shared)->m_phase = 0.0;
+        std::vector<float> samples;
+        for (int i = 0; i < 20; ++i) {
+            Render(64);
+            samples.insert(samples.end(), m_output[0].begin(), m_output[0].end());
+        }
+        return samples;
+    };
+    const std::vector<float> threaded = renderTwenty();
+    m_studio->SetSingleThreaded(true);
+    const std::vector<float> single = renderTwenty();
+    for (CMachineContainer* frame : machines)
+        EXPECT_EQ(Machine(frame)->m_processCount, 20);
+    // The far end of the deep chain hands over to workers so the caller's stack stays small.
+    for (CMachineContainer* frame : {shared, machines[7], link})
+        EXPECT_EQ(Machine(frame)->m_processThread, std::this_thread::get_id());
+    EXPECT_NE(Machine(mixer)->m_processThread, std::this_thread::get_id());
+    EXPECT_EQ(m_studio->RenderErrors().count, 0u);
+    EXPECT_EQ(threaded, single);
+    EXPECT_GT(*std::max_element(single.begin(), single.end()), 0.1f);
 }
 
 TEST(ProcessingGlide, MasterGainAndCableVolumesSettleIn5994Samples) {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Records the order in which machines ran.
@@ -59,6 +60,7 @@ public:
 
     void Process() override {
         ++m_processCount;
+        m_processThread = std::this_thread::get_id();
         if (m_log) m_log->Add(std::string(GetName()) + " Process");
         if (m_fail.exchange(false)) throw std::runtime_error("Test machine failed");
         // Returns are mixed without zeroing: the machine clears them itself, before the late phase.
@@ -113,6 +115,7 @@ public:
     double m_phase = 0.0;
     int32_t m_rate = 44100;
     std::atomic<int> m_processCount{0};
+    std::thread::id m_processThread; // the thread of the latest Process
     std::atomic<int> m_updates{0};
     std::atomic<bool> m_fail{false};
     CEventLog* m_log = nullptr;
