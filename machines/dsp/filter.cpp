@@ -7,6 +7,12 @@
 namespace {
 constexpr float kSqrt2 = 1.41421356f;
 
+// 2·cos 2ω from t = tan ω: 2·(1 − t²)/(1 + t²) (ω is at most π/4 here).
+inline float TwiceCos2(float t) {
+    const float t2 = t * t;
+    return 2.0f * (1.0f - t2) / (1.0f + t2);
+}
+
 // Flushes values too small to matter, so a silent tail never drops into denormals.
 inline float Flush(float x) {
     return std::fabs(x) < 1e-15f ? 0.0f : x;
@@ -64,7 +70,7 @@ void CFilter::Update(float pitch, float damping) {
     const float omega = kPi * f / rate;
     switch (m_type) {
     case kLowPass: {
-        const float c = 1.0f / std::tan(omega);
+        const float c = 1.0f / FastTan(omega);
         const float a0 = 1.0f / (1.0f + kSqrt2 * damping * c + c * c);
         m_b0 = a0;
         m_b1 = 2.0f * a0;
@@ -74,7 +80,7 @@ void CFilter::Update(float pitch, float damping) {
         break;
     }
     case kHighPass: {
-        const float c = std::tan(omega);
+        const float c = FastTan(omega);
         const float a0 = 1.0f / (1.0f + kSqrt2 * damping * c + c * c);
         m_b0 = a0;
         m_b1 = -2.0f * a0;
@@ -84,8 +90,10 @@ void CFilter::Update(float pitch, float damping) {
         break;
     }
     case kBandPass: {
-        const float e = 2.0f * std::cos(kTwoPi * f / rate);
-        const float c = 1.0f / std::tan(kPi * f * damping / rate);
+        // With 0 dB of resonance (damping 1) the width's tangent is the centre's.
+        const float t = FastTan(omega);
+        const float e = TwiceCos2(t);
+        const float c = damping == 1.0f ? 1.0f / t : 1.0f / FastTan(omega * damping);
         const float a0 = 1.0f / (c + 1.0f);
         m_b0 = a0;
         m_b1 = 0.0f;
@@ -95,8 +103,9 @@ void CFilter::Update(float pitch, float damping) {
         break;
     }
     default: {
-        const float e = 2.0f * std::cos(kTwoPi * f / rate);
-        const float c = std::tan(kPi * f * damping / rate);
+        const float t = FastTan(omega);
+        const float e = TwiceCos2(t);
+        const float c = damping == 1.0f ? t : FastTan(omega * damping);
         const float a0 = 1.0f / (c + 1.0f);
         m_b0 = a0;
         m_b1 = -e * a0;
@@ -150,15 +159,21 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
     float s2[4] = {m_stages[1].x1, m_stages[1].x2, m_stages[1].y1, m_stages[1].y2};
     // Coefficients follow the inputs at the samples where the countdown runs out (every
     // kUpdateInterval samples) and after a setter; between those the stages run on fixed ones.
+    // An input that has not moved since the last recomputation keeps its coefficients.
     auto update = [&](int32_t i) {
-        m_dirty = false;
         float damping = m_damping;
         if (resonance) {
             const float db = m_resonance + resonance[i];
             damping = std::pow(10.0f, -db / 10.0f);
             gain = std::pow(10.0f, -db / 20.0f) * m_outputGain;
         }
-        Update(cutoff ? m_cutoff + cutoff[i] : m_cutoff, damping);
+        const float pitch = cutoff ? m_cutoff + cutoff[i] : m_cutoff;
+        if (m_dirty || pitch != m_updatedPitch || damping != m_updatedDamping) {
+            Update(pitch, damping);
+            m_updatedPitch = pitch;
+            m_updatedDamping = damping;
+        }
+        m_dirty = false;
     };
     if (m_dirty && count > 0 && !(modulated && m_countdown == 0)) update(0);
     int32_t i = 0;

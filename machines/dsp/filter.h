@@ -1,8 +1,8 @@
 // CFilter: a biquad multimode filter, one stage (12 dB/octave) or two identical stages in series
 // (24 dB/octave). Cutoff in octave pitch, resonance in dB (0 dB gives Butterworth low/high-pass).
 // The per-sample cutoff input is added to the cutoff pitch and the resonance input (dB) to the
-// resonance; with either input the coefficients follow every 4 samples, without them only after a
-// setter. The output is scaled by 10^(−resonance/20) · output gain.
+// resonance; with either input the coefficients follow every 4 samples (recomputed when the inputs
+// moved), without them only after a setter. The output is scaled by 10^(−resonance/20) · output gain.
 #pragma once
 
 #include <cstdint>
@@ -48,5 +48,7 @@ private:
     int32_t m_sampleRate;
     int32_t m_countdown = 0;
     bool m_dirty = true;
+    float m_updatedPitch = 0.0f; // the inputs of the current coefficients
+    float m_updatedDamping = 0.0f;
     int64_t m_updates = 0;
 };

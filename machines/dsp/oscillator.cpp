@@ -156,18 +156,18 @@ void COscillator::InsertEdge(int32_t at, float fraction, float height, bool seco
     if (!table || m_ringSize == 0) return;
     const int32_t points = table->PointsPerSample();
     const int32_t last = table->Count() - 1;
-    const float position = fraction * static_cast<float>(points);
+    const float position = fraction > 0.0f ? fraction * static_cast<float>(points) : 0.0f;
     const int32_t first = static_cast<int32_t>(position);
     const float g = position - static_cast<float>(first);
     // One correction per sample from the edge's own sample on, while the table lasts.
     int32_t steps = first < last ? (last - first + points - 1) / points : 0;
     if (steps > m_ringSize) steps = m_ringSize;
-    const float* t = table->Values() + first;
+    // Table values first + step·P and the ones after them, each from a contiguous row.
+    const float* a = table->PhaseRow(first % points) + first / points;
+    const float* b = table->PhaseRow(first % points + 1) + first / points;
     float* cells = m_ring.get() + at;
-    for (int32_t step = 0; step < steps; ++step) {
-        const float* v = t + static_cast<ptrdiff_t>(step) * points;
-        cells[step] += height * (1.0f - (v[0] + g * (v[1] - v[0])));
-    }
+    for (int32_t step = 0; step < steps; ++step)
+        cells[step] += height * (1.0f - (a[step] + g * (b[step] - a[step])));
 }
 
 void COscillator::Render(const float* width, const float* sync, const float* pitch, float* out,

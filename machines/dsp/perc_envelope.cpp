@@ -101,34 +101,47 @@ static void CurveRun(float* out, int32_t count, float a, float b, float k, float
 }
 
 // Moves phase on by increment per sample (held at 1) into out until it reaches 1 or out is full;
-// returns the samples written. reached tells whether the segment ended.
-static int32_t PhaseRun(float* out, int32_t count, float& phase, float increment, bool& reached) {
-    for (int32_t i = 0; i < count; ++i) {
+// returns the samples written. reached tells whether the segment ended. The phase stays in a
+// register for the whole run (the output may not alias it).
+static int32_t PhaseRun(float* out, int32_t count, float& phaseRef, float increment, bool& reached) {
+    float phase = phaseRef;
+    int32_t i = 0;
+    reached = false;
+    for (; i < count; ++i) {
         phase += increment;
         if (phase >= 1.0f) {
             phase = 1.0f;
-            out[i] = 1.0f;
+            out[i++] = 1.0f;
             reached = true;
-            return i + 1;
+            break;
         }
         out[i] = phase;
     }
-    reached = false;
-    return count;
+    phaseRef = phase;
+    return i;
+}
+
+// A flat stage (delay at 0, hold at 1): the phase runs as in PhaseRun, the output stays at level.
+static int32_t FlatRun(float* out, int32_t count, float& phase, float increment, float level, bool& reached) {
+    const int32_t run = PhaseRun(out, count, phase, increment, reached);
+    for (int32_t i = 0; i < run; ++i)
+        out[i] = level;
+    return run;
 }
 
 void CPercEnvelope::Render(int32_t count, float* out) {
     int32_t i = 0;
     while (i < count) {
         switch (m_stage) {
-        case kDelay:
-            m_phase += m_delayIncrement;
-            out[i++] = 0.0f;
-            if (m_phase >= 1.0f) {
+        case kDelay: {
+            bool reached = false;
+            i += FlatRun(out + i, count - i, m_phase, m_delayIncrement, 0.0f, reached);
+            if (reached) {
                 m_stage = kAttack;
                 m_phase = 0.0f;
             }
             break;
+        }
         case kAttack: {
             // The phases of the run first, then their curve values in one vector pass.
             bool reached = false;
@@ -141,14 +154,15 @@ void CPercEnvelope::Render(int32_t count, float* out) {
             }
             break;
         }
-        case kHold:
-            m_phase += m_holdIncrement;
-            out[i++] = 1.0f;
-            if (m_phase >= 1.0f) {
+        case kHold: {
+            bool reached = false;
+            i += FlatRun(out + i, count - i, m_phase, m_holdIncrement, 1.0f, reached);
+            if (reached) {
                 m_stage = kDecay;
                 m_phase = 0.0f;
             }
             break;
+        }
         case kDecay: {
             bool reached = false;
             const int32_t run = PhaseRun(out + i, count - i, m_phase, m_decayIncrement, reached);

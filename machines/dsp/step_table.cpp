@@ -45,6 +45,7 @@ std::unique_ptr<CStepTable> CStepTable::FromBinary(const void* data, size_t size
         const uint32_t word = static_cast<uint32_t>(ReadInt(bytes + 12 + 4 * i));
         std::memcpy(&table->Values()[i], &word, sizeof word);
     }
+    table->BuildPhaseRows();
     return table;
 }
 
@@ -59,6 +60,7 @@ std::unique_ptr<CStepTable> CStepTable::Generate(int32_t zeroCrossings, int32_t 
     } else {
         StoreIntegral(impulse, table->Values());
     }
+    table->BuildPhaseRows();
     return table;
 }
 
@@ -67,5 +69,18 @@ std::unique_ptr<CStepTable> CStepTable::Integrated(const CStepTable& source) {
         std::make_unique<CStepTable>(source.ZeroCrossings(), source.PointsPerSample(), source.Count());
     std::vector<double> values(source.Values(), source.Values() + source.Count());
     StoreIntegral(values, table->Values());
+    table->BuildPhaseRows();
     return table;
+}
+
+void CStepTable::BuildPhaseRows() {
+    const int32_t points = m_pointsPerSample;
+    const int32_t count = Count();
+    m_span = (count - 1 + points - 1) / points;
+    m_phaseRows.assign(static_cast<size_t>(points + 1) * static_cast<size_t>(m_span), 0.0f);
+    for (int32_t j = 0; j <= points; ++j)
+        for (int32_t k = 0; k < m_span; ++k) {
+            const int64_t index = j + static_cast<int64_t>(k) * points;
+            if (index < count) m_phaseRows[static_cast<size_t>(j) * m_span + k] = Values()[index];
+        }
 }

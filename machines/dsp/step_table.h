@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CStepTable {
 public:
@@ -31,8 +32,19 @@ public:
     float* Values() { return m_table.Values(); }
     const CWaveTable& Table() const { return m_table; }
 
+    // The values j, j + P, j + 2P, … (P points per sample) side by side: the corrections an edge
+    // makes to consecutive samples read one row instead of striding through the table. Rows
+    // 0 … P, each SampleSpan() long; positions past the table hold 0. Built by the factories.
+    const float* PhaseRow(int32_t j) const { return m_phaseRows.data() + static_cast<size_t>(j) * m_span; }
+    // Samples one edge spans: ceil((Count − 1) / P).
+    int32_t SampleSpan() const { return m_span; }
+
 private:
+    void BuildPhaseRows();
+
     int32_t m_zeroCrossings;
     int32_t m_pointsPerSample;
     CWaveTable m_table;
+    int32_t m_span = 0;
+    std::vector<float> m_phaseRows;
 };
