@@ -35,7 +35,14 @@ private:
     struct Stage {
         float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     };
+    // Coefficients for one cutoff pitch and damping into m_b0 … m_a2.
     void Update(float pitch, float damping);
+    // π·f/rate of a cutoff pitch, f kept within 1 Hz .. rate/4.
+    float Omega(float pitch) const;
+    // Update for four points at once, into out (b0, b1, b2, a1, a2 each); the same values.
+    void DesignFour(const float* pitch, const float* damping, float (*out)[5]);
+    void ProcessModulated(int32_t count, float* samples, const float* cutoff, const float* resonance,
+                          float gain, float (&s1)[4], float (&s2)[4]);
 
     Stage m_stages[2];
     float m_b0 = 1, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;

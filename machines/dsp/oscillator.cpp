@@ -175,11 +175,14 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
     const int32_t waveform = m_waveform;
     const bool pulseWave = waveform == kTriSquare || waveform == kSquare || waveform == kImpulse;
     const bool impulse = waveform == kImpulse;
+    if (pulseWave && !width && !sync && !pitch && !syncOut && std::isfinite(m_frequency)) {
+        RenderFixedPulse(out, count);
+        return;
+    }
     float increment = ClampedIncrement(m_frequency);
     int32_t countdown = 0;
     float w = 0.5f;
     float phase = m_phase;
-    float* cells = m_ring.get();
     // Chunks of up to kChunk samples: the naive wave first (edges add their corrections to the
     // cells from their own sample on), then the corrections join it in one pass, and the cells
     // past the chunk move to the front for the next one.
@@ -217,15 +220,68 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
             }
             o[k] = waveform == kSaw ? phase : (impulse ? 0.0f : m_pulse);
         }
-        if (impulse) {
-            for (int32_t k = 0; k < n; ++k)
-                o[k] += cells[k];
-        } else {
-            for (int32_t k = 0; k < n; ++k)
-                o[k] = 2.0f * (o[k] + cells[k]) - 1.0f;
-        }
-        std::memmove(cells, cells + n, sizeof(float) * static_cast<size_t>(m_ringSize));
-        std::fill(cells + m_ringSize, cells + m_ringSize + n, 0.0f);
+        JoinCorrections(o, n, impulse);
     }
     m_phase = phase;
+}
+
+void COscillator::JoinCorrections(float* o, int32_t n, bool impulse) {
+    float* cells = m_ring.get();
+    if (impulse) {
+        for (int32_t k = 0; k < n; ++k)
+            o[k] += cells[k];
+    } else {
+        for (int32_t k = 0; k < n; ++k)
+            o[k] = 2.0f * (o[k] + cells[k]) - 1.0f;
+    }
+    std::memmove(cells, cells + n, sizeof(float) * static_cast<size_t>(m_ringSize));
+    std::fill(cells + m_ringSize, cells + m_ringSize + n, 0.0f);
+}
+
+void COscillator::RenderFixedPulse(float* out, int32_t count) {
+    const bool impulse = m_waveform == kImpulse;
+    const double increment = ClampedIncrement(m_frequency);
+    constexpr double w = 0.5;
+    double phase = static_cast<float>(m_finePhase) == m_phase ? m_finePhase : m_phase;
+    for (int32_t start = 0; start < count; start += kChunk) {
+        const int32_t n = std::min(kChunk, count - start);
+        float* o = out + start;
+        int32_t k = 0;
+        while (k < n) {
+            // The next edge: the wrap (phase reaches 1) while high, the rise (phase passes w)
+            // while low. j is the number of samples up to and including the edge's sample.
+            const bool high = m_pulse != 0.0f;
+            auto reached = [&](double j) { return high ? phase + j * increment >= 1.0 : phase + j * increment > w; };
+            const double estimate = std::ceil(((high ? 1.0 : w) - phase) / increment);
+            double j = estimate < 1.0 ? 1.0 : estimate;
+            while (j > 1.0 && reached(j - 1.0))
+                j -= 1.0;
+            while (!reached(j))
+                j += 1.0;
+            const float level = impulse ? 0.0f : m_pulse;
+            if (j > static_cast<double>(n - k)) {
+                std::fill(o + k, o + n, level);
+                phase += static_cast<double>(n - k) * increment;
+                break;
+            }
+            const int32_t at = k + static_cast<int32_t>(j) - 1;
+            std::fill(o + k, o + at, level);
+            phase += j * increment;
+            if (high) {
+                phase -= 1.0;
+                InsertEdge(at, static_cast<float>(phase / increment), 1.0f, impulse);
+                m_pulse = 0.0f;
+            }
+            if (m_pulse == 0.0f && phase > w) {
+                InsertEdge(at, static_cast<float>((phase - w) / increment), -1.0f, impulse);
+                m_pulse = 1.0f;
+            }
+            o[at] = impulse ? 0.0f : m_pulse;
+            k = at + 1;
+        }
+        JoinCorrections(o, n, impulse);
+    }
+    if (static_cast<float>(phase) >= 1.0f) phase = 0.0;
+    m_finePhase = phase;
+    m_phase = static_cast<float>(phase);
 }

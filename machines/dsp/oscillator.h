@@ -67,12 +67,20 @@ public:
 
 private:
     float ClampedIncrement(float hz) const;
+    // Render's pulse waves without inputs: the phase moves on in closed form from edge to edge.
+    void RenderFixedPulse(float* out, int32_t count);
+    // Adds the corrections of the chunk's first n samples into out and moves the later ones to the
+    // front of the ring.
+    void JoinCorrections(float* out, int32_t n, bool impulse);
     // Adds an edge's corrections to the cells from chunk sample at on.
     void InsertEdge(int32_t at, float fraction, float height, bool secondTable);
 
     int32_t m_sampleRate;
     int32_t m_waveform = kNone;
     float m_phase = 0.0f;
+    // The fixed pulse's phase at full precision, valid while m_phase is still its rounding (no
+    // other render or reset moved it), so splitting a render into calls changes nothing.
+    double m_finePhase = 0.0;
     float m_pulse = 0.0f;
     float m_frequency = 0.0f;
     float m_basePitch = 0.0f;

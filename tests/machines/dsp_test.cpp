@@ -463,6 +463,36 @@ TEST(Filter, CoefficientsFollowSettersOrEveryFourthSample) {
     EXPECT_EQ(a, b);
 }
 
+TEST(Filter, ABlockFollowsItsInputsAsFourSampleCallsWould) {
+    // A whole block designs its moving coefficients four at a time; calls of four samples design
+    // one at a time. Every type, both slopes, resonance input too, and widths past a quarter turn
+    // (the band types' reduction): the same samples, bit for bit.
+    std::vector<float> input(512), cutoff(512), resonance(512);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    for (size_t i = 0; i < input.size(); ++i) {
+        input[i] = noise(random);
+        // The cutoff sweeps from 440 Hz past a quarter of the rate (octave pitch 5 to 13) while the
+        // damping falls from 1.6 to 0.2.
+        cutoff[i] = 4.0f * std::sin(0.02f * static_cast<float>(i)) + 1.0f;
+        resonance[i] = -5.0f + 0.018f * static_cast<float>(i); // on top of the filter's 3 dB
+    }
+    for (int32_t type : {CFilter::kLowPass, CFilter::kHighPass, CFilter::kBandPass, CFilter::kBandReject})
+        for (bool cascade : {false, true})
+            for (bool withResonance : {false, true}) {
+                SCOPED_TRACE(testing::Message() << type << cascade << withResonance);
+                CFilter whole(kRate, type, cascade, 8.0f, 3.0f), pieces(kRate, type, cascade, 8.0f, 3.0f);
+                std::vector<float> a = input, b = input;
+                const float* res = withResonance ? resonance.data() : nullptr;
+                whole.Process(512, a.data(), cutoff.data(), res);
+                for (size_t i = 0; i < 512; i += 4)
+                    pieces.Process(4, b.data() + i, cutoff.data() + i, res ? res + i : nullptr);
+                ASSERT_EQ(a, b);
+                EXPECT_EQ(whole.UpdateCount(), pieces.UpdateCount());
+                EXPECT_TRUE(std::all_of(a.begin(), a.end(), [](float v) { return std::isfinite(v); }));
+            }
+}
+
 TEST(Glide, JumpsFirstThenSlidesInTheSetTime) {
     CGlide glide(1000, 0.5f, 0.1f, 0.0f);
     std::vector<float> out(1000);
@@ -530,6 +560,34 @@ TEST(ExpAmp, ExponentialAndLinear) {
     const float c[1] = {1.0f};
     linear.Process(1, more, c);
     EXPECT_FLOAT_EQ(more[0], 0.5f);
+}
+
+TEST(Oscillator, FixedSquareFollowsTheSampleLoopAndHoldsItsFrequency) {
+    // Without inputs the square moves from edge to edge; with a width input of 0 (the same square)
+    // it steps sample by sample. Early on they agree closely; over a second the edge-to-edge phase
+    // keeps the exact frequency, and the split into calls does not matter.
+    const CSharedTables& tables = SharedTables();
+    auto make = [&] {
+        auto osc = std::make_unique<COscillator>(kRate, &tables.sine, 1047.0f, tables.edge.get(),
+                                                 tables.impulse.get());
+        osc->SetWaveform(COscillator::kSquare);
+        return osc;
+    };
+    auto fixed = make(), stepped = make(), pieces = make();
+    std::vector<float> a(kRate), b(kRate), c(kRate), zeros(kRate, 0.0f);
+    fixed->Render(nullptr, nullptr, nullptr, a.data(), nullptr, kRate);
+    stepped->Render(zeros.data(), nullptr, nullptr, b.data(), nullptr, kRate);
+    for (int32_t i = 0, n = 37; i < kRate; i += n, n = n == 37 ? 64 : 37)
+        pieces->Render(nullptr, nullptr, nullptr, c.data() + i, nullptr, std::min(n, kRate - i));
+    float early = 0.0f, split = 0.0f;
+    for (size_t i = 0; i < 2048; ++i)
+        early = std::max(early, std::fabs(a[i] - b[i]));
+    for (size_t i = 0; i < a.size(); ++i)
+        split = std::max(split, std::fabs(a[i] - c[i]));
+    EXPECT_LT(early, 1e-3f);
+    EXPECT_LT(split, 1e-6f);
+    EXPECT_NEAR(ZeroCrossingFrequency(a, kRate, 100), 1047.0, 0.05);
+    EXPECT_NEAR(Rms(a, 100), 1.0, 0.05);
 }
 
 TEST(Oscillator, PulseWidthSetsTheDutyCycle) {
