@@ -80,10 +80,15 @@ bool CMixerChannel::IsSettled(float gain) const {
            h3 == m_h[2] && h4 == m_h[3];
 }
 
+bool CMixerChannel::Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1,
+                          float send2) const {
+    const bool sendsSettled = (!aux1 || m_send1 == send1) && (!aux2 || m_send2 == send2);
+    return count > 0 && sendsSettled && IsSilent(in, count) && IsSettled(gain);
+}
+
 float CMixerChannel::Process(const float* in, float* main, float* aux1, float* aux2, int32_t count,
                              float gain, float send1, float send2) {
-    const bool sendsSettled = (!aux1 || m_send1 == send1) && (!aux2 || m_send2 == send2);
-    if (count > 0 && sendsSettled && IsSilent(in, count) && IsSettled(gain)) {
+    if (Rests(in, count, aux1, aux2, gain, send1, send2)) {
         // Every sample of the block gives the same output: the crossover's resting value.
         const double high = 0.0 - m_h[3];
         const double low = m_l[3];
@@ -136,6 +141,84 @@ float CMixerChannel::Process(const float* in, float* main, float* aux1, float* a
     m_l[0] = l1, m_l[1] = l2, m_l[2] = l3, m_l[3] = l4;
     m_h[0] = h1, m_h[1] = h2, m_h[2] = h3, m_h[3] = h4;
     return peak;
+}
+
+void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const in[2], float* const main[2],
+                                  float* const aux1[2], float* const aux2[2], int32_t count,
+                                  const float gain[2], float send1, float send2, float peak[2]) {
+    CMixerChannel& a = *channel[0];
+    CMixerChannel& b = *channel[1];
+    if (a.Rests(in[0], count, aux1[0], aux2[0], gain[0], send1, send2) ||
+        b.Rests(in[1], count, aux1[1], aux2[1], gain[1], send1, send2) || a.m_k1 != b.m_k1 || a.m_k2 != b.m_k2) {
+        for (int c = 0; c < 2; ++c)
+            peak[c] = channel[c]->Process(in[c], main[c], aux1[c], aux2[c], count, gain[c], send1, send2);
+        return;
+    }
+    // Lane c of every vector is channel c; each lane runs Process's arithmetic in its order.
+    using Pair = double __attribute__((vector_size(16)));
+    const double k1 = a.m_k1, k2 = a.m_k2;
+    Pair l1 = {a.m_l[0], b.m_l[0]}, l2 = {a.m_l[1], b.m_l[1]}, l3 = {a.m_l[2], b.m_l[2]}, l4 = {a.m_l[3], b.m_l[3]};
+    Pair h1 = {a.m_h[0], b.m_h[0]}, h2 = {a.m_h[1], b.m_h[1]}, h3 = {a.m_h[2], b.m_h[2]}, h4 = {a.m_h[3], b.m_h[3]};
+    Pair d1 = {a.m_d1, b.m_d1}, d2 = {a.m_d2, b.m_d2}, d3 = {a.m_d3, b.m_d3};
+    float g[2] = {a.m_gain, b.m_gain};
+    float band[3][2] = {{a.m_band[0], b.m_band[0]}, {a.m_band[1], b.m_band[1]}, {a.m_band[2], b.m_band[2]}};
+    const float target[3] = {a.m_bandTarget[0], a.m_bandTarget[1], a.m_bandTarget[2]};
+    const float targetB[3] = {b.m_bandTarget[0], b.m_bandTarget[1], b.m_bandTarget[2]};
+    float s1[2] = {a.m_send1, b.m_send1}, s2[2] = {a.m_send2, b.m_send2};
+    float top[2] = {0.0f, 0.0f};
+    for (int32_t i = 0; i < count; ++i) {
+        const Pair x = {in[0][i], in[1][i]};
+        g[0] = SmoothToward(gain[0], g[0]);
+        g[1] = SmoothToward(gain[1], g[1]);
+        l1 += k1 * (x - l1) + kAntiDenormal;
+        l2 += k1 * (l1 - l2);
+        l3 += k1 * (l2 - l3);
+        l4 += k1 * (l3 - l4);
+        h1 += kAntiDenormal + k2 * (x - h1);
+        h2 += k2 * (h1 - h2);
+        h3 += k2 * (h2 - h3);
+        h4 += k2 * (h3 - h4);
+        for (int j = 0; j < 3; ++j) {
+            band[j][0] = SmoothToward(target[j], band[j][0]);
+            band[j][1] = SmoothToward(targetB[j], band[j][1]);
+        }
+        const Pair x3 = d3;
+        d3 = d2;
+        d2 = d1;
+        d1 = x;
+        const Pair high = x3 - h4;
+        const Pair low = l4;
+        const Pair mid = x3 - (high + low);
+        const Pair bandLow = {band[0][0], band[0][1]}, bandMid = {band[1][0], band[1][1]},
+                   bandHigh = {band[2][0], band[2][1]};
+        const Pair mixed = low * bandLow + mid * bandMid + high * bandHigh;
+        for (int c = 0; c < 2; ++c) {
+            float y = static_cast<float>(mixed[c]);
+            if (aux1[c]) {
+                s1[c] = SmoothToward(send1, s1[c]);
+                aux1[c][i] += s1[c] * y;
+            }
+            if (aux2[c]) {
+                s2[c] = SmoothToward(send2, s2[c]);
+                aux2[c][i] += s2[c] * y;
+            }
+            y *= g[c];
+            top[c] = std::max(top[c], std::fabs(y));
+            main[c][i] += y;
+        }
+    }
+    for (int c = 0; c < 2; ++c) {
+        CMixerChannel& ch = *channel[c];
+        ch.m_l[0] = l1[c], ch.m_l[1] = l2[c], ch.m_l[2] = l3[c], ch.m_l[3] = l4[c];
+        ch.m_h[0] = h1[c], ch.m_h[1] = h2[c], ch.m_h[2] = h3[c], ch.m_h[3] = h4[c];
+        ch.m_d1 = d1[c], ch.m_d2 = d2[c], ch.m_d3 = d3[c];
+        ch.m_gain = g[c];
+        for (int j = 0; j < 3; ++j)
+            ch.m_band[j] = band[j][c];
+        ch.m_send1 = s1[c];
+        ch.m_send2 = s2[c];
+        peak[c] = top[c];
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -191,14 +274,14 @@ void CMixer::Process() {
         const float send2 = sounding && aux2 ? v[6] : 0.0f;
         const CAudioBuffer* in = m_ports[1 + j]->m_audioBuffer;
         const int32_t count = std::min(n, in->m_length);
-        float* a1l = aux1 ? aux1->m_channel1 : nullptr;
-        float* a1r = aux1 ? aux1->m_channel2 : nullptr;
-        float* a2l = aux2 ? aux2->m_channel1 : nullptr;
-        float* a2r = aux2 ? aux2->m_channel2 : nullptr;
-        strip.peak[0] = strip.channel[0]->Process(in->m_channel1, out->m_channel1, a1l, a2l, count,
-                                                  (1.0f - v[1]) * level, send1, send2);
-        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, a1r, a2r, count,
-                                                  v[1] * level, send1, send2);
+        CMixerChannel* channels[2] = {strip.channel[0].get(), strip.channel[1].get()};
+        const float* const inputs[2] = {in->m_channel1, in->m_channel2};
+        float* const mains[2] = {out->m_channel1, out->m_channel2};
+        float* const sends1[2] = {aux1 ? aux1->m_channel1 : nullptr, aux1 ? aux1->m_channel2 : nullptr};
+        float* const sends2[2] = {aux2 ? aux2->m_channel1 : nullptr, aux2 ? aux2->m_channel2 : nullptr};
+        const float gains[2] = {(1.0f - v[1]) * level, v[1] * level};
+        CMixerChannel::ProcessStereo(channels, inputs, mains, sends1, sends2, count, gains, send1, send2,
+                                     strip.peak);
     }
 }
 
@@ -214,10 +297,12 @@ void CMixer::ProcessLate() {
         const float level = silent ? 0.0f : LevelGain(v[0]);
         const CAudioBuffer* in = m_ports[2 + m_tracks + 2 * a]->m_audioBuffer;
         const int32_t count = std::min(n, in->m_length);
-        strip.peak[0] = strip.channel[0]->Process(in->m_channel1, out->m_channel1, nullptr, nullptr, count,
-                                                  (1.0f - v[1]) * level, 0.0f, 0.0f);
-        strip.peak[1] = strip.channel[1]->Process(in->m_channel2, out->m_channel2, nullptr, nullptr, count,
-                                                  v[1] * level, 0.0f, 0.0f);
+        CMixerChannel* channels[2] = {strip.channel[0].get(), strip.channel[1].get()};
+        const float* const inputs[2] = {in->m_channel1, in->m_channel2};
+        float* const mains[2] = {out->m_channel1, out->m_channel2};
+        float* const none[2] = {nullptr, nullptr};
+        const float gains[2] = {(1.0f - v[1]) * level, v[1] * level};
+        CMixerChannel::ProcessStereo(channels, inputs, mains, none, none, count, gains, 0.0f, 0.0f, strip.peak);
     }
 }
 

@@ -39,7 +39,17 @@ public:
     // adds one constant per buffer and costs no filtering.
     bool IsSettled(float gain) const;
 
+    // A strip's two channels at once (pointers and gains indexed by channel), the same samples as
+    // two Process calls: the channels' filter chains step side by side, so each sample waits for
+    // one chain's latency instead of two. Peaks into peak[0] and peak[1].
+    static void ProcessStereo(CMixerChannel* channel[2], const float* const in[2], float* const main[2],
+                              float* const aux1[2], float* const aux2[2], int32_t count, const float gain[2],
+                              float send1, float send2, float peak[2]);
+
 private:
+    // True when a block of in takes the constant path of Process.
+    bool Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1, float send2) const;
+
     double m_lowCrossover, m_highCrossover;
     double m_k1 = 0, m_k2 = 0;
     double m_l[4] = {}, m_h[4] = {};

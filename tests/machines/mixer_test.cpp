@@ -260,6 +260,50 @@ TEST(Mixer, SoloAndMute) {
     EXPECT_LT(level(d.out.left), 1e-6);
 }
 
+TEST(Mixer, StereoStripsMatchTheirChannelsOneByOne) {
+    // Both channels of a strip stepped together give the very samples, sends and peaks of two
+    // separate passes: with gliding gains, sends and bands, through silence and back.
+    CMixerChannel a0(880.0, 5000.0, 44100), a1(880.0, 5000.0, 44100);
+    CMixerChannel b0(880.0, 5000.0, 44100), b1(880.0, 5000.0, 44100);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    constexpr int32_t n = 128;
+    for (int block = 0; block < 40; ++block) {
+        std::vector<float> inL(n), inR(n);
+        if (block < 10 || block > 30)
+            for (int32_t i = 0; i < n; ++i)
+                inL[i] = noise(random), inR[i] = block % 3 == 0 ? 0.0f : noise(random);
+        const float level = block < 20 ? 0.3f : 0.7f;
+        const float gains[2] = {0.4f * level, 0.6f * level};
+        const float send1 = block % 2 ? 0.25f : 0.5f, send2 = 0.1f;
+        for (CMixerChannel* c : {&a0, &a1, &b0, &b1})
+            c->SetBandGains(block > 5 ? 0.2f : 1.0f, 1.0f, block > 25 ? 1.5f : 1.0f);
+        std::vector<float> outA[2], outB[2], sendA[2][2], sendB[2][2];
+        for (int c = 0; c < 2; ++c) {
+            outA[c].assign(n, 0.01f), outB[c].assign(n, 0.01f);
+            for (int s = 0; s < 2; ++s)
+                sendA[s][c].assign(n, 0.0f), sendB[s][c].assign(n, 0.0f);
+        }
+        CMixerChannel* pair[2] = {&a0, &a1};
+        const float* const in[2] = {inL.data(), inR.data()};
+        float* const main[2] = {outA[0].data(), outA[1].data()};
+        float* const aux1[2] = {sendA[0][0].data(), sendA[0][1].data()};
+        float* const aux2[2] = {sendA[1][0].data(), sendA[1][1].data()};
+        float peaks[2];
+        CMixerChannel::ProcessStereo(pair, in, main, aux1, aux2, n, gains, send1, send2, peaks);
+        const float peak0 = b0.Process(inL.data(), outB[0].data(), sendB[0][0].data(), sendB[1][0].data(), n,
+                                       gains[0], send1, send2);
+        const float peak1 = b1.Process(inR.data(), outB[1].data(), sendB[0][1].data(), sendB[1][1].data(), n,
+                                       gains[1], send1, send2);
+        ASSERT_EQ(outA[0], outB[0]) << block;
+        ASSERT_EQ(outA[1], outB[1]) << block;
+        ASSERT_EQ(sendA[0][0], sendB[0][0]) << block;
+        ASSERT_EQ(sendA[1][1], sendB[1][1]) << block;
+        EXPECT_EQ(peaks[0], peak0);
+        EXPECT_EQ(peaks[1], peak1);
+    }
+}
+
 TEST(Mixer, PeaksReachTheMetersPostFader) {
     RecordingPanel panel;
     Desk d;
