@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -22,8 +23,9 @@ float DelaySeconds(float x) {
     return 0.01f + 0.99f * (Pow2(x) - 1.0f);
 }
 
+// A denormal (exponent bits 0, mantissa not 0) becomes +0; zeros keep their sign.
 inline float FlushDenormal(float x) {
-    return std::fpclassify(x) == FP_SUBNORMAL ? 0.0f : x;
+    return std::fabs(x) < std::numeric_limits<float>::min() && x != 0.0f ? 0.0f : x;
 }
 
 bool IsPositiveZero(float x) {
@@ -133,9 +135,15 @@ void CFilteredDelayLine::ProcessPair(CFilteredDelayLine& left, CFilteredDelayLin
     int32_t write = left.m_write;
     double current = left.m_current;
     const auto target = static_cast<double>(left.m_target);
+    // The coefficients live in registers between recomputations (the ring writes cannot reach them).
+    float madeFor = left.m_coefficientsFor;
+    float b0 = left.m_b0, b1 = left.m_b1, b2 = left.m_b2, a1 = left.m_a1, a2 = left.m_a2;
     for (int32_t j = 0; j < count; ++j) {
-        if (modulation[j] != left.m_coefficientsFor) left.UpdateCoefficients(modulation[j]);
-        const float b0 = left.m_b0, b1 = left.m_b1, b2 = left.m_b2, a1 = left.m_a1, a2 = left.m_a2;
+        if (modulation[j] != madeFor) {
+            left.UpdateCoefficients(modulation[j]);
+            madeFor = left.m_coefficientsFor;
+            b0 = left.m_b0, b1 = left.m_b1, b2 = left.m_b2, a1 = left.m_a1, a2 = left.m_a2;
+        }
         current = SmoothToward(target, current);
         double position = current + write;
         if (position >= length) position -= length;
@@ -177,30 +185,43 @@ void CFilteredDelayLine::Process(const float* in, float* out, const float* modul
         return;
     }
     float* buffer = m_buffer.get();
+    const int32_t length = m_length;
+    const float feedback = m_feedback;
+    const auto target = static_cast<double>(m_target);
+    double current = m_current;
+    int32_t write = m_write;
+    float x1 = m_x1, x2 = m_x2, y1 = m_y1, y2 = m_y2;
+    float b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
     for (int32_t j = 0; j < count; ++j) {
         // The coefficients follow the modulation sample by sample; an unchanged factor gives the
         // same coefficients, so they are only recomputed when it moves.
-        if (modulation[j] != m_coefficientsFor) UpdateCoefficients(modulation[j]);
-        m_current = SmoothToward(static_cast<double>(m_target), m_current);
-        double position = m_current + m_write;
-        if (position >= m_length) position -= m_length;
+        if (modulation[j] != m_coefficientsFor) {
+            UpdateCoefficients(modulation[j]);
+            b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
+        }
+        current = SmoothToward(target, current);
+        double position = current + write;
+        if (position >= length) position -= length;
         const auto p = static_cast<float>(position);
         int32_t i0 = static_cast<int32_t>(p);
-        if (i0 >= m_length) i0 = m_length - 1;
+        if (i0 >= length) i0 = length - 1;
         const float f = p - static_cast<float>(i0);
-        const int32_t i1 = i0 == m_length - 1 ? 0 : i0 + 1;
-        float s = ((1.0f - f) * buffer[i0] + f * buffer[i1]) * m_feedback + in[j];
+        const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+        float s = ((1.0f - f) * buffer[i0] + f * buffer[i1]) * feedback + in[j];
         s = FlushDenormal(s);
-        float v = m_b0 * s + m_b1 * m_x1 + m_b2 * m_x2 - m_a1 * m_y1 - m_a2 * m_y2;
+        float v = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         v = FlushDenormal(v);
-        m_x2 = m_x1;
-        m_x1 = s;
-        m_y2 = m_y1;
-        m_y1 = v;
-        buffer[m_write] = v;
+        x2 = x1;
+        x1 = s;
+        y2 = y1;
+        y1 = v;
+        buffer[write] = v;
         out[j] = v;
-        if (++m_write == m_length) m_write = 0;
+        if (++write == length) write = 0;
     }
+    m_current = current;
+    m_write = write;
+    m_x1 = x1, m_x2 = x2, m_y1 = y1, m_y2 = y2;
     NoteWritten(out, count);
 }
 
