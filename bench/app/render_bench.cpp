@@ -1,6 +1,7 @@
 // Rendering a whole song through the offline renderer, as `tamborel render` does: the demo song
-// and a song of one BassHead line, at 256 and 64 frames per buffer. The counter "realtime" is
-// seconds of audio per second of wall time.
+// and a song of one BassHead line, at 256 and 64 frames per buffer, every machine on the rendering
+// thread (the second argument 0, as `render` does) or on its own worker (1, as `render --parallel`
+// and the live studio do). The counter "realtime" is seconds of audio per second of wall time.
 #include "app/application.h"
 
 #include <benchmark/benchmark.h>
@@ -23,6 +24,7 @@ CApplication::Settings OfflineSettings(int32_t bufferSize) {
 
 // Plays the loaded song once from its start and reports the real-time factor.
 void RenderSong(benchmark::State& state, CApplication& application) {
+    application.Studio()->SetSingleThreaded(state.range(1) == 0);
     CSequenceEditor& song = application.Sequencer()->Song();
     const int64_t frames = song.SongSamples();
     constexpr int32_t kChunk = 4096;
@@ -46,7 +48,7 @@ void BM_DemoSong(benchmark::State& state) {
     application.Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
     RenderSong(state, application);
 }
-BENCHMARK(BM_DemoSong)->Arg(256)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_DemoSong)->ArgsProduct({{256, 64}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // One BassHead with its default sound into the master: a sixteenth-note line over 64 beats.
 void BM_BassHeadLine(benchmark::State& state) {
@@ -71,6 +73,6 @@ void BM_BassHeadLine(benchmark::State& state) {
         song.PlacePattern(line, beat);
     RenderSong(state, application);
 }
-BENCHMARK(BM_BassHeadLine)->Arg(256)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_BassHeadLine)->ArgsProduct({{256, 64}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
