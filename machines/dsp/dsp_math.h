@@ -17,23 +17,30 @@ inline float Pow2(float x) {
     return FastExp2(x);
 }
 
-// tan x without a library call: x is reduced by multiples of π/2 (in double) to r in −π/4..π/4,
-// where an odd polynomial of degree 13 gives tan r within about 2 units in the last place; an odd
-// multiple turns it into −1/tan r. For the filters' coefficient updates, which run every few
-// samples.
+// tan r for |r| <= π/4: an odd polynomial of degree 13, within about 2 units in the last place; on
+// floats or four lanes (the same bits).
+template <typename T> inline T TanQuarter(T r) {
+    const T z = r * r;
+    T p = 9.38540185543e-3f * z + 3.11992232697e-3f;
+    p = p * z + 2.44301354525e-2f;
+    p = p * z + 5.34112807005e-2f;
+    p = p * z + 1.33387994085e-1f;
+    p = p * z + 3.33331568548e-1f;
+    return p * z * r + r;
+}
+// Below this FastTan reduces nothing: TanQuarter(x) gives its very bits.
+constexpr float kTanQuarterLimit = 0.785f;
+
+// tan x without a library call: x is reduced by multiples of π/2 (in double) to r in −π/4..π/4
+// for TanQuarter; an odd multiple turns it into −1/tan r. For the filters' coefficient updates,
+// which run every few samples.
 inline float FastTan(float x) {
     constexpr double kHalfPi = 1.57079632679489661923;
     constexpr double kInverseHalfPi = 0.63661977236758134308;
     constexpr double kRound = 6755399441055744.0; // 1.5 · 2^52: adding and removing it rounds
     const double quarter = (static_cast<double>(x) * kInverseHalfPi + kRound) - kRound;
     const auto r = static_cast<float>(static_cast<double>(x) - quarter * kHalfPi);
-    const float z = r * r;
-    float p = 9.38540185543e-3f * z + 3.11992232697e-3f;
-    p = p * z + 2.44301354525e-2f;
-    p = p * z + 5.34112807005e-2f;
-    p = p * z + 1.33387994085e-1f;
-    p = p * z + 3.33331568548e-1f;
-    const float t = p * z * r + r;
+    const float t = TanQuarter(r);
     return (static_cast<int64_t>(quarter) & 1) ? -1.0f / t : t;
 }
 

@@ -58,19 +58,6 @@ void CFilter::Reset() {
 
 namespace {
 
-// The polynomial of FastTan for |x| below π/4 (no reduction), on floats or four lanes.
-template <typename T> inline T TanNear(T r) {
-    const T z = r * r;
-    T p = 9.38540185543e-3f * z + 3.11992232697e-3f;
-    p = p * z + 2.44301354525e-2f;
-    p = p * z + 5.34112807005e-2f;
-    p = p * z + 1.33387994085e-1f;
-    p = p * z + 3.33331568548e-1f;
-    return p * z * r + r;
-}
-// Below this FastTan reduces nothing, so TanNear gives its very bits.
-constexpr float kTanNearLimit = 0.785f;
-
 template <typename T> struct CoefficientSet {
     T b0, b1, b2, a1, a2;
 };
@@ -158,7 +145,7 @@ void CFilter::DesignFour(const float* pitch, const float* damping, float (*out)[
     const bool band = BandType(m_type);
     bool near = true;
     for (int32_t k = 0; k < 4; ++k)
-        near = near && omega[k] < kTanNearLimit && (!band || width[k] < kTanNearLimit);
+        near = near && omega[k] < kTanQuarterLimit && (!band || width[k] < kTanQuarterLimit);
     if (!near) {
         // Some lane needs FastTan's reduction: one at a time, as Update would.
         for (int32_t k = 0; k < 4; ++k) {
@@ -168,8 +155,8 @@ void CFilter::DesignFour(const float* pitch, const float* damping, float (*out)[
         }
         return;
     }
-    const DspVec4 t = TanNear(omega);
-    const DspVec4 tw = band ? TanNear(width) : DspVec4{};
+    const DspVec4 t = TanQuarter(omega);
+    const DspVec4 tw = band ? TanQuarter(width) : DspVec4{};
     const CoefficientSet<DspVec4> c = Design<DspVec4>(m_type, t, tw, d);
     for (int32_t k = 0; k < 4; ++k) {
         out[k][0] = c.b0[k];
