@@ -168,40 +168,9 @@ void CFilter::DesignFour(const float* pitch, const float* damping, float (*out)[
 }
 
 namespace {
-struct Coefficients {
-    float b0, b1, b2, a1, a2;
-};
 
-// One biquad stage (or two in series) over a run of samples with fixed coefficients.
-template <bool kCascade>
-inline void Run(float* samples, int32_t count, const Coefficients& c, float gain, float (&s1)[4],
-                float (&s2)[4]) {
-    float x1 = s1[0], x2 = s1[1], y1 = s1[2], y2 = s1[3];
-    float u1 = s2[0], u2 = s2[1], v1 = s2[2], v2 = s2[3];
-    for (int32_t i = 0; i < count; ++i) {
-        const float x = samples[i];
-        // The newest output enters last: the feedback path from one sample to the next is then
-        // one multiply and one subtraction long.
-        float y = (c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a2 * y2) - c.a1 * y1;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        if constexpr (kCascade) {
-            const float w = y;
-            y = (c.b0 * w + c.b1 * u1 + c.b2 * u2 - c.a2 * v2) - c.a1 * v1;
-            u2 = u1;
-            u1 = w;
-            v2 = v1;
-            v1 = y;
-        }
-        samples[i] = y * gain;
-    }
-    s1[0] = x1, s1[1] = x2, s1[2] = y1, s1[3] = y2;
-    s2[0] = u1, s2[1] = u2, s2[2] = v1, s2[3] = v2;
-}
-
-// Runs of samples, run r from at[r] to at[r + 1] on coefficient set set[r] with gain gains[r].
+// One biquad stage (or two in series) over runs of samples: run r from at[r] to at[r + 1] on
+// coefficient set set[r] (b0, b1, b2, a1, a2) with gain gains[r].
 template <bool kCascade>
 void RunSets(float* samples, int32_t runs, const int32_t* at, const int32_t* set, const float (*sets)[5],
              const float* gains, float (&s1)[4], float (&s2)[4]) {
@@ -213,6 +182,8 @@ void RunSets(float* samples, int32_t runs, const int32_t* at, const int32_t* set
         const float gain = gains[r];
         for (int32_t i = at[r]; i < at[r + 1]; ++i) {
             const float x = samples[i];
+            // The newest output enters last: the feedback path from one sample to the next is then
+            // one multiply and one subtraction long.
             float y = (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
             x2 = x1;
             x1 = x;
@@ -248,11 +219,12 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
             m_updatedDamping = m_damping;
             m_dirty = false;
         }
-        const Coefficients c{m_b0, m_b1, m_b2, m_a1, m_a2};
+        const float set[1][5] = {{m_b0, m_b1, m_b2, m_a1, m_a2}};
+        const int32_t at[2] = {0, count}, first = 0;
         if (m_cascade)
-            Run<true>(samples, count, c, gain, s1, s2);
+            RunSets<true>(samples, 1, at, &first, set, &gain, s1, s2);
         else
-            Run<false>(samples, count, c, gain, s1, s2);
+            RunSets<false>(samples, 1, at, &first, set, &gain, s1, s2);
     }
     // A decaying tail is cut once it is far below hearing, so the state never sinks into denormals
     // (checked per block: the recursion stays free of the extra test).

@@ -34,6 +34,19 @@ bool IsSilent(const float* in, int32_t count) {
     return bits == 0;
 }
 
+// One sample x through the two four-pole one-pole chains l (k1) and h (k2); on doubles or on a
+// strip's two channels side by side.
+template <typename T> inline void StepChains(T x, T (&l)[4], T (&h)[4], double k1, double k2) {
+    l[0] += k1 * (x - l[0]) + kAntiDenormal;
+    l[1] += k1 * (l[0] - l[1]);
+    l[2] += k1 * (l[1] - l[2]);
+    l[3] += k1 * (l[2] - l[3]);
+    h[0] += kAntiDenormal + k2 * (x - h[0]);
+    h[1] += k2 * (h[0] - h[1]);
+    h[2] += k2 * (h[1] - h[2]);
+    h[3] += k2 * (h[2] - h[3]);
+}
+
 void AddConstant(float* to, float value, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         to[i] += value;
@@ -64,20 +77,10 @@ bool CMixerChannel::IsSettled(float gain) const {
         m_band[2] != m_bandTarget[2])
         return false;
     if (!IsPositiveZero(m_d1) || !IsPositiveZero(m_d2) || !IsPositiveZero(m_d3)) return false;
-    const double k1 = m_k1, k2 = m_k2;
-    double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
-    double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];
-    const double x = 0.0;
-    l1 += k1 * (x - l1) + kAntiDenormal;
-    l2 += k1 * (l1 - l2);
-    l3 += k1 * (l2 - l3);
-    l4 += k1 * (l3 - l4);
-    h1 += kAntiDenormal + k2 * (x - h1);
-    h2 += k2 * (h1 - h2);
-    h3 += k2 * (h2 - h3);
-    h4 += k2 * (h3 - h4);
-    return l1 == m_l[0] && l2 == m_l[1] && l3 == m_l[2] && l4 == m_l[3] && h1 == m_h[0] && h2 == m_h[1] &&
-           h3 == m_h[2] && h4 == m_h[3];
+    double l[4] = {m_l[0], m_l[1], m_l[2], m_l[3]};
+    double h[4] = {m_h[0], m_h[1], m_h[2], m_h[3]};
+    StepChains(0.0, l, h, m_k1, m_k2);
+    return std::equal(l, l + 4, m_l) && std::equal(h, h + 4, m_h);
 }
 
 bool CMixerChannel::Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1,
@@ -100,21 +103,13 @@ float CMixerChannel::Process(const float* in, float* main, float* aux1, float* a
         AddConstant(main, out, count);
         return std::fabs(out);
     }
-    const double k1 = m_k1, k2 = m_k2;
-    double l1 = m_l[0], l2 = m_l[1], l3 = m_l[2], l4 = m_l[3];
-    double h1 = m_h[0], h2 = m_h[1], h3 = m_h[2], h4 = m_h[3];
+    double l[4] = {m_l[0], m_l[1], m_l[2], m_l[3]};
+    double h[4] = {m_h[0], m_h[1], m_h[2], m_h[3]};
     float peak = 0.0f;
     for (int32_t i = 0; i < count; ++i) {
         const double x = in[i];
         m_gain = SmoothToward(gain, m_gain);
-        l1 += k1 * (x - l1) + kAntiDenormal;
-        l2 += k1 * (l1 - l2);
-        l3 += k1 * (l2 - l3);
-        l4 += k1 * (l3 - l4);
-        h1 += kAntiDenormal + k2 * (x - h1);
-        h2 += k2 * (h1 - h2);
-        h3 += k2 * (h2 - h3);
-        h4 += k2 * (h3 - h4);
+        StepChains(x, l, h, m_k1, m_k2);
         m_band[0] = SmoothToward(m_bandTarget[0], m_band[0]);
         m_band[1] = SmoothToward(m_bandTarget[1], m_band[1]);
         m_band[2] = SmoothToward(m_bandTarget[2], m_band[2]);
@@ -122,8 +117,8 @@ float CMixerChannel::Process(const float* in, float* main, float* aux1, float* a
         m_d3 = m_d2;
         m_d2 = m_d1;
         m_d1 = x;
-        const double high = x3 - h4;
-        const double low = l4;
+        const double high = x3 - h[3];
+        const double low = l[3];
         const double mid = x3 - (high + low);
         float y = static_cast<float>(low * m_band[0] + mid * m_band[1] + high * m_band[2]);
         if (aux1) {
@@ -138,8 +133,8 @@ float CMixerChannel::Process(const float* in, float* main, float* aux1, float* a
         peak = std::max(peak, std::fabs(y));
         main[i] += y;
     }
-    m_l[0] = l1, m_l[1] = l2, m_l[2] = l3, m_l[3] = l4;
-    m_h[0] = h1, m_h[1] = h2, m_h[2] = h3, m_h[3] = h4;
+    std::copy(l, l + 4, m_l);
+    std::copy(h, h + 4, m_h);
     return peak;
 }
 
@@ -157,8 +152,11 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
     // Lane c of every vector is channel c; each lane runs Process's arithmetic in its order.
     using Pair = double __attribute__((vector_size(16)));
     const double k1 = a.m_k1, k2 = a.m_k2;
-    Pair l1 = {a.m_l[0], b.m_l[0]}, l2 = {a.m_l[1], b.m_l[1]}, l3 = {a.m_l[2], b.m_l[2]}, l4 = {a.m_l[3], b.m_l[3]};
-    Pair h1 = {a.m_h[0], b.m_h[0]}, h2 = {a.m_h[1], b.m_h[1]}, h3 = {a.m_h[2], b.m_h[2]}, h4 = {a.m_h[3], b.m_h[3]};
+    Pair l[4], h[4];
+    for (int j = 0; j < 4; ++j) {
+        l[j] = Pair{a.m_l[j], b.m_l[j]};
+        h[j] = Pair{a.m_h[j], b.m_h[j]};
+    }
     Pair d1 = {a.m_d1, b.m_d1}, d2 = {a.m_d2, b.m_d2}, d3 = {a.m_d3, b.m_d3};
     float g[2] = {a.m_gain, b.m_gain};
     float band[3][2] = {{a.m_band[0], b.m_band[0]}, {a.m_band[1], b.m_band[1]}, {a.m_band[2], b.m_band[2]}};
@@ -170,14 +168,7 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
         const Pair x = {in[0][i], in[1][i]};
         g[0] = SmoothToward(gain[0], g[0]);
         g[1] = SmoothToward(gain[1], g[1]);
-        l1 += k1 * (x - l1) + kAntiDenormal;
-        l2 += k1 * (l1 - l2);
-        l3 += k1 * (l2 - l3);
-        l4 += k1 * (l3 - l4);
-        h1 += kAntiDenormal + k2 * (x - h1);
-        h2 += k2 * (h1 - h2);
-        h3 += k2 * (h2 - h3);
-        h4 += k2 * (h3 - h4);
+        StepChains(x, l, h, k1, k2);
         for (int j = 0; j < 3; ++j) {
             band[j][0] = SmoothToward(target[j], band[j][0]);
             band[j][1] = SmoothToward(targetB[j], band[j][1]);
@@ -186,8 +177,8 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
         d3 = d2;
         d2 = d1;
         d1 = x;
-        const Pair high = x3 - h4;
-        const Pair low = l4;
+        const Pair high = x3 - h[3];
+        const Pair low = l[3];
         const Pair mid = x3 - (high + low);
         const Pair bandLow = {band[0][0], band[0][1]}, bandMid = {band[1][0], band[1][1]},
                    bandHigh = {band[2][0], band[2][1]};
@@ -209,8 +200,10 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
     }
     for (int c = 0; c < 2; ++c) {
         CMixerChannel& ch = *channel[c];
-        ch.m_l[0] = l1[c], ch.m_l[1] = l2[c], ch.m_l[2] = l3[c], ch.m_l[3] = l4[c];
-        ch.m_h[0] = h1[c], ch.m_h[1] = h2[c], ch.m_h[2] = h3[c], ch.m_h[3] = h4[c];
+        for (int j = 0; j < 4; ++j) {
+            ch.m_l[j] = l[j][c];
+            ch.m_h[j] = h[j][c];
+        }
         ch.m_d1 = d1[c], ch.m_d2 = d2[c], ch.m_d3 = d3[c];
         ch.m_gain = g[c];
         for (int j = 0; j < 3; ++j)
