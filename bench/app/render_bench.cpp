@@ -48,7 +48,11 @@ void BM_DemoSong(benchmark::State& state) {
     application.Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
     RenderSong(state, application);
 }
-BENCHMARK(BM_DemoSong)->ArgsProduct({{256, 64}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_DemoSong)
+    ->ArgsProduct({{256, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 // One BassHead with its default sound into the master: a sixteenth-note line over 64 beats.
 void BM_BassHeadLine(benchmark::State& state) {
@@ -73,6 +77,10 @@ void BM_BassHeadLine(benchmark::State& state) {
         song.PlacePattern(line, beat);
     RenderSong(state, application);
 }
-BENCHMARK(BM_BassHeadLine)->ArgsProduct({{256, 64}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_BassHeadLine)
+    ->ArgsProduct({{256, 64}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 } // namespace

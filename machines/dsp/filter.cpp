@@ -58,14 +58,11 @@ void CFilter::Reset() {
 
 namespace {
 
-template <typename T> struct CoefficientSet {
-    T b0, b1, b2, a1, a2;
-};
+template <typename T> struct CoefficientSet { T b0, b1, b2, a1, a2; };
 
 // The coefficients of one type from t = tan ω (ω = π·f/rate) and, for the band types, the width's
 // tangent tw = tan(ω·damping).
-template <typename T>
-inline CoefficientSet<T> Design(int32_t type, T t, T tw, T damping) {
+template <typename T> inline CoefficientSet<T> Design(int32_t type, T t, T tw, T damping) {
     CoefficientSet<T> c;
     switch (type) {
     case CFilter::kLowPass:

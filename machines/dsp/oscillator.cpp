@@ -251,7 +251,9 @@ void COscillator::RenderFixedPulse(float* out, int32_t count) {
             // The next edge: the wrap (phase reaches 1) while high, the rise (phase passes w)
             // while low. j is the number of samples up to and including the edge's sample.
             const bool high = m_pulse != 0.0f;
-            auto reached = [&](double j) { return high ? phase + j * increment >= 1.0 : phase + j * increment > w; };
+            auto reached = [&](double j) {
+                return high ? phase + j * increment >= 1.0 : phase + j * increment > w;
+            };
             const double estimate = std::ceil(((high ? 1.0 : w) - phase) / increment);
             double j = estimate < 1.0 ? 1.0 : estimate;
             while (j > 1.0 && reached(j - 1.0))

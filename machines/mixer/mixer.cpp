@@ -144,7 +144,8 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
     CMixerChannel& a = *channel[0];
     CMixerChannel& b = *channel[1];
     if (a.Rests(in[0], count, aux1[0], aux2[0], gain[0], send1, send2) ||
-        b.Rests(in[1], count, aux1[1], aux2[1], gain[1], send1, send2) || a.m_k1 != b.m_k1 || a.m_k2 != b.m_k2) {
+        b.Rests(in[1], count, aux1[1], aux2[1], gain[1], send1, send2) || a.m_k1 != b.m_k1 ||
+        a.m_k2 != b.m_k2) {
         for (int c = 0; c < 2; ++c)
             peak[c] = channel[c]->Process(in[c], main[c], aux1[c], aux2[c], count, gain[c], send1, send2);
         return;
@@ -295,7 +296,8 @@ void CMixer::ProcessLate() {
         float* const mains[2] = {out->m_channel1, out->m_channel2};
         float* const none[2] = {nullptr, nullptr};
         const float gains[2] = {(1.0f - v[1]) * level, v[1] * level};
-        CMixerChannel::ProcessStereo(channels, inputs, mains, none, none, count, gains, 0.0f, 0.0f, strip.peak);
+        CMixerChannel::ProcessStereo(channels, inputs, mains, none, none, count, gains, 0.0f, 0.0f,
+                                     strip.peak);
     }
 }
 

@@ -48,7 +48,8 @@ public:
 
 private:
     // True when a block of in takes the constant path of Process.
-    bool Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1, float send2) const;
+    bool Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1,
+               float send2) const;
 
     double m_lowCrossover, m_highCrossover;
     double m_k1 = 0, m_k2 = 0;

@@ -120,9 +120,11 @@ TEST_F(ProcessingTest, ManyConsumersOfOneSourceKeepRequestsAndWaitsPaired) {
         ASSERT_TRUE(Cable(consumer, master));
         consumers.push_back(consumer);
     }
-    for (int i = 0; i < 20; ++i) Render(64);
+    for (int i = 0; i < 20; ++i)
+        Render(64);
     EXPECT_EQ(Machine(shared)->m_processCount, 20);
-    for (CMachineContainer* consumer : consumers) ASSERT_EQ(Machine(consumer)->m_processCount, 20);
+    for (CMachineContainer* consumer : consumers)
+        ASSERT_EQ(Machine(consumer)->m_processCount, 20);
     SettleGain();
     Render(64);
     EXPECT_NEAR(m_output[0][0], 0.8f, 1e-5f);

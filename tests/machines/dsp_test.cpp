@@ -598,7 +598,8 @@ TEST(Oscillator, PulseWidthSetsTheDutyCycle) {
         std::vector<float> widthIn(kRate, width), out(kRate);
         osc.Render(widthIn.data(), nullptr, nullptr, out.data(), nullptr, kRate);
         double mean = 0.0;
-        for (float v : out) mean += v;
+        for (float v : out)
+            mean += v;
         mean /= kRate;
         // Low below w = (width + 1)/2 of the period, high above it.
         const double w = (width + 1.0) / 2.0;
