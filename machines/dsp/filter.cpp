@@ -243,8 +243,8 @@ void CFilter::ProcessModulated(int32_t count, float* samples, const float* cutof
     int32_t at[kPlan + 1];
     int32_t set[kPlan];
     float gains[kPlan];
-    float pitches[kPlan + 3];
-    float dampings[kPlan + 3];
+    float pitches[kPlan];
+    float dampings[kPlan];
     float sets[kPlan + 1][5];
     int32_t i = 0;
     while (i < count) {
