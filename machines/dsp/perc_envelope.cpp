@@ -129,60 +129,51 @@ static int32_t FlatRun(float* out, int32_t count, float& phase, float increment,
     return run;
 }
 
+int32_t CPercEnvelope::RenderStage(int32_t count, float* out, bool& reached) {
+    switch (m_stage) {
+    case kDelay:
+        return FlatRun(out, count, m_phase, m_delayIncrement, 0.0f, reached);
+    case kHold:
+        return FlatRun(out, count, m_phase, m_holdIncrement, 1.0f, reached);
+    case kAttack: {
+        // The phases of the run first, then their curve values in one vector pass.
+        const int32_t run = PhaseRun(out, count, m_phase, m_attackIncrement, reached);
+        CurveRun(out, run, 0.0f, 1.0f, m_attackK, m_attackNorm);
+        return run;
+    }
+    default: {
+        const int32_t run = PhaseRun(out, count, m_phase, m_decayIncrement, reached);
+        CurveRun(out, run, 1.0f, 0.0f, m_decayK, m_decayNorm);
+        return run;
+    }
+    }
+}
+
+int32_t CPercEnvelope::NextStage() {
+    switch (m_stage) {
+    case kDelay:
+        return kAttack;
+    case kAttack:
+        return m_hold > 0.0f ? kHold : kDecay;
+    case kHold:
+        return kDecay;
+    default:
+        if (m_repeatsLeft == 0) return kIdle;
+        --m_repeatsLeft;
+        return kAttack;
+    }
+}
+
 void CPercEnvelope::Render(int32_t count, float* out) {
     int32_t i = 0;
-    while (i < count) {
-        switch (m_stage) {
-        case kDelay: {
-            bool reached = false;
-            i += FlatRun(out + i, count - i, m_phase, m_delayIncrement, 0.0f, reached);
-            if (reached) {
-                m_stage = kAttack;
-                m_phase = 0.0f;
-            }
-            break;
-        }
-        case kAttack: {
-            // The phases of the run first, then their curve values in one vector pass.
-            bool reached = false;
-            const int32_t run = PhaseRun(out + i, count - i, m_phase, m_attackIncrement, reached);
-            CurveRun(out + i, run, 0.0f, 1.0f, m_attackK, m_attackNorm);
-            i += run;
-            if (reached) {
-                m_phase = 0.0f;
-                m_stage = m_hold > 0.0f ? kHold : kDecay;
-            }
-            break;
-        }
-        case kHold: {
-            bool reached = false;
-            i += FlatRun(out + i, count - i, m_phase, m_holdIncrement, 1.0f, reached);
-            if (reached) {
-                m_stage = kDecay;
-                m_phase = 0.0f;
-            }
-            break;
-        }
-        case kDecay: {
-            bool reached = false;
-            const int32_t run = PhaseRun(out + i, count - i, m_phase, m_decayIncrement, reached);
-            CurveRun(out + i, run, 1.0f, 0.0f, m_decayK, m_decayNorm);
-            i += run;
-            if (reached) {
-                m_phase = 0.0f;
-                if (m_repeatsLeft > 0) {
-                    --m_repeatsLeft;
-                    m_stage = kAttack;
-                } else {
-                    m_stage = kIdle;
-                }
-            }
-            break;
-        }
-        default:
-            for (; i < count; ++i)
-                out[i] = 0.0f;
-            return;
+    while (i < count && m_stage != kIdle) {
+        bool reached = false;
+        i += RenderStage(count - i, out + i, reached);
+        if (reached) {
+            m_phase = 0.0f;
+            m_stage = NextStage();
         }
     }
+    for (; i < count; ++i)
+        out[i] = 0.0f;
 }

@@ -31,6 +31,10 @@ private:
     float Increment(float seconds) const;
     void UpdateIncrements();
     float DecayValue() const;
+    // Up to count samples of the current stage (not idle); reached tells whether it ended.
+    int32_t RenderStage(int32_t count, float* out, bool& reached);
+    // The stage after the current one ends (a decay with repeats left starts the attack again).
+    int32_t NextStage();
 
     float m_attack, m_decay, m_hold = 0.0f, m_delay = 0.0f;
     float m_attackK = 0, m_attackNorm = 1, m_decayK = 0, m_decayNorm = 1;
