@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "platform/error.h"
+#include "platform/text_encoding.h"
 
 #include <nlohmann/json.hpp>
 
@@ -102,6 +103,17 @@ json Song(CSequenceEditor& editor, CVeskHost& host) {
             {"rows", rows}};
 }
 
+// Names, parameter texts and the project text come from project files and machines as 8-bit
+// texts; everything shown, JSON or not, is UTF-8.
+void MakeUtf8(json& value) {
+    if (value.is_string()) {
+        value = platform::EightBitToUtf8(value.get_ref<const std::string&>());
+    } else if (value.is_structured()) {
+        for (auto& item : value)
+            MakeUtf8(item);
+    }
+}
+
 void PrintText(const json& project, std::ostream& out) {
     out << "Project " << project["file"].get<std::string>() << " (version "
         << project["version"].get<std::string>() << "), " << project["tempo"].get<double>() << " BPM\n";
@@ -146,7 +158,7 @@ void DescribeProject(CApplication& application, bool json, std::ostream& out) {
     CProject& project = application.Project();
     CStudio& studio = *application.Studio();
     const ProjectVersion version = project.FileVersion();
-    const nlohmann::json description = {
+    nlohmann::json description = {
         {"file", project.Path().string()},
         {"version", platform::FormatText("%d.%d", version.major, version.minor)},
         {"tempo", application.Host()->GetBPM()},
@@ -156,6 +168,7 @@ void DescribeProject(CApplication& application, bool json, std::ostream& out) {
         {"song", Song(application.Sequencer()->Song(), *application.Host())},
         {"info", project.Info()},
     };
+    MakeUtf8(description);
     if (json)
         out << description.dump(2) << '\n';
     else
@@ -178,7 +191,12 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out) {
     if (path.empty()) platform::Raise("No project given: tamborel info PROJECT [--json]");
     CApplication::Settings settings;
     settings.newProject = false;
-    const std::unique_ptr<CApplication> application = OpenWithMachines(settings, path);
-    DescribeProject(*application, json, out);
+    try {
+        const std::unique_ptr<CApplication> application = OpenWithMachines(settings, path);
+        DescribeProject(*application, json, out);
+    } catch (const std::exception& error) {
+        // A load error may quote a machine's name.
+        throw platform::CError(platform::EightBitToUtf8(error.what()));
+    }
     return 0;
 }

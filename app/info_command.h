@@ -8,7 +8,8 @@
 
 class CApplication;
 
-// Describes the application's open project as text lines or as one JSON object.
+// Describes the application's open project as text lines or as one JSON object; the 8-bit
+// texts of the project (names, parameter texts, the project text) are shown as UTF-8.
 void DescribeProject(CApplication& application, bool json, std::ostream& out);
 
 // The command: loads the project into a studio without sound and describes it on out.

@@ -27,7 +27,7 @@ void PrintUsage(std::ostream& out) {
     out << "usage: tamborel [PROJECT]\n"
            "       tamborel render PROJECT -o OUT.wav [--rate HZ] [--buffer FRAMES] [--format s16|f32]\n"
            "                       [--loops N] [--tail SECONDS] [--seed N] [--stems DIR]\n"
-           "                       [--parallel]\n"
+           "                       [--parallel] [--force]\n"
            "       tamborel info PROJECT [--json]\n"
            "       tamborel machines [--json]\n";
 }

@@ -22,6 +22,7 @@ struct RenderRequest {
     std::optional<uint32_t> seed;
     std::optional<std::filesystem::path> stemsFolder;
     bool parallel = false; // --parallel: machines on their own workers, as live
+    bool force = false;    // --force: an existing file that is not a WAV file may be replaced
 };
 
 // What a finished render reports (also printed as one line on stderr).
@@ -37,6 +38,16 @@ struct RenderReport {
 RenderRequest ParseRenderArguments(const std::vector<std::string>& args);
 
 // Loads the project into an offline studio, plays the song `loops` times from its start, then the
-// tail, and writes the file (through a temporary name, so a failed render leaves no half file).
-// Messages (no master, the summary, the progress bar when `progress` is set) go to `messages`.
+// tail, and writes the file. Messages (no master, the summary, the progress bar when `progress`
+// is set) go to `messages`; failures are raised.
+//
+// Nothing is destroyed by mistake: the output (and every stem) is checked before the project is
+// loaded. A folder, a device, a pipe or a socket is refused, as are the project itself, its
+// backup and a file that is not a WAV file (unless `force`); a link is written through (the file
+// it points to is replaced, the link stays). Every file is written as "<file>.part", checked to
+// its last byte and flushed to the disk, and renamed only when all of them are complete; a failed
+// write removes the partial files and names the file. SIGINT or SIGTERM stops the render within a
+// buffer or two and keeps what was rendered as valid WAV files under the ".part" names (raised as
+// a text that says so); while rendering, the mix's header is brought up to date twice a second,
+// so even a killed render leaves a playable ".part".
 RenderReport RenderProject(const RenderRequest& request, std::ostream& messages, bool progress);

@@ -4,16 +4,22 @@
 #include "host_machines/hd_recorder/hd_track.h"
 #include "host_machines/hd_track_machine.h"
 #include "platform/error.h"
+#include "platform/text_encoding.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// A track name as a file name: no folder separators, never empty, never hidden.
+// A track name as a file name: UTF-8, no folder separators, never empty, never hidden.
 std::string StemFileName(const std::string& name, std::set<std::string>& taken) {
-    std::string base = name.empty() ? "Track" : name;
+    std::string base = name.empty() ? "Track" : platform::EightBitToUtf8(name);
     std::replace(base.begin(), base.end(), '/', '_');
     if (base[0] == '.') base[0] = '_';
     std::string candidate = base;
@@ -31,32 +37,62 @@ CHDTrackMachine* TrackOf(const CMachineContainer* frame) {
     return isTrack ? static_cast<CHDTrackMachine*>(frame->Machine()) : nullptr;
 }
 
+uint32_t Get32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
+           (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
+}
+
 } // namespace
 
-std::vector<std::filesystem::path> StartStems(CStudio& studio, const std::filesystem::path& folder,
-                                              bool floatSamples) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    std::vector<std::filesystem::path> files;
+std::vector<StemFile> PlanStems(CStudio& studio, const std::filesystem::path& folder) {
+    std::vector<StemFile> stems;
     std::set<std::string> taken;
     for (CMachineContainer* frame : studio.Frames()) {
         CHDTrackMachine* track = TrackOf(frame);
         if (!track) continue;
-        const std::filesystem::path file = folder / StemFileName(frame->m_name, taken);
-        track->Row()->ChooseFile(file.string(), floatSamples ? kWavFormatFloat : kWavFormatPcm);
-        files.push_back(file);
+        StemFile stem;
+        stem.file = folder / StemFileName(frame->m_name, taken);
+        stem.partial = stem.file.string() + ".part";
+        stem.row = track->Row();
+        stems.push_back(stem);
     }
+    return stems;
+}
+
+void StartStems(const std::vector<StemFile>& stems, bool floatSamples) {
+    for (const StemFile& stem : stems)
+        stem.row->ChooseFile(stem.partial.string(), floatSamples ? kWavFormatFloat : kWavFormatPcm);
     CHDTrackList::Studio().MasterRecord(true);
-    for (CMachineContainer* frame : studio.Frames()) {
-        CHDTrackMachine* track = TrackOf(frame);
-        if (track && !track->Row()->IsRecording()) {
+    for (const StemFile& stem : stems) {
+        if (!stem.row->IsRecording()) {
             CHDTrackList::Studio().MasterRecord(false);
-            platform::Raise("Can't Open File <%s>", track->Row()->Path().c_str());
+            platform::Raise("Can't Open File <%s>", stem.partial.c_str());
         }
     }
-    return files;
 }
 
 void StopStems() {
     CHDTrackList::Studio().MasterRecord(false);
+}
+
+std::string CheckStem(const StemFile& stem) {
+    // The recorder counts the frames it was given; its writer puts into the header only what
+    // reached the file. Any write that failed on the way shows as a difference.
+    const int fd = ::open(stem.partial.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    uint8_t header[kWavHeaderSize] = {};
+    struct stat status {};
+    const bool read = ::pread(fd, header, sizeof header, 0) == kWavHeaderSize && ::fstat(fd, &status) == 0;
+    const bool synced = read && ::fsync(fd) == 0;
+    const int syncError = errno;
+    ::close(fd);
+    if (!read) return "the file is shorter than its header";
+    const uint32_t align = static_cast<uint32_t>(header[32] | (header[33] << 8));
+    const uint64_t expected = static_cast<uint64_t>(stem.row->FramesWritten()) * align;
+    const uint32_t claimed = Get32(header + 40);
+    if (claimed != expected || static_cast<uint64_t>(status.st_size) != kWavHeaderSize + expected)
+        return platform::FormatText("only %u of %llu bytes of samples could be written", claimed,
+                                    static_cast<unsigned long long>(expected));
+    if (!synced) return std::strerror(syncError);
+    return {};
 }

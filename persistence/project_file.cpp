@@ -219,8 +219,10 @@ std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8
     if (version.major > 3) platform::Raise("File '%s' Has Incompatible Version Number", path.c_str());
     if (versionOut) *versionOut = version;
     const float tempo = in.Float();
-    // A tempo that is not a positive number would stop time in the sequencer.
-    if (!std::isfinite(tempo) || tempo <= 0.0f) in.Corrupt();
+    // Only the tempo field's range plays: a tempo near 0 stretches a step past any length a
+    // song can have (the song's length overflows), a huge one shrinks it to nothing. Neither is
+    // a tempo this program writes, so the file is damaged.
+    if (!(tempo >= kMinProjectTempo && tempo <= kMaxProjectTempo)) in.Corrupt();
     studio.Host()->SetBPM(tempo);
 
     const int32_t machineCount = in.Int32();

@@ -27,6 +27,9 @@ constexpr int8_t kProjectMinorVersion = 1;
 // The largest single item (state block, blob, text) a reader accepts.
 constexpr uint32_t kMaxProjectItemSize = 64u << 20;
 constexpr int32_t kMachineRecordSize = 2065;
+// The tempo field's range in beats per minute; a file whose tempo lies outside is corrupt.
+constexpr float kMinProjectTempo = 1.0f;
+constexpr float kMaxProjectTempo = 1000.0f;
 
 // What a load found in the header.
 struct ProjectVersion {

@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -191,28 +194,86 @@ CWavFileWriter::~CWavFileWriter() {
     Close();
 }
 
+namespace {
+
+// Writes every byte or reports the reason. Returns the bytes that made it to the file in
+// `written` either way (a short write is followed by another attempt, which names the reason).
+int WriteAll(int fd, const uint8_t* data, size_t size, size_t& written) {
+    written = 0;
+    while (written < size) {
+        const ssize_t n = ::write(fd, data + written, size - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        written += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// The largest data size a header can describe (its RIFF size is 36 bytes more).
+constexpr uint32_t kMaxWavData = 0xFFFFFFFFu - 36u;
+
+} // namespace
+
 bool CWavFileWriter::Open(const std::string& path, uint16_t formatTag, uint16_t channels,
                           uint32_t sampleRate) {
     Close();
-    m_file = std::fopen(path.c_str(), "wb");
-    if (!m_file) return false;
+    m_error = 0;
     m_fields.formatTag = formatTag;
     m_fields.channels = channels;
     m_fields.sampleRate = sampleRate;
     m_fields.bits = formatTag == kWavFormatFloat ? 32 : 16;
     m_fields.dataSize = 0;
     m_dataSize = 0;
+    m_writtenSize = 0;
+    m_buffered = 0;
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    if (!m_buffer) m_buffer.reset(new uint8_t[kBufferSize]);
     uint8_t header[kWavHeaderSize];
     BuildWavHeader(m_fields, header);
-    std::fwrite(header, 1, sizeof header, m_file);
+    size_t written = 0;
+    m_error = WriteAll(m_fd, header, sizeof header, written);
+    if (m_error != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
     return true;
 }
 
+bool CWavFileWriter::Flush() {
+    if (m_error != 0) return false;
+    size_t written = 0;
+    m_error = WriteAll(m_fd, m_buffer.get(), m_buffered, written);
+    m_writtenSize += static_cast<uint32_t>(written);
+    m_buffered = 0;
+    return m_error == 0;
+}
+
 bool CWavFileWriter::Append(const void* bytes, size_t size) {
-    if (!m_file) return false;
-    const size_t written = std::fwrite(bytes, 1, size, m_file);
-    m_dataSize += static_cast<uint32_t>(written);
-    return written == size;
+    if (m_fd < 0 || m_error != 0) return false;
+    if (size > kMaxWavData - m_dataSize) {
+        m_error = EFBIG;
+        return false;
+    }
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    while (size > 0) {
+        const size_t room = kBufferSize - m_buffered;
+        const size_t part = size < room ? size : room;
+        std::memcpy(m_buffer.get() + m_buffered, from, part);
+        m_buffered += part;
+        m_dataSize += static_cast<uint32_t>(part);
+        from += part;
+        size -= part;
+        if (m_buffered == kBufferSize && !Flush()) return false;
+    }
+    return true;
 }
 
 bool CWavFileWriter::AppendFrames(const float* left, const float* right, int32_t frames) {
@@ -220,7 +281,6 @@ bool CWavFileWriter::AppendFrames(const float* left, const float* right, int32_t
     const bool pcm = m_fields.formatTag == kWavFormatPcm;
     const size_t sampleBytes = pcm ? 2 : 4;
     const int32_t framesPerChunk = static_cast<int32_t>(sizeof m_scratch / (sampleBytes * (stereo ? 2 : 1)));
-    bool ok = true;
     for (int32_t start = 0; start < frames; start += framesPerChunk) {
         const int32_t count = frames - start < framesPerChunk ? frames - start : framesPerChunk;
         uint8_t* out = m_scratch;
@@ -235,26 +295,48 @@ bool CWavFileWriter::AppendFrames(const float* left, const float* right, int32_t
                 out += sampleBytes;
             }
         }
-        ok = Append(m_scratch, static_cast<size_t>(out - m_scratch)) && ok;
+        if (!Append(m_scratch, static_cast<size_t>(out - m_scratch))) return false;
     }
-    return ok;
+    return true;
 }
 
-void CWavFileWriter::RewriteHeader() {
-    if (!m_file) return;
-    m_fields.dataSize = m_dataSize;
+bool CWavFileWriter::WriteHeader() {
+    // Whole frames only: a write cut inside a frame leaves its first bytes outside the data.
+    const uint32_t align = static_cast<uint32_t>(m_fields.bits / 8 * m_fields.channels);
+    m_fields.dataSize = align > 0 ? m_writtenSize / align * align : m_writtenSize;
     uint8_t header[kWavHeaderSize];
     BuildWavHeader(m_fields, header);
-    const long end = std::ftell(m_file);
-    std::fseek(m_file, 0, SEEK_SET);
-    std::fwrite(header, 1, sizeof header, m_file);
-    std::fseek(m_file, end, SEEK_SET);
-    std::fflush(m_file);
+    size_t done = 0;
+    while (done < sizeof header) {
+        const ssize_t n = ::pwrite(m_fd, header + done, sizeof header - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (m_error == 0) m_error = n < 0 ? errno : EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
-void CWavFileWriter::Close() {
-    if (!m_file) return;
+bool CWavFileWriter::RewriteHeader() {
+    if (m_fd < 0) return m_error == 0;
+    if (m_buffered > 0) Flush();
+    // Written even after a failure, so the header describes what did reach the file.
+    WriteHeader();
+    return m_error == 0;
+}
+
+bool CWavFileWriter::Sync() {
+    if (!RewriteHeader()) return false;
+    if (::fsync(m_fd) != 0) m_error = errno;
+    return m_error == 0;
+}
+
+bool CWavFileWriter::Close() {
+    if (m_fd < 0) return m_error == 0;
     RewriteHeader();
-    std::fclose(m_file);
-    m_file = nullptr;
+    if (::close(m_fd) != 0 && errno != EINTR && m_error == 0) m_error = errno;
+    m_fd = -1;
+    return m_error == 0;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // RIFF/WAVE format tags.
@@ -64,7 +65,13 @@ public:
 
 // Writes a recording as it happens: the header first (sizes 0), then blocks of interleaved
 // samples; RewriteHeader puts the sizes of what has been written so far into the header, so a
-// file left behind by a crash plays up to the last rewrite. Not thread-safe.
+// file left behind by a crash plays up to the last rewrite.
+//
+// Every write is checked to its last byte. The header never claims more samples than the file
+// holds: after a failed or short write (disk full, file-size limit) the writer refuses further
+// samples, remembers the system's reason, and its header describes the whole frames that made it
+// to the file. Samples are gathered in a buffer of the writer's own (allocated by Open) and handed
+// to the system when it is full, at RewriteHeader and at Close. Not thread-safe.
 class CWavFileWriter {
 public:
     CWavFileWriter() = default;
@@ -73,25 +80,40 @@ public:
     CWavFileWriter& operator=(const CWavFileWriter&) = delete;
 
     // Creates or truncates the file and writes a header for an empty file. False when the file
-    // cannot be opened.
+    // cannot be opened or its header cannot be written (the reason is in ErrorNumber()).
     bool Open(const std::string& path, uint16_t formatTag, uint16_t channels, uint32_t sampleRate);
-    bool IsOpen() const { return m_file != nullptr; }
-    // Appends bytes of interleaved frames (the caller converts). False when the write failed.
+    bool IsOpen() const { return m_fd >= 0; }
+    // Appends bytes of interleaved frames (the caller converts). False when this or an earlier
+    // write failed, or when the data would grow past the 4 GiB a WAV header can describe.
     bool Append(const void* bytes, size_t size);
     // Converts and appends n frames: format 1 as 16-bit, format 3 as floats; right is ignored
     // for one channel.
     bool AppendFrames(const float* left, const float* right, int32_t frames);
-    // Writes the sizes of the data written so far into the header and hands the file to the
-    // operating system.
-    void RewriteHeader();
-    // Final header and close. Nothing when not open.
-    void Close();
+    // Hands the buffered samples to the operating system, then writes the sizes of the data in
+    // the file into the header. False when any write so far failed.
+    bool RewriteHeader();
+    // RewriteHeader, then waits until the file's contents are on the disk. False on any failure.
+    bool Sync();
+    // Final header and close. True when every write succeeded (and nothing was open to close).
+    bool Close();
+    // Whether a write failed since Open, and the system's error number for it (0 when none).
+    bool Failed() const { return m_error != 0; }
+    int ErrorNumber() const { return m_error; }
+    // Bytes of samples accepted so far (in the file or still in the buffer).
     uint32_t DataSize() const { return m_dataSize; }
     const WavHeaderFields& Fields() const { return m_fields; }
 
 private:
-    std::FILE* m_file = nullptr;
+    bool Flush();
+    bool WriteHeader();
+
+    int m_fd = -1;
+    int m_error = 0;
     WavHeaderFields m_fields;
-    uint32_t m_dataSize = 0;
+    uint32_t m_dataSize = 0;     // accepted
+    uint32_t m_writtenSize = 0;  // handed to the system
+    std::unique_ptr<uint8_t[]> m_buffer; // kBufferSize bytes once opened
+    size_t m_buffered = 0;
     uint8_t m_scratch[4096];
+    static constexpr size_t kBufferSize = 64 * 1024;
 };
