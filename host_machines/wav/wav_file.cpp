@@ -259,7 +259,8 @@ bool CWavFileWriter::Flush() {
 bool CWavFileWriter::Append(const void* bytes, size_t size) {
     if (m_fd < 0 || m_error != 0) return false;
     if (size > kMaxWavData - m_dataSize) {
-        m_error = EFBIG;
+        // What was accepted before stays good: it goes to the file first.
+        if (Flush()) m_error = EFBIG;
         return false;
     }
     const auto* from = static_cast<const uint8_t*>(bytes);

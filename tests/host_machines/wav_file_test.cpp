@@ -4,13 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -309,4 +315,117 @@ TEST(WavWriter, RecordingIsPlayableBeforeClose) {
     EXPECT_NEAR(reader.m_data[999], 0.25f, 1e-4);
     writer.Close();
     EXPECT_EQ(ReadFile(path).size(), 44u + 2000u);
+}
+
+namespace {
+
+uint32_t HeaderField(const Bytes& bytes, size_t at) {
+    return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
+           static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+} // namespace
+
+TEST(WavWriter, AFileSizeLimitFailsTheWriteAndTheHeaderDescribesOnlyWhatIsInTheFile) {
+    // The limit applies to a child process, so the test needs no small disk and no root.
+    const std::string path = (Folder() / "limited.wav").string();
+    fs::remove(path);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{10001, 10001};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        CWavFileWriter writer;
+        if (!writer.Open(path, kWavFormatPcm, 1, 44100)) _exit(10);
+        std::vector<float> block(100000, 0.5f);
+        // Buffered samples reach the file only in 64 kB pieces: the failure shows at the latest
+        // when the header is brought up to date, and every call after it fails too.
+        bool appended = writer.AppendFrames(block.data(), nullptr, 100000);
+        const bool rewritten = writer.RewriteHeader();
+        appended = writer.AppendFrames(block.data(), nullptr, 10) || appended;
+        const bool closed = writer.Close();
+        const bool reason = writer.ErrorNumber() == EFBIG;
+        _exit((appended ? 1 : 0) | (rewritten ? 2 : 0) | (closed ? 4 : 0) | (reason ? 0 : 8));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    // 10001 bytes got through: the header claims the 4978 whole frames behind it.
+    const Bytes bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 10001u);
+    EXPECT_EQ(HeaderField(bytes, 40), 9956u);
+    EXPECT_EQ(HeaderField(bytes, 4), 36u + 9956u);
+    CSampleBuffer reader;
+    reader.Load(path);
+    EXPECT_EQ(reader.m_frameCount, 4978);
+}
+
+TEST(WavWriter, FailuresAreReportedWithTheirReason) {
+    CWavFileWriter writer;
+    // A device that takes no bytes: the header's write fails, so the open does.
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(writer.Open("/dev/full", kWavFormatPcm, 2, 44100));
+        EXPECT_EQ(writer.ErrorNumber(), ENOSPC);
+        EXPECT_FALSE(writer.IsOpen());
+    }
+    EXPECT_FALSE(writer.Open((Folder() / "no-such-folder" / "x.wav").string(), kWavFormatPcm, 2, 44100));
+    EXPECT_EQ(writer.ErrorNumber(), ENOENT);
+
+    // A data size no header can describe is refused before a byte is read or written.
+    const std::string path = (Folder() / "huge.wav").string();
+    ASSERT_TRUE(writer.Open(path, kWavFormatFloat, 2, 48000));
+    EXPECT_EQ(writer.ErrorNumber(), 0);
+    const float frame[2] = {0.25f, -0.25f};
+    EXPECT_TRUE(writer.AppendFrames(&frame[0], &frame[1], 1));
+    EXPECT_FALSE(writer.Append(frame, 0xFFFFFFF0u));
+    EXPECT_EQ(writer.ErrorNumber(), EFBIG);
+    EXPECT_FALSE(writer.Close());
+    // What was accepted before the refusal is in the file, under a complete header.
+    const Bytes bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 44u + 8u);
+    EXPECT_EQ(HeaderField(bytes, 40), 8u);
+    float left = 0.0f;
+    std::memcpy(&left, bytes.data() + 44, 4);
+    EXPECT_EQ(left, 0.25f);
+
+    // A new file starts without the old failure.
+    ASSERT_TRUE(writer.Open(path, kWavFormatPcm, 1, 8000));
+    EXPECT_FALSE(writer.Failed());
+    EXPECT_TRUE(writer.Sync());
+    EXPECT_TRUE(writer.Close());
+    EXPECT_EQ(ReadFile(path).size(), 44u);
+}
+
+TEST(WavWriter, LongRecordingsCrossTheBufferAndEveryByteArrivesInOrder) {
+    // 100000 stereo float frames are 800 kB: a dozen trips through the writer's own buffer, some
+    // of them split across a call.
+    const std::string path = (Folder() / "long.wav").string();
+    CWavFileWriter writer;
+    ASSERT_TRUE(writer.Open(path, kWavFormatFloat, 2, 44100));
+    std::vector<float> left(777), right(777);
+    int32_t written = 0;
+    while (written < 100000) {
+        const int32_t frames = std::min<int32_t>(777, 100000 - written);
+        for (int32_t i = 0; i < frames; ++i) {
+            left[static_cast<size_t>(i)] = static_cast<float>(written + i);
+            right[static_cast<size_t>(i)] = -static_cast<float>(written + i);
+        }
+        ASSERT_TRUE(writer.AppendFrames(left.data(), right.data(), frames));
+        written += frames;
+    }
+    EXPECT_EQ(writer.DataSize(), 800000u);
+    ASSERT_TRUE(writer.Close());
+    const Bytes bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 44u + 800000u);
+    EXPECT_EQ(HeaderField(bytes, 40), 800000u);
+    for (int32_t frame : {0, 8191, 8192, 54321, 99999}) {
+        float l = 0.0f, r = 0.0f;
+        std::memcpy(&l, bytes.data() + 44 + 8 * frame, 4);
+        std::memcpy(&r, bytes.data() + 48 + 8 * frame, 4);
+        EXPECT_EQ(l, static_cast<float>(frame));
+        EXPECT_EQ(r, -static_cast<float>(frame));
+    }
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -382,6 +383,22 @@ TEST_F(ProjectFileTest, DamagedFilesAreReportedWithTheirTexts) {
     CFileBuilder noTempo;
     noTempo.Header(2, 1, 0.0f).Int32(0).EmptySong().Text("");
     EXPECT_EQ(OpenBytes(noTempo.m_bytes), corrupt);
+}
+
+TEST_F(ProjectFileTest, OnlyTheTempoFieldsRangeLoads) {
+    // Near 0 a step outlasts any song length the sequencer can count; far above 1000 a song
+    // lasts no time at all. Neither is a tempo the program writes.
+    for (const float tempo : {1e-30f, 0.999f, -120.0f, 1000.01f, 1e30f, INFINITY, NAN}) {
+        CFileBuilder file;
+        file.Header(2, 1, tempo).Int32(0).EmptySong().Text("");
+        EXPECT_EQ(OpenBytes(file.m_bytes), CorruptText()) << tempo;
+    }
+    for (const float tempo : {kMinProjectTempo, 60.5f, kMaxProjectTempo}) {
+        CFileBuilder file;
+        file.Header(2, 1, tempo).Int32(0).EmptySong().Text("");
+        EXPECT_EQ(OpenBytes(file.m_bytes), "") << tempo;
+        EXPECT_EQ(m_host.GetBPM(), tempo);
+    }
 }
 
 TEST_F(ProjectFileTest, UnknownMachinesStopTheLoadWithWhatWasBuiltAndSaveIsRefused) {
