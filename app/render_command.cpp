@@ -16,9 +16,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -166,6 +168,15 @@ fs::path PreparePartial(const fs::path& target, const fs::path& project) {
         return partial;
     }
     platform::Raise("The Render's Partial File '%s' Is In The Way (Not A Regular File)", partial.c_str());
+}
+
+// Makes the renames inside the folder durable.
+void SyncFolder(const fs::path& file) {
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 void RemovePartial(const fs::path& partial) {
@@ -397,6 +408,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         removeAllPartials();
         platform::Raise("Failed To Write File '%s' (%s)", request.output.c_str(), error.message().c_str());
     }
+    SyncFolder(output);
+    if (!stems.empty()) SyncFolder(stems.front().file);
 
     report.frames = total;
     report.audioSeconds = static_cast<double>(total) / request.sampleRate;
