@@ -2,8 +2,8 @@
 
 #include "app/application.h"
 #include "app/stems.h"
-#include "host_machines/wav/wav_file.h"
 #include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/wav/wav_file.h"
 #include "platform/error.h"
 #include "platform/random.h"
 #include "platform/text_encoding.h"
@@ -65,8 +65,13 @@ namespace fs = std::filesystem;
 std::atomic<int> g_stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+// The first signal asks the render to stop; a second one (a render stuck in a machine) ends the
+// program the ordinary way.
 extern "C" void OnStopSignal(int signal) {
-    g_stopSignal.store(signal, std::memory_order_relaxed);
+    if (g_stopSignal.exchange(signal, std::memory_order_relaxed) != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
 }
 
 // While it lives, SIGINT and SIGTERM ask the render loop to stop instead of ending the program;
@@ -131,7 +136,8 @@ fs::path CheckTarget(const fs::path& given, const fs::path& project, bool force,
             platform::Raise("%s '%s' Is A Link To A File That Does Not Exist", what, shown);
         const fs::path folder = given.parent_path().empty() ? fs::path(".") : given.parent_path();
         if (!fs::is_directory(folder, error))
-            platform::Raise("%s '%s' Cannot Be Made: Folder '%s' Does Not Exist", what, shown, folder.c_str());
+            platform::Raise("%s '%s' Cannot Be Made: Folder '%s' Does Not Exist", what, shown,
+                            folder.c_str());
         if (SamePlace(given, backup))
             platform::Raise("%s '%s' Is The Project's Backup; Choose Another Name", what, shown);
         return given;
@@ -146,7 +152,8 @@ fs::path CheckTarget(const fs::path& given, const fs::path& project, bool force,
         target = fs::canonical(given, error);
         if (error) platform::Raise("%s '%s' Cannot Be Resolved (%s)", what, shown, error.message().c_str());
     }
-    if (SameFile(target, project)) platform::Raise("%s '%s' Is The Project Itself; Choose Another Name", what, shown);
+    if (SameFile(target, project))
+        platform::Raise("%s '%s' Is The Project Itself; Choose Another Name", what, shown);
     if (SameFile(target, backup))
         platform::Raise("%s '%s' Is The Project's Backup; Choose Another Name", what, shown);
     if (!force && !HoldsWavOrNothing(target))
@@ -185,8 +192,7 @@ void RemovePartial(const fs::path& partial) {
 }
 
 // Any text raised while loading may quote names and the project text: 8-bit texts.
-template <typename Function>
-auto WithUtf8Errors(Function&& function) {
+template <typename Function> auto WithUtf8Errors(Function&& function) {
     try {
         return function();
     } catch (const std::exception& error) {
@@ -392,7 +398,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         platform::Raise("Render Stopped By %s After %s Of %s; What Was Rendered Is Kept In %s",
                         signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM",
                         FormatDuration(static_cast<double>(done) / request.sampleRate).c_str(),
-                        FormatDuration(static_cast<double>(total) / request.sampleRate).c_str(), kept.c_str());
+                        FormatDuration(static_cast<double>(total) / request.sampleRate).c_str(),
+                        kept.c_str());
     }
 
     std::error_code error;

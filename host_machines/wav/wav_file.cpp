@@ -2,11 +2,11 @@
 
 #include "platform/error.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 

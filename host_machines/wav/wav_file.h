@@ -110,8 +110,8 @@ private:
     int m_fd = -1;
     int m_error = 0;
     WavHeaderFields m_fields;
-    uint32_t m_dataSize = 0;     // accepted
-    uint32_t m_writtenSize = 0;  // handed to the system
+    uint32_t m_dataSize = 0;             // accepted
+    uint32_t m_writtenSize = 0;          // handed to the system
     std::unique_ptr<uint8_t[]> m_buffer; // kBufferSize bytes once opened
     size_t m_buffered = 0;
     uint8_t m_scratch[4096];

@@ -156,12 +156,15 @@ private:
     bool m_reaped = false;
 };
 
-// Waits until the render has written this many bytes into the file (or gives up after a minute).
-bool WaitForBytes(const fs::path& path, uintmax_t bytes) {
+// Waits until the render has written this many bytes into the file, or gives up after a minute.
+// A file last written before `since` is an earlier render's and does not count.
+bool WaitForBytes(const fs::path& path, uintmax_t bytes,
+                  fs::file_time_type since = fs::file_time_type::min()) {
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (std::chrono::steady_clock::now() < deadline) {
         std::error_code error;
-        if (fs::file_size(path, error) >= bytes && !error) return true;
+        const uintmax_t size = fs::file_size(path, error);
+        if (!error && size >= bytes && fs::last_write_time(path, error) >= since && !error) return true;
         std::this_thread::sleep_for(20ms);
     }
     return false;
@@ -264,7 +267,8 @@ TEST_F(RenderSafety, NeverWritesOverTheProjectItsBackupOrAFileThatIsNotWav) {
     // A stem's file is checked the same way, before anything is written.
     fs::create_directories(m_folder / "stems");
     WriteBytes(m_folder / "stems" / "Bass Stem.wav", noteBytes);
-    const Result stem = Render(project, Quoted(m_folder / "mix.wav"), " --stems " + Quoted(m_folder / "stems"));
+    const Result stem =
+        Render(project, Quoted(m_folder / "mix.wav"), " --stems " + Quoted(m_folder / "stems"));
     EXPECT_NE(stem.status, 0);
     EXPECT_NE(stem.out.find("Bass Stem.wav' Exists And Is Not A WAV File"), std::string::npos) << stem.out;
     EXPECT_EQ(ReadBytes(m_folder / "stems" / "Bass Stem.wav"), noteBytes);
@@ -292,11 +296,13 @@ TEST_F(RenderSafety, OutputsThatAreNoFileAreRefusedBeforeTheProjectLoads) {
     expectRefused(Quoted(m_folder / "fifo"), "Is Not A Regular File");
     expectRefused("/dev/null", "Is Not A Regular File");
     expectRefused("/dev/stdout", "Is Not A Regular File");
-    expectRefused(Quoted(m_folder / "nowhere" / "x.wav"), "Folder '" + (m_folder / "nowhere").string() + "' Does Not Exist");
+    expectRefused(Quoted(m_folder / "nowhere" / "x.wav"),
+                  "Folder '" + (m_folder / "nowhere").string() + "' Does Not Exist");
     fs::create_symlink(m_folder / "gone.wav", m_folder / "dangling.wav");
     expectRefused(Quoted(m_folder / "dangling.wav"), "Is A Link To A File That Does Not Exist");
     WriteBytes(m_folder / "stems-file", {'x'});
-    const Result stems = Render(missing, Quoted(m_folder / "x.wav"), " --stems " + Quoted(m_folder / "stems-file"));
+    const Result stems =
+        Render(missing, Quoted(m_folder / "x.wav"), " --stems " + Quoted(m_folder / "stems-file"));
     EXPECT_NE(stems.out.find("Is Not A Folder"), std::string::npos) << stems.out;
     EXPECT_TRUE(fs::is_fifo(m_folder / "fifo"));
     EXPECT_TRUE(fs::is_symlink(m_folder / "dangling.wav"));
@@ -318,14 +324,15 @@ TEST_F(RenderSafety, OutputsThatAreNoFileAreRefusedBeforeTheProjectLoads) {
 TEST_F(RenderSafety, AFileSizeLimitFailsTheRenderNamingTheStemAndLeavesNoCompleteFile) {
     const fs::path project = MakeProject(m_folder / "song.tbp");
     // Three passes of the song are about 900 kB per file; the limit lets 200 kB through.
-    CRun run({"render", project.string(), "--loops", "3", "--tail", "0", "-o", (m_folder / "mix.wav").string(),
-              "--stems", (m_folder / "stems").string()},
+    CRun run({"render", project.string(), "--loops", "3", "--tail", "0", "-o",
+              (m_folder / "mix.wav").string(), "--stems", (m_folder / "stems").string()},
              rlim_t{200000});
     const Finished result = run.Wait();
     EXPECT_EQ(result.signal, 0) << result.out;
     EXPECT_NE(result.exitCode, 0) << result.out;
-    EXPECT_NE(result.out.find("Failed To Write Stem '" + (m_folder / "stems" / "Bass Stem.wav").string() + "'"),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find("Failed To Write Stem '" + (m_folder / "stems" / "Bass Stem.wav").string() + "'"),
+        std::string::npos)
         << result.out;
     EXPECT_EQ(result.out.find("rendered"), std::string::npos) << result.out;
     // No file claims to be complete; no partial file is left either.
@@ -335,8 +342,8 @@ TEST_F(RenderSafety, AFileSizeLimitFailsTheRenderNamingTheStemAndLeavesNoComplet
     EXPECT_FALSE(fs::exists(m_folder / "stems" / "Bass Stem.wav.part"));
 
     // The same render without the limit succeeds and renames every file.
-    CRun free({"render", project.string(), "--loops", "3", "--tail", "0", "-o", (m_folder / "mix.wav").string(),
-               "--stems", (m_folder / "stems").string()});
+    CRun free({"render", project.string(), "--loops", "3", "--tail", "0", "-o",
+               (m_folder / "mix.wav").string(), "--stems", (m_folder / "stems").string()});
     const Finished done = free.Wait();
     ASSERT_EQ(done.exitCode, 0) << done.out;
     EXPECT_TRUE(ParseWav(ReadBytes(m_folder / "mix.wav")).valid);
@@ -349,17 +356,25 @@ TEST_F(RenderSafety, InterruptedRendersKeepAPlayablePartialFileAndSayHowMuch) {
     const fs::path output = m_folder / "long.wav";
     const fs::path partial = m_folder / "long.wav.part";
     // A thousand passes and an hour of tail: far longer than the test waits.
-    const std::vector<std::string> longRender = {"render", project.string(), "--loops", "1000", "--tail", "3600", "-o",
-                                                 output.string(), "--stems", (m_folder / "stems").string()};
+    const std::vector<std::string> longRender = {"render",  project.string(),
+                                                 "--loops", "1000",
+                                                 "--tail",  "3600",
+                                                 "-o",      output.string(),
+                                                 "--stems", (m_folder / "stems").string()};
     for (const int signal : {SIGINT, SIGTERM}) {
+        // The second round starts with the first one's partial file in place, marked as old.
+        const auto now = fs::file_time_type::clock::now();
+        std::error_code error;
+        if (fs::exists(partial)) fs::last_write_time(partial, now - 1h, error);
         CRun run(longRender);
         // Once a second of audio is in the file, let it run a little longer, then stop it.
-        ASSERT_TRUE(WaitForBytes(partial, 44 + 44100 * 4));
+        ASSERT_TRUE(WaitForBytes(partial, 44 + 44100 * 4, now - 1min));
         std::this_thread::sleep_for(300ms);
         const auto stopped = std::chrono::steady_clock::now();
         run.Signal(signal);
         const Finished result = run.Wait();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
         EXPECT_LT(seconds, 10.0); // a generous bound: it stops within a buffer or two
         EXPECT_EQ(result.signal, 0) << result.out;
         EXPECT_NE(result.exitCode, 0) << result.out;
@@ -384,8 +399,8 @@ TEST_F(RenderSafety, InterruptedRendersKeepAPlayablePartialFileAndSayHowMuch) {
     }
 
     // A later render of the same output replaces the stale partial files.
-    const Result again = RunTamborel("render " + Quoted(project) + " --tail 0 -o " + Quoted(output) + " --stems " +
-                                         Quoted(m_folder / "stems"),
+    const Result again = RunTamborel("render " + Quoted(project) + " --tail 0 -o " + Quoted(output) +
+                                         " --stems " + Quoted(m_folder / "stems"),
                                      true);
     ASSERT_EQ(again.status, 0) << again.out;
     EXPECT_FALSE(fs::exists(partial));
@@ -442,7 +457,8 @@ TEST_F(RenderSafety, EightBitTextsFromTheProjectAreShownAsUtf8) {
     EXPECT_NE(text.out.find("Basse \u00e9t\u00e9  [QX BassHead]"), std::string::npos) << text.out;
 
     // The stem's file is named in UTF-8 too.
-    const Result render = Render(project, Quoted(m_folder / "x.wav"), " --stems " + Quoted(m_folder / "stems"));
+    const Result render =
+        Render(project, Quoted(m_folder / "x.wav"), " --stems " + Quoted(m_folder / "stems"));
     ASSERT_EQ(render.status, 0) << render.out;
     EXPECT_TRUE(fs::exists(m_folder / "stems" / "Stem \u00fc.wav"));
 }
@@ -468,7 +484,8 @@ TEST_F(RenderSafety, TemposNoSongCanPlayAreRefusedAtLoad) {
     }
     // The ends of the tempo field's range play: at 1000 BPM the song's 16 steps last 176.4 frames
     // each, at 1 BPM 176400 each.
-    const Result fast = Render(withTempo(kMaxProjectTempo, "fast.tbp"), Quoted(m_folder / "fast.wav"), " --tail 0");
+    const Result fast =
+        Render(withTempo(kMaxProjectTempo, "fast.tbp"), Quoted(m_folder / "fast.wav"), " --tail 0");
     ASSERT_EQ(fast.status, 0) << fast.out;
     const WavInfo wav = ParseWav(ReadBytes(m_folder / "fast.wav"));
     ASSERT_TRUE(wav.valid);
