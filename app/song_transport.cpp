@@ -14,13 +14,16 @@ void CSongTransportTap::Tick() {
     // The editor mutex is the cycle's already (it is recursive): the position read here is the
     // one this buffer starts at, before the song's tick moves it on.
     const float steps = m_sequencer.Song().DisplayPosition();
-    const bool playing = steps >= 0.0f;
-    if (playing) {
+    const int32_t frames = m_host.GetBufferSize();
+    if (steps >= 0.0f) {
         const double bpm = m_host.GetBPM();
         const double stepLength = bpm > 0.0 ? m_host.GetSampleRate() * 4.0 / bpm : 0.0;
-        m_lastSongSample = std::llround(static_cast<double>(steps) * stepLength);
+        const int64_t songSample = std::llround(static_cast<double>(steps) * stepLength);
+        m_transport.Publish(true, songSample, frames);
+        m_stoppedAt = songSample + frames; // where it stands should this be its last buffer
+    } else {
+        m_transport.Publish(false, m_stoppedAt, frames);
     }
-    m_transport.Publish(playing, m_lastSongSample, m_host.GetBufferSize());
     m_sequencer.Tick();
 }
 

@@ -28,5 +28,5 @@ private:
     CSequencer& m_sequencer;
     CVeskHost& m_host;
     CVSTTransport& m_transport;
-    int64_t m_lastSongSample = 0; // driver thread: where the song stood when it last played
+    int64_t m_stoppedAt = 0; // driver thread: where the song stands once it stops
 };
