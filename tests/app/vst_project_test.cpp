@@ -241,3 +241,51 @@ TEST(VSTScanChildren, EndWithTheProgramWhenItIsTerminatedDuringTheScan) {
         EXPECT_EQ(line.substr(paren + 2, 1), "Z") << "child " << child << " still runs: " << line;
     }
 }
+
+TEST(VSTRender, APluginOutputtingNaNIsSilencedNamedOnceAndTheRestOfTheMixRendersAsWithoutIt) {
+    const fs::path folder = fs::path(TAMBOREL_TEST_BINARY_DIR) / "vst-render-nan";
+    UseFreshConfig("vst-render-nan");
+    Options options = DefaultOptions();
+    options.vstFolders.clear();
+    WriteOptions(options, folder / "Tamborel Studio" / "Tamborel.opt");
+    // Twin One (a steady 0.25 on both outputs) into the master; the second project also sends it
+    // through the NaN maker into the master.
+    for (const bool poisoned : {false, true}) {
+        CApplication application(Settings({kTwinOne, kPlugins / "nan"}));
+        application.Project().New();
+        CStudio& studio = *application.Studio();
+        CMachineInfo* synthInfo = application.Registry()->FindByName("twin_one");
+        CMachineContainer* synth = studio.CreateFrame(synthInfo->CreateMachine(), synthInfo, "Synth", 10, 10);
+        ASSERT_TRUE(studio.Connect(synth->FindConnector("Line Out 1"), studio.MasterFrame()->Connector(0)));
+        if (poisoned) {
+            CMachineInfo* nanInfo = application.Registry()->FindByName("nan_effect");
+            CMachineContainer* effect = studio.CreateFrame(nanInfo->CreateMachine(), nanInfo, "Poison", 90, 10);
+            ASSERT_TRUE(studio.Connect(synth->FindConnector("Line Out 1"), effect->FindConnector("Line In 1")));
+            ASSERT_TRUE(studio.Connect(effect->FindConnector("Line Out 1"), studio.MasterFrame()->Connector(0)));
+        }
+        application.Sequencer()->Song().SetLength(4);
+        application.Project().SaveAs(folder / (poisoned ? "poisoned.tbp" : "clean.tbp"));
+    }
+    const std::string environment = "XDG_CONFIG_HOME='" + folder.string() + "' VST_PATH='" + kTwinOne.string() + ":" +
+                                    (kPlugins / "nan").string() + "' ";
+    auto render = [&](const std::string& name) {
+        return RunCommand("env -u DISPLAY " + environment + std::string(TAMBOREL_BIN_DIR) + "/tamborel render '" +
+                          (folder / (name + ".tbp")).string() + "' -o '" + (folder / (name + ".wav")).string() +
+                          "' --format f32 2>&1");
+    };
+    const Result clean = render("clean");
+    const Result poisoned = render("poisoned");
+    ASSERT_EQ(clean.status, 0) << clean.out;
+    ASSERT_EQ(poisoned.status, 0) << poisoned.out;
+    const std::string named = "VST plug-in 'NaN Maker' (machine 'Poison') produced NaN or infinite samples";
+    const size_t first = poisoned.out.find(named);
+    EXPECT_NE(first, std::string::npos) << poisoned.out;
+    EXPECT_EQ(poisoned.out.find(named, first + 1), std::string::npos) << poisoned.out; // once
+    EXPECT_EQ(poisoned.out.find("-inf"), std::string::npos) << poisoned.out;
+    EXPECT_NE(poisoned.out.find("peak "), std::string::npos) << poisoned.out;
+    const WavInfo wav = ParseWav(ReadBytes(folder / "poisoned.wav"));
+    ASSERT_TRUE(wav.valid);
+    EXPECT_TRUE(std::isfinite(wav.peak) && std::isfinite(wav.rms));
+    EXPECT_GT(wav.peak, 0.1f);
+    EXPECT_EQ(ReadBytes(folder / "poisoned.wav"), ReadBytes(folder / "clean.wav"));
+}
