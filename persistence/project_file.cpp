@@ -258,7 +258,7 @@ CMachineInfo* FindDescriptor(const MachineRegistry& registry, const std::string&
             std::string saved;
             for (const auto& [key, value] : stored) saved += (saved.empty() ? "" : ", ") + key + " " + value;
             notes->push_back(platform::FormatText(
-                "Machine '%s': no installed machine type is the one it was saved with (%s); chose %s",
+                "Machine '%s': no installed machine type matches all it was saved with (%s); chose %s",
                 instanceName.c_str(), saved.c_str(), Described(chosen, registry.IdentityOf(chosen)).c_str()));
         }
         return chosen;
