@@ -44,7 +44,8 @@ nlohmann::json DescribePlugin(const CVSTAdapterInfo& info) {
 }
 
 nlohmann::json Describe(CMachineInfo* info) {
-    if (const auto* plugin = dynamic_cast<const CVSTAdapterInfo*>(info); plugin && !plugin->LibraryPath().empty())
+    if (const auto* plugin = dynamic_cast<const CVSTAdapterInfo*>(info);
+        plugin && !plugin->LibraryPath().empty())
         return DescribePlugin(*plugin);
     std::unique_ptr<CMachine, MachineDeleter> machine(info->CreateMachine());
     nlohmann::json ports = nlohmann::json::array();
@@ -86,14 +87,16 @@ std::string Printable(const std::string& text) {
 
 void ListMachines(const MachineRegistry& registry, bool json, std::ostream& out) {
     nlohmann::json list = nlohmann::json::array();
-    for (int32_t i = 0; i < registry.Count(); ++i) list.push_back(Describe(registry.At(i).info));
+    for (int32_t i = 0; i < registry.Count(); ++i)
+        list.push_back(Describe(registry.At(i).info));
     if (json) {
         out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
     // The same plug-in found in two places (or two plug-ins of one name) shows its file.
     std::map<std::string, int> names;
-    for (const auto& machine : list) ++names[machine["name"].get<std::string>()];
+    for (const auto& machine : list)
+        ++names[machine["name"].get<std::string>()];
     for (const auto& machine : list) {
         const auto name = machine["name"].get<std::string>();
         out << name;
@@ -102,7 +105,8 @@ void ListMachines(const MachineRegistry& registry, bool json, std::ostream& out)
         const auto id = machine["id"].get<std::string>();
         if (!id.empty()) out << "  [" << Printable(id) << ']';
         if (machine.contains("category"))
-            out << "  " << (machine["generator"].get<bool>() ? "instrument" : machine["category"].get<std::string>());
+            out << "  "
+                << (machine["generator"].get<bool>() ? "instrument" : machine["category"].get<std::string>());
         else
             out << (machine["generator"].get<bool>() ? "  generator" : "  effect");
         out << ", " << machine["ports"].size() << " ports, " << machine["parameterCount"].get<int>()

@@ -146,8 +146,9 @@ CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, void* library, EntryProc entry
     m_identifier = m_identifierBytes;
 }
 
-CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, const VSTLibraryFacts& facts, const std::string& libraryPath,
-                                 const std::string& displayName, const std::string& folder)
+CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, const VSTLibraryFacts& facts,
+                                 const std::string& libraryPath, const std::string& displayName,
+                                 const std::string& folder)
     : m_host(host), m_library(nullptr), m_entry(nullptr), m_foundAsPluginMain(facts.pluginMain),
       m_name(displayName), m_folder(folder), m_libraryPath(libraryPath), m_facts(facts),
       m_uniqueId(facts.uniqueId) {
@@ -169,13 +170,16 @@ void CVSTAdapterInfo::LoadLibrary() {
     }
     if (!handle) {
         const char* why = dlerror();
-        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(), why ? why : "?");
+        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(),
+                        why ? why : "?");
     }
     auto entry = reinterpret_cast<EntryProc>(dlsym(handle, m_foundAsPluginMain ? "VSTPluginMain" : "main"));
-    if (!entry) entry = reinterpret_cast<EntryProc>(dlsym(handle, m_foundAsPluginMain ? "main" : "VSTPluginMain"));
+    if (!entry)
+        entry = reinterpret_cast<EntryProc>(dlsym(handle, m_foundAsPluginMain ? "main" : "VSTPluginMain"));
     if (!entry) {
         dlclose(handle);
-        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(), "no entry point");
+        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(),
+                        "no entry point");
     }
     ++g_loadedLibraries;
     m_library = handle;
@@ -326,7 +330,9 @@ void CVSTAdapter::ProcessEvents() {
             // Applied before the buffer is rendered, in time order (the last change of the
             // buffer wins); through the host services, so the frame's panel follows.
             if (event.index >= 0 && event.index < m_parameterCount)
-                AutomateParameter(event.index, event.value < 0.0f ? 0.0f : event.value > 1.0f ? 1.0f : event.value);
+                AutomateParameter(event.index, event.value < 0.0f   ? 0.0f
+                                               : event.value > 1.0f ? 1.0f
+                                                                    : event.value);
             continue;
         }
         if (!wantsMidi || (event.kind != kEventNoteOn && event.kind != kEventNoteOff)) continue;
@@ -367,7 +373,8 @@ void CVSTAdapter::GuardOutputs() {
         }
     }
     if (!bad) return;
-    for (CPort* port : m_outputPorts) port->m_audioBuffer->Clear();
+    for (CPort* port : m_outputPorts)
+        port->m_audioBuffer->Clear();
     m_silencedBuffers.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -530,8 +537,7 @@ VstTimeInfo* CVSTAdapter::TimeInfo(int32_t requestFlags) {
         info->tempo = tempo;
         info->flags |= kVstTempoValid;
     }
-    const double quarters =
-        m_sampleRate > 0 ? info->samplePos / m_sampleRate * tempo / 60.0 : 0.0;
+    const double quarters = m_sampleRate > 0 ? info->samplePos / m_sampleRate * tempo / 60.0 : 0.0;
     if ((requestFlags & kVstPpqPosValid) != 0) {
         info->ppqPos = quarters;
         info->flags |= kVstPpqPosValid;

@@ -49,18 +49,30 @@ bool ToInt(const std::string& text, int64_t& value) {
 
 const char* VSTCategoryName(int32_t category) {
     switch (category) {
-    case 1: return "effect";
-    case 2: return "instrument";
-    case 3: return "analysis";
-    case 4: return "mastering";
-    case 5: return "spatializer";
-    case 6: return "room effect";
-    case 7: return "surround effect";
-    case 8: return "restoration";
-    case 9: return "offline process";
-    case 10: return "shell";
-    case 11: return "generator";
-    default: return "unknown";
+    case 1:
+        return "effect";
+    case 2:
+        return "instrument";
+    case 3:
+        return "analysis";
+    case 4:
+        return "mastering";
+    case 5:
+        return "spatializer";
+    case 6:
+        return "room effect";
+    case 7:
+        return "surround effect";
+    case 8:
+        return "restoration";
+    case 9:
+        return "offline process";
+    case 10:
+        return "shell";
+    case 11:
+        return "generator";
+    default:
+        return "unknown";
     }
 }
 
@@ -74,8 +86,8 @@ VSTFileStamp StampOfFile(const fs::path& path) {
 std::string FactsToLine(const VSTLibraryFacts& facts) {
     std::ostringstream line;
     line << static_cast<int32_t>(facts.kind) << '\t' << facts.uniqueId << '\t' << facts.category << '\t'
-         << facts.inputs << '\t' << facts.outputs << '\t' << facts.parameters << '\t' << facts.programs << '\t'
-         << facts.flags << '\t' << facts.vendorVersion << '\t' << (facts.takesMidi ? 1 : 0) << '\t'
+         << facts.inputs << '\t' << facts.outputs << '\t' << facts.parameters << '\t' << facts.programs
+         << '\t' << facts.flags << '\t' << facts.vendorVersion << '\t' << (facts.takesMidi ? 1 : 0) << '\t'
          << (facts.pluginMain ? 1 : 0) << '\t' << Clean(facts.effectName) << '\t' << Clean(facts.vendor)
          << '\t' << Clean(facts.product) << '\t' << Clean(facts.reason);
     return line.str();
@@ -138,8 +150,8 @@ bool CVSTCache::Save(const fs::path& file) const {
         std::ofstream out(temporary, std::ios::trunc);
         out << kCacheHeader << '\n';
         for (const auto& [path, entry] : m_entries)
-            out << entry.stamp.size << '\t' << entry.stamp.modified << '\t' << FactsToLine(entry.facts) << '\t'
-                << path << '\n';
+            out << entry.stamp.size << '\t' << entry.stamp.modified << '\t' << FactsToLine(entry.facts)
+                << '\t' << path << '\n';
         out.flush();
         if (!out) {
             fs::remove(temporary, error);

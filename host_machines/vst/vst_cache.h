@@ -34,10 +34,10 @@ struct VSTLibraryFacts {
     int32_t outputs = 0;
     int32_t parameters = 0;
     int32_t programs = 0;
-    int32_t flags = 0;        // the AEffect flags
+    int32_t flags = 0; // the AEffect flags
     int32_t vendorVersion = 0;
-    bool takesMidi = false;   // answered "receiveVstMIDIEvent" or is an instrument
-    bool pluginMain = true;   // the entry was found as VSTPluginMain (else as main)
+    bool takesMidi = false; // answered "receiveVstMIDIEvent" or is an instrument
+    bool pluginMain = true; // the entry was found as VSTPluginMain (else as main)
 
     // The plug-in's own name: the effect name, else the product string; empty when it told none.
     std::string ShownName() const { return !effectName.empty() ? effectName : product; }

@@ -92,6 +92,8 @@ std::string AskText(AEffect* effect, int32_t opcode) {
 // block, writes its facts to the pipe and takes it down again. Never returns.
 [[noreturn]] void ProbeInChild(const fs::path& path, int reportFd, pid_t parent) {
     // Die with the program, even when it is killed: a plug-in hanging here must not outlive it.
+    // (The signal comes when the forking thread ends: the scan runs on the user-interface thread,
+    // which lives as long as the program.)
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(kProbeOrphan);
     setpgid(0, 0);
@@ -126,8 +128,10 @@ std::string AskText(AEffect* effect, int32_t opcode) {
     facts.effectName = AskText(effect, effGetEffectName);
     facts.vendor = AskText(effect, effGetVendorString);
     facts.product = AskText(effect, effGetProductString);
-    facts.vendorVersion = static_cast<int32_t>(effect->dispatcher(effect, effGetVendorVersion, 0, 0, nullptr, 0.0f));
-    facts.category = static_cast<int32_t>(effect->dispatcher(effect, effGetPlugCategory, 0, 0, nullptr, 0.0f));
+    facts.vendorVersion =
+        static_cast<int32_t>(effect->dispatcher(effect, effGetVendorVersion, 0, 0, nullptr, 0.0f));
+    facts.category =
+        static_cast<int32_t>(effect->dispatcher(effect, effGetPlugCategory, 0, 0, nullptr, 0.0f));
     char canDo[] = "receiveVstMIDIEvent";
     facts.takesMidi = effect->dispatcher(effect, effCanDo, 0, 0, canDo, 0.0f) != 0 ||
                       (effect->flags & effFlagsIsSynth) != 0;
@@ -166,7 +170,8 @@ struct Probe {
 class CProbeChildren {
 public:
     ~CProbeChildren() {
-        for (const Probe& probe : m_running) End(probe, true);
+        for (const Probe& probe : m_running)
+            End(probe, true);
     }
     std::vector<Probe>& Running() { return m_running; }
     // Kills the child's process group when asked (and what the plug-in left behind in any case),
@@ -198,10 +203,17 @@ VSTLibraryFacts Judge(int status, const std::string& report) {
     if (code == kProbeOk && FactsFromLine(report.substr(0, report.find('\n')), facts)) return facts;
     facts = {};
     switch (code) {
-    case kProbeNoLoad: facts.kind = VSTLibraryFacts::Kind::NoLoad; return facts;
-    case kProbeNoEntry: facts.kind = VSTLibraryFacts::Kind::NoEntry; return facts;
-    case kProbeNoEffect: facts.kind = VSTLibraryFacts::Kind::NoEffect; return facts;
-    default: break;
+    case kProbeNoLoad:
+        facts.kind = VSTLibraryFacts::Kind::NoLoad;
+        return facts;
+    case kProbeNoEntry:
+        facts.kind = VSTLibraryFacts::Kind::NoEntry;
+        return facts;
+    case kProbeNoEffect:
+        facts.kind = VSTLibraryFacts::Kind::NoEffect;
+        return facts;
+    default:
+        break;
     }
     facts.kind = VSTLibraryFacts::Kind::Crashed;
     facts.reason = code == kProbeOk ? std::string("ended while loading without telling what it is")
@@ -300,7 +312,8 @@ void Register(const Library& library, const VSTLibraryFacts& facts, CVeskHost* h
         MachineIdentity identity;
         identity.facts = {{"uid", uniqueId}, {"name", facts.ShownName()}, {"file", fileName}};
         identity.names = {library.path.stem().string(), facts.effectName, facts.product};
-        const std::string shown = facts.ShownName().empty() ? library.path.stem().string() : facts.ShownName();
+        const std::string shown =
+            facts.ShownName().empty() ? library.path.stem().string() : facts.ShownName();
         identity.description = shown + " (" + library.path.string() + ")";
         identity.identifierSize = 10;
         registry->SetIdentity(info, std::move(identity));

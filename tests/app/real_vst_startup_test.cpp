@@ -36,7 +36,8 @@ fs::path FreshConfig(const std::string& name) {
 std::vector<uint8_t> OneMachineProject(const char identifier[10], const std::string& name) {
     std::vector<uint8_t> bytes{' ', 'P', 'B', 'T', 2, 1};
     auto int32 = [&bytes](uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
     };
     auto field = [&bytes](const char* text, size_t size) {
         std::vector<uint8_t> block(1024, 0);
@@ -54,7 +55,7 @@ std::vector<uint8_t> OneMachineProject(const char identifier[10], const std::str
     record("Master", "Master", 6);
     record(name, identifier, 10);
     int32(24), int32(1), int32(1), int32(1), int32(0), int32(0), int32(0x3f800000); // cable into the master
-    int32(4), int32(0);                                                            // no patterns
+    int32(4), int32(0);                                                             // no patterns
     int32(4), int32(0), int32(4), int32(0);
     int32(8), int32(4), int32(0); // the song
     int32(1);
@@ -89,8 +90,7 @@ TEST(RealVSTStartUp, ARenderLoadsOnlyTheLibraryItsProjectUses) {
         for (int32_t i = 0; i < application.Registry()->Count(); ++i)
             if (auto* info = dynamic_cast<CVSTAdapterInfo*>(application.Registry()->At(i).info)) {
                 ++plugins;
-                if (info->LibraryPath() == kRoomReverb.string())
-                    identifier.assign(info->m_identifier, 10);
+                if (info->LibraryPath() == kRoomReverb.string()) identifier.assign(info->m_identifier, 10);
             }
         EXPECT_GE(plugins, 50);
         ASSERT_NE(identifier[0], '\0');
@@ -109,7 +109,8 @@ TEST(RealVSTStartUp, ARenderLoadsOnlyTheLibraryItsProjectUses) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::vector<float> left(256), right(256);
     float* channels[2] = {left.data(), right.data()};
-    for (int buffer = 0; buffer < 20; ++buffer) application->Offline()->Render(channels, 2, 256);
+    for (int buffer = 0; buffer < 20; ++buffer)
+        application->Offline()->Render(channels, 2, 256);
     ASSERT_NE(application->Studio()->FindFrame("Room"), nullptr);
 
     EXPECT_EQ(CVSTAdapterInfo::LoadedLibraryCount(), 1);

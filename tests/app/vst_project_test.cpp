@@ -55,7 +55,8 @@ int32_t UniqueIdOf(CMachineContainer* frame) {
 
 size_t Count(const std::vector<uint8_t>& bytes, const std::string& text) {
     size_t count = 0;
-    for (auto it = bytes.begin(); (it = std::search(it, bytes.end(), text.begin(), text.end())) != bytes.end(); ++it)
+    for (auto it = bytes.begin();
+         (it = std::search(it, bytes.end(), text.begin(), text.end())) != bytes.end(); ++it)
         ++count;
     return count;
 }
@@ -89,7 +90,8 @@ TEST(VSTProject, TwoPluginsSharingTheShortIdentifierEachReloadAsThemselves) {
     EXPECT_EQ(Count(bytes, kTwinIdentifier + std::string(1, '\0')), 2u);
 
     // Whatever order the folders are scanned in, each machine comes back as its own plug-in.
-    for (const auto& folders : {std::vector<fs::path>{kTwinTwo, kTwinOne}, std::vector<fs::path>{kTwinOne, kTwinTwo}}) {
+    for (const auto& folders :
+         {std::vector<fs::path>{kTwinTwo, kTwinOne}, std::vector<fs::path>{kTwinOne, kTwinTwo}}) {
         CApplication application(Settings(folders));
         application.Project().Open(saved);
         CStudio& studio = *application.Studio();
@@ -128,11 +130,13 @@ TEST(VSTProject, AnAmbiguousFileWithoutMoreIdentityPicksByNameAndSaysWhich) {
     EXPECT_EQ(UniqueIdOf(studio.FindFrame("Lead")), 0x21324354);
     const std::vector<std::string>& notes = application.Project().LoadNotes();
     ASSERT_EQ(notes.size(), 2u);
-    EXPECT_NE(notes[0].find("Machine 'Lead': 2 installed machine types share its identifier"), std::string::npos)
+    EXPECT_NE(notes[0].find("Machine 'Lead': 2 installed machine types share its identifier"),
+              std::string::npos)
         << notes[0];
     EXPECT_NE(notes[0].find("chose Twin Two ("), std::string::npos) << notes[0];
     EXPECT_NE(notes[1].find("Machine 'twin_one 2'"), std::string::npos) << notes[1];
-    EXPECT_NE(notes[1].find("chose Twin One (" + (kTwinOne / "twin_one.so").string() + ")"), std::string::npos)
+    EXPECT_NE(notes[1].find("chose Twin One (" + (kTwinOne / "twin_one.so").string() + ")"),
+              std::string::npos)
         << notes[1];
 
     // Saved facts that match no installed plug-in (Twin Two is gone) load the one there is, and say so.
@@ -162,7 +166,8 @@ TEST(VSTProject, TheSongAutomatesPluginParametersAndTellsItsPositionTempoAndTran
     // Parameter 2 goes to 0.9 at step 8: at 140 BPM and 44100 Hz a step is 1260 samples, so
     // sample 10080, inside buffer 39 (9984..10239).
     CSequencer& sequencer = *application.Sequencer();
-    Pattern* sweep = sequencer.Patterns().CreatePattern(synth->FindConnector("Control In")->m_port, 4, "Sweep");
+    Pattern* sweep =
+        sequencer.Patterns().CreatePattern(synth->FindConnector("Control In")->m_port, 4, "Sweep");
     const int32_t track = sweep->AddControlTrack(2);
     sweep->SetControlStep(track, 8, 0.9f);
     ASSERT_NE(sequencer.Song().PlacePattern(sweep, 0), nullptr);
@@ -186,7 +191,8 @@ TEST(VSTProject, TheSongAutomatesPluginParametersAndTellsItsPositionTempoAndTran
         EXPECT_EQ(log->tempo, 140.0);
         EXPECT_DOUBLE_EQ(log->ppqPos, 256.0 * buffer / 44100.0 * 140.0 / 60.0);
         EXPECT_EQ(log->timeSigNumerator, 4);
-        EXPECT_EQ(log->timeFlags, valid | vst::kVstTransportPlaying | (buffer == 0 ? vst::kVstTransportChanged : 0));
+        EXPECT_EQ(log->timeFlags,
+                  valid | vst::kVstTransportPlaying | (buffer == 0 ? vst::kVstTransportChanged : 0));
     }
     sequencer.Song().StopSong();
     render();
@@ -225,7 +231,8 @@ TEST(VSTScanChildren, EndWithTheProgramWhenItIsTerminatedDuringTheScan) {
     for (int wait = 0; wait < 600 && children.empty(); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::ifstream in(childrenFile);
-        for (pid_t child; in >> child;) children.push_back(child);
+        for (pid_t child; in >> child;)
+            children.push_back(child);
     }
     ASSERT_FALSE(children.empty()) << "no trial child appeared";
     kill(program, SIGTERM);
@@ -261,19 +268,22 @@ TEST(VSTRender, APluginOutputtingNaNIsSilencedNamedOnceAndTheRestOfTheMixRenders
         ASSERT_TRUE(studio.Connect(synth->FindConnector("Line Out 1"), studio.MasterFrame()->Connector(0)));
         if (poisoned) {
             CMachineInfo* nanInfo = application.Registry()->FindByName("nan_effect");
-            CMachineContainer* effect = studio.CreateFrame(nanInfo->CreateMachine(), nanInfo, "Poison", 90, 10);
-            ASSERT_TRUE(studio.Connect(synth->FindConnector("Line Out 1"), effect->FindConnector("Line In 1")));
-            ASSERT_TRUE(studio.Connect(effect->FindConnector("Line Out 1"), studio.MasterFrame()->Connector(0)));
+            CMachineContainer* effect =
+                studio.CreateFrame(nanInfo->CreateMachine(), nanInfo, "Poison", 90, 10);
+            ASSERT_TRUE(
+                studio.Connect(synth->FindConnector("Line Out 1"), effect->FindConnector("Line In 1")));
+            ASSERT_TRUE(
+                studio.Connect(effect->FindConnector("Line Out 1"), studio.MasterFrame()->Connector(0)));
         }
         application.Sequencer()->Song().SetLength(4);
         application.Project().SaveAs(folder / (poisoned ? "poisoned.tbp" : "clean.tbp"));
     }
-    const std::string environment = "XDG_CONFIG_HOME='" + folder.string() + "' VST_PATH='" + kTwinOne.string() + ":" +
-                                    (kPlugins / "nan").string() + "' ";
+    const std::string environment = "XDG_CONFIG_HOME='" + folder.string() + "' VST_PATH='" +
+                                    kTwinOne.string() + ":" + (kPlugins / "nan").string() + "' ";
     auto render = [&](const std::string& name) {
-        return RunCommand("env -u DISPLAY " + environment + std::string(TAMBOREL_BIN_DIR) + "/tamborel render '" +
-                          (folder / (name + ".tbp")).string() + "' -o '" + (folder / (name + ".wav")).string() +
-                          "' --format f32 2>&1");
+        return RunCommand("env -u DISPLAY " + environment + std::string(TAMBOREL_BIN_DIR) +
+                          "/tamborel render '" + (folder / (name + ".tbp")).string() + "' -o '" +
+                          (folder / (name + ".wav")).string() + "' --format f32 2>&1");
     };
     const Result clean = render("clean");
     const Result poisoned = render("poisoned");

@@ -371,7 +371,10 @@ TEST(VSTCache, KeepsFactsPerLibraryUntilTheFileChanges) {
     EXPECT_EQ(read.Size(), 0u);
 
     // Another header (an older or foreign file) is no cache at all.
-    { std::ofstream(root / "foreign.txt") << "Something else\n1\t2\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t\t\t\t\t/x.so\n"; }
+    {
+        std::ofstream(root / "foreign.txt")
+            << "Something else\n1\t2\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t\t\t\t\t/x.so\n";
+    }
     read.Load(root / "foreign.txt");
     EXPECT_EQ(read.Size(), 0u);
     read.Load(root / "missing.txt");
@@ -418,8 +421,8 @@ TEST(VSTScan, RegistersFromTheTrialAndLoadsALibraryOnlyForItsFirstMachine) {
         MachinePtr machine(info->CreateMachine());
         EXPECT_TRUE(info->IsLoaded());
         std::string listed;
-        for (const VSTPortSpec& port : VSTPortLayout(info->Facts().inputs, info->Facts().outputs,
-                                                     info->Facts().takesMidi)) {
+        for (const VSTPortSpec& port :
+             VSTPortLayout(info->Facts().inputs, info->Facts().outputs, info->Facts().takesMidi)) {
             char flags[16];
             std::snprintf(flags, sizeof flags, "%03x", port.flags);
             listed += port.name + "=" + flags + ";";
@@ -547,12 +550,14 @@ TEST(VSTInStudio, PluginOutputtingNaNIsSilencedAndReportedOnceTheRestOfTheMixInt
         if (withPoison) {
             poisoned = fixture.Add(fixture.m_registry->FindByName("nan_effect"));
             EXPECT_TRUE(fixture.Cable(tone, poisoned));
-            EXPECT_TRUE(studio.Connect(poisoned->FindConnector("Line Out 1"), master->FindConnector("Line In")));
+            EXPECT_TRUE(
+                studio.Connect(poisoned->FindConnector("Line Out 1"), master->FindConnector("Line In")));
         }
         std::vector<float> mix;
         for (int buffer = 0; buffer < 20; ++buffer) {
             fixture.Render(256);
-            for (const auto& channel : fixture.m_output) mix.insert(mix.end(), channel.begin(), channel.end());
+            for (const auto& channel : fixture.m_output)
+                mix.insert(mix.end(), channel.begin(), channel.end());
         }
         if (poisoned) {
             *silenced = static_cast<CVSTAdapter*>(poisoned->Machine())->SilencedBuffers();
@@ -571,8 +576,9 @@ TEST(VSTInStudio, PluginOutputtingNaNIsSilencedAndReportedOnceTheRestOfTheMixInt
     EXPECT_EQ(silenced, 20u);
     ASSERT_EQ(clean.size(), poisoned.size());
     double sum = 0.0;
-    for (float sample : clean) sum += static_cast<double>(sample) * sample;
-    EXPECT_GT(sum, 1.0); // the tone is there
+    for (float sample : clean)
+        sum += static_cast<double>(sample) * sample;
+    EXPECT_GT(sum, 1.0);        // the tone is there
     EXPECT_EQ(clean, poisoned); // and nothing of the poisoned branch, not even its finite samples
     SetVSTMessageSink(nullptr);
     ASSERT_EQ(messages.size(), 1u); // once, however many buffers
