@@ -58,13 +58,17 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
 
     std::vector<std::filesystem::path> optionFolders(m_options.vstFolders.begin(),
                                                      m_options.vstFolders.end());
-    ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get());
+    VSTScanSettings scan;
+    scan.transport = &m_transport;
+    ScanVSTFolders(settings.vstFolders ? *settings.vstFolders : VSTScanFolders(optionFolders), m_host.get(),
+                   scan);
 
     m_sequencer = std::make_unique<CSequencer>(m_host.get());
     // "Record Song" drives the HD recorder's rows.
     m_sequencer->Song().SetRecordTarget(&CHDTrackList::Studio());
+    m_transportTap = std::make_unique<CSongTransportTap>(*m_sequencer, *m_host, m_transport);
     m_studio = std::make_unique<CStudio>(m_host.get());
-    m_studio->AttachSequencer(m_sequencer.get());
+    m_studio->AttachSequencer(m_transportTap.get());
     m_project = std::make_unique<CProject>(m_studio.get(), m_sequencer.get());
     if (settings.audio == Audio::None) return;
     CStudio::SetRenderTarget(m_studio.get());
@@ -93,6 +97,7 @@ CApplication::~CApplication() {
     m_studio->Clear();
     m_project.reset();
     m_studio.reset();
+    m_transportTap.reset();
     m_sequencer.reset();
     // Every MIDI machine is gone: the devices (and a JACK client) close now, not at exit.
     CMIDIDeviceRegistry::ShutDownStudio();
@@ -126,6 +131,13 @@ bool CApplication::SwitchDriver(int32_t index) {
     return BindCurrentDriver();
 }
 
+namespace {
+void TellLoadNotes(const CApplication::Settings& settings, CApplication& application) {
+    std::ostream& out = settings.messages ? *settings.messages : std::cerr;
+    for (const std::string& note : application.Project().LoadNotes()) out << "tamborel: " << note << '\n';
+}
+} // namespace
+
 std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
                                                const std::filesystem::path& project) {
     const bool scanVst = !settings.vstFolders.has_value();
@@ -133,6 +145,7 @@ std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
     auto application = std::make_unique<CApplication>(settings);
     try {
         application->Project().Open(project);
+        TellLoadNotes(settings, *application);
         return application;
     } catch (const platform::CError& error) {
         // Only a missing machine type may be found among the plug-ins.
@@ -142,5 +155,6 @@ std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
     settings.vstFolders.reset();
     application = std::make_unique<CApplication>(settings);
     application->Project().Open(project);
+    TellLoadNotes(settings, *application);
     return application;
 }

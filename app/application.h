@@ -11,10 +11,12 @@
 // Shut-down: update thread, driver, studio with every machine, registry, host services, options.
 #pragma once
 
+#include "app/song_transport.h"
 #include "audio_out/driver_manager.h"
 #include "audio_out/offline_driver.h"
 #include "engine/studio.h"
 #include "engine/work_thread.h"
+#include "host_machines/vst/vst_transport.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "persistence/options_file.h"
@@ -82,15 +84,21 @@ private:
     std::unique_ptr<MachineRegistry> m_registry;
     std::unique_ptr<CVeskHost> m_host;
     std::unique_ptr<CSequencer> m_sequencer;
+    // The VST plug-ins' view of the song's transport, fed once per buffer by the tap the studio
+    // calls the sequencer through.
+    CVSTTransport m_transport;
+    std::unique_ptr<CSongTransportTap> m_transportTap;
     std::unique_ptr<CStudio> m_studio;
     std::unique_ptr<CProject> m_project;
     std::unique_ptr<CGraphicsThread> m_graphics;
     std::string m_driverProblem;
 };
 
-// An application with the project loaded. Scanning the VST folders takes longer than most renders,
-// so it happens only for a project that names a machine the host and the machine libraries do not
-// have (the application is then built again with the scan). Load errors are raised.
+// An application with the project loaded. The VST folders are scanned only for a project that
+// names a machine the host and the machine libraries do not have (the application is then built
+// again with the scan); the scan loads no library, and only the plug-ins the project uses are
+// loaded. Load errors are raised; what the load chose on its own (an ambiguous plug-in) is told
+// on settings.messages (stderr when null).
 std::unique_ptr<CApplication> OpenWithMachines(CApplication::Settings settings,
                                                const std::filesystem::path& project);
 

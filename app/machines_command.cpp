@@ -1,11 +1,13 @@
 #include "app/machines_command.h"
 
+#include "host_machines/vst/vst_adapter.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/machine_registry.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -15,7 +17,36 @@ struct MachineDeleter {
     void operator()(CMachine* machine) const { machine->Delete(); }
 };
 
+// A VST plug-in from what the scan learned: no library is loaded, no instance made.
+nlohmann::json DescribePlugin(const CVSTAdapterInfo& info) {
+    const VSTLibraryFacts& facts = info.Facts();
+    nlohmann::json ports = nlohmann::json::array();
+    for (const VSTPortSpec& port : VSTPortLayout(facts.inputs, facts.outputs, facts.takesMidi))
+        ports.push_back({{"name", port.name}, {"flags", port.flags}});
+    char uniqueId[16];
+    std::snprintf(uniqueId, sizeof uniqueId, "%08x", static_cast<uint32_t>(facts.uniqueId));
+    const std::string ownName = facts.ShownName();
+    return {{"name", ownName.empty() ? std::string(info.m_displayName) : ownName},
+            {"type", info.m_displayName},
+            {"id", std::string(info.m_identifier)},
+            {"vst", true},
+            {"vendor", facts.vendor},
+            {"product", facts.product},
+            {"category", VSTCategoryName(facts.category)},
+            {"uniqueId", uniqueId},
+            {"file", info.LibraryPath()},
+            {"generator", (facts.flags & vst::effFlagsIsSynth) != 0},
+            {"inputs", facts.inputs},
+            {"outputs", facts.outputs},
+            {"flags", facts.flags},
+            {"ports", ports},
+            {"parameterCount", facts.parameters}};
+}
+
 nlohmann::json Describe(CMachineInfo* info) {
+    if (const auto* plugin = dynamic_cast<const CVSTAdapterInfo*>(info);
+        plugin && !plugin->LibraryPath().empty())
+        return DescribePlugin(*plugin);
     std::unique_ptr<CMachine, MachineDeleter> machine(info->CreateMachine());
     nlohmann::json ports = nlohmann::json::array();
     for (int32_t i = 0; i < machine->m_portCount; ++i)
@@ -32,6 +63,7 @@ nlohmann::json Describe(CMachineInfo* info) {
             {"id", info->m_identifier},
             {"generator", machine->IsGenerator()},
             {"ports", ports},
+            {"parameterCount", machine->m_parameterCount},
             {"parameters", parameters}};
 }
 
@@ -55,16 +87,31 @@ std::string Printable(const std::string& text) {
 
 void ListMachines(const MachineRegistry& registry, bool json, std::ostream& out) {
     nlohmann::json list = nlohmann::json::array();
-    for (int32_t i = 0; i < registry.Count(); ++i) list.push_back(Describe(registry.At(i).info));
+    for (int32_t i = 0; i < registry.Count(); ++i)
+        list.push_back(Describe(registry.At(i).info));
     if (json) {
-        out << list.dump(2) << '\n';
+        out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
+    // The same plug-in found in two places (or two plug-ins of one name) shows its file.
+    std::map<std::string, int> names;
+    for (const auto& machine : list)
+        ++names[machine["name"].get<std::string>()];
     for (const auto& machine : list) {
-        out << machine["name"].get<std::string>();
+        const auto name = machine["name"].get<std::string>();
+        out << name;
+        if (machine.contains("vendor") && !machine["vendor"].get<std::string>().empty())
+            out << " (" << machine["vendor"].get<std::string>() << ')';
         const auto id = machine["id"].get<std::string>();
         if (!id.empty()) out << "  [" << Printable(id) << ']';
-        out << (machine["generator"].get<bool>() ? "  generator" : "  effect") << ", "
-            << machine["ports"].size() << " ports, " << machine["parameters"].size() << " parameters\n";
+        if (machine.contains("category"))
+            out << "  "
+                << (machine["generator"].get<bool>() ? "instrument" : machine["category"].get<std::string>());
+        else
+            out << (machine["generator"].get<bool>() ? "  generator" : "  effect");
+        out << ", " << machine["ports"].size() << " ports, " << machine["parameterCount"].get<int>()
+            << " parameters";
+        if (machine.contains("file") && names[name] > 1) out << "  " << machine["file"].get<std::string>();
+        out << '\n';
     }
 }

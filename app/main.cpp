@@ -83,6 +83,7 @@ int RunLive(const std::string& projectPath) {
     if (!projectPath.empty()) {
         try {
             application.Project().Open(projectPath);
+            for (const std::string& note : application.Project().LoadNotes()) std::cerr << "tamborel: " << note << '\n';
         } catch (const std::exception& error) {
             std::cerr << "tamborel: " << error.what() << '\n';
         }

@@ -356,8 +356,10 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         if (request.loops > 1 && done >= lastPassMiddle) song.SetLoop(false);
         const auto frames = static_cast<int32_t>(std::min<int64_t>(kChunk, total - done));
         application.Offline()->Render(channels, 2, frames);
+        // A NaN counts as the loudest sample there is, so the summary never calls it silence.
         for (int32_t i = 0; i < frames; ++i)
-            report.peak = std::max({report.peak, std::fabs(left[i]), std::fabs(right[i])});
+            for (const float sample : {left[i], right[i]})
+                report.peak = std::max(report.peak, std::isnan(sample) ? INFINITY : std::fabs(sample));
         failed = !writer.AppendFrames(left.data(), right.data(), frames);
         done += frames;
         // A render killed outright still leaves a file that plays up to here.
@@ -422,9 +424,12 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
     report.audioSeconds = static_cast<double>(total) / request.sampleRate;
     report.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double factor = report.wallSeconds > 0.0 ? report.audioSeconds / report.wallSeconds : 0.0;
-    const double peakDb = report.peak > 0.0f ? 20.0 * std::log10(report.peak) : -INFINITY;
-    messages << platform::FormatText(
-        "tamborel: rendered %s of audio in %.2f s (%.1fx real time), peak %.1f dBFS\n",
-        FormatDuration(report.audioSeconds).c_str(), report.wallSeconds, factor, peakDb);
+    // Every sample zero says "silent", never a peak of -inf dBFS.
+    const std::string peak = report.peak > 0.0f
+                                 ? platform::FormatText("peak %.1f dBFS", 20.0 * std::log10(report.peak))
+                                 : std::string("silent (every sample is 0)");
+    messages << platform::FormatText("tamborel: rendered %s of audio in %.2f s (%.1fx real time), %s\n",
+                                     FormatDuration(report.audioSeconds).c_str(), report.wallSeconds, factor,
+                                     peak.c_str());
     return report;
 }

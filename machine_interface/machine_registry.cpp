@@ -25,6 +25,22 @@ CMachineInfo* MachineRegistry::FindByIdentifier(const char* identifier) const {
     return nullptr;
 }
 
+std::vector<CMachineInfo*> MachineRegistry::FindAllByIdentifier(const char* identifier) const {
+    std::vector<CMachineInfo*> found;
+    for (const Node& node : m_nodes)
+        if (std::strcmp(node.info->m_identifier, identifier) == 0) found.push_back(node.info);
+    return found;
+}
+
+void MachineRegistry::SetIdentity(const CMachineInfo* info, MachineIdentity identity) {
+    m_identities[info] = std::move(identity);
+}
+
+const MachineIdentity* MachineRegistry::IdentityOf(const CMachineInfo* info) const {
+    const auto found = m_identities.find(info);
+    return found == m_identities.end() ? nullptr : &found->second;
+}
+
 CMachineInfo* MachineRegistry::FindByName(const char* displayName) const {
     for (const Node& node : m_nodes)
         if (std::strcmp(node.info->m_displayName, displayName) == 0) return node.info;

@@ -4,10 +4,26 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMachineInfo;
+
+// What tells apart descriptors that share one identifier (VST plug-ins whose short identifiers
+// collide). Host side only: the project file keeps the facts after the identifier's NUL, where
+// readers that compare the identifier as text never look.
+struct MachineIdentity {
+    // name=value pairs, the most telling first (a plug-in: its unique ID, its name, its file).
+    std::vector<std::pair<std::string, std::string>> facts;
+    // Names an instance name is compared with when a file carries no facts.
+    std::vector<std::string> names;
+    // How the user is told which type was chosen, e.g. "Compressor x1 Stereo (/usr/lib/vst/c.so)".
+    std::string description;
+    // Bytes of the identifier to store, counting any behind an early zero byte (0: the text's).
+    int32_t identifierSize = 0;
+};
 
 class MachineRegistry {
 public:
@@ -34,11 +50,18 @@ public:
     // Every descriptor the add-machine menu offers: all but "Master", in registration order.
     std::vector<CMachineInfo*> AddableMachines() const;
 
+    // Every descriptor with exactly this identifier, in registration order.
+    std::vector<CMachineInfo*> FindAllByIdentifier(const char* identifier) const;
+    // The identity of a registered descriptor (null when it has none).
+    void SetIdentity(const CMachineInfo* info, MachineIdentity identity);
+    const MachineIdentity* IdentityOf(const CMachineInfo* info) const;
+
     int32_t Count() const { return static_cast<int32_t>(m_nodes.size()); }
     const Node& At(int32_t index) const { return m_nodes.at(static_cast<size_t>(index)); }
 
 private:
     std::vector<Node> m_nodes;
+    std::map<const CMachineInfo*, MachineIdentity> m_identities;
     const void* m_defaultSmallIcon = nullptr;
     const void* m_defaultLargeIcon = nullptr;
 };

@@ -9,7 +9,10 @@
 #include "sequencer/sequencer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -122,13 +125,159 @@ void NumberMachines(CStudio& studio) {
     }
 }
 
+// The identity facts of a machine type ride in the identifier field behind its NUL, at a fixed
+// offset, framed by a tag, a length and a checksum: readers that take the identifier as text
+// never see them, and the undefined bytes older writers left there are never taken for them.
+constexpr size_t kIdentityOffset = 512;
+constexpr uint8_t kIdentityTag[5] = {'T', 'b', 'I', 'd', 1};
+constexpr size_t kIdentityRoom = size_t{kTextFieldSize} - kIdentityOffset - sizeof kIdentityTag - 2 - 4;
+
+uint32_t Fnv1a(const uint8_t* data, size_t size) {
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < size; ++i) {
+        hash ^= data[i];
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+using IdentityFacts = std::vector<std::pair<std::string, std::string>>;
+
+// The identifier field of a record: the identifier (all of its bytes, also those behind an early
+// zero), then the identity facts when the type has any.
+std::vector<uint8_t> IdentifierField(const char* identifier, const MachineIdentity* identity) {
+    std::vector<uint8_t> field(size_t{kTextFieldSize}, 0);
+    size_t length = std::min(std::strlen(identifier), size_t{kTextFieldSize} - 1);
+    if (identity && identity->identifierSize > 0)
+        length = std::max(length, std::min<size_t>(static_cast<size_t>(identity->identifierSize), kIdentityOffset));
+    std::memcpy(field.data(), identifier, length);
+    if (!identity || identity->facts.empty()) return field;
+    std::string payload;
+    for (const auto& [key, value] : identity->facts)
+        payload += key + "=" + value + "\n";
+    if (payload.size() > kIdentityRoom) return field; // never cut: facts are whole or absent
+    uint8_t* at = field.data() + kIdentityOffset;
+    std::memcpy(at, kIdentityTag, sizeof kIdentityTag);
+    at += sizeof kIdentityTag;
+    at[0] = static_cast<uint8_t>(payload.size() & 0xFF);
+    at[1] = static_cast<uint8_t>(payload.size() >> 8);
+    at += 2;
+    std::memcpy(at, payload.data(), payload.size());
+    const uint32_t sum = Fnv1a(at, payload.size());
+    at += payload.size();
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(sum >> (8 * i));
+    return field;
+}
+
+// The facts stored in an identifier field; empty when it holds none (or only unrelated bytes).
+IdentityFacts StoredIdentity(const uint8_t* field) {
+    const uint8_t* at = field + kIdentityOffset;
+    if (std::memcmp(at, kIdentityTag, sizeof kIdentityTag) != 0) return {};
+    at += sizeof kIdentityTag;
+    const size_t size = static_cast<size_t>(at[0]) | static_cast<size_t>(at[1]) << 8;
+    at += 2;
+    if (size > kIdentityRoom) return {};
+    uint32_t sum = 0;
+    for (int i = 0; i < 4; ++i)
+        sum |= static_cast<uint32_t>(at[size + static_cast<size_t>(i)]) << (8 * i);
+    if (sum != Fnv1a(at, size)) return {};
+    IdentityFacts facts;
+    const std::string payload(reinterpret_cast<const char*>(at), size);
+    size_t start = 0;
+    while (start < payload.size()) {
+        size_t end = payload.find('\n', start);
+        if (end == std::string::npos) end = payload.size();
+        const std::string line = payload.substr(start, end - start);
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) facts.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+        start = end + 1;
+    }
+    return facts;
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// How well a type's names fit an instance name: the default instance names are a type's name,
+// perhaps with a number after it, so a whole name counts most, then the longest shared start.
+size_t NameScore(const std::string& instanceName, const CMachineInfo* info, const MachineIdentity* identity) {
+    std::string wanted = Lowered(instanceName);
+    while (!wanted.empty() && (std::isdigit(static_cast<unsigned char>(wanted.back())) || wanted.back() == ' '))
+        wanted.pop_back();
+    std::vector<std::string> names{info->m_displayName};
+    if (identity) names.insert(names.end(), identity->names.begin(), identity->names.end());
+    size_t best = 0;
+    for (const std::string& name : names) {
+        const std::string candidate = Lowered(name);
+        if (candidate.empty()) continue;
+        if (candidate == wanted || candidate == Lowered(instanceName)) return SIZE_MAX;
+        size_t shared = 0;
+        while (shared < candidate.size() && shared < wanted.size() && candidate[shared] == wanted[shared]) ++shared;
+        best = std::max(best, shared);
+    }
+    return best;
+}
+
+std::string Described(const CMachineInfo* info, const MachineIdentity* identity) {
+    return identity && !identity->description.empty() ? identity->description : std::string(info->m_displayName);
+}
+
 // The descriptor for a stored identifier. Files of earlier versions stored the empty identifier
 // for every host machine but the master; those load as the MIDI input, which was the first
 // registered of them.
-CMachineInfo* FindDescriptor(const MachineRegistry& registry, const std::string& identifier) {
-    if (CMachineInfo* info = registry.FindByIdentifier(identifier.c_str())) return info;
-    if (identifier.empty()) return registry.FindByIdentifier(kMidiInputIdentifier);
-    return nullptr;
+CMachineInfo* FindDescriptor(const MachineRegistry& registry, const std::string& identifier, const uint8_t* field,
+                             const std::string& instanceName, std::vector<std::string>* notes) {
+    const std::vector<CMachineInfo*> candidates = registry.FindAllByIdentifier(identifier.c_str());
+    if (candidates.empty())
+        return identifier.empty() ? registry.FindByIdentifier(kMidiInputIdentifier) : nullptr;
+    const IdentityFacts stored = StoredIdentity(field);
+    if (stored.empty() && candidates.size() == 1) return candidates.front();
+
+    CMachineInfo* chosen = candidates.front();
+    if (!stored.empty()) {
+        // Each fact counts more than all after it together; the first best in registration order wins.
+        uint64_t best = 0;
+        const uint64_t all = (uint64_t{1} << stored.size()) - 1;
+        for (CMachineInfo* info : candidates) {
+            const MachineIdentity* identity = registry.IdentityOf(info);
+            uint64_t score = 0;
+            for (size_t i = 0; identity && i < stored.size(); ++i) {
+                for (const auto& fact : identity->facts)
+                    if (fact == stored[i]) score |= uint64_t{1} << (stored.size() - 1 - i);
+            }
+            if (score > best) {
+                best = score;
+                chosen = info;
+            }
+        }
+        if (best == all) return chosen;
+        if (notes) {
+            std::string saved;
+            for (const auto& [key, value] : stored) saved += (saved.empty() ? "" : ", ") + key + " " + value;
+            notes->push_back(platform::FormatText(
+                "Machine '%s': no installed machine type matches all it was saved with (%s); chose %s",
+                instanceName.c_str(), saved.c_str(), Described(chosen, registry.IdentityOf(chosen)).c_str()));
+        }
+        return chosen;
+    }
+
+    size_t best = 0;
+    for (CMachineInfo* info : candidates) {
+        const size_t score = NameScore(instanceName, info, registry.IdentityOf(info));
+        if (score > best) {
+            best = score;
+            chosen = info;
+        }
+    }
+    if (notes)
+        notes->push_back(platform::FormatText(
+            "Machine '%s': %zu installed machine types share its identifier and the file does not say which; "
+            "chose %s by its name",
+            instanceName.c_str(), candidates.size(), Described(chosen, registry.IdentityOf(chosen)).c_str()));
+    return chosen;
 }
 
 // A size-prefixed blob handed to its reader; the reader's own complaint names the file as corrupt.
@@ -171,7 +320,10 @@ std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, c
         if (stateSize < 0 || (stateSize > 0 && !state))
             platform::Raise("Machine '%s' Returned An Invalid State", frame->m_name.c_str());
         out.Text(frame->m_name, kTextFieldSize);
-        out.Text(frame->Info()->m_identifier, kTextFieldSize);
+        const MachineRegistry* registry = studio.Host()->Registry();
+        const std::vector<uint8_t> identifier =
+            IdentifierField(frame->Info()->m_identifier, registry ? registry->IdentityOf(frame->Info()) : nullptr);
+        out.Bytes(identifier.data(), identifier.size());
         out.Int32(frame->m_x);
         out.Int32(frame->m_y);
         out.Int32(frame->m_panelMode);
@@ -211,7 +363,8 @@ std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, c
 // Reading
 
 std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8_t* data, size_t size,
-                             const std::string& path, ProjectVersion* versionOut) {
+                             const std::string& path, ProjectVersion* versionOut,
+                             std::vector<std::string>* notes) {
     CByteReader in(data, size, path);
     const uint8_t* header = in.Take(6);
     if (std::memcmp(header, kMagic, 4) != 0) in.Corrupt();
@@ -250,7 +403,7 @@ std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8
         if (stateSize < 0 || static_cast<uint32_t>(stateSize) > kMaxProjectItemSize) in.Corrupt();
         const uint8_t* state = in.Take(static_cast<size_t>(stateSize));
 
-        CMachineInfo* info = FindDescriptor(registry, identifier);
+        CMachineInfo* info = FindDescriptor(registry, identifier, record + kTextFieldSize, name, notes);
         if (!info)
             platform::Raise("Machine of Name '%s' and UniqueID '%s' Could Not Be Loaded", name.c_str(),
                             identifier.c_str());
@@ -391,7 +544,8 @@ void CProject::Open(const std::filesystem::path& path) {
         std::fclose(file);
         if (failed) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
     }
-    m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version);
+    m_notes.clear();
+    m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version, &m_notes);
     m_incomplete = false;
 }
 

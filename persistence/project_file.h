@@ -47,8 +47,15 @@ std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, c
 // Version Number", "Machine of Name '%s' and UniqueID '%s' Could Not Be Loaded". Every length is
 // checked against what remains before anything is made. A load that fails leaves the machines and
 // cables made so far.
+//
+// A machine type is found by its identifier. Where several registered types share it (VST
+// plug-ins whose short identifiers collide), the identity facts saved after the identifier's NUL
+// pick the one the project was saved with; a file without them gets the type whose names are
+// closest to the machine's instance name. Either choice that is not an exact match is told in
+// notes ("Machine '%s': ...; chose %s").
 std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8_t* data, size_t size,
-                             const std::string& path, ProjectVersion* version = nullptr);
+                             const std::string& path, ProjectVersion* version = nullptr,
+                             std::vector<std::string>* notes = nullptr);
 
 // Writes the bytes to the path without ever leaving a damaged file behind: a temporary file next
 // to it, flushed and synced, then renamed over it; the old file is kept as "<path>.bak". Raises
@@ -74,6 +81,8 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     bool LoadedIncompletely() const { return m_incomplete; }
+    // What the last Open chose on its own (an ambiguous machine type), for the user to read.
+    const std::vector<std::string>& LoadNotes() const { return m_notes; }
     // The version of the file last opened (the writer's version for new projects).
     ProjectVersion FileVersion() const { return m_version; }
     // The "Project Info" page's text.
@@ -88,5 +97,6 @@ private:
     std::filesystem::path m_path;
     std::string m_info;
     ProjectVersion m_version;
+    std::vector<std::string> m_notes;
     bool m_incomplete = false;
 };

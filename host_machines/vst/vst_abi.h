@@ -99,6 +99,7 @@ enum EffectOpcodes : int32_t {
     effSetChunk = 24,
     effProcessEvents = 25,
     effGetProgramNameIndexed = 29,
+    effGetPlugCategory = 35,
     effGetEffectName = 45,
     effGetVendorString = 47,
     effGetProductString = 48,

@@ -1,6 +1,7 @@
 #include "host_machines/vst/vst_adapter.h"
 
 #include "host_machines/vst/leak_check_pause.h"
+#include "host_machines/vst/vst_transport.h"
 
 #include "machine_interface/mutex.h"
 #include "machine_interface/vesk_host.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -18,6 +20,17 @@
 using namespace vst;
 
 namespace {
+
+std::atomic<int32_t> g_loadedLibraries{0};
+std::function<void(const std::string&)> g_messageSink;
+
+void Tell(const std::string& text) {
+    if (g_messageSink)
+        g_messageSink(text);
+    else
+        std::fprintf(stderr, "tamborel: %s\n", text.c_str());
+}
+
 // Copies a plug-in's text into one of our fields, cut to fit.
 void CopyText(char* to, size_t size, const char* from) {
     const size_t length = strnlen(from, size - 1);
@@ -106,6 +119,10 @@ private:
 
 thread_local CVeskHost* CVSTAdapterList::s_creatingHost = nullptr;
 
+void SetVSTMessageSink(std::function<void(const std::string&)> sink) {
+    g_messageSink = std::move(sink);
+}
+
 int32_t LiveVSTAdapterCount() {
     CVSTAdapterList& list = CVSTAdapterList::Get();
     CMutexLock lock(list.m_mutex);
@@ -129,12 +146,54 @@ CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, void* library, EntryProc entry
     m_identifier = m_identifierBytes;
 }
 
+CVSTAdapterInfo::CVSTAdapterInfo(CVeskHost* host, const VSTLibraryFacts& facts,
+                                 const std::string& libraryPath, const std::string& displayName,
+                                 const std::string& folder)
+    : m_host(host), m_library(nullptr), m_entry(nullptr), m_foundAsPluginMain(facts.pluginMain),
+      m_name(displayName), m_folder(folder), m_libraryPath(libraryPath), m_facts(facts),
+      m_uniqueId(facts.uniqueId) {
+    if (m_folder.empty() || m_folder.back() != '/') m_folder += '/';
+    m_displayName = m_name.c_str();
+    BuildIdentifier(m_uniqueId, m_identifierBytes);
+    m_identifier = m_identifierBytes;
+}
+
+int32_t CVSTAdapterInfo::LoadedLibraryCount() {
+    return g_loadedLibraries.load();
+}
+
+void CVSTAdapterInfo::LoadLibrary() {
+    void* handle = nullptr;
+    {
+        CLeakCheckPause pause;
+        handle = dlopen(m_libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    if (!handle) {
+        const char* why = dlerror();
+        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(),
+                        why ? why : "?");
+    }
+    auto entry = reinterpret_cast<EntryProc>(dlsym(handle, m_foundAsPluginMain ? "VSTPluginMain" : "main"));
+    if (!entry)
+        entry = reinterpret_cast<EntryProc>(dlsym(handle, m_foundAsPluginMain ? "main" : "VSTPluginMain"));
+    if (!entry) {
+        dlclose(handle);
+        platform::Raise("VST PlugIn Library '%s' Failed To Load (%s)", m_libraryPath.c_str(),
+                        "no entry point");
+    }
+    ++g_loadedLibraries;
+    m_library = handle;
+    m_entry = entry;
+}
+
 // The library stays loaded for the rest of the process: many plug-ins leave threads, atexit
 // handlers or static destructors behind that crash once their code is unmapped.
 CVSTAdapterInfo::~CVSTAdapterInfo() = default;
 
 CMachine* CVSTAdapterInfo::CreateMachine() {
-    return new CVSTAdapter(m_host, m_entry, m_folder.c_str());
+    if (!m_entry) LoadLibrary();
+    const std::string shown = m_facts.ShownName().empty() ? m_name : m_facts.ShownName();
+    return new CVSTAdapter(m_host, m_entry, m_folder.c_str(), shown.c_str(), m_transport);
 }
 
 void CVSTAdapterInfo::BuildIdentifier(int32_t uniqueId, char identifier[10]) {
@@ -148,9 +207,10 @@ void CVSTAdapterInfo::BuildIdentifier(int32_t uniqueId, char identifier[10]) {
 // ---------------------------------------------------------------------------------------------
 // Adapter
 
-CVSTAdapter::CVSTAdapter(CVeskHost* host, EntryProc entry, const char* folder)
+CVSTAdapter::CVSTAdapter(CVeskHost* host, EntryProc entry, const char* folder, const char* name,
+                         const CVSTTransport* transport)
     : CMachine(host), m_blockSize(host->GetBufferSize()), m_sampleRate(host->GetSampleRate()),
-      m_folder(folder) {
+      m_folder(folder), m_pluginName(name ? name : ""), m_transport(transport) {
     CVSTAdapterList& list = CVSTAdapterList::Get();
     // The list mutex is held while the plug-in comes up: its entry function may call back
     // before we know which AEffect is ours.
@@ -200,6 +260,7 @@ CVSTAdapter::~CVSTAdapter() {
         empty = list.Unlink(this);
     }
     if (empty) list.StopIdleThreadWhenEmpty();
+    ReportSilenced();
     if (m_effect) {
         Dispatch(effStopProcess);
         Dispatch(effMainsChanged, 0, 0);
@@ -215,46 +276,66 @@ intptr_t CVSTAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, vo
     return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
-// Exactly two plug-in channels make one stereo port; any other count one mono port each.
-void CVSTAdapter::AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags,
-                                const char* nameFormat, std::vector<CPort*>& ports) {
-    char name[32];
-    const int32_t portCount = channels == 2 ? 1 : channels;
-    for (int32_t i = 0; i < portCount; ++i) {
-        std::snprintf(name, sizeof name, nameFormat, i + 1);
-        ports.push_back(AddPort(channels == 2 ? stereoFlags : monoFlags, name));
-    }
+// Control In first when the plug-in takes notes; then exactly two plug-in channels make one stereo
+// port, any other count one mono port each ("Line In %i", then "Line Out %i", from 1).
+std::vector<VSTPortSpec> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi) {
+    std::vector<VSTPortSpec> ports;
+    if (takesMidi) ports.push_back({"Control In", kPortControlIn});
+    auto add = [&ports](int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* format) {
+        channels = channels > 0 ? channels : 0;
+        const int32_t count = channels == 2 ? 1 : channels;
+        char name[32];
+        for (int32_t i = 0; i < count; ++i) {
+            std::snprintf(name, sizeof name, format, i + 1);
+            ports.push_back({name, channels == 2 ? stereoFlags : monoFlags});
+        }
+    };
+    add(inputs, kPortStereoIn, kPortMonoIn, "Line In %i");
+    add(outputs, kPortStereoOut, kPortMonoOut, "Line Out %i");
+    return ports;
 }
 
 void CVSTAdapter::BuildPorts() {
     const bool synth = (m_effect->flags & effFlagsIsSynth) != 0;
     char canDo[] = "receiveVstMIDIEvent";
-    if (Dispatch(effCanDo, 0, 0, canDo) != 0 || synth) {
-        m_controlIn = AddPort(kPortControlIn, "Control In");
-        m_wantsMidi = true;
-    }
+    const bool takesMidi = Dispatch(effCanDo, 0, 0, canDo) != 0 || synth;
     const int32_t inputs = m_effect->numInputs > 0 ? m_effect->numInputs : 0;
     const int32_t outputs = m_effect->numOutputs > 0 ? m_effect->numOutputs : 0;
-    AddAudioPorts(inputs, kPortStereoIn, kPortMonoIn, "Line In %i", m_inputPorts);
-    AddAudioPorts(outputs, kPortStereoOut, kPortMonoOut, "Line Out %i", m_outputPorts);
+    for (const VSTPortSpec& spec : VSTPortLayout(inputs, outputs, takesMidi)) {
+        CPort* port = AddPort(spec.flags, spec.name.c_str());
+        if (spec.flags == kPortControlIn) {
+            m_controlIn = port;
+            m_wantsMidi = true;
+        } else if (port->IsInput()) {
+            m_inputPorts.push_back(port);
+        } else {
+            m_outputPorts.push_back(port);
+        }
+    }
     // At least one slot each, so a plug-in never gets a null array.
     m_inputChannels.assign(static_cast<size_t>(inputs > 0 ? inputs : 1), nullptr);
     m_outputChannels.assign(static_cast<size_t>(outputs > 0 ? outputs : 1), nullptr);
 }
 
-void CVSTAdapter::SendMidi() {
+void CVSTAdapter::ProcessEvents() {
     CControlBuffer* control = m_controlIn->m_controlBuffer;
-    if (!m_wantsMidi) {
-        control->Clear();
-        return;
-    }
+    const bool wantsMidi = m_wantsMidi;
     const size_t capacity = static_cast<size_t>(control->GetCount());
-    if (m_midiEvents.size() < capacity) m_midiEvents.resize(capacity);
-    if (m_eventList.size() < capacity + 2) m_eventList.resize(capacity + 2);
+    if (wantsMidi && m_midiEvents.size() < capacity) m_midiEvents.resize(capacity);
+    if (wantsMidi && m_eventList.size() < capacity + 2) m_eventList.resize(capacity + 2);
     int32_t count = 0;
     ControlEvent event;
     while (control->GetNextEvent(&event)) {
-        if (event.kind != kEventNoteOn && event.kind != kEventNoteOff) continue;
+        if (event.kind == kEventParameter) {
+            // Applied before the buffer is rendered, in time order (the last change of the
+            // buffer wins); through the host services, so the frame's panel follows.
+            if (event.index >= 0 && event.index < m_parameterCount)
+                AutomateParameter(event.index, event.value < 0.0f   ? 0.0f
+                                               : event.value > 1.0f ? 1.0f
+                                                                    : event.value);
+            continue;
+        }
+        if (!wantsMidi || (event.kind != kEventNoteOn && event.kind != kEventNoteOff)) continue;
         VstMidiEvent& midi = m_midiEvents[static_cast<size_t>(count)];
         std::memset(&midi, 0, sizeof midi);
         midi.type = kVstMidiType;
@@ -275,9 +356,40 @@ void CVSTAdapter::SendMidi() {
     if (Dispatch(effProcessEvents, 0, 0, m_eventList.data()) == 0) m_wantsMidi = false;
 }
 
+void CVSTAdapter::GuardOutputs() {
+    const int32_t frames = m_blockSize;
+    bool bad = false;
+    for (CPort* port : m_outputPorts) {
+        const CAudioBuffer* buffer = port->m_audioBuffer;
+        const int32_t length = frames < buffer->m_length ? frames : buffer->m_length;
+        for (const float* channel : {buffer->m_channel1, buffer->m_channel2}) {
+            if (!channel || bad) continue;
+            for (int32_t i = 0; i < length; ++i) {
+                if (!std::isfinite(channel[i])) {
+                    bad = true;
+                    break;
+                }
+            }
+        }
+    }
+    if (!bad) return;
+    for (CPort* port : m_outputPorts)
+        port->m_audioBuffer->Clear();
+    m_silencedBuffers.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Never on the processing thread (it formats and writes): the idle thread, or the destructor.
+void CVSTAdapter::ReportSilenced() {
+    const uint32_t silenced = m_silencedBuffers.load(std::memory_order_relaxed);
+    if (silenced == 0 || m_silenceReported.exchange(true)) return;
+    std::string machine = m_name && *m_name ? std::string(" (machine '") + m_name + "')" : std::string();
+    Tell("VST plug-in '" + m_pluginName + "'" + machine +
+         " produced NaN or infinite samples; its output is replaced by silence in every such buffer");
+}
+
 void CVSTAdapter::Process() {
     if (!m_effect) return;
-    if (m_controlIn) SendMidi();
+    if (m_controlIn) ProcessEvents();
     size_t channel = 0;
     for (CPort* port : m_inputPorts) {
         m_inputChannels[channel++] = port->m_audioBuffer->m_channel1;
@@ -293,6 +405,7 @@ void CVSTAdapter::Process() {
         m_effect->processReplacing(m_effect, m_inputChannels.data(), m_outputChannels.data(), m_blockSize);
     else if (m_effect->process)
         m_effect->process(m_effect, m_inputChannels.data(), m_outputChannels.data(), m_blockSize);
+    GuardOutputs();
 }
 
 float CVSTAdapter::GetParameter(int32_t index) {
@@ -400,19 +513,41 @@ WindowHandle CVSTAdapter::CreateGUI(WindowHandle) {
 void CVSTAdapter::IdleStep() {
     if (m_needsIdle && Dispatch(effIdle) == 0) m_needsIdle = false;
     if (m_editorOpen) Dispatch(effEditIdle);
+    ReportSilenced();
 }
 
+// Position, tempo and transport as the song stands at the start of the buffer being rendered.
+// The song's tempo is the plug-in's tempo; quarter notes and bars (of 4/4) are counted from the
+// song's start at that tempo, so samplePos, ppqPos and tempo always agree. Without a transport
+// (a machine outside the studio) the position is the host's sample counter and nothing plays.
 VstTimeInfo* CVSTAdapter::TimeInfo(int32_t requestFlags) {
     std::memset(m_timeInfo, 0, sizeof m_timeInfo);
     auto* info = reinterpret_cast<VstTimeInfo*>(m_timeInfo);
-    info->samplePos = static_cast<double>(static_cast<uint32_t>(m_host->GetSampleCounter()));
+    CVSTTransport::State transport;
+    if (m_transport)
+        transport = m_transport->Read();
+    else
+        transport.songSample = static_cast<uint32_t>(m_host->GetSampleCounter());
+    const double tempo = m_host->GetBPM();
+    info->samplePos = static_cast<double>(transport.songSample);
     info->sampleRate = m_sampleRate;
+    if (transport.playing) info->flags |= kVstTransportPlaying;
+    if (transport.changed) info->flags |= kVstTransportChanged;
     if ((requestFlags & kVstTempoValid) != 0) {
-        info->tempo = m_host->GetBPM();
+        info->tempo = tempo;
         info->flags |= kVstTempoValid;
     }
+    const double quarters = m_sampleRate > 0 ? info->samplePos / m_sampleRate * tempo / 60.0 : 0.0;
+    if ((requestFlags & kVstPpqPosValid) != 0) {
+        info->ppqPos = quarters;
+        info->flags |= kVstPpqPosValid;
+    }
+    if ((requestFlags & kVstBarsValid) != 0) {
+        info->barStartPos = 4.0 * std::floor(quarters / 4.0);
+        info->flags |= kVstBarsValid;
+    }
     if ((requestFlags & kVstTimeSigValid) != 0) {
-        info->timeSigNumerator = 1;
+        info->timeSigNumerator = 4;
         info->timeSigDenominator = 4;
         info->flags |= kVstTimeSigValid;
     }

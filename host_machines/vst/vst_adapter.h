@@ -10,14 +10,17 @@
 #pragma once
 
 #include "host_machines/vst/vst_abi.h"
+#include "host_machines/vst/vst_cache.h"
 #include "machine_interface/machine.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 class CVSTAdapter;
+class CVSTTransport;
 
 // The maker's vendor string answered to plug-ins (at most 31 characters).
 constexpr const char* kVSTVendorString = "Tamborel Studio";
@@ -29,9 +32,15 @@ public:
     // Builds a temporary adapter to learn the plug-in's uniqueID for the identifier.
     CVSTAdapterInfo(CVeskHost* host, void* library, vst::EntryProc entry, bool foundAsPluginMain,
                     const std::string& displayName, const std::string& folder);
+    // A plug-in known from the scan's trial or the cache: nothing is loaded until the first
+    // machine is made. libraryPath is the file to load; the facts give the identifier.
+    CVSTAdapterInfo(CVeskHost* host, const VSTLibraryFacts& facts, const std::string& libraryPath,
+                    const std::string& displayName, const std::string& folder);
     // Every adapter of this type must be gone first.
     ~CVSTAdapterInfo() override;
     void Delete() override { delete this; }
+    // Loads the library first when it is not loaded yet (user-interface thread); raises "VST
+    // PlugIn Library '%s' Failed To Load (%s)" when that fails.
     CMachine* CreateMachine() override;
 
     // "VST::" then the low four bits of each uniqueID byte (least significant first) as raw
@@ -41,22 +50,38 @@ public:
     const std::string& Folder() const { return m_folder; }
     int32_t UniqueId() const { return m_uniqueId; }
     bool FoundAsPluginMain() const { return m_foundAsPluginMain; }
+    // What the scan learned (a descriptor made from a loaded library knows only its unique ID).
+    const VSTLibraryFacts& Facts() const { return m_facts; }
+    const std::string& LibraryPath() const { return m_libraryPath; }
+    bool IsLoaded() const { return m_entry != nullptr; }
+    // Machines made from now on tell their plug-ins this transport.
+    void SetTransport(const CVSTTransport* transport) { m_transport = transport; }
+
+    // Plug-in libraries loaded into this process so far (a start that needs one loads one).
+    static int32_t LoadedLibraryCount();
 
 private:
+    void LoadLibrary();
+
     CVeskHost* m_host;
     void* m_library;
     vst::EntryProc m_entry;
     bool m_foundAsPluginMain;
     std::string m_name;
     std::string m_folder; // ends with "/"
+    std::string m_libraryPath;
+    VSTLibraryFacts m_facts;
+    const CVSTTransport* m_transport = nullptr;
     char m_identifierBytes[10] = {};
     int32_t m_uniqueId = 0;
 };
 
 class CVSTAdapter : public CMachine {
 public:
-    // Creates, opens, switches on and starts the plug-in instance and builds the ports.
-    CVSTAdapter(CVeskHost* host, vst::EntryProc entry, const char* folder);
+    // Creates, opens, switches on and starts the plug-in instance and builds the ports. name is the
+    // plug-in's, for messages; transport (may be null) is what audioMasterGetTime answers from.
+    CVSTAdapter(CVeskHost* host, vst::EntryProc entry, const char* folder, const char* name = "",
+                const CVSTTransport* transport = nullptr);
     // Stops, switches off and closes the plug-in; unlinks from the adapter list.
     ~CVSTAdapter() override;
     void Delete() override { delete this; }
@@ -85,8 +110,11 @@ public:
     bool WantsMidi() const { return m_wantsMidi; }
     // The plug-in's requests. Whichever thread called into the plug-in.
     intptr_t Answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
-    // One idle pass: effIdle while the plug-in asks for it, effEditIdle while the editor shows.
+    // One idle pass: effIdle while the plug-in asks for it, effEditIdle while the editor shows;
+    // and the one message about silenced output, once it is due.
     void IdleStep();
+    // Buffers whose output held NaN or infinite samples and were replaced by silence.
+    uint32_t SilencedBuffers() const { return m_silencedBuffers.load(std::memory_order_relaxed); }
 
     // The host callback handed to every plug-in.
     static intptr_t HostCallback(vst::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
@@ -98,9 +126,12 @@ private:
     intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);
     void BuildPorts();
-    void AddAudioPorts(int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* nameFormat,
-                       std::vector<CPort*>& ports);
-    void SendMidi();
+    // Drains the control input: parameter changes go to the plug-in at once (at the buffer's
+    // start), notes become this buffer's MIDI events.
+    void ProcessEvents();
+    // Silences every output when the plug-in wrote a NaN or an infinity into any of them.
+    void GuardOutputs();
+    void ReportSilenced();
     vst::VstTimeInfo* TimeInfo(int32_t requestFlags);
 
     vst::AEffect* m_effect = nullptr;
@@ -108,6 +139,8 @@ private:
     int32_t m_sampleRate;
     int32_t m_uniqueId = 0;
     const char* m_folder;
+    std::string m_pluginName;
+    const CVSTTransport* m_transport;
     CPort* m_controlIn = nullptr;
     std::vector<CPort*> m_inputPorts;
     std::vector<CPort*> m_outputPorts;
@@ -116,6 +149,8 @@ private:
     std::atomic<bool> m_wantsMidi{false};
     std::atomic<bool> m_needsIdle{false};
     std::atomic<bool> m_editorOpen{false};
+    std::atomic<uint32_t> m_silencedBuffers{0};
+    std::atomic<bool> m_silenceReported{false};
     // The events of the current buffer; grown when a buffer brings more than ever before.
     std::vector<vst::VstMidiEvent> m_midiEvents;
     std::vector<intptr_t> m_eventList; // VstEvents header (2 words) and the pointers
@@ -125,5 +160,18 @@ private:
     CVSTAdapter* m_previous = nullptr;
 };
 
+// The ports a plug-in's machine gets, in port-table order, from its channel counts and whether
+// it takes notes (it answered "receiveVstMIDIEvent" or is an instrument). The machine listing
+// shows them from the cache without making a machine.
+struct VSTPortSpec {
+    std::string name;
+    int32_t flags;
+};
+std::vector<VSTPortSpec> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi);
+
 // Number of adapters alive (for tests and shut-down checks).
 int32_t LiveVSTAdapterCount();
+
+// Where messages about misbehaving plug-ins go (the idle thread or the user-interface thread);
+// stderr when none is set. Set before any adapter exists.
+void SetVSTMessageSink(std::function<void(const std::string&)> sink);

@@ -92,8 +92,7 @@ TEST(RealVST, EffectsFromTwoPackagesProcessAndKeepTheirChunks) {
     MachineRegistry registry;
     CVeskHost host{kRate, kBlock, 0x16, &registry};
     VSTScanSettings settings;
-    settings.skipListPath = fs::path(TAMBOREL_TEST_BINARY_DIR) / "real_vst_skipped.txt";
-    settings.knownGoodListPath.clear(); // every library gets its trial
+    settings.cachePath.clear(); // every library gets its trial
     const VSTScanResult result = ScanVSTFolders(DefaultVSTFolders(), &host, settings);
     EXPECT_GE(result.registered, 5);
 
@@ -131,8 +130,7 @@ TEST(RealVST, EffectRendersThroughTheProcessingCycle) {
     CStudioFixture fixture(kBlock, kRate);
     CStudio& studio = *fixture.m_studio;
     VSTScanSettings settings;
-    settings.skipListPath.clear();
-    settings.knownGoodListPath.clear();
+    settings.cachePath.clear();
     ASSERT_EQ(ScanVSTFolders({"/usr/lib/lxvst"}, fixture.m_host.get(), settings).registered, 4);
     CMachineInfo* reverb = FindByName(*fixture.m_registry, "DragonflyPlateReverb-vst");
     ASSERT_NE(reverb, nullptr);

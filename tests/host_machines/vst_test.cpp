@@ -1,20 +1,26 @@
 // The VST adapter and the folder scan, with small plug-ins built for these tests.
 #include "host_machines/vst/vst_adapter.h"
+#include "host_machines/vst/vst_cache.h"
 #include "host_machines/vst/vst_scan.h"
+#include "host_machines/vst/vst_transport.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
+#include "tests/engine/studio_fixture.h"
 #include "tests/host_machines/plugins/test_plugin_log.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace vst;
@@ -200,7 +206,7 @@ TEST_F(VSTTest, HostCallbackAnswers) {
         reinterpret_cast<const VstTimeInfo*>(call(audioMasterGetTime, 0, kVstTempoValid | kVstTimeSigValid));
     EXPECT_EQ(time->tempo, 120.0);
     EXPECT_EQ(time->flags, kVstTempoValid | kVstTimeSigValid);
-    EXPECT_EQ(time->timeSigNumerator, 1);
+    EXPECT_EQ(time->timeSigNumerator, 4); // the song's bars are 4/4
     EXPECT_EQ(time->timeSigDenominator, 4);
 }
 
@@ -240,8 +246,7 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
         fs::copy_file(kPlugins / "bad" / name, root / "bad" / name);
 
     VSTScanSettings settings;
-    settings.skipListPath = root / "skipped.txt";
-    settings.knownGoodListPath = root / "known_good.txt";
+    settings.cachePath = root / "cache.txt";
     settings.probeTimeoutMilliseconds = 1500;
     std::vector<std::string> reported;
     settings.skipped = [&](const std::string& path, const std::string& reason) {
@@ -262,7 +267,7 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     EXPECT_NE(reported[1].find("hanging.so hung while loading"), std::string::npos) << reported[1];
     EXPECT_NE(std::find(progress.begin(), progress.end(), "Loading VST PlugIn stereo_effect.so..."),
               progress.end());
-    ASSERT_TRUE(fs::exists(settings.skipListPath));
+    ASSERT_TRUE(fs::exists(settings.cachePath));
 
     // The next start skips them without trying, however long they would take.
     reported.clear();
@@ -277,12 +282,14 @@ TEST(VSTScan, SkipsCrashingAndHangingLibrariesAndRemembersThem) {
     for (const auto& line : reported)
         EXPECT_NE(line.find("skipped until the file changes"), std::string::npos);
 
-    // Libraries that came up cleanly are loaded without a new trial.
+    // Libraries that came up cleanly are registered without a new trial, and so is the support
+    // library without an entry known as such.
     MachineRegistry third;
     CVeskHost thirdHost{44100, 64, 0x16, &third};
     result = ScanVSTFolders({kPlugins / "good"}, &thirdHost, settings);
     EXPECT_EQ(result.registered, 3);
-    EXPECT_EQ(result.probed, 1); // the support library without an entry is tried each time
+    EXPECT_EQ(result.probed, 0);
+    EXPECT_EQ(result.cached, 4);
 
     // A changed library gets tried again.
     reported.clear();
@@ -307,4 +314,274 @@ TEST(VSTScan, FoldersComeFromTheOptionsThenVSTPath) {
     EXPECT_EQ(folders[0], fs::path("/mine"));
     EXPECT_EQ(folders[1], fs::path("/opt/a"));
     EXPECT_EQ(folders[2], fs::path("/opt/b"));
+}
+
+// ---- the plug-in cache --------------------------------------------------------------------
+
+TEST(VSTCache, KeepsFactsPerLibraryUntilTheFileChanges) {
+    const fs::path root = fs::path(TAMBOREL_TEST_BINARY_DIR) / "vst_cache";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    VSTLibraryFacts plugin;
+    plugin.effectName = "Tab\tand\nnewline";
+    plugin.vendor = "Vendor";
+    plugin.product = "Product";
+    plugin.category = 6;
+    plugin.uniqueId = -123456789;
+    plugin.inputs = 1;
+    plugin.outputs = 4;
+    plugin.parameters = 71;
+    plugin.programs = 3;
+    plugin.flags = 0x131;
+    plugin.takesMidi = true;
+    plugin.pluginMain = false;
+    VSTLibraryFacts supportLibrary;
+    supportLibrary.kind = VSTLibraryFacts::Kind::NoEntry;
+    VSTLibraryFacts hung;
+    hung.kind = VSTLibraryFacts::Kind::Hung;
+    hung.reason = "hung while loading";
+
+    CVSTCache cache;
+    const VSTFileStamp stamp{1234, 5678};
+    cache.Put("/lib/a.so", stamp, plugin);
+    cache.Put("/lib/with\ttab.so", stamp, supportLibrary);
+    cache.Put("/lib/h.so", {1, 2}, hung);
+    cache.Put("/lib/new\nline.so", stamp, plugin); // cannot be kept in a line: not kept
+    ASSERT_TRUE(cache.Save(root / "cache.txt"));
+    // A line of another program, or half a line, is dropped; the rest still loads.
+    { std::ofstream(root / "cache.txt", std::ios::app) << "garbage\n12\t34\t0\t1\n"; }
+
+    CVSTCache read;
+    read.Load(root / "cache.txt");
+    EXPECT_EQ(read.Size(), 3u);
+    const VSTLibraryFacts* found = read.Find("/lib/a.so", stamp);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->effectName, "Tab and newline"); // control characters cannot break the line
+    VSTLibraryFacts expected = plugin;
+    expected.effectName = "Tab and newline";
+    EXPECT_EQ(*found, expected);
+    ASSERT_NE(read.Find("/lib/with\ttab.so", stamp), nullptr);
+    EXPECT_EQ(read.Find("/lib/with\ttab.so", stamp)->kind, VSTLibraryFacts::Kind::NoEntry);
+    EXPECT_EQ(read.Find("/lib/h.so", {1, 2})->reason, "hung while loading");
+    // A new size or modification time is a new library.
+    EXPECT_EQ(read.Find("/lib/a.so", {1234, 5679}), nullptr);
+    EXPECT_EQ(read.Find("/lib/a.so", {1235, 5678}), nullptr);
+    // None of those files exists.
+    EXPECT_TRUE(read.ForgetMissing());
+    EXPECT_EQ(read.Size(), 0u);
+
+    // Another header (an older or foreign file) is no cache at all.
+    {
+        std::ofstream(root / "foreign.txt")
+            << "Something else\n1\t2\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t\t\t\t\t/x.so\n";
+    }
+    read.Load(root / "foreign.txt");
+    EXPECT_EQ(read.Size(), 0u);
+    read.Load(root / "missing.txt");
+    EXPECT_EQ(read.Size(), 0u);
+}
+
+TEST(VSTScan, RegistersFromTheTrialAndLoadsALibraryOnlyForItsFirstMachine) {
+    MachineRegistry registry;
+    CVeskHost host{44100, 64, 0x16, &registry};
+    const fs::path cache = fs::path(TAMBOREL_TEST_BINARY_DIR) / "vst_lazy_cache.txt";
+    fs::remove(cache);
+    VSTScanSettings settings;
+    settings.cachePath = cache;
+    const int32_t loadedBefore = CVSTAdapterInfo::LoadedLibraryCount();
+    VSTScanResult result = ScanVSTFolders({kPlugins / "synths", kPlugins / "good"}, &host, settings);
+    EXPECT_EQ(result.registered, 5);
+    EXPECT_EQ(result.probed, 6);
+    EXPECT_EQ(CVSTAdapterInfo::LoadedLibraryCount(), loadedBefore); // the trials ran in children
+
+    auto* deaf = dynamic_cast<CVSTAdapterInfo*>(registry.FindByIdentifier("VST::\x08"));
+    ASSERT_NE(deaf, nullptr);
+    EXPECT_FALSE(deaf->IsLoaded());
+    const VSTLibraryFacts& facts = deaf->Facts();
+    EXPECT_EQ(facts.effectName, "Test Plug-in");
+    EXPECT_EQ(facts.vendor, "Tamborel Tests");
+    EXPECT_EQ(facts.category, 2);
+    EXPECT_EQ(facts.uniqueId, 0x12345068);
+    EXPECT_EQ(facts.inputs, 0);
+    EXPECT_EQ(facts.outputs, 2);
+    EXPECT_EQ(facts.parameters, 4);
+    EXPECT_TRUE(facts.takesMidi); // an instrument, though it does not answer "receiveVstMIDIEvent"
+    EXPECT_EQ(facts.flags & effFlagsIsSynth, effFlagsIsSynth);
+    const MachineIdentity* identity = registry.IdentityOf(deaf);
+    ASSERT_NE(identity, nullptr);
+    ASSERT_EQ(identity->facts.size(), 3u);
+    EXPECT_EQ(identity->facts[0], (std::pair<std::string, std::string>{"uid", "12345068"}));
+    EXPECT_EQ(identity->facts[2], (std::pair<std::string, std::string>{"file", "deaf_synth.so"}));
+
+    // Every plug-in's machine has exactly the ports the listing shows from its facts.
+    for (int32_t i = 0; i < registry.Count(); ++i) {
+        auto* info = dynamic_cast<CVSTAdapterInfo*>(registry.At(i).info);
+        ASSERT_NE(info, nullptr);
+        SCOPED_TRACE(info->m_displayName);
+        MachinePtr machine(info->CreateMachine());
+        EXPECT_TRUE(info->IsLoaded());
+        std::string listed;
+        for (const VSTPortSpec& port :
+             VSTPortLayout(info->Facts().inputs, info->Facts().outputs, info->Facts().takesMidi)) {
+            char flags[16];
+            std::snprintf(flags, sizeof flags, "%03x", port.flags);
+            listed += port.name + "=" + flags + ";";
+        }
+        EXPECT_EQ(PortSummary(machine.get()), listed);
+        EXPECT_EQ(machine->m_parameterCount, info->Facts().parameters);
+    }
+    EXPECT_EQ(CVSTAdapterInfo::LoadedLibraryCount(), loadedBefore + 5);
+    MachinePtr second(deaf->CreateMachine());
+    EXPECT_EQ(CVSTAdapterInfo::LoadedLibraryCount(), loadedBefore + 5); // loaded once
+
+    // The next start knows everything from the cache and tries nothing.
+    MachineRegistry again;
+    CVeskHost secondHost{44100, 64, 0x16, &again};
+    result = ScanVSTFolders({kPlugins / "synths", kPlugins / "good"}, &secondHost, settings);
+    EXPECT_EQ(result.registered, 5);
+    EXPECT_EQ(result.probed, 0);
+    EXPECT_EQ(result.cached, 6);
+    EXPECT_EQ(dynamic_cast<CVSTAdapterInfo*>(again.FindByIdentifier("VST::\x08"))->Facts(), facts);
+}
+
+// ---- what reaches the plug-in while it renders --------------------------------------------
+
+TEST_F(VSTTest, ParameterEventsReachThePluginBeforeItsBlock) {
+    auto plugin = Load(&host, kPlugins / "synths" / "deaf_synth.so");
+    MachinePtr machine(plugin.info->CreateMachine());
+    CControlBuffer* control = machine->m_ports[0]->m_controlBuffer;
+    auto send = [&](int32_t time, int32_t kind, int32_t index, float value) {
+        ControlEvent event{32, time, kind, {}, index, value, 0.0f};
+        control->AddEvent(&event);
+    };
+    send(40, kEventParameter, 2, 0.6f);
+    send(10, kEventParameter, 2, 0.9f);
+    send(12, kEventParameter, 99, 0.5f); // no such parameter: nothing happens
+    send(20, kEventParameter, 1, 1.5f);  // out of range: the largest value
+    send(20, kEventNoteOn, 60, 1.0f);
+    plugin.log->midiEvents = 0;
+    machine->Process();
+    EXPECT_FLOAT_EQ(machine->GetParameter(2), 0.6f); // in time order: the later change wins
+    EXPECT_FLOAT_EQ(machine->GetParameter(1), 1.0f);
+    EXPECT_EQ(plugin.log->midiEvents, 1); // the note still arrives
+    EXPECT_EQ(control->GetCount(), 0);
+
+    // A plug-in that refused MIDI still has its parameters automated.
+    auto refusing = Load(&host, kPlugins / "synths" / "refusing_synth.so");
+    const int callsBefore = refusing.log->processEventsCalls;
+    MachinePtr deafToNotes(refusing.info->CreateMachine());
+    CControlBuffer* refusingControl = deafToNotes->m_ports[0]->m_controlBuffer;
+    ControlEvent on{32, 0, kEventNoteOn, {}, 64, 1.0f, 0.0f};
+    refusingControl->AddEvent(&on);
+    deafToNotes->Process(); // refuses the note: no more MIDI
+    ASSERT_FALSE(static_cast<CVSTAdapter*>(deafToNotes.get())->WantsMidi());
+    ControlEvent change{32, 3, kEventParameter, {}, 3, 0.25f, 0.0f};
+    refusingControl->AddEvent(&change);
+    refusingControl->AddEvent(&on);
+    deafToNotes->Process();
+    EXPECT_FLOAT_EQ(deafToNotes->GetParameter(3), 0.25f);
+    EXPECT_EQ(refusing.log->processEventsCalls, callsBefore + 1);
+}
+
+TEST_F(VSTTest, TimeInformationFollowsTheSongTransport) {
+    auto plugin = Load(&host, kPlugins / "good" / "stereo_effect.so");
+    CVSTTransport transport;
+    plugin.info->SetTransport(&transport);
+    MachinePtr machine(plugin.info->CreateMachine());
+    host.SetBPM(120.0f);
+    const int valid = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+    auto render = [&](bool playing, int64_t songSample) {
+        transport.Publish(playing, songSample, 64);
+        machine->Process();
+    };
+
+    render(false, 0);
+    EXPECT_EQ(plugin.log->timeFlags, valid); // stopped, unchanged
+    EXPECT_EQ(plugin.log->samplePos, 0.0);
+    EXPECT_EQ(plugin.log->tempo, 120.0);
+    EXPECT_EQ(plugin.log->sampleRate, 44100.0);
+    EXPECT_EQ(plugin.log->timeSigNumerator, 4);
+    EXPECT_EQ(plugin.log->timeSigDenominator, 4);
+
+    render(true, 0);
+    EXPECT_EQ(plugin.log->timeFlags, valid | kVstTransportPlaying | kVstTransportChanged);
+    EXPECT_EQ(plugin.log->samplePos, 0.0);
+    EXPECT_EQ(plugin.log->ppqPos, 0.0);
+    render(true, 64);
+    EXPECT_EQ(plugin.log->timeFlags, valid | kVstTransportPlaying); // went on as expected
+    EXPECT_EQ(plugin.log->samplePos, 64.0);
+    EXPECT_DOUBLE_EQ(plugin.log->ppqPos, 64.0 / 44100.0 * 2.0);
+    EXPECT_EQ(plugin.log->barStartPos, 0.0);
+
+    // A jump (a loop back, a new start) is a change; 2.5 s at 120 BPM is 5 quarter notes, in the
+    // bar that starts at quarter note 4.
+    render(true, 110250);
+    EXPECT_EQ(plugin.log->timeFlags, valid | kVstTransportPlaying | kVstTransportChanged);
+    EXPECT_DOUBLE_EQ(plugin.log->ppqPos, 5.0);
+    EXPECT_DOUBLE_EQ(plugin.log->barStartPos, 4.0);
+
+    render(false, 110250);
+    EXPECT_EQ(plugin.log->timeFlags, valid | kVstTransportChanged);
+    EXPECT_EQ(plugin.log->samplePos, 110250.0); // where it stopped
+    render(false, 110250);
+    EXPECT_EQ(plugin.log->timeFlags, valid);
+}
+
+TEST(VSTInStudio, PluginOutputtingNaNIsSilencedAndReportedOnceTheRestOfTheMixIntact) {
+    std::mutex lock;
+    std::vector<std::string> messages;
+    SetVSTMessageSink([&](const std::string& text) {
+        std::lock_guard guard(lock);
+        messages.push_back(text);
+    });
+    // The same tone into the master, once with the poisoned plug-in beside it.
+    auto renderMix = [](bool withPoison, uint32_t* silenced) {
+        CStudioFixture fixture(256);
+        CStudio& studio = *fixture.m_studio;
+        VSTScanSettings settings;
+        settings.cachePath.clear();
+        EXPECT_EQ(ScanVSTFolders({kPlugins / "nan"}, fixture.m_host.get(), settings).registered, 1);
+        CMachineContainer* master = studio.NewProject();
+        CMachineContainer* tone = fixture.Add(fixture.m_tone);
+        CStudioFixture::Machine(tone)->m_frequency = 441.0;
+        CStudioFixture::Machine(tone)->m_level = 0.5f;
+        EXPECT_TRUE(studio.Connect(tone->FindConnector("Out"), master->FindConnector("Line In")));
+        CMachineContainer* poisoned = nullptr;
+        if (withPoison) {
+            poisoned = fixture.Add(fixture.m_registry->FindByName("nan_effect"));
+            EXPECT_TRUE(fixture.Cable(tone, poisoned));
+            EXPECT_TRUE(
+                studio.Connect(poisoned->FindConnector("Line Out 1"), master->FindConnector("Line In")));
+        }
+        std::vector<float> mix;
+        for (int buffer = 0; buffer < 20; ++buffer) {
+            fixture.Render(256);
+            for (const auto& channel : fixture.m_output)
+                mix.insert(mix.end(), channel.begin(), channel.end());
+        }
+        if (poisoned) {
+            *silenced = static_cast<CVSTAdapter*>(poisoned->Machine())->SilencedBuffers();
+            const CAudioBuffer* out = poisoned->Machine()->m_ports[1]->m_audioBuffer;
+            for (int32_t i = 0; i < out->m_length; ++i) {
+                EXPECT_EQ(out->m_channel1[i], 0.0f);
+                EXPECT_EQ(out->m_channel2[i], 0.0f);
+            }
+            studio.DeleteMachine(poisoned);
+        }
+        return mix;
+    };
+    uint32_t silenced = 0;
+    const std::vector<float> clean = renderMix(false, nullptr);
+    const std::vector<float> poisoned = renderMix(true, &silenced);
+    EXPECT_EQ(silenced, 20u);
+    ASSERT_EQ(clean.size(), poisoned.size());
+    double sum = 0.0;
+    for (float sample : clean)
+        sum += static_cast<double>(sample) * sample;
+    EXPECT_GT(sum, 1.0);        // the tone is there
+    EXPECT_EQ(clean, poisoned); // and nothing of the poisoned branch, not even its finite samples
+    SetVSTMessageSink(nullptr);
+    ASSERT_EQ(messages.size(), 1u); // once, however many buffers
+    EXPECT_NE(messages[0].find("'NaN Maker'"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("NaN or infinite"), std::string::npos) << messages[0];
 }

@@ -1,8 +1,11 @@
 // A small VST 2 plug-in for the adapter's tests, built in several shapes from compile-time
 // settings: PLUGIN_INPUTS, PLUGIN_OUTPUTS, PLUGIN_SYNTH, PLUGIN_MIDI_ANSWER (its answer to
 // "receiveVstMIDIEvent"), PLUGIN_EVENTS_ANSWER (its answer to effProcessEvents), PLUGIN_ID,
-// PLUGIN_CRASH (dies in its entry), PLUGIN_HANG (never returns from it).
+// PLUGIN_CRASH (dies in its entry), PLUGIN_HANG (never returns from it), PLUGIN_NAN (writes a NaN
+// and an infinity into every block), PLUGIN_NAME (its effect name).
 // Its output is its first input times 0.5 (or a constant 0.25 without inputs) on every output.
+// Every block it asks the host for the time (position, tempo, bars, time signature) and keeps the
+// answer in its log.
 #include "host_machines/vst/vst_abi.h"
 #include "tests/host_machines/plugins/test_plugin_log.h"
 
@@ -11,6 +14,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
+
+#ifndef PLUGIN_NAN
+#define PLUGIN_NAN 0
+#endif
+#ifndef PLUGIN_NAME
+#define PLUGIN_NAME "Test Plug-in"
+#endif
 
 using namespace vst;
 
@@ -56,16 +67,42 @@ intptr_t Dispatcher(AEffect*, int32_t opcode, int32_t index, intptr_t value, voi
     case effGetParamLabel:
         std::snprintf(static_cast<char*>(ptr), 64, " dB");
         return 0;
+    case effGetEffectName:
+        std::snprintf(static_cast<char*>(ptr), 64, "%s", PLUGIN_NAME);
+        return 1;
+    case effGetVendorString:
+        std::snprintf(static_cast<char*>(ptr), 64, "Tamborel Tests");
+        return 1;
+    case effGetPlugCategory:
+        return PLUGIN_SYNTH ? 2 : 1;
     default:
         return 0;
     }
 }
 
-void ProcessReplacing(AEffect*, float** inputs, float** outputs, int32_t frames) {
+void ProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
     ++g_log.blocks;
     for (int channel = 0; channel < PLUGIN_OUTPUTS; ++channel)
         for (int32_t i = 0; i < frames; ++i)
             outputs[channel][i] = PLUGIN_INPUTS > 0 ? inputs[0][i] * 0.5f : 0.25f;
+#if PLUGIN_NAN
+    if (PLUGIN_OUTPUTS > 0 && frames > 7) {
+        outputs[0][5] = std::numeric_limits<float>::quiet_NaN();
+        outputs[PLUGIN_OUTPUTS - 1][7] = std::numeric_limits<float>::infinity();
+    }
+#endif
+    const auto* time = reinterpret_cast<const VstTimeInfo*>(
+        g_host(effect, audioMasterGetTime, 0, kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid,
+               nullptr, 0.0f));
+    if (!time) return;
+    g_log.samplePos = time->samplePos;
+    g_log.sampleRate = time->sampleRate;
+    g_log.ppqPos = time->ppqPos;
+    g_log.tempo = time->tempo;
+    g_log.barStartPos = time->barStartPos;
+    g_log.timeFlags = time->flags;
+    g_log.timeSigNumerator = time->timeSigNumerator;
+    g_log.timeSigDenominator = time->timeSigDenominator;
 }
 
 void SetParameter(AEffect*, int32_t index, float value) {

@@ -11,4 +11,13 @@ struct TestPluginLog {
     unsigned char chunk[37] = {};
     int chunkSize = 0;
     int blocks = 0;
+    // The time information the plug-in was given while rendering its last block.
+    double samplePos = -1.0;
+    double sampleRate = 0.0;
+    double ppqPos = -1.0;
+    double tempo = 0.0;
+    double barStartPos = -1.0;
+    int timeFlags = 0;
+    int timeSigNumerator = 0;
+    int timeSigDenominator = 0;
 };

@@ -1,0 +1,48 @@
+#include "app/song_transport.h"
+
+#include "host_machines/vst/vst_transport.h"
+#include "machine_interface/vesk_host.h"
+#include "sequencer/sequencer.h"
+
+#include <cmath>
+
+CMutex& CSongTransportTap::EditorMutex() {
+    return m_sequencer.EditorMutex();
+}
+
+void CSongTransportTap::Tick() {
+    // The editor mutex is the cycle's already (it is recursive): the position read here is the
+    // one this buffer starts at, before the song's tick moves it on.
+    const float steps = m_sequencer.Song().DisplayPosition();
+    const int32_t frames = m_host.GetBufferSize();
+    if (steps >= 0.0f) {
+        const double bpm = m_host.GetBPM();
+        const double stepLength = bpm > 0.0 ? m_host.GetSampleRate() * 4.0 / bpm : 0.0;
+        const int64_t songSample = std::llround(static_cast<double>(steps) * stepLength);
+        m_transport.Publish(true, songSample, frames);
+        m_stoppedAt = songSample + frames; // where it stands should this be its last buffer
+    } else {
+        m_transport.Publish(false, m_stoppedAt, frames);
+    }
+    m_sequencer.Tick();
+}
+
+void CSongTransportTap::MachineAdded(CMachine* machine) {
+    m_sequencer.MachineAdded(machine);
+}
+
+void CSongTransportTap::MachineRemoved(CMachine* machine) {
+    m_sequencer.MachineRemoved(machine);
+}
+
+void CSongTransportTap::Clear() {
+    m_sequencer.Clear();
+}
+
+void CSongTransportTap::SampleRateChanged(int32_t rate) {
+    m_sequencer.SampleRateChanged(rate);
+}
+
+void CSongTransportTap::BufferSizeChanged(int32_t frames) {
+    m_sequencer.BufferSizeChanged(frames);
+}
