@@ -50,7 +50,6 @@ enum class NoteZone { ResizeStart, Move, ResizeEnd };
 constexpr int32_t kStepPixels = 14;
 constexpr int32_t kNoteRowPixels = 16;
 constexpr int32_t kLaneValuePixels = 114;
-constexpr int32_t kOrdinaryNoteCount = 128;
 constexpr int32_t kMaxNoteLength = 64;
 constexpr int32_t kDefaultNoteLength = 4;
 constexpr int32_t kDefaultPatternLength = 16;

@@ -176,10 +176,10 @@ TEST(PatternBlob, ForeignRecordsAreReadPastAndDropped) {
     writer.Int32(0), writer.Int32(1), writer.Int32(60);
     head(writer, 8, 1, 0, 0, 0, 0); // port 0 is an audio output
     head(writer, 9, 1, 4, 4, 0, 1);
-    writer.Int32(0), writer.Int32(1), writer.Int32(60);   // kept
-    writer.Int32(3), writer.Int32(2), writer.Int32(62);   // past the end: dropped
-    writer.Int32(1), writer.Int32(0), writer.Int32(62);   // empty: dropped
-    writer.Int32(1), writer.Int32(1), writer.Int32(128);  // no such note: dropped
+    writer.Int32(0), writer.Int32(1), writer.Int32(60);   // playable
+    writer.Int32(3), writer.Int32(2), writer.Int32(62);   // runs past the end: kept and played
+    writer.Int32(1), writer.Int32(0), writer.Int32(62);   // empty: kept, never played
+    writer.Int32(1), writer.Int32(1), writer.Int32(128);  // no such note: kept, never played
     writer.Int32(0), writer.Int32(6);                     // six steps for a four-step track
     for (int i = 0; i < 6; ++i) writer.Float(i == 1 ? 2.0f : 0.5f), writer.Byte(i < 2 ? 1 : 0), writer.Byte(0xee);
     writer.Int32(0), writer.Int32(0);                     // a second track for parameter 0
@@ -188,21 +188,46 @@ TEST(PatternBlob, ForeignRecordsAreReadPastAndDropped) {
     const std::vector<uint8_t> blob = writer.Take();
     rig.sequencer.ReadPatternBlob(blob.data(), blob.size());
 
+    // Only the records without a machine or a control input port are dropped; everything of the
+    // third is kept as stored.
     const CArray<Pattern>& patterns = rig.sequencer.Patterns().Patterns();
     ASSERT_EQ(patterns.Count(), 1);
     Pattern* pattern = patterns[0];
     EXPECT_EQ(pattern->m_serial, 9);
     EXPECT_EQ(std::strlen(pattern->Name()), 1023u);
     EXPECT_EQ(pattern->Port(), synth->Control());
-    EXPECT_EQ(pattern->CountNotes(), 1);
-    ASSERT_EQ(pattern->ControlTrackCount(), 2);
+    EXPECT_EQ(pattern->CountNotes(), 4);
+    ASSERT_EQ(pattern->ControlTrackCount(), 4);
     const ControlTrack* cutoff = pattern->GetControlTrack(0);
-    ASSERT_EQ(cutoff->steps.size(), 4u);
+    ASSERT_EQ(cutoff->steps.size(), 6u);
     EXPECT_EQ(cutoff->steps[0].set, 1);
-    EXPECT_FLOAT_EQ(cutoff->steps[1].value, 1.0f); // values are kept inside 0..1
+    EXPECT_FLOAT_EQ(cutoff->steps[1].value, 2.0f); // as stored; played as 1
     EXPECT_EQ(cutoff->steps[2].set, 0);
-    EXPECT_EQ(pattern->VelocityTrack(), pattern->GetControlTrack(1));
+    EXPECT_TRUE(cutoff->playable);
+    EXPECT_FALSE(pattern->GetControlTrack(1)->playable); // the second track for parameter 0
+    EXPECT_FALSE(pattern->GetControlTrack(2)->playable); // parameter 3
+    EXPECT_EQ(pattern->VelocityTrack(), pattern->GetControlTrack(3));
     EXPECT_FLOAT_EQ(pattern->VelocityTrack()->steps[0].value, 0.3f);
+
+    // Played: the first track's two set steps inside the pattern (the value limited to 1), the
+    // playable notes with their note-offs; the note past the end ends after the pattern.
+    pattern->Render(0, 0, 4410, 1260.0f);
+    std::vector<ControlEvent> events;
+    ControlEvent event;
+    while (synth->Control()->m_controlBuffer->GetNextEvent(&event)) events.push_back(event);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].kind, kEventParameter);
+    EXPECT_EQ(events[0].index, 0);
+    EXPECT_EQ(events[1].kind, kEventNoteOn);
+    EXPECT_EQ(events[2].kind, kEventParameter);
+    EXPECT_EQ(events[2].time, 1260);
+    EXPECT_FLOAT_EQ(events[2].value, 1.0f);
+    EXPECT_EQ(events[3].kind, kEventNoteOff);
+    EXPECT_EQ(events[3].time, 1260);
+    EXPECT_EQ(events[4].kind, kEventNoteOn);
+    EXPECT_EQ(events[4].index, 62);
+    EXPECT_EQ(events[4].time, 3780);
+    ASSERT_EQ(pattern->CarryOver().GetCount(), 1); // 62 ends at 6300, after this buffer
 }
 
 TEST(PatternBlob, DamagedBlobsRaiseAndAddNothing) {
