@@ -219,11 +219,11 @@ TEST(PatternBlob, ForeignRecordsAreReadPastAndDropped) {
     EXPECT_EQ(events[0].kind, kEventParameter);
     EXPECT_EQ(events[0].index, 0);
     EXPECT_EQ(events[1].kind, kEventNoteOn);
-    EXPECT_EQ(events[2].kind, kEventParameter);
+    EXPECT_EQ(events[2].kind, kEventNoteOff); // at equal times note-offs come first
     EXPECT_EQ(events[2].time, 1260);
-    EXPECT_FLOAT_EQ(events[2].value, 1.0f);
-    EXPECT_EQ(events[3].kind, kEventNoteOff);
+    EXPECT_EQ(events[3].kind, kEventParameter);
     EXPECT_EQ(events[3].time, 1260);
+    EXPECT_FLOAT_EQ(events[3].value, 1.0f);
     EXPECT_EQ(events[4].kind, kEventNoteOn);
     EXPECT_EQ(events[4].index, 62);
     EXPECT_EQ(events[4].time, 3780);

@@ -6,6 +6,7 @@
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
+#include "tests/sequencer/gate_synth.h"
 
 #include <gtest/gtest.h>
 
@@ -13,51 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Outputs 1.0 on both channels while any note is held; keeps every event it was given with the
-// absolute sample it applies to.
-class CGateSynth : public CMachine {
-public:
-    struct Event {
-        int64_t time;
-        int32_t kind;
-        int32_t index;
-    };
-    explicit CGateSynth(CVeskHost* host) : CMachine(host) {
-        m_parameterCount = 1;
-        AddPort(kPortControlIn, "Notes");
-        AddPort(kPortStereoOut, "Out");
-    }
-    void Delete() override { delete this; }
-    void SetSampleRate(int32_t) override {}
-    void SetBufferSize(int32_t) override {}
-    bool IsGenerator() override { return true; }
-    void Process() override {
-        CAudioBuffer* out = m_ports[1]->m_audioBuffer;
-        ControlEvent event;
-        int32_t held = m_held;
-        int32_t frame = 0;
-        auto fill = [&](int32_t until) {
-            for (; frame < until && frame < out->m_length; ++frame) {
-                out->m_channel1[frame] = held > 0 ? 1.0f : 0.0f;
-                out->m_channel2[frame] = held > 0 ? 1.0f : 0.0f;
-            }
-        };
-        while (m_ports[0]->m_controlBuffer->GetNextEvent(&event)) {
-            fill(event.time);
-            events.push_back({m_rendered + event.time, event.kind, event.index});
-            if (event.kind == kEventNoteOn) ++held;
-            if (event.kind == kEventNoteOff) --held;
-        }
-        fill(out->m_length);
-        m_held = held;
-        m_rendered += out->m_length;
-    }
-
-    std::vector<Event> events;
-    int32_t m_held = 0;
-    int64_t m_rendered = 0;
-};
 
 struct EngineRig : ::testing::Test {
     static constexpr int32_t kBuffer = 4410;
