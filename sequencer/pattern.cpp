@@ -289,6 +289,14 @@ void Pattern::EmitNote(int32_t kind, int64_t time, int32_t note, float velocity,
     }
 }
 
+std::vector<ControlEvent> Pattern::TakeCarryOver() {
+    CEditLock lock(m_mutex);
+    std::vector<ControlEvent> events;
+    for (const CControlBuffer::Node* node = m_carryOver.m_head; node; node = node->next) events.push_back(node->event);
+    m_carryOver.Clear();
+    return events;
+}
+
 void Pattern::AdvanceCarryOver(uint64_t bufferSerial) {
     if (m_advancedIn == bufferSerial) return;
     m_advancedIn = bufferSerial;

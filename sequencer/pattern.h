@@ -182,6 +182,9 @@ public:
     float Bpm() const { return m_bpm; }
     // Note-offs waiting for a later buffer, times relative to the next buffer.
     CControlBuffer& CarryOver() { return m_carryOver; }
+    // User-interface thread: hands over the waiting note-offs (times relative to the next buffer)
+    // and empties the queue, for a pattern that goes or moves to another port while notes sound.
+    std::vector<ControlEvent> TakeCarryOver();
 
     int32_t m_serial = 0; // list position at the last save, or the value read from a file
 

@@ -2,6 +2,7 @@
 
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
+#include "machine_interface/vesk_host.h"
 #include "platform/error.h"
 #include "sequencer/edit_lock.h"
 #include "sequencer/sequence_editor.h"
@@ -62,7 +63,11 @@ void CPatternEditor::MachineAdded(CMachine* machine) {
 void CPatternEditor::MachineRemoved(CMachine* machine) {
     if (!machine) return;
     for (int32_t i = m_patterns.Count() - 1; i >= 0; --i)
-        if (m_patterns[i]->Machine() == machine) DestroyListed(i);
+        if (m_patterns[i]->Machine() == machine) DestroyListed(i, false);
+    {
+        CEditLock lock(m_mutex);
+        std::erase_if(m_released, [machine](const ReleasedNoteOff& off) { return off.port->m_owner == machine; });
+    }
     const auto it = std::find(m_machines.begin(), m_machines.end(), machine);
     if (it == m_machines.end()) return;
     m_machines.erase(it);
@@ -83,6 +88,7 @@ void CPatternEditor::Clear() {
         CEditLock lock(m_mutex);
         for (Pattern* pattern : m_patterns) gone.Add(pattern);
         m_patterns.Clear();
+        m_released.clear(); // their machines go with the project
         m_current = nullptr;
         m_dragNote = nullptr;
         m_dragLane = -1;
@@ -156,7 +162,12 @@ void CPatternEditor::SelectPort(int32_t index) {
     }
     m_port = m_ports[static_cast<size_t>(index)];
     FillParameters();
-    if (m_current) m_current->SetPort(m_port);
+    if (m_current && m_current->Port() != m_port) {
+        // Notes it holds end on the port they were started on.
+        CEditLock lock(m_mutex);
+        ReleaseHeldNotes(m_current);
+        m_current->SetPort(m_port);
+    }
     Notify(PatternEditorChange::Selection);
 }
 
@@ -252,10 +263,17 @@ Pattern* CPatternEditor::AddPattern() {
     return pattern;
 }
 
-void CPatternEditor::DestroyListed(int32_t index) {
+void CPatternEditor::ReleaseHeldNotes(Pattern* pattern) {
+    CEditLock lock(m_mutex);
+    if (!pattern->Port()) return;
+    for (const ControlEvent& event : pattern->TakeCarryOver()) m_released.push_back({pattern->Port(), event});
+}
+
+void CPatternEditor::DestroyListed(int32_t index, bool releaseNotes) {
     Pattern* pattern;
     {
         CEditLock lock(m_mutex);
+        if (releaseNotes) ReleaseHeldNotes(m_patterns[index]);
         pattern = m_patterns.RemoveItem(index);
         if (pattern == m_current) {
             m_current = nullptr;
@@ -533,6 +551,18 @@ void CPatternEditor::Tick(uint64_t bufferSerial) {
 void CPatternEditor::DeliverPendingNoteOffs(uint64_t bufferSerial) {
     for (Pattern* pattern : m_patterns)
         if (pattern->CarryOver().GetCount() > 0) pattern->AdvanceCarryOver(bufferSerial);
+    // Shrinking the vector frees nothing: no allocation on the driver thread.
+    const int32_t frames = m_host->GetBufferSize();
+    size_t kept = 0;
+    for (ReleasedNoteOff& off : m_released) {
+        if (off.event.time >= frames) {
+            off.event.time -= frames;
+            m_released[kept++] = off;
+        } else if (off.port->m_controlBuffer) {
+            off.port->m_controlBuffer->AddEvent(&off.event);
+        }
+    }
+    m_released.resize(kept);
 }
 
 void CPatternEditor::RefreshDisplay() {

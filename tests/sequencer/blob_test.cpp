@@ -342,3 +342,75 @@ TEST(Blobs, RandomDamageIsReadSafely) {
 }
 
 } // namespace
+
+namespace {
+
+// One pattern record of a one-beat (four-step) pattern for machine 0's port 1, written the way the
+// writer writes (zero-padded name, zero filler bytes).
+std::vector<uint8_t> BlobWithUneditableData() {
+    CBlobWriter writer(2048);
+    writer.Int32(1);
+    writer.Int32(0);
+    writer.Int32(1);
+    char name[1024] = "Kept";
+    writer.Bytes(name, sizeof name);
+    writer.Int32(3); // notes
+    writer.Int32(3); // tracks
+    writer.Int32(0);
+    writer.Int32(1);
+    writer.Int32(2), writer.Int32(5), writer.Int32(60); // runs three steps past the end
+    writer.Int32(1), writer.Int32(0), writer.Int32(62); // length 0
+    writer.Int32(3), writer.Int32(1), writer.Int32(64);
+    auto steps = [&](int32_t parameter, const std::vector<std::pair<float, uint8_t>>& values) {
+        writer.Int32(parameter);
+        writer.Int32(static_cast<int32_t>(values.size()));
+        for (const auto& [value, set] : values) writer.Float(value), writer.Byte(set), writer.Byte(0);
+    };
+    steps(0, {{0.1f, 1}, {0.0f, 0}, {0.0f, 0}, {0.0f, 0}, {0.7f, 1}, {0.9f, 1}}); // steps 4, 5 beyond
+    steps(-1, {{0.5f, 1}, {0.25f, 1}, {0.6f, 1}, {0.8f, 1}});
+    steps(1, {{0.3f, 1}, {0.4f, 1}}); // shorter than the pattern
+    return writer.Take();
+}
+
+} // namespace
+
+TEST(PatternBlob, NotesAndStepsTheEditorCannotMakeSurviveLoadAndSaveAndPlayWhatTheyCan) {
+    const std::vector<uint8_t> blob = BlobWithUneditableData();
+    SequencerRig rig;
+    CEventMachine* synth = rig.Add("Synth 1");
+    rig.sequencer.ReadPatternBlob(blob.data(), blob.size());
+    ASSERT_EQ(rig.sequencer.Patterns().Patterns().Count(), 1);
+    EXPECT_EQ(rig.sequencer.WritePatternBlob(0), blob);
+
+    // In the song the note past the pattern's end sounds for all its five steps; the empty note
+    // sends nothing; the steps beyond the pattern send nothing; the short track plays its steps.
+    Pattern* pattern = rig.sequencer.Patterns().Patterns()[0];
+    ASSERT_NE(rig.sequencer.Song().PlacePattern(pattern, 0), nullptr);
+    rig.sequencer.Song().SetLength(1);
+    rig.sequencer.Song().PlaySong();
+    rig.Buffers(4);
+    EXPECT_FALSE(rig.sequencer.Song().IsPlaying());
+    const auto ons = OfKind(synth->events, kEventNoteOn);
+    const auto offs = OfKind(synth->events, kEventNoteOff);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_EQ(ons[0].index, 60);
+    EXPECT_EQ(ons[0].time, 2 * 1260);
+    EXPECT_FLOAT_EQ(ons[0].value, 0.6f);
+    ASSERT_EQ(offs.size(), 2u);
+    EXPECT_EQ(offs[1].index, 60);
+    EXPECT_EQ(offs[1].time, 7 * 1260); // after the song stopped at 5040
+    const auto changes = OfKind(synth->events, kEventParameter);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].time, 0);
+    EXPECT_EQ(changes[1].time, 0);
+    EXPECT_EQ(changes[2].index, 1);
+    EXPECT_EQ(changes[2].time, 1260);
+
+    // Saving again after playing, and loading the saved blob elsewhere, keeps the same bytes.
+    EXPECT_EQ(rig.sequencer.WritePatternBlob(0), blob);
+    SequencerRig other;
+    other.Add("Synth 1");
+    const std::vector<uint8_t> saved = rig.sequencer.WritePatternBlob(0);
+    other.sequencer.ReadPatternBlob(saved.data(), saved.size());
+    EXPECT_EQ(other.sequencer.WritePatternBlob(0), blob);
+}

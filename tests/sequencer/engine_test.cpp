@@ -117,4 +117,48 @@ TEST_F(EngineRig, SongWithoutLoopEndsAndRemovingTheMachineTakesItsPatterns) {
     Render(1);
 }
 
+TEST_F(EngineRig, NoNoteHangsWhereverTheSongOrThePatternStops) {
+    // A looped two-beat song of overlapping long notes, one running past the pattern's end, is
+    // stopped after every number of buffers from one to seven; then the pattern editor's playback
+    // is stopped likewise. Every time the gate closes and every note-on has found its note-off.
+    CPatternEditor& editor = sequencer->Patterns();
+    Pattern* pattern = editor.CreatePattern(gate->m_ports[0], 2);
+    pattern->AddNote(0, 6, 60);
+    pattern->AddNote(3, 2, 62);
+    pattern->AddNote(5, 9, 64); // ends six steps after the pattern
+    CSequenceEditor& song = sequencer->Song();
+    ASSERT_NE(song.PlacePattern(pattern, 0), nullptr);
+    song.SetLength(2);
+    song.SetLoop(true);
+    auto expectAllReleased = [&](const char* what, int buffers) {
+        int32_t ons = 0, offs = 0;
+        for (const CGateSynth::Event& event : gate->events) {
+            ons += event.kind == kEventNoteOn;
+            offs += event.kind == kEventNoteOff;
+        }
+        EXPECT_EQ(ons, offs) << what << " stopped after " << buffers << " buffers";
+        EXPECT_EQ(gate->m_held, 0) << what << " stopped after " << buffers << " buffers";
+        EXPECT_EQ(output.back(), 0.0f) << what << " stopped after " << buffers << " buffers";
+    };
+    for (int buffers = 1; buffers <= 7; ++buffers) {
+        song.PlaySong();
+        Render(buffers);
+        song.StopSong();
+        Render(4); // the longest note lasts 11340 samples
+        expectAllReleased("song", buffers);
+    }
+
+    editor.SelectMachine(gate);
+    editor.SelectPattern(0);
+    ASSERT_EQ(editor.CurrentPattern(), pattern);
+    editor.SetLoopPattern(true);
+    for (int buffers = 1; buffers <= 7; ++buffers) {
+        editor.SetPlayPattern(true);
+        Render(buffers);
+        editor.StopPattern();
+        Render(4);
+        expectAllReleased("pattern", buffers);
+    }
+}
+
 } // namespace
