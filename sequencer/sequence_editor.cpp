@@ -255,7 +255,7 @@ void CSequenceEditor::Tick(uint64_t bufferSerial) {
 
     // Every placement the position is inside of (or ends at), or that begins in this buffer (then
     // with a negative window start, so its first step lands at the right offset).
-    RenderPlacements(bufferSerial, grid, 0, position, head, true);
+    RenderPlacements(bufferSerial, grid, 0, position, head);
 
     if (position + bufferSize < songSamples) {
         m_position = position + bufferSize;
@@ -282,7 +282,7 @@ void CSequenceEditor::Tick(uint64_t bufferSerial) {
             return;
         }
         const int64_t span = std::min(rest, songSamples);
-        RenderPlacements(bufferSerial, grid, static_cast<int32_t>(offset), 0, span, false);
+        RenderPlacements(bufferSerial, grid, static_cast<int32_t>(offset), 0, span);
         if (rest < songSamples) {
             m_position = rest;
             return;
@@ -292,14 +292,14 @@ void CSequenceEditor::Tick(uint64_t bufferSerial) {
 }
 
 void CSequenceEditor::RenderPlacements(uint64_t bufferSerial, const CStepGrid& grid, int32_t outputOffset,
-                                       int64_t from, int64_t length, bool holdingOn) {
+                                       int64_t from, int64_t length) {
     for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
         for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
             Pattern* pattern = entry->pattern;
             const int64_t firstStep = StartStep(entry);
             const int64_t start = grid.StepStart(firstStep);
             const int64_t end = grid.StepStart(firstStep + pattern->StepCount());
-            const bool inside = holdingOn && start <= from && from <= end;
+            const bool inside = start <= from && from <= end;
             if (!inside && !(from <= start && start < from + length)) continue;
             pattern->AdvanceCarryOver(bufferSerial);
             pattern->Render(outputOffset, from - start, static_cast<int32_t>(length), grid, firstStep);

@@ -137,10 +137,10 @@ public:
 private:
     void Notify(SequenceEditorChange change);
     void StopRecorderIfPending();
-    // Driver thread: renders every placement that the song samples [from, from + length) reach
-    // into the buffer at outputOffset; with holdingOn also those the position from is inside of.
+    // Driver thread: renders into the buffer at outputOffset every placement that begins in the
+    // song samples [from, from + length) or that from lies inside of (or at the end of).
     void RenderPlacements(uint64_t bufferSerial, const CStepGrid& grid, int32_t outputOffset, int64_t from,
-                          int64_t length, bool holdingOn);
+                          int64_t length);
 
     CVeskHost* m_host;
     CMutex* m_mutex;

@@ -70,7 +70,11 @@ TEST_P(TimingSweep, LoopedSongPassesStartAtMultiplesOfItsLengthAndStepsLandOnThe
     song.PlaySong();
 
     const int64_t length = Step(12);
-    RunFrames(rig, 3 * length + Step(1));
+    const int64_t frames = 3 * length + Step(1);
+    RunFrames(rig, frames);
+    // The position is the exact sample count into the fourth pass.
+    const int64_t played = (frames + BufferSize() - 1) / BufferSize() * BufferSize();
+    EXPECT_EQ(song.PositionSamples(), played - 3 * length);
     std::vector<int64_t> ons, offs, changes, hits;
     for (int64_t pass = 0; pass < 3; ++pass) {
         for (int64_t j = 0; j < 8; ++j) {
