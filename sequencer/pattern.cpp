@@ -6,17 +6,61 @@
 #include "sequencer/edit_lock.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
-int32_t StepStart(int32_t step, float stepLength) {
-    return static_cast<int32_t>(static_cast<float>(step) * stepLength);
+// A stored control value as played: inside 0..1, NaN as 0.
+float PlayedValue(float value) {
+    if (!(value >= 0.0f)) return 0.0f;
+    return std::min(value, 1.0f);
+}
+
+int32_t ClampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
 
 float StepLength(int32_t sampleRate, float bpm) {
     return bpm > 0.0f ? static_cast<float>(sampleRate) * 4.0f / bpm : 0.0f;
+}
+
+CStepGrid::CStepGrid(int32_t sampleRate, float bpm) {
+    if (sampleRate > 0 && bpm > 0.0f && std::isfinite(bpm)) {
+        m_perStep = static_cast<double>(sampleRate) * 4.0;
+        m_divisor = static_cast<double>(bpm);
+    }
+}
+
+CStepGrid CStepGrid::FromStepLength(float samples) {
+    CStepGrid grid;
+    if (samples > 0.0f && std::isfinite(samples)) {
+        grid.m_perStep = static_cast<double>(samples);
+        grid.m_divisor = 1.0;
+    }
+    return grid;
+}
+
+int64_t CStepGrid::StepStart(int64_t step) const {
+    if (!IsValid()) return 0;
+    // step x rate x 4 is an exact integer in a double for any step a pattern or song can hold.
+    const double samples = std::trunc(static_cast<double>(step) * m_perStep / m_divisor);
+    constexpr double kLimit = 4.0e18;
+    return static_cast<int64_t>(std::clamp(samples, -kLimit, kLimit));
+}
+
+int64_t CStepGrid::Rescale(int64_t sample, const CStepGrid& from) const {
+    if (!IsValid() || !from.IsValid()) return sample;
+    const double steps = static_cast<double>(sample) * from.m_divisor / from.m_perStep;
+    return static_cast<int64_t>(std::trunc(steps * m_perStep / m_divisor));
+}
+
+float CStepGrid::StepsAt(int64_t sample) const {
+    if (!IsValid()) return 0.0f;
+    return static_cast<float>(static_cast<double>(sample) * m_divisor / m_perStep);
 }
 
 int32_t PortIndexOf(const CPort* port) {
@@ -57,6 +101,7 @@ void Pattern::SetName(const char* name) {
 void Pattern::SetPort(CPort* port) {
     CEditLock lock(m_mutex);
     m_port = port;
+    UpdatePlayableTracks();
 }
 
 PatternNote* Pattern::AddNote(int32_t start, int32_t length, int32_t note) {
@@ -124,10 +169,17 @@ void Pattern::SetNote(PatternNote* note, int32_t start, int32_t length, int32_t 
 }
 
 int32_t Pattern::AddControlTrack(int32_t parameter) {
-    auto* track = new ControlTrack{parameter, std::vector<ControlStep>(static_cast<size_t>(std::max(0, StepCount())))};
+    return AppendTrack(new ControlTrack{parameter, std::vector<ControlStep>(static_cast<size_t>(std::max(0, StepCount())))});
+}
+
+int32_t Pattern::AddStoredControlTrack(int32_t parameter, std::vector<ControlStep> steps) {
+    return AppendTrack(new ControlTrack{parameter, std::move(steps)});
+}
+
+int32_t Pattern::AppendTrack(ControlTrack* track) {
     CEditLock lock(m_mutex);
     const int32_t index = m_controlTracks.Add(track);
-    if (parameter == kVelocityParameter) m_velocityTrack = track;
+    UpdatePlayableTracks();
     return index;
 }
 
@@ -136,9 +188,28 @@ void Pattern::RemoveControlTrack(int32_t index) {
     {
         CEditLock lock(m_mutex);
         track = m_controlTracks.RemoveItem(index);
-        if (track == m_velocityTrack) m_velocityTrack = nullptr;
+        UpdatePlayableTracks();
     }
     delete track;
+}
+
+void Pattern::UpdatePlayableTracks() {
+    // The first track of a parameter is the one played (the editor makes no second one); the
+    // first velocity track shapes the notes.
+    const CMachine* machine = Machine();
+    const int32_t parameterCount = machine ? machine->m_parameterCount : 0;
+    m_velocityTrack = nullptr;
+    for (int32_t i = 0; i < m_controlTracks.Count(); ++i) {
+        ControlTrack* track = m_controlTracks[i];
+        bool first = true;
+        for (int32_t j = 0; j < i && first; ++j) first = m_controlTracks[j]->parameter != track->parameter;
+        if (track->parameter == kVelocityParameter) {
+            if (first) m_velocityTrack = track;
+            track->playable = false; // never sent as a parameter change
+        } else {
+            track->playable = first && track->parameter >= 0 && track->parameter < parameterCount;
+        }
+    }
 }
 
 int32_t Pattern::FindControlTrack(int32_t parameter) const {
@@ -183,9 +254,8 @@ void Pattern::SetLoop(bool loop) {
 
 float Pattern::DisplayPosition() {
     CEditLock lock(m_mutex);
-    const float stepLength = StepLength(m_sampleRate, m_bpm);
-    if (((m_playing && !m_stopping) || m_position != 0) && stepLength > 0.0f)
-        return static_cast<float>(m_position) / stepLength;
+    const CStepGrid grid(m_sampleRate, m_bpm);
+    if (((m_playing && !m_stopping) || m_position != 0) && grid.IsValid()) return grid.StepsAt(m_position);
     return -1.0f;
 }
 
@@ -193,23 +263,38 @@ float Pattern::VelocityAt(int32_t step) const {
     if (!m_velocityTrack) return kDefaultVelocity;
     // A note outside the track (only possible from a damaged file) plays at the default.
     if (step < 0 || step >= static_cast<int32_t>(m_velocityTrack->steps.size())) return kDefaultVelocity;
-    return m_velocityTrack->steps[static_cast<size_t>(step)].value;
+    return PlayedValue(m_velocityTrack->steps[static_cast<size_t>(step)].value);
 }
 
-void Pattern::EmitNote(int32_t kind, int32_t time, int32_t note, float velocity, float frequency) {
+bool Pattern::IsPlayableNote(const PatternNote* note) const {
+    const CMachine* machine = Machine();
+    const int32_t range = machine && machine->m_namedNoteCount > 0 ? machine->m_namedNoteCount : kOrdinaryNoteCount;
+    return note->start >= 0 && note->start < StepCount() && note->length >= 1 && note->note >= 0 && note->note < range;
+}
+
+void Pattern::EmitNote(int32_t kind, int64_t time, int32_t note, float velocity, float frequency) {
     ControlEvent event{};
     event.size = sizeof(ControlEvent);
-    event.time = time;
     event.kind = kind;
     event.index = note;
     event.value = velocity;
     event.frequency = frequency;
     if (time < m_bufferSize) {
+        event.time = ClampToInt32(time);
         m_port->m_controlBuffer->AddEvent(&event);
     } else {
-        event.time = time - m_bufferSize;
+        // A note held for longer than the queue can count waits as long as it can.
+        event.time = ClampToInt32(time - m_bufferSize);
         m_carryOver.AddEvent(&event);
     }
+}
+
+std::vector<ControlEvent> Pattern::TakeCarryOver() {
+    CEditLock lock(m_mutex);
+    std::vector<ControlEvent> events;
+    for (const CControlBuffer::Node* node = m_carryOver.m_head; node; node = node->next) events.push_back(node->event);
+    m_carryOver.Clear();
+    return events;
 }
 
 void Pattern::AdvanceCarryOver(uint64_t bufferSerial) {
@@ -231,27 +316,32 @@ void Pattern::AdvanceCarryOver(uint64_t bufferSerial) {
     if (wasEmpty && m_stopping) m_playing = false;
 }
 
-void Pattern::Render(int32_t outputOffset, int32_t windowStart, int32_t windowLength, float stepLength) {
-    if (!m_port || !m_port->m_controlBuffer || windowLength <= 0) return;
-    const int64_t windowEnd = static_cast<int64_t>(windowStart) + windowLength;
+void Pattern::Render(int32_t outputOffset, int64_t windowStart, int32_t windowLength, const CStepGrid& grid,
+                     int64_t firstStep) {
+    if (!m_port || !m_port->m_controlBuffer || windowLength <= 0 || !grid.IsValid()) return;
+    const int64_t windowEnd = windowStart + windowLength;
+    const int64_t origin = grid.StepStart(firstStep);
+    auto stepTime = [&](int64_t step) { return grid.StepStart(firstStep + step) - origin; };
     const int32_t steps = StepCount();
 
-    // Control steps first, in track order, skipping the velocity track (it shapes notes only).
-    if (m_controlTracks.Count() > (m_velocityTrack ? 1 : 0)) {
+    // Control steps first, in track order; only the tracks marked playable send.
+    bool anyPlayable = false;
+    for (const ControlTrack* track : m_controlTracks) anyPlayable |= track->playable;
+    if (anyPlayable) {
         for (int32_t i = 0; i < steps; ++i) {
-            const int32_t t = StepStart(i, stepLength);
+            const int64_t t = stepTime(i);
             if (t < windowStart) continue;
             if (t >= windowEnd) break; // step starts only grow with the step
             for (const ControlTrack* track : m_controlTracks) {
-                if (track == m_velocityTrack) continue;
+                if (!track->playable || static_cast<size_t>(i) >= track->steps.size()) continue;
                 const ControlStep& step = track->steps[static_cast<size_t>(i)];
                 if (!step.set) continue;
                 ControlEvent event{};
                 event.size = sizeof(ControlEvent);
-                event.time = t - windowStart + outputOffset;
+                event.time = ClampToInt32(t - windowStart + outputOffset);
                 event.kind = kEventParameter;
                 event.index = track->parameter;
-                event.value = step.value;
+                event.value = PlayedValue(step.value);
                 m_port->m_controlBuffer->AddEvent(&event);
             }
         }
@@ -259,11 +349,13 @@ void Pattern::Render(int32_t outputOffset, int32_t windowStart, int32_t windowLe
 
     const bool named = IsNamedNoteMachine();
     for (const PatternNote* note = m_firstNote; note; note = note->next) {
-        const int32_t t = StepStart(note->start, stepLength);
+        if (!IsPlayableNote(note)) continue;
+        const int64_t t = stepTime(note->start);
         if (t < windowStart || t >= windowEnd) continue;
-        const int32_t onTime = t - windowStart + outputOffset;
+        const int64_t onTime = t - windowStart + outputOffset;
         const float velocity = VelocityAt(note->start);
-        const int32_t offTime = onTime + StepStart(note->length, stepLength);
+        // The note lasts trunc(length x S) samples from its start.
+        const int64_t offTime = onTime + grid.StepStart(note->length);
         if (named) {
             EmitNote(kEventTriggerOn, onTime, note->note, velocity, 0.0f);
             EmitNote(kEventTriggerOff, offTime, note->note, velocity, 0.0f);
@@ -278,8 +370,8 @@ void Pattern::Render(int32_t outputOffset, int32_t windowStart, int32_t windowLe
 
 void Pattern::PlayTick(uint64_t bufferSerial) {
     m_bpm = m_host->GetBPM();
-    const float stepLength = StepLength(m_sampleRate, m_bpm);
-    const int32_t total = StepStart(StepCount(), stepLength);
+    const CStepGrid grid(m_sampleRate, m_bpm);
+    const int64_t total = grid.StepStart(StepCount());
     if (total > 0)
         m_position %= total;
     else
@@ -297,8 +389,8 @@ void Pattern::PlayTick(uint64_t bufferSerial) {
             // pattern is shorter than the buffer), until the buffer is full.
             int32_t offset = 0;
             while (offset < m_bufferSize) {
-                const int32_t length = std::min(m_bufferSize - offset, total - m_position);
-                Render(offset, m_position, length, stepLength);
+                const auto length = static_cast<int32_t>(std::min<int64_t>(m_bufferSize - offset, total - m_position));
+                Render(offset, m_position, length, grid);
                 offset += length;
                 m_position += length;
                 if (m_position < total) break;

@@ -1,8 +1,10 @@
 // Pattern: notes on a step grid plus step-wise control tracks, written for one control input port
 // of one machine, and its playback into that port's control buffer.
 //
-// Time: a step lasts S = sample rate x 4 / BPM samples (a float); step i of a pattern begins at
-// sample trunc(i x S) from the pattern's start; a beat is four steps.
+// Time: a step lasts S = sample rate x 4 / BPM samples; step i of a pattern begins at sample
+// trunc(i x S) from the pattern's start; a beat is four steps. Every sample of a step is taken from
+// the exact quotient i x rate x 4 / BPM (CStepGrid), never from a rounded step length added up, so
+// where an event lands never depends on the buffer size or on where counting started.
 //
 // Threads: editing runs on the user-interface thread; PlayTick and Render run on the driver thread
 // inside the processing cycle, which holds the editor mutex for the whole buffer. Every editing
@@ -25,7 +27,10 @@ class CPort;
 class CVeskHost;
 
 // One note: from its start step over length steps (at least 1). For a machine with named notes
-// the note is an index into its note names; otherwise a note number 0..127.
+// the note is an index into its note names; otherwise a note number 0..127. Notes read from a file
+// are kept as stored even when they could not be made in the editor; Render plays a note that
+// starts inside the pattern, has a length of at least one step and a note the machine knows (its
+// note-off may fall after the pattern's end) and skips any other.
 struct PatternNote {
     int32_t start = 0;
     int32_t length = 1;
@@ -35,23 +40,54 @@ struct PatternNote {
 };
 
 struct ControlStep {
-    uint8_t set = 0;    // only set steps send a parameter change
-    float value = 0.0f; // 0..1
+    uint8_t set = 0;    // only set steps (any non-zero flag) send a parameter change
+    float value = 0.0f; // 0..1; a value read from a file is kept as stored and limited when played
 };
 
-// The steps of one parameter (or, with parameter -1, the notes' velocities): exactly one step per
-// step of the pattern.
+// The steps of one parameter (or, with parameter -1, the notes' velocities): one step per step of
+// the pattern when made here. A track read from a file keeps its own step count and parameter;
+// steps beyond the pattern, a parameter the machine lacks and a second track for a parameter are
+// kept (and written back) but never played.
 struct ControlTrack {
     int32_t parameter = 0;
     std::vector<ControlStep> steps;
+    bool playable = true; // kept up by the pattern whenever tracks or the port change
 };
 
 // Lengths in beats a pattern made in the editor may take.
 constexpr int32_t kPatternLengths[] = {1, 2, 4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 256, 384, 512};
 constexpr int32_t kVelocityParameter = -1;
+// Note numbers of a machine without named notes.
+constexpr int32_t kOrdinaryNoteCount = 128;
 
 // The step length in samples for a rate and tempo (0 for a tempo that is not positive).
 float StepLength(int32_t sampleRate, float bpm);
+
+// Where steps begin, in samples: step i begins at trunc(i x rate x 4 / BPM). The product is an
+// exact integer and the one division is correctly rounded, so the truncation is that of the exact
+// quotient for any rate and tempo the studio uses. A value type; copying is free.
+class CStepGrid {
+public:
+    CStepGrid() = default;
+    CStepGrid(int32_t sampleRate, float bpm);
+    // A grid of a given step length (step i at trunc(i x samples)), for callers that hold one.
+    static CStepGrid FromStepLength(float samples);
+
+    // False for a tempo or rate that is not positive: nothing is played on such a grid.
+    bool IsValid() const { return m_perStep > 0.0 && m_divisor > 0.0; }
+    // The first sample of the step (truncated toward zero; steps may be negative).
+    int64_t StepStart(int64_t step) const;
+    // The song or play position in steps at a sample, for play markers.
+    float StepsAt(int64_t sample) const;
+    // The sample on this grid at the same place in steps as a sample on another grid (a tempo
+    // or rate change while playing), truncated.
+    int64_t Rescale(int64_t sample, const CStepGrid& from) const;
+    bool operator==(const CStepGrid& other) const = default;
+
+private:
+    double m_perStep = 0.0; // rate x 4 (samples x BPM per step), or a step length with divisor 1
+    double m_divisor = 0.0; // BPM, or 1
+};
 // The port's position in its machine's port table, or -1.
 int32_t PortIndexOf(const CPort* port);
 // True for a control input port (flags 0x010 and 0x002).
@@ -78,8 +114,11 @@ public:
     int32_t CountNotes() const { return m_noteCount; }
     PatternNote* FirstNote() const { return m_firstNote; }
 
-    // Appends a track of unset steps; parameter -1 makes it the velocity track. Returns its index.
+    // Appends a track of unset steps; parameter -1 makes it the velocity track unless the
+    // pattern has one. Returns its index.
     int32_t AddControlTrack(int32_t parameter);
+    // Appends a track as read from a file (any parameter and step count). Returns its index.
+    int32_t AddStoredControlTrack(int32_t parameter, std::vector<ControlStep> steps);
     // Raises "CArray::RemoveItem - Index Out Of Bounds (%i)" for a bad index.
     void RemoveControlTrack(int32_t index);
     int32_t ControlTrackCount() const { return m_controlTracks.Count(); }
@@ -107,8 +146,18 @@ public:
     // called for a serial; later calls for the same serial do nothing.
     void AdvanceCarryOver(uint64_t bufferSerial);
     // Puts the events of pattern samples [windowStart, windowStart + windowLength) into the
-    // target port at outputOffset + (t - windowStart). windowStart may be negative.
-    void Render(int32_t outputOffset, int32_t windowStart, int32_t windowLength, float stepLength);
+    // target port at outputOffset + (t - windowStart). windowStart may be negative. Step i of the
+    // pattern lies at grid.StepStart(firstStep + i) - grid.StepStart(firstStep): the song passes
+    // the step its placement starts on, so every event lands on the song's own grid.
+    void Render(int32_t outputOffset, int64_t windowStart, int32_t windowLength, const CStepGrid& grid,
+                int64_t firstStep = 0);
+    void Render(int32_t outputOffset, int32_t windowStart, int32_t windowLength, float stepLength) {
+        Render(outputOffset, windowStart, windowLength, CStepGrid::FromStepLength(stepLength));
+    }
+    // The pattern's length in samples on the grid, counted from its first step.
+    int64_t LengthSamples(const CStepGrid& grid, int64_t firstStep = 0) const {
+        return grid.StepStart(firstStep + StepCount()) - grid.StepStart(firstStep);
+    }
 
     // ----- Driver changes (editor mutex held) -----
     void SetSampleRate(int32_t rate) { m_sampleRate = rate; }
@@ -127,19 +176,26 @@ public:
     bool IsPlaying() const { return m_playing; }
     bool IsStopping() const { return m_stopping; }
     bool IsLooping() const { return m_loop; }
-    int32_t Position() const { return m_position; } // samples from the pattern start
+    int64_t Position() const { return m_position; } // samples from the pattern start
     int32_t SampleRate() const { return m_sampleRate; }
     int32_t BufferSize() const { return m_bufferSize; }
     float Bpm() const { return m_bpm; }
     // Note-offs waiting for a later buffer, times relative to the next buffer.
     CControlBuffer& CarryOver() { return m_carryOver; }
+    // User-interface thread: hands over the waiting note-offs (times relative to the next buffer)
+    // and empties the queue, for a pattern that goes or moves to another port while notes sound.
+    std::vector<ControlEvent> TakeCarryOver();
 
     int32_t m_serial = 0; // list position at the last save, or the value read from a file
 
 private:
-    void EmitNote(int32_t kind, int32_t time, int32_t note, float velocity, float frequency);
+    void EmitNote(int32_t kind, int64_t time, int32_t note, float velocity, float frequency);
     float VelocityAt(int32_t step) const;
     bool IsNamedNoteMachine() const;
+    bool IsPlayableNote(const PatternNote* note) const;
+    // Marks which tracks Render plays (editor mutex held by the caller).
+    void UpdatePlayableTracks();
+    int32_t AppendTrack(ControlTrack* track);
 
     CVeskHost* m_host;
     CMutex* m_mutex;
@@ -155,7 +211,7 @@ private:
     int32_t m_sampleRate;
     int32_t m_bufferSize;
     float m_bpm;
-    int32_t m_position = 0;
+    int64_t m_position = 0;
     bool m_loop = false;
     bool m_stopping = false;
     CControlBuffer m_carryOver;

@@ -3,18 +3,13 @@
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
 #include "platform/error.h"
-#include "sequencer/blob_io.h"
 #include "sequencer/edit_lock.h"
 #include "sequencer/sequence_editor.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 
 namespace {
 
-constexpr size_t kPatternHeadSize = 1048;
-constexpr size_t kPatternNameSize = 1024;
 constexpr const char* kKeyNames[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 float ClampValue(float value) {
@@ -66,7 +61,11 @@ void CPatternEditor::MachineAdded(CMachine* machine) {
 void CPatternEditor::MachineRemoved(CMachine* machine) {
     if (!machine) return;
     for (int32_t i = m_patterns.Count() - 1; i >= 0; --i)
-        if (m_patterns[i]->Machine() == machine) DestroyListed(i);
+        if (m_patterns[i]->Machine() == machine) DestroyListed(i, false);
+    {
+        CEditLock lock(m_mutex);
+        std::erase_if(m_released, [machine](const ReleasedNoteOff& off) { return off.port->m_owner == machine; });
+    }
     const auto it = std::find(m_machines.begin(), m_machines.end(), machine);
     if (it == m_machines.end()) return;
     m_machines.erase(it);
@@ -87,6 +86,7 @@ void CPatternEditor::Clear() {
         CEditLock lock(m_mutex);
         for (Pattern* pattern : m_patterns) gone.Add(pattern);
         m_patterns.Clear();
+        m_released.clear(); // their machines go with the project
         m_current = nullptr;
         m_dragNote = nullptr;
         m_dragLane = -1;
@@ -160,7 +160,12 @@ void CPatternEditor::SelectPort(int32_t index) {
     }
     m_port = m_ports[static_cast<size_t>(index)];
     FillParameters();
-    if (m_current) m_current->SetPort(m_port);
+    if (m_current && m_current->Port() != m_port) {
+        // Notes it holds end on the port they were started on.
+        CEditLock lock(m_mutex);
+        ReleaseHeldNotes(m_current);
+        m_current->SetPort(m_port);
+    }
     Notify(PatternEditorChange::Selection);
 }
 
@@ -256,10 +261,11 @@ Pattern* CPatternEditor::AddPattern() {
     return pattern;
 }
 
-void CPatternEditor::DestroyListed(int32_t index) {
+void CPatternEditor::DestroyListed(int32_t index, bool releaseNotes) {
     Pattern* pattern;
     {
         CEditLock lock(m_mutex);
+        if (releaseNotes) ReleaseHeldNotes(m_patterns[index]);
         pattern = m_patterns.RemoveItem(index);
         if (pattern == m_current) {
             m_current = nullptr;
@@ -299,45 +305,6 @@ void CPatternEditor::DestroyPattern(Pattern* pattern) {
     const bool wasCurrent = pattern == m_current;
     DestroyListed(index);
     if (wasCurrent) Notify(PatternEditorChange::Selection);
-}
-
-void CPatternEditor::SetPlayPattern(bool down) {
-    {
-        CEditLock lock(m_mutex);
-        if (!m_current) {
-            m_playDown = false;
-        } else if (down) {
-            m_playDown = true;
-            m_current->SetLoop(m_loopDown);
-            m_current->Start(false);
-        } else {
-            m_playDown = false;
-            m_current->SetLoop(false);
-            m_current->Stop(false);
-        }
-    }
-    Notify(PatternEditorChange::Transport);
-}
-
-void CPatternEditor::StopPattern() {
-    {
-        CEditLock lock(m_mutex);
-        if (m_current) {
-            if (m_playDown) m_current->SetLoop(false);
-            m_current->Stop(true);
-        }
-        m_playDown = false;
-    }
-    Notify(PatternEditorChange::Transport);
-}
-
-void CPatternEditor::SetLoopPattern(bool down) {
-    {
-        CEditLock lock(m_mutex);
-        m_loopDown = down;
-        if (m_current) m_current->SetLoop(down);
-    }
-    Notify(PatternEditorChange::Transport);
 }
 
 bool CPatternEditor::AddControlTrack() {
@@ -522,159 +489,10 @@ std::string CPatternEditor::LaneValueText(int32_t lane, float value) const {
     return text;
 }
 
-// ----- Ticks -----
-
-void CPatternEditor::Tick(uint64_t bufferSerial) {
-    if (!m_playDown.load(std::memory_order_relaxed)) return;
-    if (m_current && m_current->IsPlaying()) {
-        m_current->PlayTick(bufferSerial);
-    } else {
-        m_playDown = false;
-        m_transportChanged = true;
-    }
-}
-
-void CPatternEditor::DeliverPendingNoteOffs(uint64_t bufferSerial) {
-    for (Pattern* pattern : m_patterns)
-        if (pattern->CarryOver().GetCount() > 0) pattern->AdvanceCarryOver(bufferSerial);
-}
-
-void CPatternEditor::RefreshDisplay() {
-    float position = -1.0f;
-    bool transport;
-    {
-        CEditLock lock(m_mutex);
-        transport = m_transportChanged.exchange(false);
-        if (m_machine && m_current) position = m_current->DisplayPosition();
-    }
-    if (transport) Notify(PatternEditorChange::Transport);
-    const bool visibilityChanged = (position < 0.0f) != (m_shownPosition < 0.0f);
-    if (visibilityChanged || std::fabs(position - m_shownPosition) > 0.001f) {
-        m_shownPosition = position;
-        Notify(PatternEditorChange::PlayMarker);
-    }
-}
-
-float CPatternEditor::DisplayPosition() {
-    CEditLock lock(m_mutex);
-    return m_current ? m_current->DisplayPosition() : -1.0f;
-}
-
 // ----- Pattern list and blobs -----
 
 Pattern* CPatternEditor::FindBySerial(int32_t serial) const {
     for (Pattern* pattern : m_patterns)
         if (pattern->m_serial == serial) return pattern;
     return nullptr;
-}
-
-std::vector<uint8_t> CPatternEditor::WritePatternBlob(int32_t projectIndex) {
-    std::vector<const Pattern*> chosen;
-    size_t size = 4;
-    for (int32_t i = 0; i < m_patterns.Count(); ++i) {
-        Pattern* pattern = m_patterns[i];
-        pattern->m_serial = i;
-        const CMachine* machine = pattern->Machine();
-        if (!machine || machine->m_projectIndex != projectIndex) continue;
-        chosen.push_back(pattern);
-        size += kPatternHeadSize + 12 * static_cast<size_t>(pattern->CountNotes());
-        for (int32_t t = 0; t < pattern->ControlTrackCount(); ++t)
-            size += 8 + 6 * pattern->GetControlTrack(t)->steps.size();
-    }
-    CBlobWriter writer(size);
-    writer.Int32(static_cast<int32_t>(chosen.size()));
-    for (const Pattern* pattern : chosen) {
-        writer.Int32(pattern->m_serial);
-        writer.Int32(pattern->Length());
-        char name[kPatternNameSize] = {};
-        std::strncpy(name, pattern->Name(), kPatternNameSize - 1);
-        writer.Bytes(name, sizeof name);
-        writer.Int32(pattern->CountNotes());
-        writer.Int32(pattern->ControlTrackCount());
-        writer.Int32(projectIndex);
-        writer.Int32(PortIndexOf(pattern->Port()));
-        for (const PatternNote* note = pattern->FirstNote(); note; note = note->next) {
-            writer.Int32(note->start);
-            writer.Int32(note->length);
-            writer.Int32(note->note);
-        }
-        for (int32_t t = 0; t < pattern->ControlTrackCount(); ++t) {
-            const ControlTrack* track = pattern->GetControlTrack(t);
-            writer.Int32(track->parameter);
-            writer.Int32(static_cast<int32_t>(track->steps.size()));
-            for (const ControlStep& step : track->steps) {
-                writer.Float(step.value);
-                writer.Byte(step.set);
-                writer.Byte(0);
-            }
-        }
-    }
-    return writer.Take();
-}
-
-void CPatternEditor::ReadPatternBlob(const void* data, size_t size) {
-    // The first pass only reads and checks, so a damaged blob raises before anything is made;
-    // the second pass builds.
-    for (int pass = 0; pass < 2; ++pass) {
-        const bool build = pass == 1;
-        CBlobReader reader(data, size, "Pattern");
-        const int32_t count = reader.Count("Pattern", kPatternHeadSize);
-        for (int32_t p = 0; p < count; ++p) {
-            const int32_t serial = reader.Int32();
-            const int32_t length = reader.Int32();
-            if (length < 0 || length > kMaxSongLength)
-                platform::Raise("Pattern Data Corrupt: Invalid Pattern Length (%i)", length);
-            const uint8_t* nameBytes = reader.Bytes(kPatternNameSize);
-            const int32_t noteCount = reader.Int32();
-            const int32_t trackCount = reader.Int32();
-            const int32_t projectIndex = reader.Int32();
-            const int32_t portIndex = reader.Int32();
-            if (noteCount < 0 || static_cast<size_t>(noteCount) > reader.Remaining() / 12)
-                platform::Raise("Pattern Data Corrupt: Invalid %s Count (%i)", "Note", noteCount);
-            if (trackCount < 0 || static_cast<size_t>(trackCount) > (reader.Remaining() - 12 * static_cast<size_t>(noteCount)) / 8)
-                platform::Raise("Pattern Data Corrupt: Invalid %s Count (%i)", "Control Track", trackCount);
-
-            CMachine* machine = nullptr;
-            for (CMachine* listed : m_machines)
-                if (listed->m_projectIndex == projectIndex) machine = listed;
-            CPort* port = machine && portIndex >= 0 && portIndex < machine->m_portCount ? machine->m_ports[portIndex] : nullptr;
-            if (!IsControlInput(port)) port = nullptr;
-            Pattern* pattern = nullptr;
-            if (build && port) {
-                size_t nameLength = 0;
-                while (nameLength < kPatternNameSize - 1 && nameBytes[nameLength]) ++nameLength;
-                const std::string name(reinterpret_cast<const char*>(nameBytes), nameLength);
-                pattern = new Pattern(m_host, m_mutex, length, name.c_str(), port);
-                pattern->m_serial = serial;
-            }
-            const int32_t noteRange = machine && machine->m_namedNoteCount > 0 ? machine->m_namedNoteCount : kOrdinaryNoteCount;
-            for (int32_t n = 0; n < noteCount; ++n) {
-                const int32_t start = reader.Int32();
-                const int32_t noteLength = reader.Int32();
-                const int32_t note = reader.Int32();
-                // Notes the editor could never make (outside the pattern, empty, or beyond the
-                // machine's notes) would send events outside the buffer or the machine's range.
-                const bool playable = note >= 0 && note < noteRange && start >= 0 && noteLength >= 1 &&
-                                      static_cast<int64_t>(start) + noteLength <= static_cast<int64_t>(length) * 4;
-                if (pattern && playable) pattern->AddNote(start, noteLength, note);
-            }
-            for (int32_t t = 0; t < trackCount; ++t) {
-                const int32_t parameter = reader.Int32();
-                const int32_t stepCount = reader.Count("Control Step", 6);
-                // A parameter the machine lacks, or a second track for one, is read past.
-                const bool usable = pattern && parameter >= kVelocityParameter && parameter < machine->m_parameterCount &&
-                                    pattern->FindControlTrack(parameter) < 0;
-                const int32_t index = usable ? pattern->AddControlTrack(parameter) : -1;
-                for (int32_t s = 0; s < stepCount; ++s) {
-                    const float value = reader.Float();
-                    const uint8_t set = reader.Byte();
-                    reader.Skip(1);
-                    if (index < 0 || s >= pattern->StepCount()) continue;
-                    pattern->GetControlTrack(index)->steps[static_cast<size_t>(s)] = ControlStep{static_cast<uint8_t>(set ? 1 : 0), ClampValue(value)};
-                }
-            }
-            if (pattern) AppendPattern(pattern);
-        }
-    }
-    Notify(PatternEditorChange::Selection);
 }

@@ -50,7 +50,6 @@ enum class NoteZone { ResizeStart, Move, ResizeEnd };
 constexpr int32_t kStepPixels = 14;
 constexpr int32_t kNoteRowPixels = 16;
 constexpr int32_t kLaneValuePixels = 114;
-constexpr int32_t kOrdinaryNoteCount = 128;
 constexpr int32_t kMaxNoteLength = 64;
 constexpr int32_t kDefaultNoteLength = 4;
 constexpr int32_t kDefaultPatternLength = 16;
@@ -183,7 +182,9 @@ public:
     void Tick(uint64_t bufferSerial);
 
     // After both ticks of a buffer: every pattern not played in this buffer that still holds
-    // note-offs delivers those due now, so a stopped pattern or song leaves no note hanging.
+    // note-offs delivers those due now, and so do the note-offs of patterns removed or moved to
+    // another port while their notes sounded, so a stopped or removed pattern or song leaves no
+    // note hanging.
     void DeliverPendingNoteOffs(uint64_t bufferSerial);
 
     // ----- Graphics thread -----
@@ -212,7 +213,11 @@ private:
     std::string FreePatternName(CMachine* machine) const;
     bool IsListed(const CMachine* machine) const;
     void AppendPattern(Pattern* pattern);
-    void DestroyListed(int32_t index);
+    // releaseNotes: the pattern's waiting note-offs still reach its port (not when its machine
+    // goes).
+    void DestroyListed(int32_t index, bool releaseNotes = true);
+    // Moves the pattern's waiting note-offs to the released queue, for its current port.
+    void ReleaseHeldNotes(Pattern* pattern);
     bool IsNamed() const;
 
     CVeskHost* m_host;
@@ -230,6 +235,15 @@ private:
     int32_t m_propertyIndex = -1;
     int32_t m_noteLength = kDefaultNoteLength;
     int32_t m_newPatternLength = kDefaultPatternLength;
+
+    // Note-offs of patterns that went or moved while their notes sounded: appended on the
+    // user-interface thread and delivered (and dropped) by the driver thread, both under the
+    // editor mutex. Times are relative to the next buffer.
+    struct ReleasedNoteOff {
+        CPort* port;
+        ControlEvent event;
+    };
+    std::vector<ReleasedNoteOff> m_released;
 
     std::atomic<bool> m_playDown{false};
     bool m_loopDown = false;

@@ -13,17 +13,7 @@
 
 namespace {
 
-// A sample offset from a float product, kept inside the int32 range (entries read from a file
-// may lie anywhere).
-int32_t ToSamples(float samples) {
-    return static_cast<int32_t>(std::clamp(samples, -1.0e9f, 1.0e9f));
-}
-
-float StartStep(const SequenceEntry* entry) { return static_cast<float>(entry->start) * 4.0f; }
-
-float EndStep(const SequenceEntry* entry) {
-    return (static_cast<float>(entry->start) + static_cast<float>(entry->pattern->Length())) * 4.0f;
-}
+int64_t StartStep(const SequenceEntry* entry) { return static_cast<int64_t>(entry->start) * 4; }
 
 } // namespace
 
@@ -175,7 +165,7 @@ void CSequenceEditor::PlaySong() {
         CEditLock lock(m_mutex);
         m_playing = true;
         m_playDown = true;
-        m_position = 0.0f;
+        m_position = 0;
         m_endedInTick = false;
     }
     Notify(SequenceEditorChange::Transport);
@@ -191,7 +181,7 @@ void CSequenceEditor::SetRecordSong(bool down) {
         m_recordDown = true;
         m_playDown = true;
         m_playing = true;
-        m_position = 0.0f;
+        m_position = 0;
         m_endedInTick = false;
     } else {
         {
@@ -232,12 +222,18 @@ void CSequenceEditor::SetLength(int32_t beats) {
 
 float CSequenceEditor::DisplayPosition() {
     CEditLock lock(m_mutex);
-    return m_playing ? m_position : -1.0f;
+    if (!m_playing) return -1.0f;
+    return m_grid.IsValid() ? m_grid.StepsAt(m_position) : 0.0f;
 }
 
 int64_t CSequenceEditor::SongSamples() const {
-    const float stepLength = StepLength(m_host->GetSampleRate(), m_host->GetBPM());
-    return static_cast<int64_t>(static_cast<float>(m_song.Length() * 4) * stepLength);
+    const CStepGrid grid(m_host->GetSampleRate(), m_host->GetBPM());
+    return grid.StepStart(static_cast<int64_t>(m_song.Length()) * 4);
+}
+
+int64_t CSequenceEditor::PositionSamples() {
+    CEditLock lock(m_mutex);
+    return m_playing ? m_position : -1;
 }
 
 // ----- Driver thread -----
@@ -245,28 +241,24 @@ int64_t CSequenceEditor::SongSamples() const {
 void CSequenceEditor::Tick(uint64_t bufferSerial) {
     if (!m_playing.load(std::memory_order_relaxed)) return;
     const int32_t bufferSize = m_host->GetBufferSize();
-    const float stepLength = StepLength(m_host->GetSampleRate(), m_host->GetBPM());
-    if (stepLength <= 0.0f || bufferSize <= 0) return;
-    const float bufferSteps = static_cast<float>(bufferSize) / stepLength;
-    const float songSteps = static_cast<float>(m_song.Length() * 4);
-    const float position = m_position;
+    const CStepGrid grid(m_host->GetSampleRate(), m_host->GetBPM());
+    if (!grid.IsValid() || bufferSize <= 0) return;
+    // The position counts samples of the grid it was reached on; a new tempo or rate keeps the
+    // place in the song (its step) and goes on from the sample that step has now.
+    if (m_grid.IsValid() && !(m_grid == grid)) m_position = grid.Rescale(m_position, m_grid);
+    m_grid = grid;
+    const int64_t songSamples = grid.StepStart(static_cast<int64_t>(m_song.Length()) * 4);
+    const int64_t position = m_position;
+    // The part of the buffer before the song's end: nothing after the end is played in this
+    // pass, whatever the buffer size, so every pass sounds the same.
+    const int64_t head = std::clamp<int64_t>(songSamples - position, 0, bufferSize);
 
-    // Every placement the position is inside of, or that begins in this buffer (then with a
-    // negative window start, so its first step lands at the right offset).
-    for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
-        for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
-            Pattern* pattern = entry->pattern;
-            const float s = StartStep(entry);
-            const float e = EndStep(entry);
-            if ((s <= position && position <= e) || (position < s && s < position + bufferSteps)) {
-                pattern->AdvanceCarryOver(bufferSerial);
-                pattern->Render(0, ToSamples((position - s) * stepLength), bufferSize, stepLength);
-            }
-        }
-    }
+    // Every placement the position is inside of (or ends at), or that begins in this buffer (then
+    // with a negative window start, so its first step lands at the right offset).
+    RenderPlacements(bufferSerial, grid, 0, position, head);
 
-    if (position + bufferSteps < songSteps) {
-        m_position = position + bufferSteps;
+    if (position + bufferSize < songSamples) {
+        m_position = position + bufferSize;
         return;
     }
     if (!m_loop.load(std::memory_order_relaxed)) {
@@ -280,30 +272,38 @@ void CSequenceEditor::Tick(uint64_t bufferSerial) {
     }
 
     // Loop: the rest of the buffer after the song's end plays the song's start (more than once
-    // when the whole song is shorter than what is left of the buffer).
-    int64_t offset = static_cast<int64_t>((songSteps - position) * stepLength);
-    const auto songSamples = static_cast<int64_t>(songSteps * stepLength);
+    // when the whole song is shorter than what is left of the buffer). Each pass starts at
+    // exactly k x the song's length in samples.
+    int64_t offset = head;
     for (;;) {
         const int64_t rest = bufferSize - offset;
         if (rest <= 0 || songSamples <= 0) {
-            m_position = 0.0f;
+            m_position = 0;
             return;
         }
-        const float restSteps = static_cast<float>(rest) / stepLength;
-        for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
-            for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
-                const float s = StartStep(entry);
-                if (!(s < restSteps)) continue;
-                entry->pattern->AdvanceCarryOver(bufferSerial);
-                entry->pattern->Render(static_cast<int32_t>(offset), ToSamples((0.0f - s) * stepLength),
-                                       static_cast<int32_t>(rest), stepLength);
-            }
-        }
-        if (restSteps < songSteps) {
-            m_position = restSteps;
+        const int64_t span = std::min(rest, songSamples);
+        RenderPlacements(bufferSerial, grid, static_cast<int32_t>(offset), 0, span);
+        if (rest < songSamples) {
+            m_position = rest;
             return;
         }
         offset += songSamples;
+    }
+}
+
+void CSequenceEditor::RenderPlacements(uint64_t bufferSerial, const CStepGrid& grid, int32_t outputOffset,
+                                       int64_t from, int64_t length) {
+    for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
+        for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
+            Pattern* pattern = entry->pattern;
+            const int64_t firstStep = StartStep(entry);
+            const int64_t start = grid.StepStart(firstStep);
+            const int64_t end = grid.StepStart(firstStep + pattern->StepCount());
+            const bool inside = start <= from && from <= end;
+            if (!inside && !(from <= start && start < from + length)) continue;
+            pattern->AdvanceCarryOver(bufferSerial);
+            pattern->Render(outputOffset, from - start, static_cast<int32_t>(length), grid, firstStep);
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 // the recorder is stopped there too, never on the driver thread, since closing its files may block.
 #pragma once
 
+#include "sequencer/pattern.h"
 #include "sequencer/record_song_target.h"
 #include "sequencer/sequence.h"
 
@@ -113,6 +114,8 @@ public:
     int32_t Length() const { return m_song.Length(); }
     // Song position in steps while playing, else -1.
     float DisplayPosition();
+    // Song position in samples from the start of the current pass while playing, else -1.
+    int64_t PositionSamples();
     // The song's length in samples at the host's current rate and tempo.
     int64_t SongSamples() const;
 
@@ -134,6 +137,10 @@ public:
 private:
     void Notify(SequenceEditorChange change);
     void StopRecorderIfPending();
+    // Driver thread: renders into the buffer at outputOffset every placement that begins in the
+    // song samples [from, from + length) or that from lies inside of (or at the end of).
+    void RenderPlacements(uint64_t bufferSerial, const CStepGrid& grid, int32_t outputOffset, int64_t from,
+                          int64_t length);
 
     CVeskHost* m_host;
     CMutex* m_mutex;
@@ -147,7 +154,10 @@ private:
     std::atomic<bool> m_playDown{false};
     std::atomic<bool> m_recordDown{false};
     std::atomic<bool> m_loop{false};
-    float m_position = 0.0f; // steps from the song start
+    // Samples from the start of the current pass, counted on m_grid: an exact count, so every
+    // step, placement and pass lands on the sample the grid gives it at any buffer size.
+    int64_t m_position = 0;
+    CStepGrid m_grid; // the grid of the last tick
     std::atomic<bool> m_endedInTick{false};     // the driver thread reached the end
     std::atomic<bool> m_recorderStopDue{false}; // the recorder still has to be stopped
     float m_shownPosition = -1.0f;

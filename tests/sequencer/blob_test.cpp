@@ -176,10 +176,10 @@ TEST(PatternBlob, ForeignRecordsAreReadPastAndDropped) {
     writer.Int32(0), writer.Int32(1), writer.Int32(60);
     head(writer, 8, 1, 0, 0, 0, 0); // port 0 is an audio output
     head(writer, 9, 1, 4, 4, 0, 1);
-    writer.Int32(0), writer.Int32(1), writer.Int32(60);   // kept
-    writer.Int32(3), writer.Int32(2), writer.Int32(62);   // past the end: dropped
-    writer.Int32(1), writer.Int32(0), writer.Int32(62);   // empty: dropped
-    writer.Int32(1), writer.Int32(1), writer.Int32(128);  // no such note: dropped
+    writer.Int32(0), writer.Int32(1), writer.Int32(60);   // playable
+    writer.Int32(3), writer.Int32(2), writer.Int32(62);   // runs past the end: kept and played
+    writer.Int32(1), writer.Int32(0), writer.Int32(62);   // empty: kept, never played
+    writer.Int32(1), writer.Int32(1), writer.Int32(128);  // no such note: kept, never played
     writer.Int32(0), writer.Int32(6);                     // six steps for a four-step track
     for (int i = 0; i < 6; ++i) writer.Float(i == 1 ? 2.0f : 0.5f), writer.Byte(i < 2 ? 1 : 0), writer.Byte(0xee);
     writer.Int32(0), writer.Int32(0);                     // a second track for parameter 0
@@ -188,21 +188,46 @@ TEST(PatternBlob, ForeignRecordsAreReadPastAndDropped) {
     const std::vector<uint8_t> blob = writer.Take();
     rig.sequencer.ReadPatternBlob(blob.data(), blob.size());
 
+    // Only the records without a machine or a control input port are dropped; everything of the
+    // third is kept as stored.
     const CArray<Pattern>& patterns = rig.sequencer.Patterns().Patterns();
     ASSERT_EQ(patterns.Count(), 1);
     Pattern* pattern = patterns[0];
     EXPECT_EQ(pattern->m_serial, 9);
     EXPECT_EQ(std::strlen(pattern->Name()), 1023u);
     EXPECT_EQ(pattern->Port(), synth->Control());
-    EXPECT_EQ(pattern->CountNotes(), 1);
-    ASSERT_EQ(pattern->ControlTrackCount(), 2);
+    EXPECT_EQ(pattern->CountNotes(), 4);
+    ASSERT_EQ(pattern->ControlTrackCount(), 4);
     const ControlTrack* cutoff = pattern->GetControlTrack(0);
-    ASSERT_EQ(cutoff->steps.size(), 4u);
+    ASSERT_EQ(cutoff->steps.size(), 6u);
     EXPECT_EQ(cutoff->steps[0].set, 1);
-    EXPECT_FLOAT_EQ(cutoff->steps[1].value, 1.0f); // values are kept inside 0..1
+    EXPECT_FLOAT_EQ(cutoff->steps[1].value, 2.0f); // as stored; played as 1
     EXPECT_EQ(cutoff->steps[2].set, 0);
-    EXPECT_EQ(pattern->VelocityTrack(), pattern->GetControlTrack(1));
+    EXPECT_TRUE(cutoff->playable);
+    EXPECT_FALSE(pattern->GetControlTrack(1)->playable); // the second track for parameter 0
+    EXPECT_FALSE(pattern->GetControlTrack(2)->playable); // parameter 3
+    EXPECT_EQ(pattern->VelocityTrack(), pattern->GetControlTrack(3));
     EXPECT_FLOAT_EQ(pattern->VelocityTrack()->steps[0].value, 0.3f);
+
+    // Played: the first track's two set steps inside the pattern (the value limited to 1), the
+    // playable notes with their note-offs; the note past the end ends after the pattern.
+    pattern->Render(0, 0, 4410, 1260.0f);
+    std::vector<ControlEvent> events;
+    ControlEvent event;
+    while (synth->Control()->m_controlBuffer->GetNextEvent(&event)) events.push_back(event);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].kind, kEventParameter);
+    EXPECT_EQ(events[0].index, 0);
+    EXPECT_EQ(events[1].kind, kEventNoteOn);
+    EXPECT_EQ(events[2].kind, kEventNoteOff); // at equal times note-offs come first
+    EXPECT_EQ(events[2].time, 1260);
+    EXPECT_EQ(events[3].kind, kEventParameter);
+    EXPECT_EQ(events[3].time, 1260);
+    EXPECT_FLOAT_EQ(events[3].value, 1.0f);
+    EXPECT_EQ(events[4].kind, kEventNoteOn);
+    EXPECT_EQ(events[4].index, 62);
+    EXPECT_EQ(events[4].time, 3780);
+    ASSERT_EQ(pattern->CarryOver().GetCount(), 1); // 62 ends at 6300, after this buffer
 }
 
 TEST(PatternBlob, DamagedBlobsRaiseAndAddNothing) {
@@ -317,3 +342,75 @@ TEST(Blobs, RandomDamageIsReadSafely) {
 }
 
 } // namespace
+
+namespace {
+
+// One pattern record of a one-beat (four-step) pattern for machine 0's port 1, written the way the
+// writer writes (zero-padded name, zero filler bytes).
+std::vector<uint8_t> BlobWithUneditableData() {
+    CBlobWriter writer(2048);
+    writer.Int32(1);
+    writer.Int32(0);
+    writer.Int32(1);
+    char name[1024] = "Kept";
+    writer.Bytes(name, sizeof name);
+    writer.Int32(3); // notes
+    writer.Int32(3); // tracks
+    writer.Int32(0);
+    writer.Int32(1);
+    writer.Int32(2), writer.Int32(5), writer.Int32(60); // runs three steps past the end
+    writer.Int32(1), writer.Int32(0), writer.Int32(62); // length 0
+    writer.Int32(3), writer.Int32(1), writer.Int32(64);
+    auto steps = [&](int32_t parameter, const std::vector<std::pair<float, uint8_t>>& values) {
+        writer.Int32(parameter);
+        writer.Int32(static_cast<int32_t>(values.size()));
+        for (const auto& [value, set] : values) writer.Float(value), writer.Byte(set), writer.Byte(0);
+    };
+    steps(0, {{0.1f, 1}, {0.0f, 0}, {0.0f, 0}, {0.0f, 0}, {0.7f, 1}, {0.9f, 1}}); // steps 4, 5 beyond
+    steps(-1, {{0.5f, 1}, {0.25f, 1}, {0.6f, 1}, {0.8f, 1}});
+    steps(1, {{0.3f, 1}, {0.4f, 1}}); // shorter than the pattern
+    return writer.Take();
+}
+
+} // namespace
+
+TEST(PatternBlob, NotesAndStepsTheEditorCannotMakeSurviveLoadAndSaveAndPlayWhatTheyCan) {
+    const std::vector<uint8_t> blob = BlobWithUneditableData();
+    SequencerRig rig;
+    CEventMachine* synth = rig.Add("Synth 1");
+    rig.sequencer.ReadPatternBlob(blob.data(), blob.size());
+    ASSERT_EQ(rig.sequencer.Patterns().Patterns().Count(), 1);
+    EXPECT_EQ(rig.sequencer.WritePatternBlob(0), blob);
+
+    // In the song the note past the pattern's end sounds for all its five steps; the empty note
+    // sends nothing; the steps beyond the pattern send nothing; the short track plays its steps.
+    Pattern* pattern = rig.sequencer.Patterns().Patterns()[0];
+    ASSERT_NE(rig.sequencer.Song().PlacePattern(pattern, 0), nullptr);
+    rig.sequencer.Song().SetLength(1);
+    rig.sequencer.Song().PlaySong();
+    rig.Buffers(4);
+    EXPECT_FALSE(rig.sequencer.Song().IsPlaying());
+    const auto ons = OfKind(synth->events, kEventNoteOn);
+    const auto offs = OfKind(synth->events, kEventNoteOff);
+    ASSERT_EQ(ons.size(), 2u);
+    EXPECT_EQ(ons[0].index, 60);
+    EXPECT_EQ(ons[0].time, 2 * 1260);
+    EXPECT_FLOAT_EQ(ons[0].value, 0.6f);
+    ASSERT_EQ(offs.size(), 2u);
+    EXPECT_EQ(offs[1].index, 60);
+    EXPECT_EQ(offs[1].time, 7 * 1260); // after the song stopped at 5040
+    const auto changes = OfKind(synth->events, kEventParameter);
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].time, 0);
+    EXPECT_EQ(changes[1].time, 0);
+    EXPECT_EQ(changes[2].index, 1);
+    EXPECT_EQ(changes[2].time, 1260);
+
+    // Saving again after playing, and loading the saved blob elsewhere, keeps the same bytes.
+    EXPECT_EQ(rig.sequencer.WritePatternBlob(0), blob);
+    SequencerRig other;
+    other.Add("Synth 1");
+    const std::vector<uint8_t> saved = rig.sequencer.WritePatternBlob(0);
+    other.sequencer.ReadPatternBlob(saved.data(), saved.size());
+    EXPECT_EQ(other.sequencer.WritePatternBlob(0), blob);
+}

@@ -6,6 +6,7 @@
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
+#include "tests/sequencer/gate_synth.h"
 
 #include <gtest/gtest.h>
 
@@ -13,51 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Outputs 1.0 on both channels while any note is held; keeps every event it was given with the
-// absolute sample it applies to.
-class CGateSynth : public CMachine {
-public:
-    struct Event {
-        int64_t time;
-        int32_t kind;
-        int32_t index;
-    };
-    explicit CGateSynth(CVeskHost* host) : CMachine(host) {
-        m_parameterCount = 1;
-        AddPort(kPortControlIn, "Notes");
-        AddPort(kPortStereoOut, "Out");
-    }
-    void Delete() override { delete this; }
-    void SetSampleRate(int32_t) override {}
-    void SetBufferSize(int32_t) override {}
-    bool IsGenerator() override { return true; }
-    void Process() override {
-        CAudioBuffer* out = m_ports[1]->m_audioBuffer;
-        ControlEvent event;
-        int32_t held = m_held;
-        int32_t frame = 0;
-        auto fill = [&](int32_t until) {
-            for (; frame < until && frame < out->m_length; ++frame) {
-                out->m_channel1[frame] = held > 0 ? 1.0f : 0.0f;
-                out->m_channel2[frame] = held > 0 ? 1.0f : 0.0f;
-            }
-        };
-        while (m_ports[0]->m_controlBuffer->GetNextEvent(&event)) {
-            fill(event.time);
-            events.push_back({m_rendered + event.time, event.kind, event.index});
-            if (event.kind == kEventNoteOn) ++held;
-            if (event.kind == kEventNoteOff) --held;
-        }
-        fill(out->m_length);
-        m_held = held;
-        m_rendered += out->m_length;
-    }
-
-    std::vector<Event> events;
-    int32_t m_held = 0;
-    int64_t m_rendered = 0;
-};
 
 struct EngineRig : ::testing::Test {
     static constexpr int32_t kBuffer = 4410;
@@ -159,6 +115,50 @@ TEST_F(EngineRig, SongWithoutLoopEndsAndRemovingTheMachineTakesItsPatterns) {
     EXPECT_EQ(sequencer->Patterns().Patterns().Count(), 0);
     EXPECT_EQ(song.Song().TrackCount(), 0);
     Render(1);
+}
+
+TEST_F(EngineRig, NoNoteHangsWhereverTheSongOrThePatternStops) {
+    // A looped two-beat song of overlapping long notes, one running past the pattern's end, is
+    // stopped after every number of buffers from one to seven; then the pattern editor's playback
+    // is stopped likewise. Every time the gate closes and every note-on has found its note-off.
+    CPatternEditor& editor = sequencer->Patterns();
+    Pattern* pattern = editor.CreatePattern(gate->m_ports[0], 2);
+    pattern->AddNote(0, 6, 60);
+    pattern->AddNote(3, 2, 62);
+    pattern->AddNote(5, 9, 64); // ends six steps after the pattern
+    CSequenceEditor& song = sequencer->Song();
+    ASSERT_NE(song.PlacePattern(pattern, 0), nullptr);
+    song.SetLength(2);
+    song.SetLoop(true);
+    auto expectAllReleased = [&](const char* what, int buffers) {
+        int32_t ons = 0, offs = 0;
+        for (const CGateSynth::Event& event : gate->events) {
+            ons += event.kind == kEventNoteOn;
+            offs += event.kind == kEventNoteOff;
+        }
+        EXPECT_EQ(ons, offs) << what << " stopped after " << buffers << " buffers";
+        EXPECT_EQ(gate->m_held, 0) << what << " stopped after " << buffers << " buffers";
+        EXPECT_EQ(output.back(), 0.0f) << what << " stopped after " << buffers << " buffers";
+    };
+    for (int buffers = 1; buffers <= 7; ++buffers) {
+        song.PlaySong();
+        Render(buffers);
+        song.StopSong();
+        Render(4); // the longest note lasts 11340 samples
+        expectAllReleased("song", buffers);
+    }
+
+    editor.SelectMachine(gate);
+    editor.SelectPattern(0);
+    ASSERT_EQ(editor.CurrentPattern(), pattern);
+    editor.SetLoopPattern(true);
+    for (int buffers = 1; buffers <= 7; ++buffers) {
+        editor.SetPlayPattern(true);
+        Render(buffers);
+        editor.StopPattern();
+        Render(4);
+        expectAllReleased("pattern", buffers);
+    }
 }
 
 } // namespace

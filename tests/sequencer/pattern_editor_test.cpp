@@ -288,6 +288,45 @@ TEST_F(EditorFixture, PausedPatternReleasesItsHeldNotes) {
     EXPECT_EQ(synth->events[1].time, 10080);
 }
 
+TEST_F(EditorFixture, NotesHeldWhenThePatternMovesOrGoesEndWhereTheyStarted) {
+    // Moved to the machine's second port while a note sounds: the note-off still reaches the
+    // first port, at its time.
+    editor->SelectMachine(synth);
+    Pattern* moved = editor->AddPattern();
+    moved->AddNote(0, 8, 60); // off at 10080
+    editor->SetPlayPattern(true);
+    rig.Buffer();
+    editor->StopPattern();
+    editor->SelectPort(1);
+    ASSERT_EQ(moved->Port(), synth->Control(1));
+    rig.Buffers(3);
+    ASSERT_EQ(synth->events.size(), 2u);
+    EXPECT_EQ(synth->events[1].kind, kEventNoteOff);
+    EXPECT_EQ(synth->events[1].time, 10080);
+
+    // Removed while a song plays its note: the note-off arrives all the same, once.
+    Pattern* removed = editor->CreatePattern(drums->Control(), 4);
+    removed->AddNote(0, 12, 3); // a trigger held for 15120 samples
+    rig.sequencer.Song().PlacePattern(removed, 0);
+    rig.sequencer.Song().PlaySong();
+    rig.Buffer();
+    editor->DestroyPattern(removed);
+    rig.Buffers(4);
+    ASSERT_EQ(drums->events.size(), 2u);
+    EXPECT_EQ(drums->events[1].kind, kEventTriggerOff);
+    EXPECT_EQ(drums->events[1].time, 4 * 4410 + 15120);
+
+    // Removed together with its machine: nothing is left to deliver to a machine that is gone.
+    Pattern* withMachine = editor->CreatePattern(drums->Control(), 4);
+    withMachine->AddNote(0, 12, 3);
+    rig.sequencer.Song().PlacePattern(withMachine, 0);
+    rig.sequencer.Song().PlaySong();
+    rig.Buffer();
+    editor->DestroyPattern(withMachine);
+    rig.Remove(drums);
+    rig.Buffers(4); // ASan: no event may be written into the freed machine's port
+}
+
 TEST_F(EditorFixture, ChangingThePatternWhilePlayingRestartsTheNewOne) {
     editor->SelectMachine(synth);
     Pattern* first = editor->AddPattern();

@@ -203,4 +203,21 @@ TEST_F(SongFixture, PlayWhilePlayingRestartsFromTheBeginning) {
     EXPECT_TRUE(song->IsPlayDown());
 }
 
+TEST_F(SongFixture, TempoChangeWhilePlayingKeepsThePlaceInTheSong) {
+    Pattern* pattern = MakePattern(1);
+    pattern->AddNote(0, 1, 60);
+    song->Song().AddEntry(0, pattern, 4); // step 16
+    song->PlaySong();
+    rig.Buffers(4); // 17640 samples = step 14 at 140 BPM
+    EXPECT_EQ(song->PositionSamples(), 17640);
+    rig.host.SetBPM(70.0f); // 2520 samples a step: step 14 is now sample 35280
+    rig.Buffer();           // plays song samples 35280..39689
+    EXPECT_EQ(song->PositionSamples(), 39690);
+    EXPECT_FLOAT_EQ(song->DisplayPosition(), 39690.0f / 2520.0f);
+    rig.Buffer(); // step 16 = sample 40320, 630 into this buffer
+    const auto ons = OfKind(synth->events, kEventNoteOn);
+    ASSERT_EQ(ons.size(), 1u);
+    EXPECT_EQ(ons[0].time, 5 * 4410 + 630);
+}
+
 } // namespace
