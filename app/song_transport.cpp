@@ -4,7 +4,6 @@
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
 
-#include <cmath>
 
 CMutex& CSongTransportTap::EditorMutex() {
     return m_sequencer.EditorMutex();
@@ -13,12 +12,9 @@ CMutex& CSongTransportTap::EditorMutex() {
 void CSongTransportTap::Tick() {
     // The editor mutex is the cycle's already (it is recursive): the position read here is the
     // one this buffer starts at, before the song's tick moves it on.
-    const float steps = m_sequencer.Song().DisplayPosition();
+    const int64_t songSample = m_sequencer.Song().PositionSamples();
     const int32_t frames = m_host.GetBufferSize();
-    if (steps >= 0.0f) {
-        const double bpm = m_host.GetBPM();
-        const double stepLength = bpm > 0.0 ? m_host.GetSampleRate() * 4.0 / bpm : 0.0;
-        const int64_t songSample = std::llround(static_cast<double>(steps) * stepLength);
+    if (songSample >= 0) {
         m_transport.Publish(true, songSample, frames);
         m_stoppedAt = songSample + frames; // where it stands should this be its last buffer
     } else {

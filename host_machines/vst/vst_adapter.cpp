@@ -517,9 +517,12 @@ void CVSTAdapter::IdleStep() {
 }
 
 // Position, tempo and transport as the song stands at the start of the buffer being rendered.
-// The song's tempo is the plug-in's tempo; quarter notes and bars (of 4/4) are counted from the
-// song's start at that tempo, so samplePos, ppqPos and tempo always agree. Without a transport
-// (a machine outside the studio) the position is the host's sample counter and nothing plays.
+// A plug-in counts in quarter notes: the song's beat of four steps. The studio's tempo figure
+// sets a step to 4/BPM seconds, so a beat lasts 16/BPM seconds and the plug-in is told
+// 60 × BPM / 16 quarter notes a minute (120 at the tool bar's 32). Quarter notes and bars (of
+// 4/4) are counted from the song's start at that tempo, so samplePos, ppqPos and tempo agree
+// and a tempo-synced delay or arpeggio lands on the song's own beats. Without a transport (a
+// machine outside the studio) the position is the host's sample counter and nothing plays.
 VstTimeInfo* CVSTAdapter::TimeInfo(int32_t requestFlags) {
     std::memset(m_timeInfo, 0, sizeof m_timeInfo);
     auto* info = reinterpret_cast<VstTimeInfo*>(m_timeInfo);
@@ -528,7 +531,7 @@ VstTimeInfo* CVSTAdapter::TimeInfo(int32_t requestFlags) {
         transport = m_transport->Read();
     else
         transport.songSample = static_cast<uint32_t>(m_host->GetSampleCounter());
-    const double tempo = m_host->GetBPM();
+    const double tempo = QuarterNotesPerMinute(m_host->GetBPM());
     info->samplePos = static_cast<double>(transport.songSample);
     info->sampleRate = m_sampleRate;
     if (transport.playing) info->flags |= kVstTransportPlaying;
@@ -569,7 +572,7 @@ intptr_t CVSTAdapter::Answer(int32_t opcode, int32_t index, intptr_t value, void
     case audioMasterGetTime:
         return reinterpret_cast<intptr_t>(TimeInfo(static_cast<int32_t>(value)));
     case audioMasterTempoAt:
-        return static_cast<intptr_t>(m_host->GetBPM() * 10000.0f);
+        return static_cast<intptr_t>(std::lround(QuarterNotesPerMinute(m_host->GetBPM()) * 10000.0));
     case audioMasterCanDo: {
         static const char* const kCanDo[] = {"sendVstEvents",    "sendVstMIDIEvent",    "sendVstTimeInfo",
                                              "receiveVstEvents", "receiveVstMIDIEvent", "receiveVstTimeInfo",

@@ -9,6 +9,12 @@
 #include <atomic>
 #include <cstdint>
 
+// The studio's tempo figure as a plug-in counts tempo: quarter notes a minute. A step lasts
+// 4/BPM seconds and a beat (a quarter note) is four steps, so a beat lasts 16/BPM seconds.
+inline double QuarterNotesPerMinute(double bpm) {
+    return bpm * 60.0 / 16.0;
+}
+
 class CVSTTransport {
 public:
     struct State {

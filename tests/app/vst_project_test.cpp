@@ -188,8 +188,8 @@ TEST(VSTProject, TheSongAutomatesPluginParametersAndTellsItsPositionTempoAndTran
         SCOPED_TRACE(buffer);
         EXPECT_FLOAT_EQ(machine->GetParameter(2), buffer < 39 ? 0.3f : 0.9f);
         EXPECT_EQ(log->samplePos, 256.0 * buffer);
-        EXPECT_EQ(log->tempo, 140.0);
-        EXPECT_DOUBLE_EQ(log->ppqPos, 256.0 * buffer / 44100.0 * 140.0 / 60.0);
+        EXPECT_EQ(log->tempo, 140.0 * 60.0 / 16.0); // quarter notes (beats of four steps) a minute
+        EXPECT_DOUBLE_EQ(log->ppqPos, 256.0 * buffer / 1260.0 / 4.0); // a beat is four 1260-sample steps
         EXPECT_EQ(log->timeSigNumerator, 4);
         EXPECT_EQ(log->timeFlags,
                   valid | vst::kVstTransportPlaying | (buffer == 0 ? vst::kVstTransportChanged : 0));

@@ -178,7 +178,7 @@ TEST_F(VSTTest, HostCallbackAnswers) {
     EXPECT_EQ(CVSTAdapter::HostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f), 2400);
     EXPECT_EQ(call(audioMasterGetSampleRate), 44100);
     EXPECT_EQ(call(audioMasterGetBlockSize), 64);
-    EXPECT_EQ(call(audioMasterTempoAt), 1200000);
+    EXPECT_EQ(call(audioMasterTempoAt), 4500000); // 120 × 60 / 16 quarter notes a minute
     char vendor[64];
     std::memset(vendor, 'x', sizeof vendor);
     EXPECT_EQ(call(audioMasterGetVendorString, 0, 0, vendor), 0);
@@ -204,7 +204,7 @@ TEST_F(VSTTest, HostCallbackAnswers) {
     EXPECT_EQ(time->timeSigNumerator, 0);
     time =
         reinterpret_cast<const VstTimeInfo*>(call(audioMasterGetTime, 0, kVstTempoValid | kVstTimeSigValid));
-    EXPECT_EQ(time->tempo, 120.0);
+    EXPECT_EQ(time->tempo, 450.0);
     EXPECT_EQ(time->flags, kVstTempoValid | kVstTimeSigValid);
     EXPECT_EQ(time->timeSigNumerator, 4); // the song's bars are 4/4
     EXPECT_EQ(time->timeSigDenominator, 4);
@@ -488,7 +488,7 @@ TEST_F(VSTTest, TimeInformationFollowsTheSongTransport) {
     CVSTTransport transport;
     plugin.info->SetTransport(&transport);
     MachinePtr machine(plugin.info->CreateMachine());
-    host.SetBPM(120.0f);
+    host.SetBPM(32.0f); // a beat of four steps lasts 0.5 s: 120 quarter notes a minute
     const int valid = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
     auto render = [&](bool playing, int64_t songSample) {
         transport.Publish(playing, songSample, 64);
@@ -513,7 +513,7 @@ TEST_F(VSTTest, TimeInformationFollowsTheSongTransport) {
     EXPECT_DOUBLE_EQ(plugin.log->ppqPos, 64.0 / 44100.0 * 2.0);
     EXPECT_EQ(plugin.log->barStartPos, 0.0);
 
-    // A jump (a loop back, a new start) is a change; 2.5 s at 120 BPM is 5 quarter notes, in the
+    // A jump (a loop back, a new start) is a change; 2.5 s at 120 a minute is 5 quarter notes, in the
     // bar that starts at quarter note 4.
     render(true, 110250);
     EXPECT_EQ(plugin.log->timeFlags, valid | kVstTransportPlaying | kVstTransportChanged);
