@@ -1,5 +1,6 @@
 #include "sequencer/pattern_editor.h"
 
+#include "engine/change_counter.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
 #include "platform/error.h"
@@ -37,6 +38,9 @@ void CPatternEditor::RemoveListener(CPatternEditorListener* listener) {
 }
 
 void CPatternEditor::Notify(PatternEditorChange change) {
+    if (m_changes && (change == PatternEditorChange::Notes || change == PatternEditorChange::ControlTracks ||
+                      change == PatternEditorChange::ControlSteps))
+        m_changes->Raise();
     for (CPatternEditorListener* listener : m_listeners) listener->PatternEditorChanged(change);
 }
 
@@ -240,6 +244,7 @@ std::string CPatternEditor::FreePatternName(CMachine* machine) const {
 }
 
 void CPatternEditor::AppendPattern(Pattern* pattern) {
+    if (m_changes) m_changes->Raise();
     {
         CEditLock lock(m_mutex);
         m_patterns.Add(pattern);
@@ -257,6 +262,7 @@ Pattern* CPatternEditor::AddPattern() {
 }
 
 void CPatternEditor::DestroyListed(int32_t index) {
+    if (m_changes) m_changes->Raise();
     Pattern* pattern;
     {
         CEditLock lock(m_mutex);
