@@ -95,7 +95,8 @@ void CMachineContainer::Randomize() {
     // One lock for the whole set: a buffer renders either none or all of the new values.
     CMutexLock lock(*m_machine);
     for (int32_t i = 0; i < count; ++i) {
-        const float value = static_cast<float>(platform::Random15()) / static_cast<float>(platform::kRandomMax);
+        const float value =
+            static_cast<float>(platform::Random15()) / static_cast<float>(platform::kRandomMax);
         m_machine->SetParameter(i, value);
         if (m_studio) m_studio->ParameterApplied(this, i, value);
     }

@@ -72,10 +72,10 @@ public:
     void AddListener(CContainerListener* listener);
     void RemoveListener(CContainerListener* listener);
     // User-interface thread: tells every listener (walks a copy: a listener may remove itself).
-    template <typename Call>
-    void TellListeners(Call call) {
+    template <typename Call> void TellListeners(Call call) {
         const std::vector<CContainerListener*> listeners = m_listeners;
-        for (CContainerListener* listener : listeners) call(listener);
+        for (CContainerListener* listener : listeners)
+            call(listener);
     }
     void NotifyConnectorsChanged();
 

@@ -61,8 +61,7 @@ public:
     // The draining thread only. Hands every queued record, oldest first, to sink(const
     // Notification&), then one kLost record when any were dropped since the last Drain. Records
     // posted while draining may wait for the next Drain. Returns the records handed over.
-    template <typename Sink>
-    size_t Drain(Sink&& sink) {
+    template <typename Sink> size_t Drain(Sink&& sink) {
         size_t delivered = 0;
         for (;;) {
             Cell& cell = m_cells[m_head & kMask];

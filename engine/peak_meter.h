@@ -28,7 +28,7 @@ class CPeakMeterModel {
 public:
     static constexpr float kFloorDb = -90.0f;
     static constexpr float kQuietestPower = 1.0f / 32768.0f; // below this the meter reads the floor
-    static constexpr float kLoudestPower = 32.0f;             // larger peaks read as this
+    static constexpr float kLoudestPower = 32.0f;            // larger peaks read as this
     static constexpr uint32_t kHoldMilliseconds = 1000;
     static constexpr float kFallDbPerSecond = 48.0f;
 

@@ -32,7 +32,8 @@ size_t CStudio::DeliverNotifications() {
             // listener may delete frames while being told.
             for (size_t i = 0; i < m_frames.size(); ++i) {
                 CMachineContainer* frame = m_frames[i];
-                frame->TellListeners([frame](CContainerListener* listener) { listener->ParametersChanged(frame); });
+                frame->TellListeners(
+                    [frame](CContainerListener* listener) { listener->ParametersChanged(frame); });
             }
             return;
         }

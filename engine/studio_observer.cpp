@@ -11,8 +11,7 @@ void CStudioObserver::RemoveListener(CStudioListener* listener) {
     m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
 }
 
-template <typename Call>
-void CStudioObserver::Tell(Call call) {
+template <typename Call> void CStudioObserver::Tell(Call call) {
     // A listener may remove itself (or another) while being told: walk a copy, and skip those
     // removed meanwhile.
     const std::vector<CStudioListener*> listeners = m_listeners;

@@ -54,8 +54,7 @@ public:
     void ProjectLoaded();
 
 private:
-    template <typename Call>
-    void Tell(Call call);
+    template <typename Call> void Tell(Call call);
 
     std::vector<CStudioListener*> m_listeners;
 };

@@ -8,9 +8,13 @@ std::atomic<CPanelFactory*> g_factory{nullptr};
 
 namespace machine_panels {
 
-void Install(CPanelFactory* factory) { g_factory.store(factory, std::memory_order_release); }
+void Install(CPanelFactory* factory) {
+    g_factory.store(factory, std::memory_order_release);
+}
 
-CPanelFactory* Installed() { return g_factory.load(std::memory_order_acquire); }
+CPanelFactory* Installed() {
+    return g_factory.load(std::memory_order_acquire);
+}
 
 WindowHandle Create(CMachine* machine, const char* kind, WindowHandle parent) {
     CPanelFactory* factory = Installed();

@@ -423,7 +423,9 @@ void CProject::SetInfo(const std::string& text) {
     m_studio->Changes().Raise();
 }
 
-bool CProject::HasChanges() const { return m_studio->Changes().HasChanges(); }
+bool CProject::HasChanges() const {
+    return m_studio->Changes().HasChanges();
+}
 
 std::string CProject::WindowTitle() const {
     if (m_path.empty()) return "Tamborel Studio";

@@ -62,9 +62,9 @@ public:
     // set, whatever was built stays, the project is marked incomplete and the error is raised.
     // Raises "Failed To Open File '%s' For Reading" when the file cannot be read.
     void Open(const std::filesystem::path& path);
-    // "Save Project" to the remembered path; a save that reached the disk clears the change count. Refuses a project that loaded incompletely (it
-    // would overwrite the file with part of it): "Project '%s' Was Loaded Incompletely; Save It
-    // Under Another Name". Raises "No Project Path" without a path.
+    // "Save Project" to the remembered path; a save that reached the disk clears the change count. Refuses a
+    // project that loaded incompletely (it would overwrite the file with part of it): "Project '%s' Was
+    // Loaded Incompletely; Save It Under Another Name". Raises "No Project Path" without a path.
     void Save();
     // Save As: remembers the path and saves; clears the incomplete mark (a new file loses nothing).
     void SaveAs(const std::filesystem::path& path);

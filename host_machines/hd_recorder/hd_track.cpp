@@ -159,7 +159,8 @@ CHDTrack* CHDTrackList::AddRow(CHDTrackMachine* machine) {
         index = static_cast<int32_t>(m_rows.size()) - 1;
     }
     const std::vector<CHDTrackListListener*> listeners = m_listeners;
-    for (CHDTrackListListener* listener : listeners) listener->RowAdded(row, index);
+    for (CHDTrackListListener* listener : listeners)
+        listener->RowAdded(row, index);
     return row;
 }
 
@@ -176,7 +177,8 @@ void CHDTrackList::RemoveRow(CHDTrack* row) {
     delete row;
     if (index < 0) return;
     const std::vector<CHDTrackListListener*> listeners = m_listeners;
-    for (CHDTrackListListener* listener : listeners) listener->RowRemoved(row, index);
+    for (CHDTrackListListener* listener : listeners)
+        listener->RowRemoved(row, index);
 }
 
 int32_t CHDTrackList::Count() {

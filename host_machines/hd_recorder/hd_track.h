@@ -11,9 +11,9 @@
 #pragma once
 
 #include "engine/peak_meter.h"
-#include "sequencer/record_song_target.h"
 #include "host_machines/wav/wav_file.h"
 #include "machine_interface/mutex.h"
+#include "sequencer/record_song_target.h"
 
 #include <atomic>
 #include <cstdint>

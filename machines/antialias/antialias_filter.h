@@ -42,7 +42,9 @@ private:
 class CAntiAliasFilter : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX AntiAlias", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX AntiAlias", parent);
+    }
     static constexpr int32_t kSettings = 5;
 
     explicit CAntiAliasFilter(CVeskHost* host);

@@ -18,7 +18,9 @@
 class CBassHead : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX BassHead", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX BassHead", parent);
+    }
     static constexpr int32_t kVoiceCount = 1;
 
     explicit CBassHead(CVeskHost* host);

@@ -24,7 +24,9 @@ public:
 class CDrumKit : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX DGenR8", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX DGenR8", parent);
+    }
     static constexpr int32_t kVoiceCount = 11;
     static constexpr int32_t kParameterCount = 38;
 

@@ -77,7 +77,9 @@ public:
 class CMixer : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX Mixer", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX Mixer", parent);
+    }
     CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses);
     ~CMixer() override;
 

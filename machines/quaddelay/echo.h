@@ -67,7 +67,9 @@ private:
 class CEcho : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX QuadDelay", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX QuadDelay", parent);
+    }
     static constexpr int32_t kLineCount = 4;
     static constexpr int32_t kParameterCount = 32;
 

@@ -42,7 +42,9 @@ private:
 class CKick : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
-    WindowHandle CreateGUI(WindowHandle parent) override { return machine_panels::Create(this, "QX Stomp", parent); }
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX Stomp", parent);
+    }
     static constexpr int32_t kParameterCount = 7;
 
     explicit CKick(CVeskHost* host);

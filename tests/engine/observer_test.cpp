@@ -63,7 +63,9 @@ TEST_F(ObserverTest, AddRenameCableDeleteAndClearEachTellOnce) {
 
 TEST_F(ObserverTest, TheRemovedNewsCarriesWhatIdentifiedTheFrame) {
     struct Keeper : CStudioListener {
-        void FrameAdded(CMachineContainer* frame) override { added = {frame, frame->Serial(), frame->m_name}; }
+        void FrameAdded(CMachineContainer* frame) override {
+            added = {frame, frame->Serial(), frame->m_name};
+        }
         void FrameRemoved(const RemovedFrame& gone) override { removed = gone; }
         RemovedFrame added, removed;
     } keeper;
@@ -123,7 +125,8 @@ TEST_F(ObserverTest, ParameterNewsFromAWorkerArrivesOnlyWhenDrainedAndPostingAll
 
     std::atomic<int> stage{0};
     std::thread worker([&] {
-        while (stage.load() != 1) std::this_thread::yield();
+        while (stage.load() != 1)
+            std::this_thread::yield();
         // As a machine does while processing a parameter event: through the host services.
         frame->Machine()->AutomateParameter(2, 0.25f);
         frame->Machine()->AutomateParameter(3, 0.75f);
@@ -131,7 +134,8 @@ TEST_F(ObserverTest, ParameterNewsFromAWorkerArrivesOnlyWhenDrainedAndPostingAll
     });
     allocation_trap::Arm();
     stage = 1;
-    while (stage.load() != 2) std::this_thread::yield();
+    while (stage.load() != 2)
+        std::this_thread::yield();
     const long allocations = allocation_trap::Disarm();
     worker.join();
     EXPECT_EQ(allocations, 0);
@@ -188,9 +192,11 @@ TEST(NotificationQueue, ManyWritersLoseNothingAndKeepEachWritersOrder) {
     std::atomic<bool> go{false};
     for (int w = 0; w < kWriters; ++w)
         writers.emplace_back([&, w] {
-            while (!go.load()) std::this_thread::yield();
+            while (!go.load())
+                std::this_thread::yield();
             for (int i = 0; i < kEach; ++i)
-                EXPECT_TRUE(queue.Post({Notification::kParameterChanged, i, 0.0f, static_cast<uint64_t>(w + 1)}));
+                EXPECT_TRUE(
+                    queue.Post({Notification::kParameterChanged, i, 0.0f, static_cast<uint64_t>(w + 1)}));
         });
     go = true;
     std::vector<int> next(kWriters + 1, 0);
@@ -201,11 +207,14 @@ TEST(NotificationQueue, ManyWritersLoseNothingAndKeepEachWritersOrder) {
         next[record.source] = record.index + 1;
     };
     // Drained while the writers still write, as the user interface's timer would.
-    while (total < static_cast<size_t>(kWriters * kEach)) total += queue.Drain(sink);
-    for (auto& writer : writers) writer.join();
+    while (total < static_cast<size_t>(kWriters * kEach))
+        total += queue.Drain(sink);
+    for (auto& writer : writers)
+        writer.join();
     EXPECT_EQ(queue.Drain(sink), 0u);
     EXPECT_EQ(queue.LostTotal(), 0u);
-    for (int w = 1; w <= kWriters; ++w) EXPECT_EQ(next[static_cast<size_t>(w)], kEach);
+    for (int w = 1; w <= kWriters; ++w)
+        EXPECT_EQ(next[static_cast<size_t>(w)], kEach);
 }
 
 } // namespace

@@ -65,8 +65,8 @@ TEST_P(ProcessingSweepTest, BuffersOfAnySizeJoinIntoOneStream) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndBuffers, ProcessingSweepTest,
-                         ::testing::Combine(::testing::Values(44100, 48000, 96000), ::testing::Values(1, 64, 256, 1000),
-                                            ::testing::Bool()),
+                         ::testing::Combine(::testing::Values(44100, 48000, 96000),
+                                            ::testing::Values(1, 64, 256, 1000), ::testing::Bool()),
                          [](const auto& test) {
                              return std::to_string(std::get<0>(test.param)) + "Hz_" +
                                     std::to_string(std::get<1>(test.param)) + "frames" +

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <string>
 #include <vector>
 
 namespace fs = std::filesystem;

@@ -12,7 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::set<std::string> kMiddle = {"engine", "sequencer", "machines", "persistence", "audio_out", "host_machines"};
+const std::set<std::string> kMiddle = {"engine",      "sequencer", "machines",
+                                       "persistence", "audio_out", "host_machines"};
 
 // Folder -> the other folders its files may include.
 std::map<std::string, std::set<std::string>> AllowedFolders() {
@@ -107,7 +108,8 @@ void CheckFile(const fs::path& root, const fs::path& file, const std::string& fo
 std::vector<Violation> Check(const fs::path& root) {
     const auto allowedFolders = AllowedFolders();
     std::set<std::string> known;
-    for (const auto& [folder, allowed] : allowedFolders) known.insert(folder);
+    for (const auto& [folder, allowed] : allowedFolders)
+        known.insert(folder);
     std::vector<Violation> violations;
     for (const auto& [folder, allowed] : allowedFolders) {
         const fs::path directory = root / folder;
@@ -124,7 +126,8 @@ std::vector<Violation> Check(const fs::path& root) {
 }
 
 std::string Describe(const Violation& violation) {
-    return violation.file + ":" + std::to_string(violation.line) + ": " + violation.include + ": " + violation.reason;
+    return violation.file + ":" + std::to_string(violation.line) + ": " + violation.include + ": " +
+           violation.reason;
 }
 
 } // namespace layering

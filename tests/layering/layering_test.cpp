@@ -37,7 +37,8 @@ protected:
     }
     std::vector<std::string> Found() {
         std::vector<std::string> found;
-        for (const auto& violation : layering::Check(m_root)) found.push_back(layering::Describe(violation));
+        for (const auto& violation : layering::Check(m_root))
+            found.push_back(layering::Describe(violation));
         return found;
     }
 
@@ -66,23 +67,26 @@ TEST_F(LayeringCheckerTest, UpwardAndSidewaysIncludesFailUnlessListed) {
     Write("gui/panel.cpp", "#include \"studio_ui/studio/view.h\"\n");
     // A listed exception covers that one header only.
     Write("sequencer/pattern.cpp", "#include \"engine/studio.h\"\n");
-    EXPECT_EQ(Found(), (std::vector<std::string>{
-                           "engine/studio.cpp:1: sequencer/pattern.h: engine/ may not include sequencer/",
-                           "engine/studio.cpp:2: gui/knob.h: engine/ may not include gui/",
-                           "gui/panel.cpp:1: studio_ui/studio/view.h: gui/ may not include studio_ui/",
-                           "machines/drum/drum.cpp:1: host_machines/wav/wav_file.h: machines/ may not include "
-                           "host_machines/",
-                           "platform/thread.h:1: machine_interface/mutex.h: platform/ may not include "
-                           "machine_interface/",
-                           "sequencer/pattern.cpp:1: engine/studio.h: sequencer/ may not include engine/",
-                       }));
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{
+                  "engine/studio.cpp:1: sequencer/pattern.h: engine/ may not include sequencer/",
+                  "engine/studio.cpp:2: gui/knob.h: engine/ may not include gui/",
+                  "gui/panel.cpp:1: studio_ui/studio/view.h: gui/ may not include studio_ui/",
+                  "machines/drum/drum.cpp:1: host_machines/wav/wav_file.h: machines/ may not include "
+                  "host_machines/",
+                  "platform/thread.h:1: machine_interface/mutex.h: platform/ may not include "
+                  "machine_interface/",
+                  "sequencer/pattern.cpp:1: engine/studio.h: sequencer/ may not include engine/",
+              }));
 }
 
 TEST_F(LayeringCheckerTest, TheLibraryBuildsMachinesAndPanelsButNotTheProgram) {
-    Write("library/entry.cpp", "#include \"machines/stock.h\"\n#include \"gui/knob.h\"\n#include <QWidget>\n");
+    Write("library/entry.cpp",
+          "#include \"machines/stock.h\"\n#include \"gui/knob.h\"\n#include <QWidget>\n");
     EXPECT_EQ(Found(), std::vector<std::string>{});
     Write("library/entry.cpp", "#include \"engine/studio.h\"\n");
-    EXPECT_EQ(Found(), std::vector<std::string>{"library/entry.cpp:4: engine/studio.h: library/ may not include engine/"});
+    EXPECT_EQ(Found(), std::vector<std::string>{
+                           "library/entry.cpp:4: engine/studio.h: library/ may not include engine/"});
 }
 
 } // namespace

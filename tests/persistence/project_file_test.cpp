@@ -517,7 +517,8 @@ TEST_F(ProjectFileTest, LoadingTellsOfEveryFrameInListOrderAndThenThatTheProject
     for (auto entry = cleared + 1; entry != told.end(); ++entry)
         if (entry->rfind("added ", 0) == 0) added.push_back(entry->substr(6));
     std::vector<std::string> listed;
-    for (CMachineContainer* frame : m_studio.Frames()) listed.push_back(frame->m_name);
+    for (CMachineContainer* frame : m_studio.Frames())
+        listed.push_back(frame->m_name);
     EXPECT_EQ(added, listed);
     EXPECT_EQ(added, (std::vector<std::string>{"Master", "Knob 1", "Other 1"}));
     EXPECT_EQ(std::count(told.begin(), told.end(), "cables"), 1 + 3); // the clear, then each cable
@@ -548,7 +549,8 @@ TEST_F(ProjectFileTest, EveryKindOfEditRaisesTheChangeCounter) {
     };
     raises("add a machine", [&] { knob = Add("Knob", 10, 10); });
     other = Add("Other", 90, 10);
-    raises("connect", [&] { m_studio.Connect(knob->FindConnector("Line Out"), other->FindConnector("Line In")); });
+    raises("connect",
+           [&] { m_studio.Connect(knob->FindConnector("Line Out"), other->FindConnector("Line In")); });
     raises("disconnect", [&] { m_studio.Disconnect(other->FindConnector("Line In"), 0); });
     raises("rename", [&] { m_studio.Rename(knob, "Lead"); });
     raises("move", [&] { m_studio.MoveFrame(knob, 40, 50); });

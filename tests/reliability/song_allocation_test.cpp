@@ -3,8 +3,8 @@
 // driver thread and the frames' worker threads.
 #include "app/application.h"
 #include "tests/engine/allocation_trap.h"
-#include "tests/support/allocation_probe.h"
 #include "tests/reliability/song_studio.h"
+#include "tests/support/allocation_probe.h"
 
 #include <gtest/gtest.h>
 

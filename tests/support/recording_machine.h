@@ -32,7 +32,8 @@ private:
 
 class CRecordingMachine : public CMachine {
 public:
-    CRecordingMachine(CVeskHost* host, CSharedLog* log, int32_t parameters, int32_t programs) : CMachine(host), m_log(log) {
+    CRecordingMachine(CVeskHost* host, CSharedLog* log, int32_t parameters, int32_t programs)
+        : CMachine(host), m_log(log) {
         AddPort(kPortStereoIn, "In");
         AddPort(kPortStereoOut, "Out");
         m_parameterCount = parameters;
@@ -58,7 +59,9 @@ public:
         if (m_log) m_log->Add("hidden");
     }
     void SetProgram(int32_t index) override {
-        if (m_log) m_log->Add(std::string("SetProgram ") + std::to_string(index) + (IsLocked() ? " locked" : " unlocked"));
+        if (m_log)
+            m_log->Add(std::string("SetProgram ") + std::to_string(index) +
+                       (IsLocked() ? " locked" : " unlocked"));
         CMachine::SetProgram(index);
     }
     float GetParameter(int32_t index) override {
@@ -73,10 +76,14 @@ public:
 
 class CRecordingMachineInfo : public CMachineInfo {
 public:
-    CRecordingMachineInfo(CVeskHost* host, const char* name, CSharedLog* log, int32_t parameters, int32_t programs)
-        : CMachineInfo(name, name), m_host(host), m_log(log), m_parameters(parameters), m_programs(programs) {}
+    CRecordingMachineInfo(CVeskHost* host, const char* name, CSharedLog* log, int32_t parameters,
+                          int32_t programs)
+        : CMachineInfo(name, name), m_host(host), m_log(log), m_parameters(parameters), m_programs(programs) {
+    }
     void Delete() override { delete this; }
-    CMachine* CreateMachine() override { return new CRecordingMachine(m_host, m_log, m_parameters, m_programs); }
+    CMachine* CreateMachine() override {
+        return new CRecordingMachine(m_host, m_log, m_parameters, m_programs);
+    }
 
 private:
     CVeskHost* m_host;
