@@ -75,11 +75,21 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
 
     if (m_offline) {
         m_offline->SetCallback(CStudio::RenderCallback);
-        m_offline->SetUpdatePass([studio = m_studio.get()] { studio->UpdatePass(); });
+        // Between buffers the offline renderer stands in for the user interface's timer too.
+        m_offline->SetUpdatePass([studio = m_studio.get()] {
+            studio->UpdatePass();
+            studio->DeliverNotifications();
+        });
         m_offline->Start();
     } else {
         BindCurrentDriver();
         m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
+        // Without a window the graphics thread stands in for the user interface's timer: it ages
+        // the master meter's hold and delivers queued news to whatever listens.
+        m_graphics->AddRefreshHook([studio = m_studio.get()] {
+            studio->PeakMeter().Decay();
+            studio->DeliverNotifications();
+        });
         m_graphics->Start();
     }
     if (settings.newProject) m_project->New();

@@ -5,6 +5,11 @@
 // thread. Made and destroyed by CStudio on the user-interface thread with the studio mutex held.
 // The processing fields (processed flag, done-semaphore, worker) are used by the processing
 // cycle under the studio mutex; the processed flag only with the machine locked.
+//
+// Its commands (panel mode, Randomize, program choice, rename through the studio) run on the
+// user-interface thread. Listeners hear of them on that thread only: connector and panel changes
+// directly, parameter changes (which may come from any thread) through the studio's notification
+// queue when the user interface drains it.
 #pragma once
 
 #include "engine/connector.h"
@@ -15,18 +20,31 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CStudio;
 
-// What a view of the frame wants to hear. Called on the thread that made the change.
+// What a view of the frame wants to hear. Every call comes on the user-interface thread, with no
+// machine lock held (the studio mutex may be held).
 class CContainerListener {
 public:
     virtual ~CContainerListener() = default;
-    // A parameter of the machine changed through the host services (its own panel, automation).
+    // A parameter (index 0 .. parameter count - 1) changed to value (0..1) through the host
+    // services: the machine's own panel, parameter events from patterns, Randomize. Raised on any
+    // thread, delivered by CStudio::DeliverNotifications.
     virtual void ParameterChanged(CMachineContainer* frame, int32_t index, float value) = 0;
     // Cables were added to or removed from a connector, or the connectors were rebuilt.
     virtual void ConnectorsChanged(CMachineContainer* frame) = 0;
+    // Any parameter may have changed (a program was chosen, or parameter news was lost when the
+    // queue overflowed): re-read them all.
+    virtual void ParametersChanged(CMachineContainer* /*frame*/) {}
+    // The panel mode changed (PanelMode()).
+    virtual void PanelModeChanged(CMachineContainer* /*frame*/) {}
 };
+
+// Where machines get their own panels made (their CreateGUI asks it). Installed by the program and
+// by the machine library, each for the machines of its module; none is installed headless, and
+// then no panel is made. See machine_interface/panel_factory.h.
 
 // Panel modes of a frame.
 enum PanelMode : int32_t { kPanelIcon = 0, kPanelDefault = 1, kPanelOwn = 2 };
@@ -45,11 +63,49 @@ public:
     CMachineContainer(const CMachineContainer&) = delete;
     CMachineContainer& operator=(const CMachineContainer&) = delete;
 
-    // CHostContext: SetParameter on the machine, then the listener. Caller's thread.
+    // CHostContext: SetParameter on the machine, then queues the news for the listeners (it may
+    // run on a worker thread, the driver thread or the plug-in idle thread, and allocates
+    // nothing). A change made on the user-interface thread counts as an edit of the project.
     void ApplyParameter(CMachine* machine, int32_t index, float value) override;
 
-    void SetListener(CContainerListener* listener) { m_listener = listener; }
+    // User-interface thread. Adding a listener twice adds it once.
+    void AddListener(CContainerListener* listener);
+    void RemoveListener(CContainerListener* listener);
+    // User-interface thread: tells every listener (walks a copy: a listener may remove itself).
+    template <typename Call> void TellListeners(Call call) {
+        const std::vector<CContainerListener*> listeners = m_listeners;
+        for (CContainerListener* listener : listeners)
+            call(listener);
+    }
     void NotifyConnectorsChanged();
+
+    // Unique for the life of the process (never 0): how queued news finds its frame, and how a
+    // view recognises a frame that is gone.
+    uint64_t Serial() const { return m_serial; }
+
+    // --- Commands of the frame's menu (user-interface thread) ---
+    // Asks the machine for its own panel (CreateGUI) inside the frame's "GUI Container" window.
+    // The studio window calls it once it has made that window; headless it is never called and
+    // the machine has no own panel. Returns the panel (null: none).
+    WindowHandle CreatePanel(WindowHandle guiContainer);
+    WindowHandle OwnPanel() const { return m_ownPanel; }
+    bool HasOwnPanel() const { return m_ownPanel != nullptr; }
+    // The default parameter panel exists for machines with at least one parameter.
+    bool HasDefaultPanel() const { return m_machine->m_parameterCount > 0; }
+    int32_t PanelMode() const { return m_panelMode; }
+    // Switches to kPanelIcon, kPanelDefault or kPanelOwn. Leaving the own panel calls
+    // OnGUIHidden first; entering it calls OnGUIShown last. A mode whose panel does not exist,
+    // an unknown mode or the current one changes nothing and returns false (the project reader
+    // may ask for a mode saved by another setup).
+    bool SetPanelMode(int32_t mode);
+    // A press on the icon: the own panel if there is one, else the default panel, else nothing.
+    void ClickIcon();
+    // "Randomize": parameter i, in order, gets r / 32767 with r drawn from the process's
+    // generator (platform::Random15). Nothing for a machine without parameters.
+    void Randomize();
+    // "ProgramCombo": SetProgram(index) under the machine lock, so a buffer never renders half a
+    // program. An index outside 0 .. program count - 1 changes nothing and returns false.
+    bool ChooseProgram(int32_t index);
 
     // Deletes the connectors and builds one per current port (after the machine's ports were
     // rebuilt). Cables into and out of the old connectors must be gone already.
@@ -71,6 +127,8 @@ public:
     std::string m_identifier; // the descriptor's identifier
     int32_t m_x;
     int32_t m_y;
+    // The panel mode shown (or, headless, the one the project file asked for: the reader restores
+    // it as saved so a project keeps it when saved again, even where the panel is not made).
     int32_t m_panelMode = kPanelIcon;
 
     // Processing state.
@@ -86,5 +144,7 @@ private:
     CMachine* m_machine;
     CMachineInfo* m_info;
     CArray<CConnector> m_connectors;
-    CContainerListener* m_listener = nullptr;
+    std::vector<CContainerListener*> m_listeners;
+    uint64_t m_serial;
+    WindowHandle m_ownPanel = nullptr;
 };

@@ -60,7 +60,9 @@ CStudio::~CStudio() {
 
 void CStudio::AttachSequencer(CStudioSequencer* sequencer) {
     CMutexLock lock(m_mutex);
+    if (m_sequencer && m_sequencer != sequencer) m_sequencer->SetChangeCounter(nullptr);
     m_sequencer = sequencer;
+    if (m_sequencer) m_sequencer->SetChangeCounter(&m_changes);
 }
 
 CMachineContainer* CStudio::FindFrame(const char* name) const {
@@ -92,6 +94,8 @@ CMachineContainer* CStudio::CreateFrame(CMachine* machine, CMachineInfo* info, c
     if (m_sequencer) m_sequencer->MachineAdded(machine);
     // Compared over seven bytes: only exactly "Master" names the master frame.
     if (name && std::strncmp(name, kMasterName, 7) == 0) m_master = frame;
+    m_changes.Raise();
+    m_observer.FrameAdded(frame);
     return frame;
 }
 
@@ -134,6 +138,7 @@ void CStudio::DeleteMachine(CMachineContainer* frame) {
     CMutexLock lock(m_mutex);
     const auto position = std::find(m_frames.begin(), m_frames.end(), frame);
     if (position == m_frames.end()) return;
+    BeginCableBatch();
     RemoveCablesFrom(frame);
     // The frame's own incoming cables go through Disconnect too, so their sources' fan-out
     // counts (and "Out" lamps) stay true.
@@ -145,7 +150,13 @@ void CStudio::DeleteMachine(CMachineContainer* frame) {
     m_frames.erase(position);
     if (m_master == frame) m_master = nullptr;
     if (m_sequencer) m_sequencer->MachineRemoved(frame->Machine());
+    // Views hear of the frame only once it and its machine are gone, so none keeps a panel of a
+    // machine being destroyed.
+    const RemovedFrame gone{frame, frame->Serial(), frame->m_name};
     delete frame;
+    m_changes.Raise();
+    m_observer.FrameRemoved(gone);
+    EndCableBatch();
 }
 
 void CStudio::Rename(CMachineContainer* frame, const char* name) {
@@ -154,6 +165,8 @@ void CStudio::Rename(CMachineContainer* frame, const char* name) {
     if (current && std::strcmp(current, name) == 0) return;
     machine->SetName(name);
     frame->m_name = name;
+    m_changes.Raise();
+    m_observer.FrameRenamed(frame);
 }
 
 void CStudio::Clear() {
@@ -163,8 +176,12 @@ void CStudio::Clear() {
         CMutexLock editor(m_sequencer->EditorMutex());
         m_sequencer->Clear();
     }
+    BeginCableBatch();
     while (!m_frames.empty())
         DeleteMachine(m_frames.front());
+    EndCableBatch();
+    m_changes.Raise();
+    m_observer.StudioCleared();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,6 +240,7 @@ bool CStudio::Connect(CConnector* first, CConnector* second, float volume) {
     outer->Unlock();
     output->m_frame->NotifyConnectorsChanged();
     input->m_frame->NotifyConnectorsChanged();
+    CablesEdited();
     return true;
 }
 
@@ -236,6 +254,7 @@ void CStudio::Disconnect(CConnector* input, int32_t index) {
     --input->m_fanIn;
     source->m_frame->NotifyConnectorsChanged();
     input->m_frame->NotifyConnectorsChanged();
+    CablesEdited();
 }
 
 bool CStudio::ConnectByIndices(int32_t sourceMachine, int32_t sourcePort, int32_t destinationMachine,
@@ -623,7 +642,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
         if (m_bufferFailed.load(std::memory_order_relaxed)) silence();
         m_masterGain.store(gain, std::memory_order_relaxed);
     }
-    m_meter.Set(std::fabs(peakLeft), channelCount > 1 ? std::fabs(peakRight) : std::fabs(peakLeft));
+    m_meter.Input(std::fabs(peakLeft), channelCount > 1 ? std::fabs(peakRight) : std::fabs(peakLeft));
 }
 
 void CStudio::UpdatePass() {

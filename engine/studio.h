@@ -11,11 +11,28 @@
 //   renders its last source on its own thread (it would only wait otherwise): a chain runs on one
 //   thread, a fan on as many as it has branches.
 // - Graphics thread (or the offline renderer between buffers): UpdatePass, studio mutex held.
-// Lock order: studio mutex, the sequencer's editor mutex, machine locks.
+// Lock order: studio mutex, the sequencer's editor mutex, machine locks (a machine that renders
+// a source on its own thread nests machine locks along the graph's waits). Never take the studio
+// mutex (or the editor mutex) while holding a machine lock: the driver thread holds the studio
+// mutex for a whole buffer and waits for machines, so that order deadlocks. A machine's own code
+// (Process, its panel, its parameter operations) therefore never calls back into the studio's
+// editing operations; what it has to tell the views goes through the notification queue.
+//
+// Observing the studio (views):
+// - Observer(): frames added, removed (after they are destroyed), renamed, cables changed, the
+//   studio cleared, a project loaded. Raised on the user-interface thread by the edit itself.
+// - Each frame's listeners (CContainerListener): connectors and panel mode directly; parameter
+//   changes, which any thread may raise, through the notification queue: posted without locks or
+//   allocation, delivered on the user-interface thread by DeliverNotifications (its timer;
+//   headless, the graphics thread or a test).
+// - Changes(): the project change counter, raised by every edit.
 #pragma once
 
+#include "engine/change_counter.h"
 #include "engine/machine_container.h"
+#include "engine/notification_queue.h"
 #include "engine/peak_meter.h"
+#include "engine/studio_observer.h"
 #include "engine/studio_sequencer.h"
 #include "machine_interface/mutex.h"
 
@@ -23,6 +40,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CMachineInfo;
@@ -88,6 +106,27 @@ public:
     void Rename(CMachineContainer* frame, const char* name);
     // Forgets the master, clears the sequencer, deletes every frame head first.
     void Clear();
+    // Moves a frame on the studio surface (surface pixels).
+    void MoveFrame(CMachineContainer* frame, int32_t x, int32_t y);
+    // The tempo field: the host's beats per minute.
+    void SetTempo(float bpm);
+
+    // --- Observing (user-interface thread) ---
+    CStudioObserver& Observer() { return m_observer; }
+    CChangeCounter& Changes() { return m_changes; }
+    // Delivers queued parameter news to the frames' listeners, oldest first, under the studio
+    // mutex; news of a frame that is gone is dropped, and lost news (a full queue) becomes one
+    // ParametersChanged for every frame. Returns the records handled. The user interface's timer
+    // (headless: the graphics thread or a test).
+    size_t DeliverNotifications();
+    CNotificationQueue& Notifications() { return m_notifications; }
+    // The thread whose parameter changes count as the user's edits: the one that made the
+    // studio, unless set otherwise before other threads use the studio.
+    void SetUserInterfaceThread(std::thread::id thread) { m_userInterfaceThread = thread; }
+    bool OnUserInterfaceThread() const { return std::this_thread::get_id() == m_userInterfaceThread; }
+    // A frame's machine took a new parameter value (CMachineContainer::ApplyParameter, any
+    // thread): queued for the listeners; an edit when on the user-interface thread.
+    void ParameterApplied(CMachineContainer* frame, int32_t index, float value);
 
     // --- Cables (user-interface thread) ---
     // The two connectors in either order. False, changing nothing, when either is missing, both
@@ -155,6 +194,10 @@ private:
     bool WouldWaitForItself(CMachineContainer* waiter, CMachineContainer* source) const;
     void RemoveCablesFrom(CMachineContainer* frame);
     void DestroyFrame(CMachineContainer* frame);
+    // A cable was added or removed: one CablesChanged per edit (a batch reports once at its end).
+    void CablesEdited();
+    void BeginCableBatch() { ++m_cableBatch; }
+    void EndCableBatch();
 
     CVeskHost* m_host;
     CMutex m_mutex;
@@ -165,6 +208,13 @@ private:
     std::atomic<float> m_masterGain{0.0f};
     std::atomic<float> m_masterVolume{1.0f};
     CPeakMeterModel m_meter;
+
+    CStudioObserver m_observer;
+    CChangeCounter m_changes;
+    CNotificationQueue m_notifications;
+    std::thread::id m_userInterfaceThread = std::this_thread::get_id();
+    int32_t m_cableBatch = 0;
+    bool m_cablesEditedInBatch = false;
 
     bool m_singleThreaded = false;
     std::atomic<bool> m_bufferFailed{false};

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class CChangeCounter;
 class CMachine;
 class CMutex;
 
@@ -29,4 +30,7 @@ public:
     // learn it).
     virtual void SampleRateChanged(int32_t rate) = 0;
     virtual void BufferSizeChanged(int32_t frames) = 0;
+    // The studio's project change counter, which edits of patterns and the song raise (null:
+    // detached). User-interface thread, when the sequencer is attached.
+    virtual void SetChangeCounter(CChangeCounter* /*changes*/) {}
 };

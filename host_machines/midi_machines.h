@@ -8,6 +8,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 
 #include <cstdint>
 #include <string>
@@ -18,6 +19,10 @@ class CMIDIOutputDevice;
 
 class CMIDIInput : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX MIDI Input", parent);
+    }
     // The registry is the program's own (CMIDIDeviceRegistry::Studio()) unless given.
     explicit CMIDIInput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
     // Removes its hook and closes its device once.
@@ -52,6 +57,10 @@ private:
 
 class CMIDIOutput : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX MIDI Output", parent);
+    }
     explicit CMIDIOutput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
     ~CMIDIOutput() override;
     void Delete() override { delete this; }

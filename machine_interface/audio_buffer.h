@@ -12,9 +12,10 @@ public:
     CAudioBuffer(const CAudioBuffer&) = delete;
     CAudioBuffer& operator=(const CAudioBuffer&) = delete;
 
-    // Sets every sample of both channels to 0.
+    // Worker (or the cycle before mixing), owner locked: sets every sample of both channels to 0.
     virtual void Clear();
-    // New length in frames. A different length reallocates the channels; contents are then
+    // UI thread, studio mutex held, owner locked (never while a buffer renders): new length in
+    // frames (1 .. 8192). A different length reallocates the channels; contents are then
     // undefined until cleared. The same length keeps the buffer untouched.
     virtual void Resize(int32_t length);
 

@@ -2,6 +2,12 @@
 // names). Owned by the host services. Clients lock the server around every call; every change
 // happens with the server locked, and notifications lock each client in turn (server, then
 // client). Banks are only ever added.
+//
+// Threads: any thread may call any operation with the server locked (a change without the lock
+// is refused with 3). The listeners are the registered clients, any number of them, told in
+// registration order on the thread that made the change; a client may not change the server
+// while being told (6). Indices are 0-based; texts are copied into buffers the caller sized with
+// the matching ...Length call (length without the terminating zero).
 #pragma once
 
 #include "machine_interface/mutex.h"

@@ -52,14 +52,21 @@ public:
     CControlBuffer(const CControlBuffer&) = delete;
     CControlBuffer& operator=(const CControlBuffer&) = delete;
 
-    // Takes out the earliest event: smallest time; at equal time a note-off before anything
-    // else, otherwise the one added first. False when empty.
+    // Worker, inside Process, machine locked: takes out the earliest event: smallest time; at
+    // equal time a note-off before anything else, otherwise the one added first. False when
+    // empty. Never allocates.
     virtual bool GetNextEvent(ControlEvent* event);
-    // Inserts a copy before the first event with a greater time (equal times keep their order).
+    // Driver thread (pattern and song ticks), a MIDI thread or a worker (control outputs), the
+    // owning machine locked or not yet rendering: inserts a copy before the first event with a
+    // greater time (equal times keep their order). Allocates only while the buffer grows past
+    // the most events it has held.
     virtual void AddEvent(const ControlEvent* event);
+    // Driver thread or worker, as AddEvent: drops every event (nodes are kept for reuse).
     virtual void Clear();
-    // Adds a copy of every event, in list order, to the other buffer; this one keeps its events.
+    // Worker (the cycle copies a control cable): adds a copy of every event, in list order, to
+    // the other buffer; this one keeps its events.
     virtual void CopyTo(CControlBuffer* other);
+    // Any thread that holds the owner's lock: the number of events.
     virtual int32_t GetCount();
 
     Node* m_head = nullptr;

@@ -7,7 +7,9 @@
 //
 // Threads: the processing cycle calls Process/ProcessLate on the machine's worker thread with the
 // machine locked; panels and editors call parameter and program operations on the user-interface
-// thread; the graphics thread calls UpdateGUI about every 10 ms.
+// thread; the graphics thread calls UpdateGUI about every 10 ms. Each operation below says its
+// caller's thread, the lock held and the units and ranges of its values. Lock order: the studio
+// mutex, the sequencer's editor mutex, machine locks; a machine never takes the studio's locks.
 #pragma once
 
 #include "machine_interface/audio_buffer.h"
@@ -35,62 +37,112 @@ struct Program {
 class CHostContext {
 public:
     virtual ~CHostContext() = default;
-    // Applies a parameter change reported by the machine (SetParameter) and refreshes the
-    // parameter's view. Runs on the caller's thread.
+    // Any thread (the caller's: the UI for panels, a worker for parameter events, the plug-in
+    // idle thread for plug-in editors), with whatever lock the caller holds: applies value 0..1
+    // to parameter index (SetParameter) and gets the parameter's views refreshed later on the UI
+    // thread. Must not allocate or take the studio's locks.
     virtual void ApplyParameter(CMachine* machine, int32_t index, float value) = 0;
 };
 
 class CMachine : public CBankClient {
 public:
+    // Threads, in the words used below:
+    //   UI        the user-interface thread (editing, panels, project load and save);
+    //   worker    the processing thread the cycle renders this machine on (its frame's worker, or
+    //             the thread that pulled it), with the machine locked;
+    //   graphics  the graphics thread (or the offline renderer between buffers), studio mutex held;
+    //   any       whichever thread the caller is on.
+    // "locked" means the host holds this machine's Lock. The host never calls two operations of
+    // one machine at once except where a lock says so: Process/ProcessLate run locked; cable,
+    // buffer-size and program changes take the lock on the UI thread; parameter operations from
+    // panels and editors run on the UI thread without it (a machine that shares parameter state
+    // with Process guards it itself, or makes it atomic). Parameter values are 0..1 everywhere;
+    // texts are 64-byte buffers the caller owns.
     explicit CMachine(CVeskHost* host);
-    // Frees the name, the ports and the programs (all made in this module).
+    // Frees the name, the ports and the programs (all made in this module). Reached through
+    // Delete only.
     ~CMachine() override;
 
-    // Destroys the machine inside its own module. Host, user-interface thread.
+    // UI, studio mutex held, not locked: destroys the machine inside its own module, after its
+    // cables are gone and its worker has stopped.
     virtual void Delete() = 0;
-    // Renders one buffer: drain control inputs, read inputs, fill outputs. Worker thread, locked.
+    // Worker, locked, once per buffer after every ordinary input is mixed: drain the control
+    // inputs (GetNextEvent), read the input buffers, fill every output buffer (frames = the
+    // buffer length). Must not allocate, block on anything but its own lock, or call the studio.
     virtual void Process() = 0;
-    // Second phase for machines with return inputs, after those are mixed. Worker thread, locked.
+    // Worker, locked, right after Process, once the return inputs (send/return flag) are mixed;
+    // only for machines with return inputs. Same rules as Process.
     virtual void ProcessLate();
-    // A machine with its own panel writes 0, 0, width, height and returns true.
+    // Any (never called by the studio host itself): a machine with its own panel writes 0, 0,
+    // width, height in pixels and returns true.
     virtual bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom);
-    // Creates the machine's own panel inside the parent, or null for none. User-interface thread.
+    // UI, not locked, once, when the frame's "GUI Container" window exists: the machine's own
+    // panel as a child of parent, or null for none (then only the default parameter panel).
+    // Stock machines make theirs through the panel factory of their module (panel_factory.h).
     virtual WindowHandle CreateGUI(WindowHandle parent);
+    // UI, not locked: the own panel has just been made visible (after the frame entered panel
+    // mode 2).
     virtual void OnGUIShown();
+    // UI, not locked: the own panel is about to be hidden (before the frame leaves mode 2).
     virtual void OnGUIHidden();
-    // Graphics thread (or the offline renderer between buffers), about every 10 ms, with the
-    // studio mutex held.
+    // Graphics, studio mutex held, not locked, about every 10 ms: refresh meters and moving
+    // values of the panel. Panels must hand widget work to the UI thread (a dirty flag read by
+    // their timer), never touch widgets here.
     virtual void UpdateGUI();
-    // Parameter values are 0..1. Texts are 64-byte buffers.
+    // Any (UI for panels and editors; worker inside Process): the current value 0..1 of
+    // parameter index (0 .. parameter count - 1).
     virtual float GetParameter(int32_t index);
-    // Base: stores the value into the current program.
+    // UI (panels, editors, Randomize, program choice under the lock) or worker (parameter
+    // events, locked): apply value 0..1 to parameter index. Base: stores it into the current
+    // program. Overrides call the base to keep the program current.
     virtual void SetParameter(int32_t index, float value);
-    // Tells the host (ParameterChanged), then SetParameter.
+    // Any: a change the machine makes itself (its own panel on UI, a parameter event on the
+    // worker): tells the host (ParameterChanged, which applies it through the frame and queues
+    // news for the views without allocating), then SetParameter.
     virtual void AutomateParameter(int32_t index, float value);
+    // UI: the parameter's name.
     virtual void GetParameterName(int32_t index, char* text);
+    // UI or graphics: the current value's display text (FormatParameter of GetParameter).
     virtual void GetParameterDisplay(int32_t index, char* text);
+    // UI: the display text of any value 0..1 (the control-track editor shows values not current).
     virtual void FormatParameter(int32_t index, float value, char* text);
+    // UI: the name of note row note (0 .. named-note count - 1) of a drum machine.
     virtual void GetNoteName(int32_t note, char* text);
+    // UI, locked (the frame's program choice takes the lock): program index (0 .. program count
+    // - 1) becomes current and its values are applied through SetParameter.
     virtual void SetProgram(int32_t index);
+    // UI: the current program's name (256-byte buffer).
     virtual void GetProgramName(char* text);
+    // UI: renames the current program (up to 255 characters kept).
     virtual void SetProgramName(const char* text);
-    // Leaves the text untouched when index >= program count.
+    // UI: the name of program index; leaves the text untouched when index >= program count.
     virtual void GetProgramNameIndexed(int32_t index, char* text);
+    // UI: the current program's index.
     virtual int32_t GetProgram();
-    // Frames per second; called for every machine when the driver's rate changes.
+    // UI, studio mutex held, no buffer rendering: frames per second (8000 .. 192000) of the
+    // output driver; called for every machine when the driver's rate changes.
     virtual void SetSampleRate(int32_t rate) = 0;
-    // Frames per buffer; called right after ResizePortBuffers.
+    // UI, studio mutex held, locked: frames per buffer (1 .. 8192), right after
+    // ResizePortBuffers.
     virtual void SetBufferSize(int32_t frames) = 0;
+    // UI, studio mutex held, locked: Resize(frames) on every audio port's buffer.
     virtual void ResizePortBuffers(int32_t frames);
+    // The thread that loads a program (UI, locked): depth + 1 while a program's values are
+    // being applied, so the machine can skip per-parameter work until EndProgramLoad.
     virtual void BeginProgramLoad();
     virtual void EndProgramLoad();
+    // UI: replaces the instance name by an owned copy.
     virtual void SetName(const char* name);
+    // Any: the instance name (owned by the machine; valid until the next SetName).
     virtual const char* GetName();
-    // Restores a block made by GetState (parameter list when the flag is true).
+    // UI, once, before anything else touches a machine being loaded (before its frame exists):
+    // restores a block made by GetState (a parameter list when the flag is true). size in bytes.
     virtual void SetState(const void* data, int32_t size, bool parameterList);
-    // Base: a parameter list ("hPbT", count, values). The block belongs to the machine and stays
-    // valid until the next GetState or the machine's destruction; the host only reads it.
+    // UI (project save), not locked. Base: a parameter list ("hPbT", count, values). The block
+    // belongs to the machine and stays valid until the next GetState or the machine's
+    // destruction; the host only reads it.
     virtual void GetState(const void** data, int32_t* size, bool* parameterList);
+    // Any: true for instruments (sound sources), false for effects and utility machines.
     virtual bool IsGenerator() = 0;
 
     // Fields shared with the host, in this order.
@@ -138,9 +190,10 @@ public:
     CMachineInfo(const CMachineInfo&) = delete;
     CMachineInfo& operator=(const CMachineInfo&) = delete;
 
-    // Destroys the descriptor inside its own module; the host calls it at shut-down.
+    // UI, at shut-down: destroys the descriptor inside its own module.
     virtual void Delete() = 0;
-    // A new machine of this type with the host services the descriptor holds.
+    // UI (add-machine command, project load), studio mutex may be held: a new machine of this
+    // type with the host services the descriptor holds. Raises (throws) when it cannot be made.
     virtual CMachine* CreateMachine() = 0;
 
     const char* m_displayName = "New Machine";  // static texts, not owned

@@ -1,6 +1,7 @@
 // CMutex: the recursive lock of every machine, bank server and bank client.
 // Lock order across the studio: studio mutex, pattern editor's mutex, machine locks; the bank
-// server before its clients.
+// server before its clients. Never the other way round: a thread holding a machine lock must not
+// take the studio mutex (the driver thread holds it for a whole buffer while waiting for machines).
 #pragma once
 
 #include <atomic>
@@ -10,7 +11,8 @@
 class CMutex {
 public:
     CMutex() = default;
-    // Releases the lock once when the count is above zero.
+    // The owner's thread, nobody else using the lock any more: releases it once when the count is
+    // above zero.
     virtual ~CMutex();
     CMutex(const CMutex&) = delete;
     CMutex& operator=(const CMutex&) = delete;
@@ -19,7 +21,8 @@ public:
     virtual int32_t Lock();
     // Lowers the lock count, then releases. Returns 0.
     virtual int32_t Unlock();
-    // True while the count is above zero. The count is over all threads, not per thread.
+    // Any thread: true while the count is above zero. The count is over all threads, not per
+    // thread, so it tells that someone holds the lock, not who.
     virtual bool IsLocked();
 
 private:

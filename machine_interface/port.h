@@ -1,5 +1,7 @@
-// CPort: one input or output of a machine. Built by the machine in its constructor; the host
-// reads the public fields directly (the layout is shared with every machine library).
+// CPort: one input or output of a machine. Built by the machine in its constructor (or a port
+// rebuild, UI thread, machine locked); the host reads the public fields directly (the layout is
+// shared with every machine library): the UI thread for cables and the project file, processing
+// threads for the buffers. The flags and name never change after construction.
 #pragma once
 
 #include <cstdint>

@@ -523,6 +523,7 @@ void CProject::New() {
     m_incomplete = false;
     m_version = ProjectVersion{};
     m_studio->NewProject();
+    m_studio->Changes().Clear();
 }
 
 void CProject::Open(const std::filesystem::path& path) {
@@ -545,8 +546,16 @@ void CProject::Open(const std::filesystem::path& path) {
         if (failed) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
     }
     m_notes.clear();
-    m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version, &m_notes);
+    try {
+        m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version, &m_notes);
+    } catch (...) {
+        // What was built stays, and differs from the file: the views show it, the changes stand.
+        m_studio->Observer().ProjectLoaded();
+        throw;
+    }
     m_incomplete = false;
+    m_studio->Changes().Clear();
+    m_studio->Observer().ProjectLoaded();
 }
 
 void CProject::Save() {
@@ -554,12 +563,24 @@ void CProject::Save() {
     if (m_incomplete)
         platform::Raise("Project '%s' Was Loaded Incompletely; Save It Under Another Name", m_path.c_str());
     WriteFileSafely(m_path, WriteProjectBytes(*m_studio, *m_sequencer, m_info));
+    m_studio->Changes().Clear(); // only a save that reached the disk
 }
 
 void CProject::SaveAs(const std::filesystem::path& path) {
     WriteFileSafely(path, WriteProjectBytes(*m_studio, *m_sequencer, m_info));
     m_path = path;
     m_incomplete = false;
+    m_studio->Changes().Clear();
+}
+
+void CProject::SetInfo(const std::string& text) {
+    if (text == m_info) return;
+    m_info = text;
+    m_studio->Changes().Raise();
+}
+
+bool CProject::HasChanges() const {
+    return m_studio->Changes().HasChanges();
 }
 
 std::string CProject::WindowTitle() const {

@@ -72,9 +72,9 @@ public:
     // set, whatever was built stays, the project is marked incomplete and the error is raised.
     // Raises "Failed To Open File '%s' For Reading" when the file cannot be read.
     void Open(const std::filesystem::path& path);
-    // "Save Project" to the remembered path. Refuses a project that loaded incompletely (it
-    // would overwrite the file with part of it): "Project '%s' Was Loaded Incompletely; Save It
-    // Under Another Name". Raises "No Project Path" without a path.
+    // "Save Project" to the remembered path; a save that reached the disk clears the change count. Refuses a
+    // project that loaded incompletely (it would overwrite the file with part of it): "Project '%s' Was
+    // Loaded Incompletely; Save It Under Another Name". Raises "No Project Path" without a path.
     void Save();
     // Save As: remembers the path and saves; clears the incomplete mark (a new file loses nothing).
     void SaveAs(const std::filesystem::path& path);
@@ -87,7 +87,11 @@ public:
     ProjectVersion FileVersion() const { return m_version; }
     // The "Project Info" page's text.
     const std::string& Info() const { return m_info; }
-    void SetInfo(const std::string& text) { m_info = text; }
+    // An edit of the project (raises the studio's change counter) when the text differs.
+    void SetInfo(const std::string& text);
+    // Edits since the project was made new, opened or last saved (a refused or failed save
+    // clears nothing).
+    bool HasChanges() const;
     // "Tamborel Studio - <file name>" or "Tamborel Studio".
     std::string WindowTitle() const;
 

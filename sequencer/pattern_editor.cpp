@@ -1,5 +1,6 @@
 #include "sequencer/pattern_editor.h"
 
+#include "engine/change_counter.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
 #include "platform/error.h"
@@ -32,6 +33,9 @@ void CPatternEditor::RemoveListener(CPatternEditorListener* listener) {
 }
 
 void CPatternEditor::Notify(PatternEditorChange change) {
+    if (m_changes && (change == PatternEditorChange::Notes || change == PatternEditorChange::ControlTracks ||
+                      change == PatternEditorChange::ControlSteps))
+        m_changes->Raise();
     for (CPatternEditorListener* listener : m_listeners) listener->PatternEditorChanged(change);
 }
 
@@ -245,6 +249,7 @@ std::string CPatternEditor::FreePatternName(CMachine* machine) const {
 }
 
 void CPatternEditor::AppendPattern(Pattern* pattern) {
+    if (m_changes) m_changes->Raise();
     {
         CEditLock lock(m_mutex);
         m_patterns.Add(pattern);
@@ -262,6 +267,7 @@ Pattern* CPatternEditor::AddPattern() {
 }
 
 void CPatternEditor::DestroyListed(int32_t index, bool releaseNotes) {
+    if (m_changes) m_changes->Raise();
     Pattern* pattern;
     {
         CEditLock lock(m_mutex);

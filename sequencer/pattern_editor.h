@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+class CChangeCounter;
 class CMachine;
 class CMutex;
 class CPort;
@@ -66,6 +67,9 @@ public:
     void SetSong(CSequenceEditor* song) { m_song = song; }
     void AddListener(CPatternEditorListener* listener);
     void RemoveListener(CPatternEditorListener* listener);
+    // The project change counter every edit of a pattern (notes, lanes, steps, patterns made or
+    // destroyed) raises. May be null.
+    void SetChangeCounter(CChangeCounter* changes) { m_changes = changes; }
 
     // ----- Studio (user-interface thread, studio mutex held) -----
     // A machine with a control input joins the machine list; its control inputs are announced.
@@ -224,6 +228,7 @@ private:
     CMutex* m_mutex;
     CSequenceEditor* m_song = nullptr;
     std::vector<CPatternEditorListener*> m_listeners;
+    CChangeCounter* m_changes = nullptr;
 
     CArray<Pattern> m_patterns;
     std::vector<CMachine*> m_machines;

@@ -1,5 +1,6 @@
 #include "sequencer/sequence_editor.h"
 
+#include "engine/change_counter.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
 #include "machine_interface/vesk_host.h"
@@ -27,6 +28,7 @@ void CSequenceEditor::RemoveListener(CSequenceEditorListener* listener) {
 }
 
 void CSequenceEditor::Notify(SequenceEditorChange change) {
+    if (m_changes && change == SequenceEditorChange::Entries) m_changes->Raise();
     for (CSequenceEditorListener* listener : m_listeners) listener->SequenceEditorChanged(change);
 }
 

@@ -23,6 +23,7 @@
 
 class CMachine;
 class CMutex;
+class CChangeCounter;
 class CPatternEditor;
 class CPort;
 class CVeskHost;
@@ -56,6 +57,9 @@ public:
     void SetRecordTarget(CRecordSongTarget* target) { m_recordTarget = target; }
     void AddListener(CSequenceEditorListener* listener);
     void RemoveListener(CSequenceEditorListener* listener);
+    // The project change counter every edit of the song (placements, the length) raises. May be
+    // null.
+    void SetChangeCounter(CChangeCounter* changes) { m_changes = changes; }
 
     Sequence& Song() { return m_song; }
     const Sequence& Song() const { return m_song; }
@@ -147,6 +151,7 @@ private:
     const CPatternEditor* m_patterns = nullptr;
     CRecordSongTarget* m_recordTarget = nullptr;
     std::vector<CSequenceEditorListener*> m_listeners;
+    CChangeCounter* m_changes = nullptr;
     Sequence m_song;
     int32_t m_selectedRow = -1;
 

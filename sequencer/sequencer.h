@@ -41,6 +41,10 @@ public:
     void Clear() override;
     void SampleRateChanged(int32_t rate) override;
     void BufferSizeChanged(int32_t frames) override;
+    void SetChangeCounter(CChangeCounter* changes) override {
+        m_patterns.SetChangeCounter(changes);
+        m_song.SetChangeCounter(changes);
+    }
 
     CPatternEditor& Patterns() { return m_patterns; }
     CSequenceEditor& Song() { return m_song; }

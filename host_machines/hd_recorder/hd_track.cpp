@@ -71,6 +71,7 @@ void CHDTrack::Write(float* left, float* right, int32_t frames) {
     }
     m_peakLeft.store(peakLeft, std::memory_order_relaxed);
     m_peakRight.store(peakRight, std::memory_order_relaxed);
+    m_meter.InputAbsolute(peakLeft, peakRight);
     if (!m_recording) return;
 
     const int32_t sampleRate = m_machine->m_host->GetSampleRate();
@@ -117,6 +118,7 @@ void CHDTrack::PressRecord(bool pressed) {
 }
 
 bool CHDTrack::Refresh() {
+    m_meter.Decay();
     CMutexLock lock(m_lock);
     if (m_recordedSeconds == m_shownSeconds) return false;
     m_shownSeconds = m_recordedSeconds;
@@ -139,18 +141,44 @@ CHDTrackList& CHDTrackList::Studio() {
     return list;
 }
 
+void CHDTrackList::AddListener(CHDTrackListListener* listener) {
+    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+        m_listeners.push_back(listener);
+}
+
+void CHDTrackList::RemoveListener(CHDTrackListListener* listener) {
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener), m_listeners.end());
+}
+
 CHDTrack* CHDTrackList::AddRow(CHDTrackMachine* machine) {
-    CMutexLock lock(m_lock);
-    m_rows.push_back(new CHDTrack(machine));
-    return m_rows.back();
+    CHDTrack* row = new CHDTrack(machine);
+    int32_t index = 0;
+    {
+        CMutexLock lock(m_lock);
+        m_rows.push_back(row);
+        index = static_cast<int32_t>(m_rows.size()) - 1;
+    }
+    const std::vector<CHDTrackListListener*> listeners = m_listeners;
+    for (CHDTrackListListener* listener : listeners)
+        listener->RowAdded(row, index);
+    return row;
 }
 
 void CHDTrackList::RemoveRow(CHDTrack* row) {
+    int32_t index = -1;
     {
         CMutexLock lock(m_lock);
-        m_rows.erase(std::remove(m_rows.begin(), m_rows.end(), row), m_rows.end());
+        const auto position = std::find(m_rows.begin(), m_rows.end(), row);
+        if (position != m_rows.end()) {
+            index = static_cast<int32_t>(position - m_rows.begin());
+            m_rows.erase(position);
+        }
     }
     delete row;
+    if (index < 0) return;
+    const std::vector<CHDTrackListListener*> listeners = m_listeners;
+    for (CHDTrackListListener* listener : listeners)
+        listener->RowRemoved(row, index);
 }
 
 int32_t CHDTrackList::Count() {

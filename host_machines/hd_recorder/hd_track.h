@@ -4,12 +4,16 @@
 // Threads and locks: the machine's Process (processing thread) takes the row lock around Write;
 // the buttons, the file choice and the periodic refresh (user-interface thread) take the same
 // lock around their file and meter work. The list's own lock guards adding and removing rows;
-// the master button takes it, then every row lock in list order.
+// the master button takes it, then every row lock in list order. Each row's peak meter has its own
+// lock (fed under the row lock by Write, aged by Refresh); the list's listeners are told on the
+// user-interface thread (rows come and go with their machines, which that thread makes and
+// deletes), with no lock held.
 #pragma once
 
-#include "sequencer/record_song_target.h"
+#include "engine/peak_meter.h"
 #include "host_machines/wav/wav_file.h"
 #include "machine_interface/mutex.h"
+#include "sequencer/record_song_target.h"
 
 #include <atomic>
 #include <cstdint>
@@ -55,6 +59,9 @@ public:
     // The peak meter's last values (largest |sample| of the last block, after the volume).
     float PeakLeft() const { return m_peakLeft.load(std::memory_order_relaxed); }
     float PeakRight() const { return m_peakRight.load(std::memory_order_relaxed); }
+    // The row's meter, fed every block with those peaks (squared, so it reads the same dB as the
+    // master's meter) and aged by Refresh. The row's window reads it.
+    CPeakMeterModel& Meter() { return m_meter; }
     // The track label: "Track:" until the machine is named, then "Name: %s".
     void SetTrackName(const char* name);
 
@@ -79,6 +86,7 @@ private:
     std::atomic<float> m_volume{1.0f};
     std::atomic<float> m_peakLeft{0.0f};
     std::atomic<float> m_peakRight{0.0f};
+    CPeakMeterModel m_meter;
     std::string m_trackLabel = "Track:";
     std::string m_fileLabel = "File:";
     std::string m_path; // up to 1024 characters
@@ -93,6 +101,17 @@ private:
     int32_t m_format = kWavFormatFloat;
 };
 
+// What the recorder's window hears of the row list. User-interface thread, no lock held.
+class CHDTrackListListener {
+public:
+    virtual ~CHDTrackListListener() = default;
+    // A row was appended at index.
+    virtual void RowAdded(CHDTrack* row, int32_t index) = 0;
+    // The row that was at index is destroyed; later rows moved up one place. The pointer is only
+    // a key to find the row's view by.
+    virtual void RowRemoved(const CHDTrack* gone, int32_t index) = 0;
+};
+
 // The rows in creation order. The studio has one list (Studio()), owned for the life of the
 // program; the recorder's window observes it.
 class CHDTrackList : public CRecordSongTarget {
@@ -103,6 +122,10 @@ public:
     CHDTrackList& operator=(const CHDTrackList&) = delete;
 
     static CHDTrackList& Studio();
+
+    // User-interface thread. Adding a listener twice adds it once.
+    void AddListener(CHDTrackListListener* listener);
+    void RemoveListener(CHDTrackListListener* listener);
 
     // A new row for the machine, at the end (y = 42 x its index). The list owns the row.
     CHDTrack* AddRow(CHDTrackMachine* machine);
@@ -127,5 +150,6 @@ public:
 
 private:
     std::vector<CHDTrack*> m_rows;
+    std::vector<CHDTrackListListener*> m_listeners;
     bool m_masterButton = false;
 };

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,10 @@ private:
 
 class CAntiAliasFilter : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX AntiAlias", parent);
+    }
     static constexpr int32_t kSettings = 5;
 
     explicit CAntiAliasFilter(CVeskHost* host);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 #include "machines/basshead/basshead_parameters.h"
 #include "machines/basshead/basshead_voice.h"
 
@@ -16,6 +17,10 @@
 
 class CBassHead : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX BassHead", parent);
+    }
     static constexpr int32_t kVoiceCount = 1;
 
     explicit CBassHead(CVeskHost* host);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 #include "machines/drumkit/drumkit_voices.h"
 #include "machines/dsp/dsp.h"
 
@@ -22,6 +23,10 @@ public:
 
 class CDrumKit : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX DGenR8", parent);
+    }
     static constexpr int32_t kVoiceCount = 11;
     static constexpr int32_t kParameterCount = 38;
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 
 #include <atomic>
 #include <memory>
@@ -75,6 +76,10 @@ public:
 
 class CMixer : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX Mixer", parent);
+    }
     CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses);
     ~CMixer() override;
 

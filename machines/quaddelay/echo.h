@@ -6,6 +6,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 #include "machines/dsp/dsp.h"
 
 #include <memory>
@@ -65,6 +66,10 @@ private:
 
 class CEcho : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX QuadDelay", parent);
+    }
     static constexpr int32_t kLineCount = 4;
     static constexpr int32_t kParameterCount = 32;
 

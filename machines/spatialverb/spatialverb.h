@@ -12,6 +12,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 #include "machines/spatialverb/room_model.h"
 
 #include <atomic>
@@ -33,6 +34,10 @@ public:
 
 class CSpatialVerb : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX SpatialVerb", parent);
+    }
     static constexpr int32_t kParameterCount = 14;
     static constexpr int32_t kProgramCount = 128;
     static constexpr float kWindow = 0.075f; // seconds of early reflections

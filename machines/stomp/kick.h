@@ -7,6 +7,7 @@
 #pragma once
 
 #include "machine_interface/machine.h"
+#include "machine_interface/panel_factory.h"
 #include "machines/dsp/dsp.h"
 
 #include <memory>
@@ -40,6 +41,10 @@ private:
 
 class CKick : public CMachine {
 public:
+    // Its own panel, made by the panel factory of this module (none headless).
+    WindowHandle CreateGUI(WindowHandle parent) override {
+        return machine_panels::Create(this, "QX Stomp", parent);
+    }
     static constexpr int32_t kParameterCount = 7;
 
     explicit CKick(CVeskHost* host);

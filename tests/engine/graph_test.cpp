@@ -206,8 +206,10 @@ TEST_F(GraphTest, ParameterChangesAndCablesReachTheFramesListener) {
     CMachineContainer* tone = Add(m_tone);
     CMachineContainer* effect = Add(m_effect);
     RecordingListener listener;
-    tone->SetListener(&listener);
+    tone->AddListener(&listener);
     m_host->ParameterChanged(tone->Machine(), 3, 0.75f);
+    EXPECT_EQ(listener.lastIndex, -1); // parameter news waits for the user interface's timer
+    m_studio->DeliverNotifications();
     EXPECT_EQ(listener.lastIndex, 3);
     EXPECT_FLOAT_EQ(listener.lastValue, 0.75f);
     ASSERT_TRUE(Cable(tone, effect));

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -242,4 +243,55 @@ TEST_F(HDTrackTest, RecordingSurvivesACrash) {
     buffer.Load(path.string());
     EXPECT_GE(buffer.m_frameCount, 2 * kRate);
     EXPECT_LE(buffer.m_frameCount, 250 * kBlock);
+}
+
+TEST_F(HDTrackTest, TheRowListTellsEveryListenerOfRowsComingAndGoing) {
+    struct Recorder : CHDTrackListListener {
+        void RowAdded(CHDTrack* row, int32_t index) override {
+            events.push_back("added " + std::to_string(index));
+            rows.push_back(row);
+        }
+        void RowRemoved(const CHDTrack* gone, int32_t index) override {
+            events.push_back("removed " + std::to_string(index));
+            removed.push_back(gone);
+        }
+        std::vector<std::string> events;
+        std::vector<const CHDTrack*> rows, removed;
+    } window, meterBridge;
+    list.AddListener(&window);
+    list.AddListener(&window); // once only
+    list.AddListener(&meterBridge);
+    auto* first = new CHDTrackMachine(&host, false, &list);
+    auto* second = new CHDTrackMachine(&host, true, &list);
+    const CHDTrack* firstRow = first->Row();
+    first->Delete();
+    list.RemoveListener(&meterBridge);
+    second->Delete();
+    EXPECT_EQ(window.events, (std::vector<std::string>{"added 0", "added 1", "removed 0", "removed 0"}));
+    EXPECT_EQ(meterBridge.events, (std::vector<std::string>{"added 0", "added 1", "removed 0"}));
+    ASSERT_EQ(window.removed.size(), 2u);
+    EXPECT_EQ(window.removed[0], firstRow);
+    EXPECT_EQ(window.rows[0], firstRow);
+}
+
+TEST_F(HDTrackTest, ARowsMeterReadsTheSameDecibelsAsTheMastersForTheSameBlock) {
+    auto* stereo = new CHDTrackMachine(&host, true, &list);
+    CHDTrack* row = stereo->Row();
+    EXPECT_FLOAT_EQ(row->Meter().Read().current[0], -90.0f);
+    // Full scale (a 1 kHz sine has crests of 1 within a 441-frame block): 0 dB.
+    Feed(stereo, 1);
+    EXPECT_NEAR(row->Meter().Read().current[0], 0.0f, 0.01);
+    EXPECT_NEAR(row->Meter().Read().current[1], 0.0f, 0.01);
+    // Half volume: -6 dB, as a squared-peak meter shows it (not the -3 an absolute peak would give).
+    row->SetVolume(0.5f);
+    Feed(stereo, 1);
+    EXPECT_NEAR(row->Meter().Read().current[0], -6.02f, 0.02);
+    EXPECT_NEAR(row->Meter().Read().held[0], 0.0f, 0.01); // the full-scale block is held
+    // Silence: the floor; the refresh ages the hold on the system clock.
+    row->SetVolume(0.0f);
+    Feed(stereo, 1);
+    EXPECT_FLOAT_EQ(row->Meter().Read().current[1], -90.0f);
+    row->Refresh();
+    EXPECT_NEAR(row->Meter().Read().held[1], 0.0f, 0.01);
+    stereo->Delete();
 }

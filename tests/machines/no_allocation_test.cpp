@@ -4,8 +4,9 @@
 #include "machines/basshead/basshead.h"
 #include "machines/quaddelay/echo.h"
 #include "machines/stomp/kick.h"
-#include "tests/machines/machine_harness.h"
 #include "tests/engine/allocation_trap.h"
+#include "tests/machines/machine_harness.h"
+#include "tests/support/allocation_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ int AllocationsWhileRendering(CMachine& machine, bool notes, int blocks) {
 TEST(NoAllocation, MachinesRenderWithoutTouchingTheAllocator) {
     // The trap itself counts.
     allocation_trap::Arm();
-    delete new int(3);
+    allocation_probe::NewAndDelete();
     ASSERT_EQ(allocation_trap::Disarm(), 1);
 
     CVeskHost host(kRate, kBlock, 0x16, nullptr);

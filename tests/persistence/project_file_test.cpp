@@ -7,6 +7,7 @@
 #include "machine_interface/vesk_host.h"
 #include "persistence/project_file.h"
 #include "sequencer/sequencer.h"
+#include "tests/support/recording_machine.h"
 
 #include <gtest/gtest.h>
 
@@ -513,4 +514,127 @@ TEST(DemoSong, LoadSaveIsByteIdentical) {
     EXPECT_EQ(
         WriteProjectBytes(*application.Studio(), *application.Sequencer(), application.Project().Info()),
         ReadFile(demo));
+}
+
+TEST_F(ProjectFileTest, LoadingTellsOfEveryFrameInListOrderAndThenThatTheProjectLoaded) {
+    BuildSong();
+    const std::vector<uint8_t> bytes = Bytes();
+    CSharedLog log;
+    CRecordingStudioListener listener(&log);
+    m_studio.Observer().AddListener(&listener);
+    ASSERT_EQ(OpenBytes(bytes), "");
+    m_studio.Observer().RemoveListener(&listener);
+    std::vector<std::string> told = log.Take();
+    // Clearing first: every old frame removed, their cables as one piece of news, then cleared.
+    const auto cleared = std::find(told.begin(), told.end(), "cleared");
+    ASSERT_NE(cleared, told.end());
+    EXPECT_EQ(std::vector<std::string>(told.begin(), cleared),
+              (std::vector<std::string>{"removed Master", "removed Knob 1", "removed Other 1", "cables"}));
+    std::vector<std::string> added;
+    for (auto entry = cleared + 1; entry != told.end(); ++entry)
+        if (entry->rfind("added ", 0) == 0) added.push_back(entry->substr(6));
+    std::vector<std::string> listed;
+    for (CMachineContainer* frame : m_studio.Frames())
+        listed.push_back(frame->m_name);
+    EXPECT_EQ(added, listed);
+    EXPECT_EQ(added, (std::vector<std::string>{"Master", "Knob 1", "Other 1"}));
+    EXPECT_EQ(std::count(told.begin(), told.end(), "cables"), 1 + 3); // the clear, then each cable
+    EXPECT_EQ(told.back(), "loaded");
+
+    // A load that stops part-way still ends with the news, so views show what was built.
+    CFileBuilder file;
+    file.Header(2, 1).Int32(2).Machine("Master", "Master", 32, 32).Machine("Wobble", "VeskPlug::None", 0, 0);
+    m_studio.Observer().AddListener(&listener);
+    EXPECT_NE(OpenBytes(file.m_bytes), "");
+    m_studio.Observer().RemoveListener(&listener);
+    told = log.Take();
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), "loaded");
+    EXPECT_EQ(std::count(told.begin(), told.end(), "added Master"), 1);
+}
+
+TEST_F(ProjectFileTest, EveryKindOfEditRaisesTheChangeCounter) {
+    m_project.New();
+    EXPECT_FALSE(m_project.HasChanges());
+    CChangeCounter& changes = m_studio.Changes();
+    CMachineContainer* knob = nullptr;
+    CMachineContainer* other = nullptr;
+    auto raises = [&](const char* what, auto edit) {
+        const uint64_t before = changes.Count();
+        edit();
+        EXPECT_GT(changes.Count(), before) << what;
+    };
+    raises("add a machine", [&] { knob = Add("Knob", 10, 10); });
+    other = Add("Other", 90, 10);
+    raises("connect",
+           [&] { m_studio.Connect(knob->FindConnector("Line Out"), other->FindConnector("Line In")); });
+    raises("disconnect", [&] { m_studio.Disconnect(other->FindConnector("Line In"), 0); });
+    raises("rename", [&] { m_studio.Rename(knob, "Lead"); });
+    raises("move", [&] { m_studio.MoveFrame(knob, 40, 50); });
+    raises("panel mode", [&] { knob->SetPanelMode(kPanelDefault); });
+    raises("parameter from the user", [&] { m_host.ParameterChanged(knob->Machine(), 1, 0.5f); });
+    raises("randomize", [&] { knob->Randomize(); });
+    CPatternEditor& patterns = m_sequencer.Patterns();
+    patterns.SelectMachine(knob->Machine());
+    Pattern* pattern = nullptr;
+    raises("add a pattern", [&] { pattern = patterns.AddPattern(); });
+    ASSERT_NE(pattern, nullptr);
+    raises("add a note", [&] { patterns.AddNoteAt(0, 60); });
+    raises("remove a note", [&] { patterns.RemoveNote(patterns.NoteAt(0, 60)); });
+    patterns.SelectProperty(1);
+    raises("add a control track", [&] { patterns.AddControlTrack(); });
+    raises("set a control step", [&] { patterns.PressStep(0, 2, 57); });
+    raises("song length", [&] { m_sequencer.Song().SetLength(64); });
+    raises("place a pattern", [&] { m_sequencer.Song().PlacePattern(pattern, 0); });
+    raises("remove a pattern", [&] { patterns.RemovePattern(); });
+    raises("tempo", [&] { m_studio.SetTempo(97.0f); });
+    raises("project text", [&] { m_project.SetInfo("notes"); });
+    raises("delete a machine", [&] { m_studio.DeleteMachine(other); });
+
+    // What changes nothing raises nothing.
+    const uint64_t settled = changes.Count();
+    m_studio.Rename(knob, "Lead");
+    m_studio.MoveFrame(knob, 40, 50);
+    m_studio.SetTempo(97.0f);
+    m_project.SetInfo("notes");
+    EXPECT_FALSE(knob->SetPanelMode(kPanelDefault));
+    EXPECT_FALSE(m_studio.Connect(knob->FindConnector("Line Out"), knob->FindConnector("Line In")));
+    EXPECT_EQ(changes.Count(), settled);
+}
+
+TEST_F(ProjectFileTest, OnlyASaveThatReachedTheDiskClearsTheChanges) {
+    BuildSong();
+    ASSERT_TRUE(m_project.HasChanges());
+    // Refused: no path yet.
+    EXPECT_THROW(m_project.Save(), platform::CError);
+    EXPECT_TRUE(m_project.HasChanges());
+    // Failed: the folder cannot be written to.
+    const fs::path locked = m_folder / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::geteuid() != 0) { // root writes anyway
+        EXPECT_THROW(m_project.SaveAs(locked / "song.tbp"), platform::CError);
+        EXPECT_TRUE(m_project.HasChanges());
+    }
+    fs::permissions(locked, fs::perms::owner_all);
+    // Good.
+    m_project.SaveAs(m_folder / "song.tbp");
+    EXPECT_FALSE(m_project.HasChanges());
+    m_project.SetInfo("edited");
+    EXPECT_TRUE(m_project.HasChanges());
+    m_project.Save();
+    EXPECT_FALSE(m_project.HasChanges());
+
+    // Opening gives an unchanged project; one that loaded incompletely refuses to save and keeps
+    // its changes.
+    m_project.Open(m_folder / "song.tbp");
+    EXPECT_FALSE(m_project.HasChanges());
+    CFileBuilder file;
+    file.Header(2, 1).Int32(2).Machine("Master", "Master", 32, 32).Machine("Wobble", "VeskPlug::None", 0, 0);
+    EXPECT_NE(OpenBytes(file.m_bytes), "");
+    EXPECT_TRUE(m_project.HasChanges());
+    EXPECT_THROW(m_project.Save(), platform::CError);
+    EXPECT_TRUE(m_project.HasChanges());
+    m_project.New();
+    EXPECT_FALSE(m_project.HasChanges());
 }

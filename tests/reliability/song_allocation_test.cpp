@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "tests/engine/allocation_trap.h"
 #include "tests/reliability/song_studio.h"
+#include "tests/support/allocation_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,9 @@ constexpr int kBuffers = 10000;
 
 TEST(SongAllocation, TheTrapCountsEveryWayOfAllocating) {
     allocation_trap::Arm();
-    delete new int(3);
-    delete[] new char[5];
-    std::free(std::malloc(8));
+    allocation_probe::NewAndDelete();
+    allocation_probe::NewArrayAndDelete();
+    allocation_probe::MallocAndFree();
     EXPECT_EQ(allocation_trap::Disarm(), 3);
 }
 
