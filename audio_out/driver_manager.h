@@ -46,6 +46,10 @@ public:
     void MakeCurrent(int32_t index);
     // MakeCurrent, then Bind.
     bool SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook);
+    // Looks after the current driver (CAudioOutputDriver::Watch) and passes on what it noticed. A
+    // server that came back with another rate or buffer size is bound again with the callback
+    // and format hook of the last Bind; a failure there is told in the event's text.
+    DriverEvent Watch();
 
     // The current driver's channel count, for the master machine (2 before any manager exists).
     static int32_t CurrentChannelCount();
@@ -54,4 +58,6 @@ private:
     Options& m_options;
     CArray<CAudioOutputDriver> m_drivers;
     int32_t m_current = 0;
+    RenderCallback m_callback = SilenceCallback;
+    FormatHook m_formatHook;
 };
