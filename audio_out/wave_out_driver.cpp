@@ -292,6 +292,7 @@ void CWaveOutDriver::PlaybackLoop() {
     const int64_t ahead = 4 * static_cast<int64_t>(m_frames); // what a playing device holds at most
     bool paced = !m_devices[static_cast<size_t>(m_device)].soundCard;
     int64_t accepted = 0;
+    int64_t surplus = 0; // what an unpaced device took before it was found out: not waited for
     // One buffer is being handed to the device while the other waits, filled; a buffer the
     // device has taken is refilled at once (the completion of the ping-pong pair).
     int32_t current = 0;
@@ -300,7 +301,7 @@ void CWaveOutDriver::PlaybackLoop() {
     Fill(1);
     while (IsRunning()) {
         if (paced) {
-            const int64_t early = accepted - (elapsedFrames() + ahead);
+            const int64_t early = accepted - surplus - (elapsedFrames() + ahead);
             if (early > 0) {
                 // Short naps, so Stop never waits long.
                 const int64_t nanoseconds = early * 1'000'000'000 / m_sampleRate;
@@ -326,8 +327,9 @@ void CWaveOutDriver::PlaybackLoop() {
         } else {
             written += static_cast<int32_t>(result);
             accepted += result;
-            if (!paced && accepted > elapsedFrames() + ahead + m_sampleRate) {
+            if (const int64_t due = elapsedFrames() + ahead; !paced && accepted > due + m_sampleRate) {
                 paced = true;
+                surplus = accepted - due;
                 m_unpaced.store(true, std::memory_order_release);
             }
             if (written == m_frames) {
