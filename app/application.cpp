@@ -81,6 +81,15 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
         m_offline->SetUpdatePass([studio = m_studio.get()] { studio->UpdatePass(); });
         m_offline->Start();
     } else {
+        // A server that comes back at another rate or buffer size: the studio follows, keeping
+        // its cables (the channel count stays).
+        m_drivers->SetFormatChangeHook([this](int32_t rate, int32_t size) {
+            const int32_t oldRate = m_host->GetSampleRate();
+            const int32_t oldSize = m_host->GetBufferSize();
+            m_host->SetSampleRateAndBufferSize(rate, size);
+            if (rate != oldRate) m_studio->SetSampleRate(rate);
+            if (size != oldSize) m_studio->SetBufferSize(size);
+        });
         BindCurrentDriver();
         m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
         m_graphics->Start();

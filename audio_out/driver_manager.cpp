@@ -64,9 +64,13 @@ bool COutputDriverManager::SwitchTo(int32_t index, RenderCallback callback, cons
 DriverEvent COutputDriverManager::Watch() {
     DriverEvent event = Current()->Watch();
     if (event.kind != DriverEvent::Kind::Reformat) return event;
-    Current()->Stop();
+    CAudioOutputDriver* driver = Current();
+    driver->Stop();
     try {
-        Bind(m_callback, m_formatHook);
+        const FormatHook& hook = m_formatChangeHook ? m_formatChangeHook : m_formatHook;
+        if (hook) hook(driver->GetSampleRate(), driver->GetBufferSize());
+        driver->SetCallback(m_callback);
+        driver->Start();
         event.text += "; sound resumes at the new format";
     } catch (const std::exception& error) {
         event.text += "; the driver failed to start again: ";

@@ -147,6 +147,19 @@ TEST(DriverManager, WatchPassesEventsOnAndBindsAgainForANewFormat) {
     EXPECT_EQ(wave->m_starts, 2);
     EXPECT_TRUE(wave->m_running);
     EXPECT_EQ(wave->m_callback, &SilenceCallback);
+
+    // With a format change hook, that one hears of it, and the binding's hook does not.
+    int32_t changedRate = 0, changedSize = 0;
+    manager.SetFormatChangeHook([&](int32_t rate, int32_t size) {
+        changedRate = rate;
+        changedSize = size;
+    });
+    wave->m_nextEvent = {DriverEvent::Kind::Reformat, "back"};
+    manager.Watch();
+    EXPECT_EQ(changedRate, 48000);
+    EXPECT_EQ(changedSize, 128);
+    EXPECT_EQ(formats, 2);
+    EXPECT_EQ(wave->m_starts, 3);
 }
 
 } // namespace
