@@ -130,12 +130,19 @@ bool CASIODriver::Attach() {
         return false;
     }
     const std::vector<std::string> playback = PhysicalPlaybackPorts(m_client);
-    for (size_t c = 0; c < m_ports.size() && c < playback.size(); ++c)
-        if (m_ports[c]) jack_connect(m_client, jack_port_name(m_ports[c]), playback[c].c_str());
-    jack_recompute_total_latencies(m_client);
-    jack_latency_range_t range{0, 0};
-    if (!m_ports.empty() && m_ports[0]) jack_port_get_latency_range(m_ports[0], JackPlaybackLatency, &range);
-    m_latencyFrames = m_bufferSize + static_cast<int32_t>(std::min<jack_nframes_t>(range.max, 1u << 24));
+    // The latency: our period, then what the playback ports we feed add (their own latency is
+    // set by the server's backend, while ours is recomputed by the server some time later).
+    jack_nframes_t downstream = 0;
+    for (size_t c = 0; c < m_ports.size() && c < playback.size(); ++c) {
+        if (!m_ports[c]) continue;
+        jack_connect(m_client, jack_port_name(m_ports[c]), playback[c].c_str());
+        if (jack_port_t* port = jack_port_by_name(m_client, playback[c].c_str())) {
+            jack_latency_range_t range{0, 0};
+            jack_port_get_latency_range(port, JackPlaybackLatency, &range);
+            downstream = std::max(downstream, range.max);
+        }
+    }
+    m_latencyFrames = m_bufferSize + static_cast<int32_t>(std::min<jack_nframes_t>(downstream, 1u << 24));
     return true;
 }
 
