@@ -4,8 +4,8 @@
 #include "audio_out/wave_out_driver.h"
 
 #include "engine/master.h"
-#include "host_machines/hd_track_machine.h"
 #include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/hd_track_machine.h"
 #include "host_machines/midi/midi_devices.h"
 #include "host_machines/midi_machines.h"
 #include "host_machines/vst/vst_scan.h"
@@ -37,8 +37,9 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
     // and never over a file that could not be read.
     m_optionsRead = ReadOptions(m_options);
     if (settings.audio == Audio::Live && m_optionsRead.state == OptionsReadResult::State::Unreadable)
-        Messages() << "tamborel: the options file \"" << OptionsFilePath().string() << "\" could not be read ("
-                   << m_optionsRead.problem << "); it is kept as it is and this run's settings are not saved to it\n";
+        Messages() << "tamborel: the options file \"" << OptionsFilePath().string()
+                   << "\" could not be read (" << m_optionsRead.problem
+                   << "); it is kept as it is and this run's settings are not saved to it\n";
 
     int32_t sampleRate = settings.sampleRate;
     int32_t bufferSize = settings.bufferSize;
@@ -117,7 +118,8 @@ CApplication::~CApplication() {
     CMaster::SetChannelCountSource(nullptr);
     if (m_settings.audio == Audio::Live && m_optionsRead.state != OptionsReadResult::State::Unreadable &&
         !WriteOptions(m_options))
-        Messages() << "tamborel: the options could not be saved to \"" << OptionsFilePath().string() << "\"\n";
+        Messages() << "tamborel: the options could not be saved to \"" << OptionsFilePath().string()
+                   << "\"\n";
 }
 
 std::ostream& CApplication::Messages() const {
@@ -159,18 +161,20 @@ void CApplication::WatchDriver() {
 std::string CApplication::DescribeOutput() const {
     if (!m_drivers) return {};
     CAudioOutputDriver* driver = m_drivers->Current();
-    const std::string device = driver == m_drivers->Asio()
-                                   ? platform::FormatText("JACK server \"%s\"", CASIODriver::ServerName().c_str())
-                                   : platform::FormatText("ALSA device \"%s\"", driver->GetDeviceName().c_str());
+    const std::string device =
+        driver == m_drivers->Asio()
+            ? platform::FormatText("JACK server \"%s\"", CASIODriver::ServerName().c_str())
+            : platform::FormatText("ALSA device \"%s\"", driver->GetDeviceName().c_str());
     const int32_t rate = driver->GetSampleRate();
     const int32_t latency = driver->GetOutputLatency();
-    return platform::FormatText("\"%s\" on %s: %d Hz, %d frames per buffer, latency %.1f ms", driver->GetName(),
-                                device.c_str(), rate, driver->GetBufferSize(),
+    return platform::FormatText("\"%s\" on %s: %d Hz, %d frames per buffer, latency %.1f ms",
+                                driver->GetName(), device.c_str(), rate, driver->GetBufferSize(),
                                 rate > 0 ? 1000.0 * latency / rate : 0.0);
 }
 
 bool CApplication::PlaysOnNoSoundCard() const {
-    return m_drivers && m_drivers->Current() == m_drivers->WaveOut() && !m_drivers->WaveOut()->CurrentIsSoundCard();
+    return m_drivers && m_drivers->Current() == m_drivers->WaveOut() &&
+           !m_drivers->WaveOut()->CurrentIsSoundCard();
 }
 
 bool CApplication::SwitchDriver(int32_t index) {

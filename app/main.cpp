@@ -90,8 +90,9 @@ int RunLive(const std::string& projectPath) {
     settings.audio = CApplication::Audio::Live;
     settings.newProject = projectPath.empty();
     CApplication application(settings);
-    const std::string renderHint =
-        "  tamborel render " + (projectPath.empty() ? std::string("PROJECT.tbp") : projectPath) + " -o OUT.wav\n";
+    const std::string renderHint = "  tamborel render " +
+                                   (projectPath.empty() ? std::string("PROJECT.tbp") : projectPath) +
+                                   " -o OUT.wav\n";
     if (!application.DriverProblem().empty()) {
         std::cerr << "tamborel: no display is available and no sound device could be opened ("
                   << application.DriverProblem() << ").\n"
@@ -116,7 +117,8 @@ int RunLive(const std::string& projectPath) {
         else
             std::cerr << "tamborel: no sound card was found: ALSA's only playback device is \"" << device
                       << "\", which takes the sound and plays nothing.\n";
-        std::cerr << "The song runs on silently in real time. To hear it, render it to a file:\n" << renderHint;
+        std::cerr << "The song runs on silently in real time. To hear it, render it to a file:\n"
+                  << renderHint;
     }
     CSequenceEditor& song = application.Sequencer()->Song();
     song.SetLoop(true);

@@ -123,7 +123,8 @@ bool CASIODriver::Attach() {
     }
     jack_set_process_callback(m_client, Process, this);
     jack_on_info_shutdown(
-        m_client, [](jack_status_t, const char* reason, void* argument) { Shutdown(reason, argument); }, this);
+        m_client, [](jack_status_t, const char* reason, void* argument) { Shutdown(reason, argument); },
+        this);
     m_running.store(true, std::memory_order_release);
     if (jack_activate(m_client) != 0) {
         CloseClient();
@@ -200,8 +201,8 @@ DriverEvent CASIODriver::Watch() {
     if (!Attach()) return event;
     m_waiting = false;
     event.kind = DriverEvent::Kind::Resumed;
-    event.text = platform::FormatText("sound resumes: output driver \"ASIO\" plays through JACK server \"%s\" again",
-                                      server.c_str());
+    event.text = platform::FormatText(
+        "sound resumes: output driver \"ASIO\" plays through JACK server \"%s\" again", server.c_str());
     return event;
 }
 

@@ -80,7 +80,8 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
     } else {
         m_device = options.waveOutDevice >= 0 && options.waveOutDevice < count ? options.waveOutDevice
                                                                                : (count > 0 ? 0 : -1);
-        m_latency = std::clamp(options.waveOutLatency, option_limits::kMinLatency, option_limits::kMaxLatency);
+        m_latency =
+            std::clamp(options.waveOutLatency, option_limits::kMinLatency, option_limits::kMaxLatency);
     }
     m_format = option_limits::IsFormatCode(options.waveOutFormat) ? options.waveOutFormat : 2048;
     if (m_device >= 0) {
@@ -140,7 +141,8 @@ bool CWaveOutDriver::CurrentIsSoundCard() const {
 }
 
 bool CWaveOutDriver::HasSoundCard() const {
-    return std::any_of(m_devices.begin(), m_devices.end(), [](const Device& device) { return device.soundCard; });
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [](const Device& device) { return device.soundCard; });
 }
 
 std::string CWaveOutDriver::GetProblem() {
@@ -230,8 +232,8 @@ DriverEvent CWaveOutDriver::Watch() {
         m_retrying = false;
         m_thread = std::thread([this] { PlaybackLoop(); });
         event.kind = DriverEvent::Kind::Resumed;
-        event.text = platform::FormatText("sound resumes: output driver \"Wave Out\" plays on ALSA device \"%s\" again",
-                                          name.c_str());
+        event.text = platform::FormatText(
+            "sound resumes: output driver \"Wave Out\" plays on ALSA device \"%s\" again", name.c_str());
         return event;
     }
     if (m_unpaced.load(std::memory_order_acquire) && !m_unpacedTold) {
@@ -305,7 +307,8 @@ void CWaveOutDriver::PlaybackLoop() {
             if (early > 0) {
                 // Short naps, so Stop never waits long.
                 const int64_t nanoseconds = early * 1'000'000'000 / m_sampleRate;
-                std::this_thread::sleep_for(std::chrono::nanoseconds(std::min<int64_t>(nanoseconds, 20'000'000)));
+                std::this_thread::sleep_for(
+                    std::chrono::nanoseconds(std::min<int64_t>(nanoseconds, 20'000'000)));
                 continue;
             }
         }
@@ -313,7 +316,8 @@ void CWaveOutDriver::PlaybackLoop() {
         const snd_pcm_sframes_t result =
             snd_pcm_writei(m_pcm, data, static_cast<snd_pcm_uframes_t>(m_frames - written));
         if (result == -EAGAIN) {
-            if (const int waited = snd_pcm_wait(m_pcm, 20); waited < 0 && snd_pcm_recover(m_pcm, waited, 1) < 0) {
+            if (const int waited = snd_pcm_wait(m_pcm, 20);
+                waited < 0 && snd_pcm_recover(m_pcm, waited, 1) < 0) {
                 m_failure.store(waited, std::memory_order_release);
                 return;
             }

@@ -35,7 +35,7 @@ class CWaveOutDriver : public CAudioOutputDriver {
 public:
     struct Device {
         std::string name;
-        int32_t formats = 0;    // supported format flags
+        int32_t formats = 0;   // supported format flags
         bool soundCard = true; // false for a device of ALSA's "null" kind
     };
 

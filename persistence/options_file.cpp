@@ -25,7 +25,8 @@ public:
         if (Remaining() < 4) return false;
         uint32_t bits = 0;
         for (int i = 0; i < 4; ++i)
-            bits |= static_cast<uint32_t>(static_cast<uint8_t>(m_bytes[m_at + static_cast<size_t>(i)])) << (8 * i);
+            bits |= static_cast<uint32_t>(static_cast<uint8_t>(m_bytes[m_at + static_cast<size_t>(i)]))
+                    << (8 * i);
         m_at += 4;
         value = static_cast<int32_t>(bits);
         return true;
@@ -48,9 +49,9 @@ void PutInt(std::vector<uint8_t>& out, int32_t value) {
         out.push_back(static_cast<uint8_t>(bits >> (8 * i)));
 }
 
-// A setting outside its range keeps the default the options already hold.
-void Take(int32_t& setting, int32_t value, int32_t lowest, int32_t highest) {
-    if (value >= lowest && value <= highest) setting = value;
+// A value inside lowest ... highest, else the setting's default.
+int32_t Checked(int32_t value, int32_t lowest, int32_t highest, int32_t fallback) {
+    return value >= lowest && value <= highest ? value : fallback;
 }
 
 OptionsReadResult Unreadable(const std::string& problem) {
@@ -96,8 +97,8 @@ OptionsReadResult ReadOptions(Options& options, const std::filesystem::path& pat
     std::ifstream in(path, std::ios::binary);
     if (!in || status.type() == std::filesystem::file_type::directory)
         return Unreadable(status.type() == std::filesystem::file_type::directory ? "it is a folder"
-                          : errno != 0 ? std::strerror(errno)
-                                       : "it does not open");
+                          : errno != 0                                           ? std::strerror(errno)
+                                                                                 : "it does not open");
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return Unreadable("a read failed");
 
@@ -117,11 +118,12 @@ OptionsReadResult ReadOptions(Options& options, const std::filesystem::path& pat
     while (settingsRead < 6 && reader.Int(values[settingsRead]))
         ++settingsRead;
     const auto read = [&](size_t index) { return settingsRead > index; };
-    if (read(0)) Take(options.driverIndex = defaults.driverIndex, values[0], 0, 1);
-    if (read(1)) Take(options.waveOutDevice = defaults.waveOutDevice, values[1], 0, kMaxDeviceIndex);
-    if (read(2)) Take(options.waveOutLatency = defaults.waveOutLatency, values[2], kMinLatency, kMaxLatency);
+    if (read(0)) options.driverIndex = Checked(values[0], 0, 1, defaults.driverIndex);
+    if (read(1)) options.waveOutDevice = Checked(values[1], 0, kMaxDeviceIndex, defaults.waveOutDevice);
+    if (read(2))
+        options.waveOutLatency = Checked(values[2], kMinLatency, kMaxLatency, defaults.waveOutLatency);
     if (read(3)) options.waveOutFormat = IsFormatCode(values[3]) ? values[3] : defaults.waveOutFormat;
-    if (read(4)) Take(options.asioDevice = defaults.asioDevice, values[4], 0, kMaxDeviceIndex);
+    if (read(4)) options.asioDevice = Checked(values[4], 0, kMaxDeviceIndex, defaults.asioDevice);
     if (read(5)) options.reserved = values[5]; // never used: any value is as good as another
     if (settingsRead < 6) return Unreadable("it is cut short");
 

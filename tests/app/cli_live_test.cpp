@@ -27,9 +27,10 @@ TEST_F(LiveModeTest, WithOnlyTheNullDeviceItSaysNoSoundCardWasFoundAndDoesNotSpi
     EXPECT_NE(messages.find("no sound card was found"), std::string::npos) << messages;
     EXPECT_NE(messages.find("tamborel render PROJECT.tbp -o OUT.wav"), std::string::npos) << messages;
     // What it plays with: driver, device, rate, buffer size and latency.
-    EXPECT_NE(messages.find("through \"Wave Out\" on ALSA device \"default\": 44100 Hz, 6600 frames per buffer, "
-                            "latency "),
-              std::string::npos)
+    EXPECT_NE(
+        messages.find("through \"Wave Out\" on ALSA device \"default\": 44100 Hz, 6600 frames per buffer, "
+                      "latency "),
+        std::string::npos)
         << messages;
 
     const double before = CpuSeconds(pid);
@@ -52,10 +53,12 @@ TEST_F(LiveModeTest, CtrlCAndSigtermEndItWithinABoundEveryTime) {
         const pid_t pid = Start({Demo()});
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(WaitForMessage(pid, kPlaying, kStartLimit)) << Messages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 400)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 400)(random)));
         kill(pid, signal);
         double elapsed = 0.0;
-        ASSERT_EQ(WaitForExit(pid, std::chrono::seconds(3), &elapsed), 0) << "round " << round << "\n" << Messages();
+        ASSERT_EQ(WaitForExit(pid, std::chrono::seconds(3), &elapsed), 0) << "round " << round << "\n"
+                                                                          << Messages();
         seconds.push_back(elapsed);
         // Shut down in order: the options went back to their file whole.
         Options options = DefaultOptions();
@@ -63,9 +66,10 @@ TEST_F(LiveModeTest, CtrlCAndSigtermEndItWithinABoundEveryTime) {
         EXPECT_NE(Messages().find("tamborel: stopped"), std::string::npos) << round;
     }
     std::sort(seconds.begin(), seconds.end());
-    std::printf("live mode ended after a signal in %.3f s (fastest), %.3f s (median), %.3f s (slowest) over %zu "
-                "rounds\n",
-                seconds.front(), seconds[seconds.size() / 2], seconds.back(), seconds.size());
+    std::printf(
+        "live mode ended after a signal in %.3f s (fastest), %.3f s (median), %.3f s (slowest) over %zu "
+        "rounds\n",
+        seconds.front(), seconds[seconds.size() / 2], seconds.back(), seconds.size());
     RecordProperty("median_ms", static_cast<int>(seconds[seconds.size() / 2] * 1000));
     RecordProperty("slowest_ms", static_cast<int>(seconds.back() * 1000));
 }
@@ -76,7 +80,8 @@ TEST_F(LiveModeTest, SaysPlainlyWhenTheJackServerIsNotRunning) {
     ASSERT_GT(pid, 0);
     EXPECT_EQ(WaitForExit(pid, kStartLimit), 1);
     const std::string messages = Messages();
-    EXPECT_NE(messages.find("output driver \"ASIO\": JACK server not running"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("output driver \"ASIO\": JACK server not running"), std::string::npos)
+        << messages;
     EXPECT_EQ(messages.find("has no device"), std::string::npos) << messages;
     EXPECT_NE(messages.find("tamborel render"), std::string::npos) << messages;
 }
@@ -95,7 +100,8 @@ TEST_F(LiveModeTest, AnOptionsFileItCannotReadIsKeptByteForByteAndSaidSoOnce) {
     ASSERT_EQ(WaitForExit(pid, std::chrono::seconds(3)), 0);
     EXPECT_EQ(ReadFileBytes(OptionsPath()), versionOne);
     EXPECT_EQ(Occurrences(Messages(), "could not be read"), 1u) << Messages();
-    EXPECT_NE(Messages().find("(its version 1 is not known); it is kept as it is"), std::string::npos) << Messages();
+    EXPECT_NE(Messages().find("(its version 1 is not known); it is kept as it is"), std::string::npos)
+        << Messages();
 }
 
 TEST_F(LiveModeTest, OptionsOutOfAllRangesStillPlay) {

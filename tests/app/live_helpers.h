@@ -33,17 +33,19 @@ protected:
         std::filesystem::remove_all(m_root);
         std::filesystem::create_directories(m_root / "home");
         std::ofstream(m_root / "alsa.conf") << "pcm.null {\n"
-                                                "    type null\n"
-                                                "    hint { show on description \"Discard all samples\" }\n"
-                                                "}\n"
-                                                "pcm.!default pcm.null\n";
+                                               "    type null\n"
+                                               "    hint { show on description \"Discard all samples\" }\n"
+                                               "}\n"
+                                               "pcm.!default pcm.null\n";
         WriteTestOptions(0);
     }
     void TearDown() override {
         if (!HasFailure()) std::filesystem::remove_all(m_root);
     }
 
-    std::filesystem::path OptionsPath() const { return m_root / "config" / "Tamborel Studio" / "Tamborel.opt"; }
+    std::filesystem::path OptionsPath() const {
+        return m_root / "config" / "Tamborel Studio" / "Tamborel.opt";
+    }
     std::filesystem::path MessagesPath() const { return m_root / "messages.txt"; }
 
     // Options that choose the driver and list no VST folders (no scan of installed plug-ins).
@@ -83,7 +85,8 @@ protected:
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, MessagesPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, MessagesPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
@@ -143,7 +146,8 @@ protected:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        if (elapsed) *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        if (elapsed)
+            *elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         m_exited = false;
         return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
     }

@@ -54,7 +54,8 @@ protected:
 
     // Starts a server and waits until clients can reach it.
     bool StartServer(const std::string& rate) {
-        m_jackd = SpawnQuiet({"jackd", "--no-realtime", "-n", m_server, "-d", "dummy", "-r", rate, "-p", "1024"});
+        m_jackd =
+            SpawnQuiet({"jackd", "--no-realtime", "-n", m_server, "-d", "dummy", "-r", rate, "-p", "1024"});
         if (m_jackd < 0) return false;
         for (int attempt = 0; attempt < 100; ++attempt) {
             if (RunQuiet({"jack_lsp"}) == 0) return true;
@@ -113,7 +114,8 @@ TEST_F(LiveJackTest, KillingTheServerIsToldAtOnceAndSoundResumesWithANewServer) 
         const auto killed = std::chrono::steady_clock::now();
         ASSERT_TRUE(WaitForMessage(pid, "stopped: JACK server \"" + m_server + "\"", std::chrono::seconds(2)))
             << Messages();
-        const double toldAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
+        const double toldAfter =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count();
         std::printf("the server's death was told after %.3f s\n", toldAfter);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         EXPECT_TRUE(Alive(pid));
@@ -122,7 +124,8 @@ TEST_F(LiveJackTest, KillingTheServerIsToldAtOnceAndSoundResumesWithANewServer) 
         const size_t resumedBefore = Occurrences(Messages(), "sound resumes");
         ASSERT_TRUE(StartServer(rate));
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Occurrences(Messages(), "sound resumes") == resumedBefore && std::chrono::steady_clock::now() < end)
+        while (Occurrences(Messages(), "sound resumes") == resumedBefore &&
+               std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         ASSERT_GT(Occurrences(Messages(), "sound resumes"), resumedBefore) << Messages();
         if (rate == "44100") {

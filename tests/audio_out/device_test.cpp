@@ -285,7 +285,8 @@ Pace MeasurePace(CWaveOutDriver& driver, std::chrono::milliseconds settle) {
     const auto wallBefore = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    const Pace pace{static_cast<double>(g_framesRendered.load() - framesBefore) / wall, ProcessCpuSeconds() - cpuBefore};
+    const Pace pace{static_cast<double>(g_framesRendered.load() - framesBefore) / wall,
+                    ProcessCpuSeconds() - cpuBefore};
     return pace;
 }
 
@@ -387,7 +388,8 @@ template <typename Condition> bool WaitFor(Condition condition, std::chrono::mil
 TEST(AlsaOutput, ADeviceThatFailsDuringPlayIsToldAndOpenedAgain) {
     CDeviceTurn turn;
     signal(SIGPIPE, SIG_IGN); // the pipe's reader goes away: writes fail instead of killing us
-    const auto fifo = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("device-fifo-" + std::to_string(getpid()));
+    const auto fifo =
+        std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("device-fifo-" + std::to_string(getpid()));
     std::filesystem::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     Options options = DefaultOptions();
@@ -407,7 +409,8 @@ TEST(AlsaOutput, ADeviceThatFailsDuringPlayIsToldAndOpenedAgain) {
     ASSERT_TRUE(WaitFor([&] { return (lost = driver.Watch()).kind != DriverEvent::Kind::None; },
                         std::chrono::seconds(5)));
     EXPECT_EQ(lost.kind, DriverEvent::Kind::Lost);
-    EXPECT_NE(lost.text.find("\"Wave Out\" stopped: ALSA device \"file:FILE=" + fifo.string()), std::string::npos)
+    EXPECT_NE(lost.text.find("\"Wave Out\" stopped: ALSA device \"file:FILE=" + fifo.string()),
+              std::string::npos)
         << lost.text;
     EXPECT_TRUE(driver.IsRunning());
     EXPECT_TRUE(driver.IsLost());

@@ -172,8 +172,8 @@ TEST_F(OptionsFileTest, TellsMissingFromWholeFromUnreadable) {
 
 TEST_F(OptionsFileTest, SettingsOutsideTheirRangesFallBackToTheirDefaults) {
     for (const int32_t value : {0, -1, INT32_MAX, INT32_MIN}) {
-        WriteBytes("pObT" + Int(0) + Int(value) + Int(value) + Int(value) + Int(value) + Int(value) + Int(value) +
-                   Int(0));
+        WriteBytes("pObT" + Int(0) + Int(value) + Int(value) + Int(value) + Int(value) + Int(value) +
+                   Int(value) + Int(0));
         Options options = DefaultOptions();
         options.waveOutLatency = 77; // not the default: an out-of-range value restores the default
         ASSERT_EQ(ReadOptions(options).state, State::Read) << value;
@@ -185,8 +185,9 @@ TEST_F(OptionsFileTest, SettingsOutsideTheirRangesFallBackToTheirDefaults) {
         EXPECT_EQ(options.reserved, value) << value;
     }
     // The edges of the ranges are taken as they are.
-    WriteBytes("pObT" + Int(0) + Int(1) + Int(option_limits::kMaxDeviceIndex) + Int(option_limits::kMaxLatency) +
-               Int(0x80000) + Int(option_limits::kMaxDeviceIndex) + Int(0) + Int(0));
+    WriteBytes("pObT" + Int(0) + Int(1) + Int(option_limits::kMaxDeviceIndex) +
+               Int(option_limits::kMaxLatency) + Int(0x80000) + Int(option_limits::kMaxDeviceIndex) + Int(0) +
+               Int(0));
     Options edges = DefaultOptions();
     ASSERT_EQ(ReadOptions(edges).state, State::Read);
     EXPECT_EQ(edges.driverIndex, 1);
@@ -220,7 +221,8 @@ TEST_F(OptionsFileTest, AKilledWriteLeavesTheOldFileOrTheNewOne) {
                 WriteOptions(first);
             }
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(500, 20000)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(500, 20000)(random)));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         Options read = DefaultOptions();
@@ -262,7 +264,8 @@ TEST_F(OptionsFileTest, AFailedWriteLeavesTheOldFile) {
     EXPECT_EQ(ReadAll(OptionsFilePath()), before);
     // No temporary file is left behind.
     int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(OptionsFilePath().parent_path()))
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(OptionsFilePath().parent_path()))
         ++files;
     EXPECT_EQ(files, 1);
 }
