@@ -105,9 +105,10 @@ TEST_F(LiveModeTest, AnOptionsFileItCannotReadIsKeptByteForByteAndSaidSoOnce) {
 }
 
 TEST_F(LiveModeTest, OptionsOutOfAllRangesStillPlay) {
-    // The latency that overflowed the buffer arithmetic, with every other setting as absurd.
-    std::vector<uint8_t> bytes = {'p', 'O', 'b', 'T', 0, 0, 0, 0};
-    for (int i = 0; i < 6; ++i)
+    // The latency that overflowed the buffer arithmetic, with every other setting as absurd; the
+    // driver index is 0, as only then is the stored latency used.
+    std::vector<uint8_t> bytes = {'p', 'O', 'b', 'T', 0, 0, 0, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 5; ++i)
         bytes.insert(bytes.end(), {0xff, 0xff, 0xff, 0x7f});
     bytes.insert(bytes.end(), {0, 0, 0, 0});
     WriteFileBytes(OptionsPath(), bytes);
