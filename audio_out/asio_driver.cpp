@@ -192,7 +192,9 @@ DriverEvent CASIODriver::Watch() {
         record.rateMask = audio_format::RateBit(rate);
         record.minimumSize = record.maximumSize = record.preferredSize = period;
         TakeFormat(record);
+        // Stopped now: the next Start (through the binding) plays at the new format.
         m_waiting = false;
+        m_started = false;
         event.kind = DriverEvent::Kind::Reformat;
         event.text = platform::FormatText("JACK server \"%s\" is back at %d Hz with %d frames per buffer",
                                           server.c_str(), rate, period);

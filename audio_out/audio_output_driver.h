@@ -21,7 +21,8 @@ struct DriverEvent {
         Lost,     // the device or server stopped during play; the driver tries to get it back
         Resumed,  // sound plays again
         Unpaced,  // the device takes samples as fast as they come: the driver paces itself
-        Reformat, // the server came back with another rate or buffer size: bind the driver again
+        Reformat, // the server came back with another rate or buffer size: the driver is stopped
+                  // and takes the new format; bind it again
     };
     Kind kind = Kind::None;
     std::string text; // for the user ("" with Kind::None)

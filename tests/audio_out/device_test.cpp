@@ -290,6 +290,96 @@ Pace MeasurePace(CWaveOutDriver& driver, std::chrono::milliseconds settle) {
     return pace;
 }
 
+template <typename Condition> bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Starts a JACK server of our own and waits until a client can reach it.
+pid_t StartJackServer(const std::string& name, const std::string& rate) {
+    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", rate, "-p", "256"});
+    for (int attempt = 0; jackd > 0 && attempt < 100; ++attempt) {
+        if (RunProgram({"jack_lsp"}) == 0) return jackd;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return jackd;
+}
+
+TEST(JackOutput, AServerThatDiesIsToldAndJoinedAgainWhenItIsBack) {
+    if (!ProgramExists("jackd") || !ProgramExists("jack_lsp")) GTEST_SKIP() << "jackd or jack_lsp missing";
+    CDeviceTurn turn;
+    const std::string server = "tamborel-back-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    pid_t jackd = StartJackServer(server, "48000");
+    ASSERT_GT(jackd, 0);
+    struct ServerGuard {
+        pid_t* pid;
+        ~ServerGuard() {
+            if (*pid > 0) {
+                kill(*pid, SIGTERM);
+                waitpid(*pid, nullptr, 0);
+            }
+            unsetenv("JACK_DEFAULT_SERVER");
+        }
+    } guard{&jackd};
+
+    Options options = DefaultOptions();
+    CASIODriver driver(options, "tamborel-back");
+    ASSERT_TRUE(driver.IsAvailable());
+    EXPECT_EQ(driver.GetProblem(), "");
+    g_framesRendered.store(0);
+    driver.SetCallback(CountingCallback);
+    driver.Start();
+    EXPECT_EQ(driver.GetOutputLatency(), 256 + 512); // our period, and the dummy's two periods
+    ASSERT_TRUE(WaitFor([] { return g_framesRendered.load() > 4800; }, std::chrono::seconds(5)));
+
+    kill(jackd, SIGKILL);
+    waitpid(jackd, nullptr, 0);
+    jackd = -1;
+    DriverEvent lost;
+    ASSERT_TRUE(WaitFor([&] { return (lost = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(2)));
+    EXPECT_EQ(lost.kind, DriverEvent::Kind::Lost);
+    EXPECT_NE(lost.text.find("\"ASIO\" stopped: JACK server \"" + server + "\""), std::string::npos)
+        << lost.text;
+    EXPECT_TRUE(driver.IsLost());
+    EXPECT_FALSE(driver.IsRunning());
+    EXPECT_EQ(driver.Watch().kind, DriverEvent::Kind::None); // said once, while no server answers
+
+    // Back at the same format: joined again by the driver itself.
+    jackd = StartJackServer(server, "48000");
+    ASSERT_GT(jackd, 0);
+    DriverEvent back;
+    ASSERT_TRUE(WaitFor([&] { return (back = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(back.kind, DriverEvent::Kind::Resumed) << back.text;
+    const int64_t before = g_framesRendered.load();
+    EXPECT_TRUE(WaitFor([&] { return g_framesRendered.load() > before + 4800; }, std::chrono::seconds(5)));
+
+    // Back at another rate: the driver takes the new format and asks to be bound again.
+    kill(jackd, SIGTERM);
+    waitpid(jackd, nullptr, 0);
+    jackd = -1;
+    ASSERT_TRUE(
+        WaitFor([&] { return driver.Watch().kind == DriverEvent::Kind::Lost; }, std::chrono::seconds(2)));
+    jackd = StartJackServer(server, "44100");
+    ASSERT_GT(jackd, 0);
+    ASSERT_TRUE(WaitFor([&] { return (back = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(back.kind, DriverEvent::Kind::Reformat) << back.text;
+    EXPECT_EQ(driver.GetSampleRate(), 44100);
+    EXPECT_EQ(driver.GetBufferSize(), 256);
+    driver.Start();
+    EXPECT_TRUE(driver.IsRunning());
+    driver.Stop();
+    EXPECT_FALSE(driver.IsRunning());
+}
+
 TEST(AlsaOutput, TheNullDeviceIsNoSoundCardAndPlaysInRealTime) {
     CDeviceTurn turn;
     Options options = DefaultOptions();
@@ -375,15 +465,6 @@ private:
     std::atomic<bool> m_nonZero{false};
     std::thread m_thread;
 };
-
-template <typename Condition> bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 TEST(AlsaOutput, ADeviceThatFailsDuringPlayIsToldAndOpenedAgain) {
     CDeviceTurn turn;
