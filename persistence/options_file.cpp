@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace {
@@ -93,14 +92,22 @@ OptionsReadResult ReadOptions(Options& options, const std::filesystem::path& pat
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) return {};
+    // Only a regular file is read: a folder, a pipe or a device (through a link, say) would
+    // block or never end.
+    if (status.type() != std::filesystem::file_type::regular) return Unreadable("it is not a regular file");
     errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in || status.type() == std::filesystem::file_type::directory)
-        return Unreadable(status.type() == std::filesystem::file_type::directory ? "it is a folder"
-                          : errno != 0                                           ? std::strerror(errno)
-                                                                                 : "it does not open");
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in) return Unreadable(errno != 0 ? std::strerror(errno) : "it does not open");
+    // The largest file worth reading: far more folders than anyone configures. Memory follows
+    // the file's size, never more.
+    constexpr uintmax_t kMaxFileSize = 1 << 20;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxFileSize) return Unreadable(error ? "its size is unknown" : "it is too big");
+    std::vector<char> bytes(static_cast<size_t>(size) + 1); // one more shows a file that grew
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (in.bad()) return Unreadable("a read failed");
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() > size) return Unreadable("it changed while it was read");
 
     CReader reader(bytes);
     const char* magic = reader.Take(4);

@@ -164,10 +164,17 @@ TEST_F(OptionsFileTest, TellsMissingFromWholeFromUnreadable) {
     EXPECT_EQ(ReadOptions(options).problem, "its version 1 is not known");
     WriteBytes(Header(0) + Int(-1));
     EXPECT_EQ(ReadOptions(options).state, State::Unreadable);
-    // A folder where the file should be cannot be read either, and is not "missing".
+    // A file far too big to be options is not read through.
+    WriteBytes(Header(0) + Int(0) + std::string(2 << 20, 'x'));
+    EXPECT_EQ(ReadOptions(options).problem, "it is too big");
+    // A folder, or a link to an endless device, where the file should be cannot be read either,
+    // and is not "missing".
     std::filesystem::remove(OptionsFilePath());
     std::filesystem::create_directories(OptionsFilePath());
-    EXPECT_EQ(ReadOptions(options).state, State::Unreadable);
+    EXPECT_EQ(ReadOptions(options).problem, "it is not a regular file");
+    std::filesystem::remove(OptionsFilePath());
+    std::filesystem::create_symlink("/dev/zero", OptionsFilePath());
+    EXPECT_EQ(ReadOptions(options).problem, "it is not a regular file");
 }
 
 TEST_F(OptionsFileTest, SettingsOutsideTheirRangesFallBackToTheirDefaults) {
