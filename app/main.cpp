@@ -115,7 +115,7 @@ int RunLive(const std::string& projectPath) {
             std::cerr << "tamborel: ALSA device \"" << device
                       << "\" chosen in the options is no sound card: it takes the sound and plays nothing.\n";
         else
-            std::cerr << "tamborel: no sound card was found: ALSA's only playback device is \"" << device
+            std::cerr << "tamborel: no sound card was found: ALSA device \"" << device
                       << "\", which takes the sound and plays nothing.\n";
         std::cerr << "The song runs on silently in real time. To hear it, render it to a file:\n"
                   << renderHint;
