@@ -1,8 +1,11 @@
 #include "app/application.h"
 
+#include "audio_out/asio_driver.h"
+#include "audio_out/wave_out_driver.h"
+
 #include "engine/master.h"
-#include "host_machines/hd_track_machine.h"
 #include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/hd_track_machine.h"
 #include "host_machines/midi/midi_devices.h"
 #include "host_machines/midi_machines.h"
 #include "host_machines/vst/vst_scan.h"
@@ -30,8 +33,13 @@ void RegisterHostMachines(CVeskHost* host) {
 }
 
 CApplication::CApplication(const Settings& settings) : m_settings(settings), m_options(DefaultOptions()) {
-    // Read for every mode (the VST folders come from it); written back only by the live studio.
-    ReadOptions(m_options);
+    // Read for every mode (the VST folders come from it); written back only by the live studio,
+    // and never over a file that could not be read.
+    m_optionsRead = ReadOptions(m_options);
+    if (settings.audio == Audio::Live && m_optionsRead.state == OptionsReadResult::State::Unreadable)
+        Messages() << "tamborel: the options file \"" << OptionsFilePath().string()
+                   << "\" could not be read (" << m_optionsRead.problem
+                   << "); it is kept as it is and this run's settings are not saved to it\n";
 
     int32_t sampleRate = settings.sampleRate;
     int32_t bufferSize = settings.bufferSize;
@@ -82,6 +90,15 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
         });
         m_offline->Start();
     } else {
+        // A server that comes back at another rate or buffer size: the studio follows, keeping
+        // its cables (the channel count stays).
+        m_drivers->SetFormatChangeHook([this](int32_t rate, int32_t size) {
+            const int32_t oldRate = m_host->GetSampleRate();
+            const int32_t oldSize = m_host->GetBufferSize();
+            m_host->SetSampleRateAndBufferSize(rate, size);
+            if (rate != oldRate) m_studio->SetSampleRate(rate);
+            if (size != oldSize) m_studio->SetBufferSize(size);
+        });
         BindCurrentDriver();
         m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
         // Without a window the graphics thread stands in for the user interface's timer: it ages
@@ -114,18 +131,33 @@ CApplication::~CApplication() {
     m_registry.reset();
     m_host.reset();
     CMaster::SetChannelCountSource(nullptr);
-    if (m_settings.audio == Audio::Live) WriteOptions(m_options);
+    if (m_settings.audio == Audio::Live && m_optionsRead.state != OptionsReadResult::State::Unreadable &&
+        !WriteOptions(m_options))
+        Messages() << "tamborel: the options could not be saved to \"" << OptionsFilePath().string()
+                   << "\"\n";
+}
+
+std::ostream& CApplication::Messages() const {
+    return m_settings.messages ? *m_settings.messages : std::cerr;
+}
+
+bool CApplication::SaveOptions() {
+    if (!WriteOptions(m_options)) return false;
+    m_optionsRead = {OptionsReadResult::State::Read, {}};
+    return true;
 }
 
 bool CApplication::BindCurrentDriver() {
     CAudioOutputDriver* driver = m_drivers->Current();
-    std::ostream& out = m_settings.messages ? *m_settings.messages : std::cerr;
+    std::ostream& out = Messages();
     m_driverProblem.clear();
     try {
         if (m_drivers->Bind(CStudio::RenderCallback,
                             [this](int32_t rate, int32_t size) { m_studio->ApplyDriverFormat(rate, size); }))
             return true;
-        m_driverProblem = platform::FormatText("output driver \"%s\" has no device", driver->GetName());
+        const std::string problem = driver->GetProblem();
+        m_driverProblem = platform::FormatText("output driver \"%s\": %s", driver->GetName(),
+                                               problem.empty() ? "no device" : problem.c_str());
     } catch (const std::exception& error) {
         m_driverProblem =
             platform::FormatText("output driver \"%s\" failed on device \"%s\": %s", driver->GetName(),
@@ -133,6 +165,31 @@ bool CApplication::BindCurrentDriver() {
     }
     out << "tamborel: " << m_driverProblem << "; running without sound\n";
     return false;
+}
+
+void CApplication::WatchDriver() {
+    if (!m_drivers) return;
+    const DriverEvent event = m_drivers->Watch();
+    if (!event.text.empty()) Messages() << "tamborel: " << event.text << std::endl;
+}
+
+std::string CApplication::DescribeOutput() const {
+    if (!m_drivers) return {};
+    CAudioOutputDriver* driver = m_drivers->Current();
+    const std::string device =
+        driver == m_drivers->Asio()
+            ? platform::FormatText("JACK server \"%s\"", CASIODriver::ServerName().c_str())
+            : platform::FormatText("ALSA device \"%s\"", driver->GetDeviceName().c_str());
+    const int32_t rate = driver->GetSampleRate();
+    const int32_t latency = driver->GetOutputLatency();
+    return platform::FormatText("\"%s\" on %s: %d Hz, %d frames per buffer, latency %.1f ms",
+                                driver->GetName(), device.c_str(), rate, driver->GetBufferSize(),
+                                rate > 0 ? 1000.0 * latency / rate : 0.0);
+}
+
+bool CApplication::PlaysOnNoSoundCard() const {
+    return m_drivers && m_drivers->Current() == m_drivers->WaveOut() &&
+           !m_drivers->WaveOut()->CurrentIsSoundCard();
 }
 
 bool CApplication::SwitchDriver(int32_t index) {

@@ -9,6 +9,8 @@
 // running silent, with the reason on stderr); the update thread; a new project with "Master".
 // The sequencer (patterns and song) is attached to the studio before any machine is made.
 // Shut-down: update thread, driver, studio with every machine, registry, host services, options.
+// The live studio writes the options file back only when it was read whole or did not exist: a
+// file that could not be read is kept as it is (and said so once at start-up) until SaveOptions.
 #pragma once
 
 #include "app/song_transport.h"
@@ -74,11 +76,28 @@ public:
     // play; the reason is in DriverProblem().
     bool SwitchDriver(int32_t index);
 
+    // Live only: looks after the output driver (a server or device that stopped, came back, or
+    // plays faster than real time) and tells what happened on the messages stream. Call a few
+    // times a second on the user-interface thread.
+    void WatchDriver();
+    // What the live output plays with, for the user: driver, device, rate, buffer size and
+    // latency ("" without a live driver).
+    std::string DescribeOutput() const;
+    // Live only: the current driver plays on a device that is no sound card (ALSA's "null").
+    bool PlaysOnNoSoundCard() const;
+    // The options dialog's explicit save: writes the options file even over one that could not
+    // be read, and from then on at shut-down as well. False when it could not be written.
+    bool SaveOptions();
+    // How the options file was read at start-up.
+    const OptionsReadResult& OptionsRead() const { return m_optionsRead; }
+
 private:
     bool BindCurrentDriver();
+    std::ostream& Messages() const;
 
     Settings m_settings;
     Options m_options;
+    OptionsReadResult m_optionsRead;
     std::unique_ptr<COutputDriverManager> m_drivers;
     std::unique_ptr<COfflineDriver> m_offline;
     std::unique_ptr<MachineRegistry> m_registry;

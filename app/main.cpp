@@ -7,6 +7,7 @@
 #include "app/info_command.h"
 #include "app/machines_command.h"
 #include "app/render_command.h"
+#include "audio_out/wave_out_driver.h"
 #include "platform/error.h"
 
 #include <atomic>
@@ -51,9 +52,25 @@ int RunRender(const std::vector<std::string>& args) {
     return 0;
 }
 
-std::atomic<bool> g_stopRequested{false};
-extern "C" void RequestStop(int) {
-    g_stopRequested.store(true);
+// Ctrl-C or SIGTERM asks the live studio to end (the main loop notices within one wait); a
+// second one ends the program at once, the way the signal would without us.
+std::atomic<int> g_stopSignals{0};
+extern "C" void RequestStop(int signal) {
+    if (g_stopSignals.fetch_add(1) > 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A device or server that goes away mid-write (an ALSA file device's pipe, a JACK socket)
+    // must end in an error code, never kill the studio.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 // A path given on the command line, with surrounding double quotes removed when both are there.
@@ -63,7 +80,8 @@ std::string Unquote(std::string path) {
 }
 
 // Without a window the studio plays the project live through the selected driver until SIGINT
-// or SIGTERM. Errors while loading are told and the program goes on with what was built.
+// or SIGTERM. Errors while loading are told and the program goes on with what was built. A
+// server or device that stops during play is told about and waited for; the studio plays on.
 int RunLive(const std::string& projectPath) {
     // A name that is no file at all is a mistyped command or path, not a project to half-load.
     if (!projectPath.empty() && !std::filesystem::is_regular_file(projectPath))
@@ -72,12 +90,14 @@ int RunLive(const std::string& projectPath) {
     settings.audio = CApplication::Audio::Live;
     settings.newProject = projectPath.empty();
     CApplication application(settings);
+    const std::string renderHint = "  tamborel render " +
+                                   (projectPath.empty() ? std::string("PROJECT.tbp") : projectPath) +
+                                   " -o OUT.wav\n";
     if (!application.DriverProblem().empty()) {
         std::cerr << "tamborel: no display is available and no sound device could be opened ("
                   << application.DriverProblem() << ").\n"
                   << "To hear a project, render it to a file:\n"
-                  << "  tamborel render " << (projectPath.empty() ? "PROJECT.tbp" : projectPath)
-                  << " -o OUT.wav\n";
+                  << renderHint;
         return 1;
     }
     if (!projectPath.empty()) {
@@ -88,17 +108,30 @@ int RunLive(const std::string& projectPath) {
             std::cerr << "tamborel: " << error.what() << '\n';
         }
     }
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    CatchStopSignals();
+    if (application.PlaysOnNoSoundCard()) {
+        const CWaveOutDriver* waveOut = application.Drivers()->WaveOut();
+        const std::string device = waveOut->DeviceAt(waveOut->CurrentDevice()).name;
+        if (waveOut->HasSoundCard())
+            std::cerr << "tamborel: ALSA device \"" << device
+                      << "\" chosen in the options is no sound card: it takes the sound and plays nothing.\n";
+        else
+            std::cerr << "tamborel: no sound card was found: ALSA device \"" << device
+                      << "\", which takes the sound and plays nothing.\n";
+        std::cerr << "The song runs on silently in real time. To hear it, render it to a file:\n"
+                  << renderHint;
+    }
     CSequenceEditor& song = application.Sequencer()->Song();
     song.SetLoop(true);
     song.PlaySong();
     std::cerr << "tamborel: playing " << (projectPath.empty() ? std::string("a new project") : projectPath)
-              << " through \"" << application.Drivers()->Current()->GetName() << "\"; Ctrl-C ends\n";
-    while (!g_stopRequested.load())
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              << " through " << application.DescribeOutput() << "; Ctrl-C ends" << std::endl;
+    while (g_stopSignals.load() == 0) {
+        application.WatchDriver();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     song.StopSong();
-    std::cerr << "tamborel: stopped\n";
+    std::cerr << "tamborel: stopped" << std::endl;
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -51,10 +52,22 @@ CASIODriver::CASIODriver(Options& options, const char* clientName)
     }
     if (!m_drivers.empty()) {
         m_current = 0;
-        const DriverRecord& record = m_drivers.front();
-        m_bufferSize = audio_format::InitialBufferSize(record.preferredSize, record.maximumSize);
-        m_sampleRate = record.rateMask ? audio_format::LowestRate(record.rateMask) : record.currentRate;
+        TakeFormat(m_drivers.front());
     }
+}
+
+void CASIODriver::TakeFormat(const DriverRecord& record) {
+    m_bufferSize = audio_format::InitialBufferSize(record.preferredSize, record.maximumSize);
+    m_sampleRate = record.rateMask ? audio_format::LowestRate(record.rateMask) : record.currentRate;
+}
+
+std::string CASIODriver::ServerName() {
+    const char* name = std::getenv("JACK_DEFAULT_SERVER");
+    return name && *name ? name : "default";
+}
+
+std::string CASIODriver::GetProblem() {
+    return m_drivers.empty() ? "JACK server not running" : "";
 }
 
 CASIODriver::~CASIODriver() {
@@ -75,7 +88,7 @@ std::string CASIODriver::GetDeviceName() {
 
 void CASIODriver::Start() {
     std::lock_guard lock(m_mutex);
-    if (m_running.load() || m_current < 0) return;
+    if (m_started || m_current < 0) return;
     const DriverRecord& record = m_drivers[static_cast<size_t>(m_current)];
     const int32_t channels = GetChannels();
     m_floatBuffers.assign(static_cast<size_t>(channels),
@@ -90,30 +103,109 @@ void CASIODriver::Start() {
         // A JACK server's rate is its own: a different rate cannot be set from here.
         const int32_t rate = audio_format::LowestRate(record.rateMask);
         if (static_cast<int32_t>(jack_get_sample_rate(m_client)) != rate) {
-            jack_client_close(m_client);
-            m_client = nullptr;
+            CloseClient();
             platform::Raise("ASIOSetSampleRate Failed");
         }
         m_sampleRate = rate;
     }
+    if (!Attach()) platform::Raise("ASIO: Can't Open Driver <%s>", record.name.c_str());
+    m_started = true;
+    m_waiting = false;
+}
+
+bool CASIODriver::Attach() {
+    m_serverGone.store(false, std::memory_order_release);
     m_ports.clear();
-    for (int32_t c = 0; c < channels; ++c) {
+    for (int32_t c = 0; c < GetChannels(); ++c) {
         const std::string name = "out_" + std::to_string(c + 1);
         m_ports.push_back(
             jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
     }
     jack_set_process_callback(m_client, Process, this);
-    jack_on_shutdown(m_client, Shutdown, this);
+    jack_on_info_shutdown(
+        m_client, [](jack_status_t, const char* reason, void* argument) { Shutdown(reason, argument); },
+        this);
     m_running.store(true, std::memory_order_release);
     if (jack_activate(m_client) != 0) {
-        m_running.store(false);
-        jack_client_close(m_client);
-        m_client = nullptr;
-        platform::Raise("ASIO: Can't Open Driver <%s>", record.name.c_str());
+        CloseClient();
+        return false;
     }
     const std::vector<std::string> playback = PhysicalPlaybackPorts(m_client);
-    for (size_t c = 0; c < m_ports.size() && c < playback.size(); ++c)
-        if (m_ports[c]) jack_connect(m_client, jack_port_name(m_ports[c]), playback[c].c_str());
+    // The latency: our period, then what the playback ports we feed add (their own latency is
+    // set by the server's backend, while ours is recomputed by the server some time later).
+    jack_nframes_t downstream = 0;
+    for (size_t c = 0; c < m_ports.size() && c < playback.size(); ++c) {
+        if (!m_ports[c]) continue;
+        jack_connect(m_client, jack_port_name(m_ports[c]), playback[c].c_str());
+        if (jack_port_t* port = jack_port_by_name(m_client, playback[c].c_str())) {
+            jack_latency_range_t range{0, 0};
+            jack_port_get_latency_range(port, JackPlaybackLatency, &range);
+            downstream = std::max(downstream, range.max);
+        }
+    }
+    m_latencyFrames = m_bufferSize + static_cast<int32_t>(std::min<jack_nframes_t>(downstream, 1u << 24));
+    return true;
+}
+
+void CASIODriver::CloseClient() {
+    m_running.store(false, std::memory_order_release);
+    if (m_client) {
+        // After a shutdown the client is only closed: there is no server left to deactivate it.
+        if (!m_serverGone.load(std::memory_order_acquire)) jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
+    m_client = nullptr;
+    m_ports.clear();
+}
+
+DriverEvent CASIODriver::Watch() {
+    DriverEvent event;
+    std::lock_guard lock(m_mutex);
+    if (!m_started) return event;
+    const auto now = std::chrono::steady_clock::now();
+    const std::string server = ServerName();
+    if (!m_waiting) {
+        if (!m_serverGone.load(std::memory_order_acquire)) return event;
+        CloseClient();
+        m_waiting = true;
+        m_nextLook = now + std::chrono::seconds(1);
+        event.kind = DriverEvent::Kind::Lost;
+        event.text = platform::FormatText(
+            "output driver \"ASIO\" stopped: JACK server \"%s\" shut down (%s); the studio runs on without "
+            "sound and looks for the server every second",
+            server.c_str(), m_goneReason[0] ? m_goneReason : "no reason given");
+        return event;
+    }
+    if (now < m_nextLook) return event;
+    m_nextLook = now + std::chrono::seconds(1);
+    m_client = OpenClient(m_clientName.c_str());
+    if (!m_client) return event;
+    const auto rate = static_cast<int32_t>(jack_get_sample_rate(m_client));
+    const auto period = static_cast<int32_t>(jack_get_buffer_size(m_client));
+    if (rate != m_sampleRate || period != m_bufferSize) {
+        // The studio must follow the new format before anything renders: the driver is bound
+        // again (Stop, then Start through the binding) by its owner.
+        m_serverGone.store(false);
+        CloseClient();
+        DriverRecord& record = m_drivers[static_cast<size_t>(m_current)];
+        record.currentRate = rate;
+        record.rateMask = audio_format::RateBit(rate);
+        record.minimumSize = record.maximumSize = record.preferredSize = period;
+        TakeFormat(record);
+        // Stopped now: the next Start (through the binding) plays at the new format.
+        m_waiting = false;
+        m_started = false;
+        event.kind = DriverEvent::Kind::Reformat;
+        event.text = platform::FormatText("JACK server \"%s\" is back at %d Hz with %d frames per buffer",
+                                          server.c_str(), rate, period);
+        return event;
+    }
+    if (!Attach()) return event;
+    m_waiting = false;
+    event.kind = DriverEvent::Kind::Resumed;
+    event.text = platform::FormatText(
+        "sound resumes: output driver \"ASIO\" plays through JACK server \"%s\" again", server.c_str());
+    return event;
 }
 
 int CASIODriver::Process(uint32_t frames, void* argument) {
@@ -121,8 +213,15 @@ int CASIODriver::Process(uint32_t frames, void* argument) {
     return 0;
 }
 
-void CASIODriver::Shutdown(void* argument) {
-    static_cast<CASIODriver*>(argument)->m_running.store(false, std::memory_order_release);
+void CASIODriver::Shutdown(const char* reason, void* argument) {
+    // Called like a signal handler: copy the reason, set the flags, nothing else.
+    auto* driver = static_cast<CASIODriver*>(argument);
+    size_t i = 0;
+    for (; reason && reason[i] && i + 1 < sizeof driver->m_goneReason; ++i)
+        driver->m_goneReason[i] = reason[i];
+    driver->m_goneReason[i] = '\0';
+    driver->m_running.store(false, std::memory_order_release);
+    driver->m_serverGone.store(true, std::memory_order_release);
 }
 
 void CASIODriver::BufferSwitch(uint32_t frames) {
@@ -152,10 +251,7 @@ void CASIODriver::BufferSwitch(uint32_t frames) {
 
 void CASIODriver::Stop() {
     std::lock_guard lock(m_mutex);
-    if (!m_client) return;
-    jack_deactivate(m_client);
-    m_running.store(false, std::memory_order_release);
-    jack_client_close(m_client);
-    m_client = nullptr;
-    m_ports.clear();
+    m_started = false;
+    m_waiting = false;
+    CloseClient();
 }

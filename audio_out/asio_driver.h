@@ -3,15 +3,22 @@
 // started by us). A driver record holds the server's rate in its rate mask, its period as minimum,
 // maximum and preferred buffer size, and its physical playback ports (at least 2) as outputs.
 //
-// Threads: construction, Start and Stop on the user-interface thread; the buffer switch (JACK's
-// process callback) on JACK's thread, where it calls the render callback and converts each
-// channel into JACK's port buffer. The conversion takes no lock of its own.
+// A server that shuts down (or dies) during play is noticed through JACK's shutdown callback;
+// Watch then closes what is left of our client, tells the user, and looks for the server once a
+// second. A server that comes back at the same rate and period is joined again at once; one
+// with another rate or period asks for the driver to be bound again (DriverEvent::Reformat).
+//
+// Threads: construction, Start, Stop and Watch on the user-interface thread; the buffer switch
+// (JACK's process callback) on JACK's thread, where it calls the render callback and converts
+// each channel into JACK's port buffer. The conversion takes no lock of its own. The shutdown
+// callback runs on a thread of libjack and only sets flags.
 #pragma once
 
 #include "audio_out/audio_output_driver.h"
 #include "persistence/options_file.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -46,18 +53,33 @@ public:
     void Stop() override;
     bool IsAvailable() override { return !m_drivers.empty(); }
     std::string GetDeviceName() override;
+    // Our period plus the downstream latency JACK reports for our ports.
+    int32_t GetOutputLatency() override { return m_latencyFrames; }
+    // "JACK server not running" when no server could be reached at creation.
+    std::string GetProblem() override;
+    DriverEvent Watch() override;
 
     int32_t DriverCount() const { return static_cast<int32_t>(m_drivers.size()); }
     const DriverRecord& DriverAt(int32_t index) const { return m_drivers.at(static_cast<size_t>(index)); }
     int32_t CurrentDriver() const { return m_current; }
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
+    // The server went away during play and has not been joined again yet.
+    bool IsLost() const { return m_waiting; }
+    // The server our clients talk to: $JACK_DEFAULT_SERVER, else "default".
+    static std::string ServerName();
     // The sample type the buffer switch converts to (JACK ports carry 32-bit floats).
     int32_t SampleType() const { return m_sampleType; }
 
 private:
     static int Process(uint32_t frames, void* argument);
-    static void Shutdown(void* argument);
+    static void Shutdown(const char* reason, void* argument);
     void BufferSwitch(uint32_t frames);
+    // Rate and buffer size from a record, as at creation.
+    void TakeFormat(const DriverRecord& record);
+    // Registers the ports on the open client, activates it and connects the ports to the
+    // playback ports. False (the client closed) when activation fails.
+    bool Attach();
+    void CloseClient();
 
     Options& m_options;
     std::string m_clientName;
@@ -74,4 +96,13 @@ private:
     std::vector<std::vector<float>> m_floatBuffers;
     std::vector<float*> m_channelPointers;
     std::atomic<bool> m_running{false};
+    int32_t m_latencyFrames = 0;
+
+    // Set by the shutdown callback: the server is gone, and why.
+    std::atomic<bool> m_serverGone{false};
+    char m_goneReason[256] = {};
+    // User-interface thread only: started by Start (until Stop), waiting for the server to return.
+    bool m_started = false;
+    bool m_waiting = false;
+    std::chrono::steady_clock::time_point m_nextLook;
 };

@@ -14,6 +14,20 @@
 // owned by the driver; the engine fills them with samples nominally in -1..1.
 using RenderCallback = void (*)(int32_t channelCount, float** channels, int32_t frames);
 
+// What a driver's watch noticed (see CAudioOutputDriver::Watch).
+struct DriverEvent {
+    enum class Kind {
+        None,
+        Lost,     // the device or server stopped during play; the driver tries to get it back
+        Resumed,  // sound plays again
+        Unpaced,  // the device takes samples as fast as they come: the driver paces itself
+        Reformat, // the server came back with another rate or buffer size: the driver is stopped
+                  // and takes the new format; bind it again
+    };
+    Kind kind = Kind::None;
+    std::string text; // for the user ("" with Kind::None)
+};
+
 // Zero-fills every channel: what a driver plays before the engine is connected.
 void SilenceCallback(int32_t channelCount, float** channels, int32_t frames);
 
@@ -38,4 +52,14 @@ public:
     virtual bool IsAvailable() = 0;
     // The device the driver plays on, for messages ("" when there is none).
     virtual std::string GetDeviceName() = 0;
+
+    // Frames from the callback filling a buffer to its sound leaving the device, as far as the
+    // driver knows (0 when it does not). Meaningful while running.
+    virtual int32_t GetOutputLatency() { return 0; }
+    // Why the driver is not available, in the user's words ("" when it is).
+    virtual std::string GetProblem() { return {}; }
+    // Looks after a started driver: notices a device or server that stopped during play and tries
+    // to get it back (about once a second), and notices a device that plays faster than real
+    // time. User-interface thread, a few times a second; cheap when nothing happened.
+    virtual DriverEvent Watch() { return {}; }
 };

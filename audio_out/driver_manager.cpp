@@ -42,6 +42,8 @@ CASIODriver* COutputDriverManager::Asio() const {
 bool COutputDriverManager::Bind(RenderCallback callback, const FormatHook& formatHook) {
     CAudioOutputDriver* driver = Current();
     if (!driver->IsAvailable()) return false;
+    m_callback = callback;
+    m_formatHook = formatHook;
     driver->SetCallback(callback);
     if (formatHook) formatHook(driver->GetSampleRate(), driver->GetBufferSize());
     driver->Start();
@@ -57,6 +59,24 @@ void COutputDriverManager::MakeCurrent(int32_t index) {
 bool COutputDriverManager::SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook) {
     MakeCurrent(index);
     return Bind(callback, formatHook);
+}
+
+DriverEvent COutputDriverManager::Watch() {
+    DriverEvent event = Current()->Watch();
+    if (event.kind != DriverEvent::Kind::Reformat) return event;
+    CAudioOutputDriver* driver = Current();
+    driver->Stop();
+    try {
+        const FormatHook& hook = m_formatChangeHook ? m_formatChangeHook : m_formatHook;
+        if (hook) hook(driver->GetSampleRate(), driver->GetBufferSize());
+        driver->SetCallback(m_callback);
+        driver->Start();
+        event.text += "; sound resumes at the new format";
+    } catch (const std::exception& error) {
+        event.text += "; the driver failed to start again: ";
+        event.text += error.what();
+    }
+    return event;
 }
 
 int32_t COutputDriverManager::CurrentChannelCount() {

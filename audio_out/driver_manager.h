@@ -46,6 +46,15 @@ public:
     void MakeCurrent(int32_t index);
     // MakeCurrent, then Bind.
     bool SwitchTo(int32_t index, RenderCallback callback, const FormatHook& formatHook);
+    // Looks after the current driver (CAudioOutputDriver::Watch) and passes on what it noticed. A
+    // server that came back with another rate or buffer size: the driver is stopped, the format
+    // change hook (or, without one, the format hook of the last Bind) is given the new format,
+    // and the driver starts again with the last Bind's callback; a failure to start is told in
+    // the event's text.
+    DriverEvent Watch();
+    // What passes a new format on to the studio when only rate and buffer size changed (the
+    // channels stay, so the master keeps its ports and cables).
+    void SetFormatChangeHook(FormatHook hook) { m_formatChangeHook = std::move(hook); }
 
     // The current driver's channel count, for the master machine (2 before any manager exists).
     static int32_t CurrentChannelCount();
@@ -54,4 +63,7 @@ private:
     Options& m_options;
     CArray<CAudioOutputDriver> m_drivers;
     int32_t m_current = 0;
+    RenderCallback m_callback = SilenceCallback;
+    FormatHook m_formatHook;
+    FormatHook m_formatChangeHook;
 };

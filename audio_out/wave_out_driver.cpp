@@ -7,6 +7,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -34,10 +35,11 @@ std::vector<std::string> ListPlaybackDevices() {
 
 } // namespace
 
-int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName) {
+int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName, bool* soundCard) {
     snd_lib_error_set_handler(QuietAlsa);
     snd_pcm_t* pcm = nullptr;
     if (snd_pcm_open(&pcm, pcmName.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) != 0) return 0;
+    if (soundCard) *soundCard = snd_pcm_type(pcm) != SND_PCM_TYPE_NULL;
     snd_pcm_hw_params_t* any = nullptr;
     snd_pcm_hw_params_t* trial = nullptr;
     snd_pcm_hw_params_malloc(&any);
@@ -67,8 +69,9 @@ int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName) {
 CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames)
     : m_options(options) {
     for (const std::string& name : deviceNames.empty() ? ListPlaybackDevices() : deviceNames) {
-        const int32_t formats = ProbeFormats(name);
-        if (formats != 0) m_devices.push_back({name, formats});
+        bool soundCard = true;
+        const int32_t formats = ProbeFormats(name, &soundCard);
+        if (formats != 0) m_devices.push_back({name, formats, soundCard});
     }
     const auto count = static_cast<int32_t>(m_devices.size());
     if (options.driverIndex != 0) {
@@ -77,9 +80,10 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
     } else {
         m_device = options.waveOutDevice >= 0 && options.waveOutDevice < count ? options.waveOutDevice
                                                                                : (count > 0 ? 0 : -1);
-        m_latency = std::max(1, options.waveOutLatency);
+        m_latency =
+            std::clamp(options.waveOutLatency, option_limits::kMinLatency, option_limits::kMaxLatency);
     }
-    m_format = options.waveOutFormat;
+    m_format = option_limits::IsFormatCode(options.waveOutFormat) ? options.waveOutFormat : 2048;
     if (m_device >= 0) {
         try {
             m_format = audio_format::FindFormat(m_format, m_devices[static_cast<size_t>(m_device)].formats);
@@ -128,13 +132,24 @@ void CWaveOutDriver::SetFormat(int32_t format) {
 }
 
 void CWaveOutDriver::SetLatency(int32_t latency) {
-    m_latency = std::max(1, latency);
+    m_latency = std::clamp(latency, option_limits::kMinLatency, option_limits::kMaxLatency);
     m_options.waveOutLatency = m_latency;
 }
 
-void CWaveOutDriver::Start() {
-    if (IsRunning() || m_device < 0) return;
-    Decode();
+bool CWaveOutDriver::CurrentIsSoundCard() const {
+    return m_device >= 0 && m_devices[static_cast<size_t>(m_device)].soundCard;
+}
+
+bool CWaveOutDriver::HasSoundCard() const {
+    return std::any_of(m_devices.begin(), m_devices.end(),
+                       [](const Device& device) { return device.soundCard; });
+}
+
+std::string CWaveOutDriver::GetProblem() {
+    return m_devices.empty() ? "no ALSA playback device was found" : "";
+}
+
+void CWaveOutDriver::OpenDevice() {
     snd_lib_error_set_handler(QuietAlsa);
     const std::string& name = m_devices[static_cast<size_t>(m_device)].name;
     int result = snd_pcm_open(&m_pcm, name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
@@ -147,16 +162,17 @@ void CWaveOutDriver::Start() {
     snd_pcm_uframes_t bufferFrames = period * 2;
     snd_pcm_hw_params_t* params = nullptr;
     snd_pcm_hw_params_malloc(&params);
-    unsigned rate = static_cast<unsigned>(m_sampleRate);
+    // The exact rate: the studio renders at this rate, and the formats were probed exactly.
     if ((result = snd_pcm_hw_params_any(m_pcm, params)) >= 0 &&
         (result = snd_pcm_hw_params_set_access(m_pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED)) >= 0 &&
         (result = snd_pcm_hw_params_set_format(
              m_pcm, params, m_bits == 16 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_U8)) >= 0 &&
         (result = snd_pcm_hw_params_set_channels(m_pcm, params, channels)) >= 0 &&
-        (result = snd_pcm_hw_params_set_rate_near(m_pcm, params, &rate, nullptr)) >= 0) {
+        (result = snd_pcm_hw_params_set_rate(m_pcm, params, static_cast<unsigned>(m_sampleRate), 0)) >= 0) {
         snd_pcm_hw_params_set_period_size_near(m_pcm, params, &period, nullptr);
         snd_pcm_hw_params_set_buffer_size_near(m_pcm, params, &bufferFrames);
         result = snd_pcm_hw_params(m_pcm, params);
+        if (result >= 0) snd_pcm_hw_params_get_buffer_size(params, &bufferFrames);
     }
     snd_pcm_hw_params_free(params);
     if (result >= 0) result = snd_pcm_prepare(m_pcm);
@@ -164,14 +180,71 @@ void CWaveOutDriver::Start() {
         CloseDevice();
         platform::Raise("WaveOut: waveOutPrepareHeader Failed <Error Code: 0x%x>", -result);
     }
+    // A rendered buffer waits for the one before it, then passes the device's buffer.
+    m_latencyFrames = m_frames + static_cast<int32_t>(std::min<snd_pcm_uframes_t>(bufferFrames, 1u << 24));
     const size_t bytes = static_cast<size_t>(m_frames) * channels * (m_bits == 16 ? 2 : 1);
     for (int i = 0; i < 2; ++i) {
         m_pcmBuffers[i].assign(bytes, 0);
         m_channelBuffers[i].assign(static_cast<size_t>(m_frames), 0.0f);
         m_channels[i] = m_channelBuffers[i].data();
     }
+}
+
+void CWaveOutDriver::Start() {
+    if (IsRunning() || m_device < 0) return;
+    Decode();
+    OpenDevice();
+    m_failure.store(0);
+    m_unpaced.store(false);
+    m_retrying = false;
+    m_unpacedTold = false;
     m_running.store(true, std::memory_order_release);
     m_thread = std::thread([this] { PlaybackLoop(); });
+}
+
+DriverEvent CWaveOutDriver::Watch() {
+    DriverEvent event;
+    if (!IsRunning()) return event;
+    const std::string name = GetDeviceName();
+    const auto now = std::chrono::steady_clock::now();
+    if (const int failure = m_failure.load(std::memory_order_acquire); failure != 0 && !m_retrying) {
+        // The playback thread ended on the failure; what is left of the device is closed.
+        if (m_thread.joinable()) m_thread.join();
+        CloseDevice();
+        m_retrying = true;
+        m_nextRetry = now + std::chrono::seconds(1);
+        event.kind = DriverEvent::Kind::Lost;
+        event.text = platform::FormatText(
+            "output driver \"Wave Out\" stopped: ALSA device \"%s\" failed (%s); the studio runs on "
+            "without sound and opens the device again every second",
+            name.c_str(), snd_strerror(failure));
+        return event;
+    }
+    if (m_retrying) {
+        if (now < m_nextRetry) return event;
+        m_nextRetry = now + std::chrono::seconds(1);
+        try {
+            OpenDevice();
+        } catch (const platform::CError&) {
+            return event;
+        }
+        m_failure.store(0);
+        m_retrying = false;
+        m_thread = std::thread([this] { PlaybackLoop(); });
+        event.kind = DriverEvent::Kind::Resumed;
+        event.text = platform::FormatText(
+            "sound resumes: output driver \"Wave Out\" plays on ALSA device \"%s\" again", name.c_str());
+        return event;
+    }
+    if (m_unpaced.load(std::memory_order_acquire) && !m_unpacedTold) {
+        m_unpacedTold = true;
+        event.kind = DriverEvent::Kind::Unpaced;
+        event.text = platform::FormatText(
+            "ALSA device \"%s\" takes samples faster than real time, so it is no sound card; the driver "
+            "paces it to real time",
+            name.c_str());
+    }
+    return event;
 }
 
 void CWaveOutDriver::Fill(int32_t index) {
@@ -209,6 +282,19 @@ void CWaveOutDriver::Fill(int32_t index) {
 void CWaveOutDriver::PlaybackLoop() {
     platform::SetCurrentThreadPriority(platform::ThreadPriority::AboveNormal);
     const size_t frameBytes = static_cast<size_t>((m_stereo ? 2 : 1) * (m_bits == 16 ? 2 : 1));
+    // A device that plays takes samples at its rate; one that does not (ALSA's "null", or a
+    // file device without a card behind it) would take them as fast as we render. Such a device
+    // is paced here by the clock, a few buffers ahead, so no core spins on it.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    const auto elapsedFrames = [&] {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - begin).count() *
+               static_cast<int64_t>(m_sampleRate) / 1'000'000'000;
+    };
+    const int64_t ahead = 4 * static_cast<int64_t>(m_frames); // what a playing device holds at most
+    bool paced = !m_devices[static_cast<size_t>(m_device)].soundCard;
+    int64_t accepted = 0;
+    int64_t surplus = 0; // what an unpaced device took before it was found out: not waited for
     // One buffer is being handed to the device while the other waits, filled; a buffer the
     // device has taken is refilled at once (the completion of the ping-pong pair).
     int32_t current = 0;
@@ -216,16 +302,40 @@ void CWaveOutDriver::PlaybackLoop() {
     Fill(0);
     Fill(1);
     while (IsRunning()) {
+        if (paced) {
+            const int64_t early = accepted - surplus - (elapsedFrames() + ahead);
+            if (early > 0) {
+                // Short naps, so Stop never waits long.
+                const int64_t nanoseconds = early * 1'000'000'000 / m_sampleRate;
+                std::this_thread::sleep_for(
+                    std::chrono::nanoseconds(std::min<int64_t>(nanoseconds, 20'000'000)));
+                continue;
+            }
+        }
         const uint8_t* data = m_pcmBuffers[current].data() + static_cast<size_t>(written) * frameBytes;
         const snd_pcm_sframes_t result =
             snd_pcm_writei(m_pcm, data, static_cast<snd_pcm_uframes_t>(m_frames - written));
         if (result == -EAGAIN) {
-            snd_pcm_wait(m_pcm, 50);
+            if (const int waited = snd_pcm_wait(m_pcm, 20);
+                waited < 0 && snd_pcm_recover(m_pcm, waited, 1) < 0) {
+                m_failure.store(waited, std::memory_order_release);
+                return;
+            }
         } else if (result < 0) {
-            // An underrun or a suspend: start the device again and carry on.
-            if (snd_pcm_recover(m_pcm, static_cast<int>(result), 1) < 0) snd_pcm_wait(m_pcm, 50);
+            // An underrun or a suspend: start the device again and carry on. Anything else
+            // (the device is gone, its file or server failed) ends playing; Watch takes over.
+            if (snd_pcm_recover(m_pcm, static_cast<int>(result), 1) < 0) {
+                m_failure.store(static_cast<int>(result), std::memory_order_release);
+                return;
+            }
         } else {
             written += static_cast<int32_t>(result);
+            accepted += result;
+            if (const int64_t due = elapsedFrames() + ahead; !paced && accepted > due + m_sampleRate) {
+                paced = true;
+                surplus = accepted - due;
+                m_unpaced.store(true, std::memory_order_release);
+            }
             if (written == m_frames) {
                 const int32_t done = current;
                 current ^= 1;
@@ -245,12 +355,12 @@ void CWaveOutDriver::CloseDevice() {
 }
 
 void CWaveOutDriver::Stop() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_running.store(false, std::memory_order_release);
-    }
+    // The flag alone ends the playback thread within one nap or wait; taking the mutex here
+    // could starve behind a thread that refills without pause.
+    m_running.store(false, std::memory_order_release);
     if (m_thread.joinable()) m_thread.join();
     CloseDevice();
+    m_retrying = false;
     for (int i = 0; i < 2; ++i) {
         m_pcmBuffers[i].clear();
         m_pcmBuffers[i].shrink_to_fit();

@@ -12,6 +12,8 @@
 // flushed to disk, and renamed over the old file, which is kept as "NAME.tbp.bak".
 #pragma once
 
+#include "persistence/safe_save.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -56,11 +58,6 @@ std::vector<uint8_t> WriteProjectBytes(CStudio& studio, CSequencer& sequencer, c
 std::string ReadProjectBytes(CStudio& studio, CSequencer& sequencer, const uint8_t* data, size_t size,
                              const std::string& path, ProjectVersion* version = nullptr,
                              std::vector<std::string>* notes = nullptr);
-
-// Writes the bytes to the path without ever leaving a damaged file behind: a temporary file next
-// to it, flushed and synced, then renamed over it; the old file is kept as "<path>.bak". Raises
-// "Failed To Open File '%s' For Writing" or "Failed To Write File '%s'" with the old file intact.
-void WriteFileSafely(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
 class CProject {
 public:

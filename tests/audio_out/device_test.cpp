@@ -1,6 +1,8 @@
 // The drivers on real servers and devices: a tone played through "ASIO" into a JACK server of our
 // own (dummy backend) and recorded with jack_rec, and a tone played through "Wave Out" into ALSA's
-// file device. Both measure pitch and level of what arrived.
+// file device. Both measure pitch and level of what arrived. Then devices that do not behave:
+// ALSA's "null" and a file device, which take samples without pacing, and a device that fails
+// during play (a file device writing into a pipe whose reader goes away).
 #include "audio_out/asio_driver.h"
 #include "audio_out/wave_out_driver.h"
 #include "tests/engine/studio_fixture.h"
@@ -11,9 +13,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -250,6 +255,261 @@ TEST(AlsaOutput, AToneThroughWaveOutArrivesAtPitchAndLevel) {
     const Measurement tone = Measure(left, 44100);
     EXPECT_NEAR(tone.frequency, kToneFrequency, 2.0);
     EXPECT_NEAR(tone.rms, kToneLevel / std::sqrt(2.0), 0.01);
+}
+
+std::atomic<int64_t> g_framesRendered{0};
+void CountingCallback(int32_t channelCount, float** channels, int32_t frames) {
+    SilenceCallback(channelCount, channels, frames);
+    g_framesRendered.fetch_add(frames);
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Frames per second rendered into an unpaced device over a wall-clock second, and the CPU time
+// the whole process used meanwhile.
+struct Pace {
+    double framesPerSecond;
+    double cpuSeconds;
+};
+Pace MeasurePace(CWaveOutDriver& driver, std::chrono::milliseconds settle) {
+    driver.SetCallback(CountingCallback);
+    driver.Start();
+    std::this_thread::sleep_for(settle);
+    const int64_t framesBefore = g_framesRendered.load();
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    const Pace pace{static_cast<double>(g_framesRendered.load() - framesBefore) / wall,
+                    ProcessCpuSeconds() - cpuBefore};
+    return pace;
+}
+
+template <typename Condition> bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Starts a JACK server of our own and waits until a client can reach it.
+pid_t StartJackServer(const std::string& name, const std::string& rate) {
+    const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", rate, "-p", "256"});
+    for (int attempt = 0; jackd > 0 && attempt < 100; ++attempt) {
+        if (RunProgram({"jack_lsp"}) == 0) return jackd;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return jackd;
+}
+
+TEST(JackOutput, AServerThatDiesIsToldAndJoinedAgainWhenItIsBack) {
+    if (!ProgramExists("jackd") || !ProgramExists("jack_lsp")) GTEST_SKIP() << "jackd or jack_lsp missing";
+    CDeviceTurn turn;
+    const std::string server = "tamborel-back-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    pid_t jackd = StartJackServer(server, "48000");
+    ASSERT_GT(jackd, 0);
+    struct ServerGuard {
+        pid_t* pid;
+        ~ServerGuard() {
+            if (*pid > 0) {
+                kill(*pid, SIGTERM);
+                waitpid(*pid, nullptr, 0);
+            }
+            unsetenv("JACK_DEFAULT_SERVER");
+        }
+    } guard{&jackd};
+
+    Options options = DefaultOptions();
+    CASIODriver driver(options, "tamborel-back");
+    ASSERT_TRUE(driver.IsAvailable());
+    EXPECT_EQ(driver.GetProblem(), "");
+    g_framesRendered.store(0);
+    driver.SetCallback(CountingCallback);
+    driver.Start();
+    EXPECT_EQ(driver.GetOutputLatency(), 256 + 512); // our period, and the dummy's two periods
+    ASSERT_TRUE(WaitFor([] { return g_framesRendered.load() > 4800; }, std::chrono::seconds(5)));
+
+    kill(jackd, SIGKILL);
+    waitpid(jackd, nullptr, 0);
+    jackd = -1;
+    DriverEvent lost;
+    ASSERT_TRUE(WaitFor([&] { return (lost = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(2)));
+    EXPECT_EQ(lost.kind, DriverEvent::Kind::Lost);
+    EXPECT_NE(lost.text.find("\"ASIO\" stopped: JACK server \"" + server + "\""), std::string::npos)
+        << lost.text;
+    EXPECT_TRUE(driver.IsLost());
+    EXPECT_FALSE(driver.IsRunning());
+    EXPECT_EQ(driver.Watch().kind, DriverEvent::Kind::None); // said once, while no server answers
+
+    // Back at the same format: joined again by the driver itself.
+    jackd = StartJackServer(server, "48000");
+    ASSERT_GT(jackd, 0);
+    DriverEvent back;
+    ASSERT_TRUE(WaitFor([&] { return (back = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(back.kind, DriverEvent::Kind::Resumed) << back.text;
+    const int64_t before = g_framesRendered.load();
+    EXPECT_TRUE(WaitFor([&] { return g_framesRendered.load() > before + 4800; }, std::chrono::seconds(5)));
+
+    // Back at another rate: the driver takes the new format and asks to be bound again.
+    kill(jackd, SIGTERM);
+    waitpid(jackd, nullptr, 0);
+    jackd = -1;
+    ASSERT_TRUE(
+        WaitFor([&] { return driver.Watch().kind == DriverEvent::Kind::Lost; }, std::chrono::seconds(2)));
+    jackd = StartJackServer(server, "44100");
+    ASSERT_GT(jackd, 0);
+    ASSERT_TRUE(WaitFor([&] { return (back = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(back.kind, DriverEvent::Kind::Reformat) << back.text;
+    EXPECT_EQ(driver.GetSampleRate(), 44100);
+    EXPECT_EQ(driver.GetBufferSize(), 256);
+    driver.Start();
+    EXPECT_TRUE(driver.IsRunning());
+    driver.Stop();
+    EXPECT_FALSE(driver.IsRunning());
+}
+
+TEST(AlsaOutput, TheNullDeviceIsNoSoundCardAndPlaysInRealTime) {
+    CDeviceTurn turn;
+    Options options = DefaultOptions();
+    options.waveOutLatency = 20;
+    CWaveOutDriver driver(options, {"null"});
+    if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's null device is not available";
+    EXPECT_FALSE(driver.DeviceAt(0).soundCard);
+    EXPECT_FALSE(driver.CurrentIsSoundCard());
+    EXPECT_FALSE(driver.HasSoundCard());
+    const Pace pace = MeasurePace(driver, std::chrono::milliseconds(200));
+    // Known from the start: nothing to notice later.
+    EXPECT_EQ(driver.Watch().kind, DriverEvent::Kind::None);
+    driver.Stop();
+    EXPECT_NEAR(pace.framesPerSecond, 44100.0, 4410.0);
+    EXPECT_LT(pace.cpuSeconds, 0.3);
+}
+
+TEST(AlsaOutput, ADeviceFoundTakingSamplesWithoutPacingIsPacedAndSaidSo) {
+    CDeviceTurn turn;
+    Options options = DefaultOptions();
+    options.waveOutLatency = 20;
+    // A file device with no card behind it: it looks like any device until it plays.
+    CWaveOutDriver driver(options, {"file:FILE=/dev/null,FORMAT=raw"});
+    if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's file device is not available";
+    EXPECT_TRUE(driver.DeviceAt(0).soundCard);
+    const Pace pace = MeasurePace(driver, std::chrono::milliseconds(300));
+    const DriverEvent event = driver.Watch();
+    EXPECT_EQ(event.kind, DriverEvent::Kind::Unpaced);
+    EXPECT_NE(event.text.find("faster than real time"), std::string::npos) << event.text;
+    EXPECT_NE(event.text.find("file:FILE=/dev/null"), std::string::npos) << event.text;
+    EXPECT_EQ(driver.Watch().kind, DriverEvent::Kind::None); // said once
+    driver.Stop();
+    EXPECT_NEAR(pace.framesPerSecond, 44100.0, 4410.0);
+    EXPECT_LT(pace.cpuSeconds, 0.3);
+}
+
+TEST(AlsaOutput, StopEndsPlayingAtOnceOnAnUnpacedDevice) {
+    CDeviceTurn turn;
+    Options options = DefaultOptions();
+    options.waveOutLatency = 400; // long naps between buffers: Stop must not wait for them
+    CWaveOutDriver driver(options, {"null"});
+    if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's null device is not available";
+    for (int round = 0; round < 5; ++round) {
+        driver.SetCallback(CountingCallback);
+        driver.Start();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + 30 * round));
+        const auto before = std::chrono::steady_clock::now();
+        driver.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(200)) << round;
+        EXPECT_FALSE(driver.IsRunning());
+    }
+}
+
+// Reads a pipe until told to stop or until limit bytes arrived, then closes it.
+class CPipeReader {
+public:
+    CPipeReader(std::filesystem::path path, size_t limit)
+        : m_thread([this, path = std::move(path), limit] {
+              const int fd = open(path.c_str(), O_RDONLY);
+              if (fd < 0) return;
+              char chunk[4096];
+              while (m_bytes.load() < limit && !m_stop.load()) {
+                  const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - m_bytes.load()));
+                  if (n <= 0) break;
+                  for (ssize_t i = 0; i < n; ++i)
+                      if (chunk[i] != 0) m_nonZero.store(true);
+                  m_bytes.fetch_add(static_cast<size_t>(n));
+              }
+              close(fd);
+          }) {}
+    ~CPipeReader() {
+        m_stop.store(true);
+        m_thread.join();
+    }
+    CPipeReader(const CPipeReader&) = delete;
+    CPipeReader& operator=(const CPipeReader&) = delete;
+    size_t Bytes() const { return m_bytes.load(); }
+    bool HeardSound() const { return m_nonZero.load(); }
+
+private:
+    std::atomic<size_t> m_bytes{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_nonZero{false};
+    std::thread m_thread;
+};
+
+TEST(AlsaOutput, ADeviceThatFailsDuringPlayIsToldAndOpenedAgain) {
+    CDeviceTurn turn;
+    signal(SIGPIPE, SIG_IGN); // the pipe's reader goes away: writes fail instead of killing us
+    const auto fifo =
+        std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("device-fifo-" + std::to_string(getpid()));
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Options options = DefaultOptions();
+    options.waveOutFormat = 0x800;
+    options.waveOutLatency = 20;
+    CWaveOutDriver driver(options, {"file:FILE=" + fifo.string() + ",FORMAT=raw"});
+    if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's file device is not available";
+    ToneStudio studio(driver.GetBufferSize(), driver.GetSampleRate(), driver.GetChannels());
+    driver.SetCallback(CStudio::RenderCallback);
+    {
+        // The first reader takes a quarter second of sound and goes away.
+        CPipeReader reader(fifo, 44100);
+        driver.Start();
+        ASSERT_TRUE(WaitFor([&] { return reader.Bytes() >= 44100; }, std::chrono::seconds(10)));
+    }
+    DriverEvent lost;
+    ASSERT_TRUE(WaitFor([&] { return (lost = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(lost.kind, DriverEvent::Kind::Lost);
+    EXPECT_NE(lost.text.find("\"Wave Out\" stopped: ALSA device \"file:FILE=" + fifo.string()),
+              std::string::npos)
+        << lost.text;
+    EXPECT_TRUE(driver.IsRunning());
+    EXPECT_TRUE(driver.IsLost());
+    // Nothing else is told while the device stays away.
+    EXPECT_EQ(driver.Watch().kind, DriverEvent::Kind::None);
+
+    // A new reader: the device opens again within about a second, and sound flows again.
+    CPipeReader reader(fifo, 4 * 44100);
+    DriverEvent resumed;
+    ASSERT_TRUE(WaitFor([&] { return (resumed = driver.Watch()).kind != DriverEvent::Kind::None; },
+                        std::chrono::seconds(5)));
+    EXPECT_EQ(resumed.kind, DriverEvent::Kind::Resumed);
+    EXPECT_NE(resumed.text.find("sound resumes"), std::string::npos) << resumed.text;
+    EXPECT_FALSE(driver.IsLost());
+    EXPECT_TRUE(WaitFor([&] { return reader.Bytes() >= 4 * 44100; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(reader.HeardSound());
+    driver.Stop();
+    std::filesystem::remove(fifo);
 }
 
 } // namespace

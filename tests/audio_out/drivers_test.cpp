@@ -67,16 +67,26 @@ public:
     int32_t GetBufferSize() override { return 128; }
     int32_t GetSampleRate() override { return 48000; }
     const char* GetName() override { return m_name; }
-    void Start() override { m_running = true; }
+    void Start() override {
+        m_running = true;
+        ++m_starts;
+    }
     void Stop() override { m_running = false; }
     bool IsAvailable() override { return m_available; }
     std::string GetDeviceName() override { return "fake"; }
+    DriverEvent Watch() override {
+        DriverEvent event = m_nextEvent;
+        m_nextEvent = {};
+        return event;
+    }
 
     const char* m_name;
     bool m_available;
     int32_t m_channels;
     bool m_running = false;
     RenderCallback m_callback = nullptr;
+    DriverEvent m_nextEvent;
+    int32_t m_starts = 0;
 };
 
 TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
@@ -112,6 +122,44 @@ TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
     }
     EXPECT_EQ(options.driverIndex, 1); // written back at the end
     EXPECT_EQ(COutputDriverManager::CurrentChannelCount(), 2);
+}
+
+TEST(DriverManager, WatchPassesEventsOnAndBindsAgainForANewFormat) {
+    Options options = DefaultOptions();
+    auto* wave = new CFakeDriver("Wave Out", true, 2);
+    COutputDriverManager manager(options, std::unique_ptr<CAudioOutputDriver>(wave),
+                                 std::make_unique<CFakeDriver>("ASIO", false, 2));
+    int32_t formats = 0;
+    ASSERT_TRUE(manager.Bind(SilenceCallback, [&](int32_t, int32_t) { ++formats; }));
+    EXPECT_EQ(manager.Watch().kind, DriverEvent::Kind::None);
+
+    wave->m_nextEvent = {DriverEvent::Kind::Lost, "gone"};
+    const DriverEvent lost = manager.Watch();
+    EXPECT_EQ(lost.kind, DriverEvent::Kind::Lost);
+    EXPECT_EQ(lost.text, "gone");
+    EXPECT_EQ(wave->m_starts, 1); // told, not restarted
+
+    // A new format: the studio hears of it through the hook of the last binding, then the driver starts.
+    wave->m_nextEvent = {DriverEvent::Kind::Reformat, "back at 48000 Hz"};
+    const DriverEvent back = manager.Watch();
+    EXPECT_EQ(back.text, "back at 48000 Hz; sound resumes at the new format");
+    EXPECT_EQ(formats, 2);
+    EXPECT_EQ(wave->m_starts, 2);
+    EXPECT_TRUE(wave->m_running);
+    EXPECT_EQ(wave->m_callback, &SilenceCallback);
+
+    // With a format change hook, that one hears of it, and the binding's hook does not.
+    int32_t changedRate = 0, changedSize = 0;
+    manager.SetFormatChangeHook([&](int32_t rate, int32_t size) {
+        changedRate = rate;
+        changedSize = size;
+    });
+    wave->m_nextEvent = {DriverEvent::Kind::Reformat, "back"};
+    manager.Watch();
+    EXPECT_EQ(changedRate, 48000);
+    EXPECT_EQ(changedSize, 128);
+    EXPECT_EQ(formats, 2);
+    EXPECT_EQ(wave->m_starts, 3);
 }
 
 } // namespace
