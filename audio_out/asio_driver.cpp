@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <pthread.h>
 
 namespace {
 
@@ -117,7 +118,13 @@ void CASIODriver::Start() {
 }
 
 int CASIODriver::Process(uint32_t frames, void* argument) {
+    // The server's library may cancel this thread when the client closes; cancellation waits
+    // until the buffer is done, so it never unwinds through the engine (whose locks and paired
+    // waits it would leave behind) but only through the library's own wait for the next cycle.
+    int previous = PTHREAD_CANCEL_ENABLE;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
     static_cast<CASIODriver*>(argument)->BufferSwitch(frames);
+    pthread_setcancelstate(previous, nullptr);
     return 0;
 }
 

@@ -21,6 +21,9 @@ public:
     virtual int32_t Unlock();
     // True while the count is above zero. The count is over all threads, not per thread.
     virtual bool IsLocked();
+    // Any thread. Raises the lock count and returns true when the lock was free (or is this
+    // thread's already); false at once otherwise.
+    bool TryLock();
 
 private:
     std::recursive_mutex m_mutex;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <type_traits>
 
 namespace {
 
@@ -165,40 +166,58 @@ void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const 
     const float targetB[3] = {b.m_bandTarget[0], b.m_bandTarget[1], b.m_bandTarget[2]};
     float s1[2] = {a.m_send1, b.m_send1}, s2[2] = {a.m_send2, b.m_send2};
     float top[2] = {0.0f, 0.0f};
-    for (int32_t i = 0; i < count; ++i) {
-        const Pair x = {in[0][i], in[1][i]};
-        g[0] = SmoothToward(gain[0], g[0]);
-        g[1] = SmoothToward(gain[1], g[1]);
-        StepChains(x, l, h, k1, k2);
-        for (int j = 0; j < 3; ++j) {
-            band[j][0] = SmoothToward(target[j], band[j][0]);
-            band[j][1] = SmoothToward(targetB[j], band[j][1]);
-        }
-        const Pair x3 = d3;
-        d3 = d2;
-        d2 = d1;
-        d1 = x;
-        const Pair high = x3 - h[3];
-        const Pair low = l[3];
-        const Pair mid = x3 - (high + low);
-        const Pair bandLow = {band[0][0], band[0][1]}, bandMid = {band[1][0], band[1][1]},
-                   bandHigh = {band[2][0], band[2][1]};
-        const Pair mixed = low * bandLow + mid * bandMid + high * bandHigh;
-        for (int c = 0; c < 2; ++c) {
-            float y = static_cast<float>(mixed[c]);
-            if (aux1[c]) {
-                s1[c] = SmoothToward(send1, s1[c]);
-                aux1[c][i] += s1[c] * y;
+    // The smoothers of a settled strip (gains, bands and sends at their targets) would return
+    // their values unchanged sample after sample: that loop leaves them out.
+    auto run = [&](auto gliding) {
+        for (int32_t i = 0; i < count; ++i) {
+            const Pair x = {in[0][i], in[1][i]};
+            if constexpr (decltype(gliding)::value) {
+                g[0] = SmoothToward(gain[0], g[0]);
+                g[1] = SmoothToward(gain[1], g[1]);
             }
-            if (aux2[c]) {
-                s2[c] = SmoothToward(send2, s2[c]);
-                aux2[c][i] += s2[c] * y;
+            StepChains(x, l, h, k1, k2);
+            if constexpr (decltype(gliding)::value) {
+                for (int j = 0; j < 3; ++j) {
+                    band[j][0] = SmoothToward(target[j], band[j][0]);
+                    band[j][1] = SmoothToward(targetB[j], band[j][1]);
+                }
             }
-            y *= g[c];
-            top[c] = std::max(top[c], std::fabs(y));
-            main[c][i] += y;
+            const Pair x3 = d3;
+            d3 = d2;
+            d2 = d1;
+            d1 = x;
+            const Pair high = x3 - h[3];
+            const Pair low = l[3];
+            const Pair mid = x3 - (high + low);
+            const Pair bandLow = {band[0][0], band[0][1]}, bandMid = {band[1][0], band[1][1]},
+                       bandHigh = {band[2][0], band[2][1]};
+            const Pair mixed = low * bandLow + mid * bandMid + high * bandHigh;
+            for (int c = 0; c < 2; ++c) {
+                float y = static_cast<float>(mixed[c]);
+                if (aux1[c]) {
+                    if constexpr (decltype(gliding)::value) s1[c] = SmoothToward(send1, s1[c]);
+                    aux1[c][i] += s1[c] * y;
+                }
+                if (aux2[c]) {
+                    if constexpr (decltype(gliding)::value) s2[c] = SmoothToward(send2, s2[c]);
+                    aux2[c][i] += s2[c] * y;
+                }
+                y *= g[c];
+                top[c] = std::max(top[c], std::fabs(y));
+                main[c][i] += y;
+            }
         }
+    };
+    bool settled = true;
+    for (int c = 0; c < 2; ++c) {
+        settled = settled && g[c] == gain[c] && (!aux1[c] || s1[c] == send1) && (!aux2[c] || s2[c] == send2);
+        for (int j = 0; j < 3; ++j)
+            settled = settled && band[j][c] == (c == 0 ? target[j] : targetB[j]);
     }
+    if (settled)
+        run(std::false_type{});
+    else
+        run(std::true_type{});
     for (int c = 0; c < 2; ++c) {
         CMixerChannel& ch = *channel[c];
         for (int j = 0; j < 4; ++j) {

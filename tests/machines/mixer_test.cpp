@@ -304,6 +304,46 @@ TEST(Mixer, StereoStripsMatchTheirChannelsOneByOne) {
     }
 }
 
+TEST(Mixer, SettledStripsGiveTheSamplesOfTheSmoothedPass) {
+    // Long runs at fixed settings bring gains, bands and sends to their targets, after which the
+    // stereo pass leaves the smoothers out; a change sets them gliding again. Every block matches
+    // the per-channel pass, which steps its smoothers on every sample. One strip has no second
+    // send, as an AUX strip has none at all.
+    CMixerChannel a0(880.0, 5000.0, 44100), a1(880.0, 5000.0, 44100);
+    CMixerChannel b0(880.0, 5000.0, 44100), b1(880.0, 5000.0, 44100);
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    constexpr int32_t n = 256;
+    for (int block = 0; block < 700; ++block) {
+        std::vector<float> inL(n), inR(n);
+        for (int32_t i = 0; i < n; ++i)
+            inL[i] = noise(random), inR[i] = noise(random);
+        const bool later = block >= 350;
+        const float gains[2] = {later ? 0.05f : 0.3f, 0.6f};
+        const float send1 = later ? 0.9f : 0.25f;
+        for (CMixerChannel* c : {&a0, &a1, &b0, &b1})
+            c->SetBandGains(later ? 0.5f : 1.0f, 1.0f, 1.5f);
+        std::vector<float> outA[2], outB[2], sendA[2], sendB[2];
+        for (int c = 0; c < 2; ++c) {
+            outA[c].assign(n, 0.0f), outB[c].assign(n, 0.0f);
+            sendA[c].assign(n, 0.0f), sendB[c].assign(n, 0.0f);
+        }
+        CMixerChannel* pair[2] = {&a0, &a1};
+        const float* const in[2] = {inL.data(), inR.data()};
+        float* const main[2] = {outA[0].data(), outA[1].data()};
+        float* const aux1[2] = {sendA[0].data(), sendA[1].data()};
+        float* const aux2[2] = {nullptr, nullptr};
+        float peaks[2];
+        CMixerChannel::ProcessStereo(pair, in, main, aux1, aux2, n, gains, send1, 0.0f, peaks);
+        b0.Process(inL.data(), outB[0].data(), sendB[0].data(), nullptr, n, gains[0], send1, 0.0f);
+        b1.Process(inR.data(), outB[1].data(), sendB[1].data(), nullptr, n, gains[1], send1, 0.0f);
+        ASSERT_EQ(outA[0], outB[0]) << block;
+        ASSERT_EQ(outA[1], outB[1]) << block;
+        ASSERT_EQ(sendA[0], sendB[0]) << block;
+        ASSERT_EQ(sendA[1], sendB[1]) << block;
+    }
+}
+
 TEST(Mixer, PeaksReachTheMetersPostFader) {
     RecordingPanel panel;
     Desk d;
