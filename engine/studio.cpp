@@ -631,9 +631,12 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
 
 namespace {
 
-// Takes a lock that another thread may hold, trying until the deadline. The driver's thread
-// waits for short holds (the update pass, a cable being added) but not for long ones.
-bool LockBefore(CMutex& mutex, std::chrono::steady_clock::time_point deadline) {
+// Takes a lock that another thread may hold, trying for at most the given time. The driver's
+// thread waits for short holds (the update pass, a cable being added) but not for long ones. The
+// clock is read only once the lock was found taken.
+bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
+    if (mutex.TryLock()) return true;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     for (int attempt = 0;; ++attempt) {
         if (mutex.TryLock()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -641,7 +644,7 @@ bool LockBefore(CMutex& mutex, std::chrono::steady_clock::time_point deadline) {
     }
 }
 
-// Releases a lock taken with LockBefore.
+// Releases a lock taken with LockWithin.
 class CHeldLock {
 public:
     explicit CHeldLock(CMutex* mutex) : m_mutex(mutex) {}
@@ -667,15 +670,14 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
         ~CNoCancellation() { pthread_setcancelstate(previous, nullptr); }
         int previous = PTHREAD_CANCEL_ENABLE;
     } noCancellation;
-    // A quarter of the buffer's duration is the longest the driver's thread waits for the
+    // A quarter of the buffer's duration is the longest the driver's thread waits for each of the
     // studio and the sequencer's editor: a longer hold (a project being loaded or saved, a
     // plug-in being made) costs this buffer, rendered silent with time standing, instead of
     // stalling the driver.
     const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::microseconds(static_cast<int64_t>(frames) * 250000 / rate);
-    bool locked = LockBefore(m_mutex, deadline);
-    if (locked && m_sequencer && !LockBefore(m_sequencer->EditorMutex(), deadline)) {
+    const std::chrono::microseconds patience(static_cast<int64_t>(frames) * 250000 / rate);
+    bool locked = LockWithin(m_mutex, patience);
+    if (locked && m_sequencer && !LockWithin(m_sequencer->EditorMutex(), patience)) {
         m_mutex.Unlock();
         locked = false;
     }

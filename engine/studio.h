@@ -115,7 +115,7 @@ public:
 
     // --- Processing (driver thread) ---
     // One buffer into the channel arrays. Takes the studio mutex and the sequencer's editor mutex
-    // itself, waiting at most a quarter of the buffer's duration for them; a buffer that cannot
+    // itself, waiting at most a quarter of the buffer's duration for each; a buffer that cannot
     // have them is silent and counted (SkippedBuffers).
     void Render(int32_t channelCount, float** channels, int32_t frames);
     // The render callback every driver is handed: renders into the current render target, or

@@ -91,7 +91,9 @@ template <int S, bool Gliding> [[gnu::always_inline]] inline void RunLanesBody(L
     Lanes l[4], h[4];
     for (int j = 0; j < 4; ++j)
         l[j] = state.l[j], h[j] = state.h[j];
-    Lanes d1 = state.d1, d2 = state.d2, d3 = state.d3;
+    // xs[3 + k] is the chunk's input k; xs[0..2] the three before it (the crossover's delay).
+    Lanes xs[kChunk + 3];
+    xs[0] = state.d3, xs[1] = state.d2, xs[2] = state.d1;
     const double k1 = state.k1, k2 = state.k2;
     Lanes bandLow, bandMid, bandHigh;
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -102,11 +104,14 @@ template <int S, bool Gliding> [[gnu::always_inline]] inline void RunLanesBody(L
     float y[kLanes][kChunk];
     for (int32_t from = 0; from < state.count; from += kChunk) {
         const int32_t n = std::min(kChunk, state.count - from);
+        for (int lane = 0; lane < kLanes; ++lane) {
+            const float* input = state.in[lane] + from;
+            for (int32_t k = 0; k < n; ++k)
+                xs[3 + k][lane] = input[k];
+        }
         for (int32_t k = 0; k < n; ++k) {
             const int32_t i = from + k;
-            Lanes x;
-            for (int lane = 0; lane < kLanes; ++lane)
-                x[lane] = state.in[lane][i];
+            const Lanes x = xs[3 + k];
             if constexpr (Gliding)
                 for (int lane = 0; lane < kLanes; ++lane)
                     state.g[lane] = SmoothToward(state.gain[lane], state.g[lane]);
@@ -121,10 +126,7 @@ template <int S, bool Gliding> [[gnu::always_inline]] inline void RunLanesBody(L
                     bandHigh[lane] = state.band[2][lane];
                 }
             }
-            const Lanes x3 = d3;
-            d3 = d2;
-            d2 = d1;
-            d1 = x;
+            const Lanes x3 = xs[k];
             const Lanes high = x3 - h[3];
             const Lanes low = l[3];
             const Lanes mid = x3 - (high + low);
@@ -175,10 +177,12 @@ template <int S, bool Gliding> [[gnu::always_inline]] inline void RunLanesBody(L
                 state.top[lane] = top;
             }
         }
+        // The chunk's last three inputs lead the next one.
+        xs[0] = xs[n], xs[1] = xs[n + 1], xs[2] = xs[n + 2];
     }
     for (int j = 0; j < 4; ++j)
         state.l[j] = l[j], state.h[j] = h[j];
-    state.d1 = d1, state.d2 = d2, state.d3 = d3;
+    state.d3 = xs[0], state.d2 = xs[1], state.d1 = xs[2];
 }
 
 // Two strips fill the 256-bit registers where the processor has them (the same operations on

@@ -4,7 +4,7 @@
 //
 // The figures are printed. TAMBOREL_LIVE_BIN (another tamborel, a release build say),
 // TAMBOREL_LIVE_PERIOD, TAMBOREL_LIVE_SECONDS and TAMBOREL_LIVE_PROJECT ("demo" or a count of
-// BassHeads) change what the measurement plays.
+// BassHeads) change what the measurement plays; TAMBOREL_LIVE_KEEP=1 keeps the files it made.
 #include "app/application.h"
 #include "tests/app/cli_helpers.h"
 
@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -234,7 +235,9 @@ protected:
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
     }
-    void TearDown() override { fs::remove_all(m_folder); }
+    void TearDown() override {
+        if (Setting("TAMBOREL_LIVE_KEEP", "0") != "1") fs::remove_all(m_folder);
+    }
     fs::path m_folder;
 };
 
@@ -278,11 +281,38 @@ TEST_F(LivePlay, TheDemoAt64FramesUsesFewThreadsAndCausesNoXrunsOfItsOwn) {
     const int liveXruns = server.Xruns() - liveBefore;
     EXPECT_EQ(play.Stop(), 0) << play.Log();
 
+    // The same audio rendered offline at the same buffer size: its share of a core is the CPU
+    // time it took (start-up included) over the length of the audio it wrote.
+    const std::string binary = Setting("TAMBOREL_LIVE_BIN", std::string(TAMBOREL_BIN_DIR) + "/tamborel");
+    auto childCpu = [] {
+        rusage usage{};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    };
+    const double offlineBefore = childCpu();
+    const Result offline = RunCommand("env -u DISPLAY XDG_CONFIG_HOME='" + (m_folder / "render-config").string() +
+                                      "' '" + binary + "' render '" + project.string() + "' -o '" +
+                                      (m_folder / "offline.wav").string() + "' --buffer " + std::to_string(period) +
+                                      (what == "demo" ? "" : " --loops 20") + " 2>&1");
+    const double offlineCpu = childCpu() - offlineBefore;
+    const size_t renderedAt = offline.out.find("rendered ");
+    double audioSeconds = 0.0;
+    if (renderedAt != std::string::npos) {
+        const char* text = offline.out.c_str() + renderedAt + 9;
+        char* rest = nullptr;
+        const double minutes = std::strtod(text, &rest);
+        audioSeconds = 60.0 * minutes + (rest && *rest == ':' ? std::atof(rest + 1) : 0.0);
+    }
+    EXPECT_GT(audioSeconds, 0.0) << offline.out;
+    const double offlineShare = audioSeconds > 0.0 ? 100.0 * offlineCpu / audioSeconds : 0.0;
+
     // Every thread but the main thread and the periodic update pass serves the audio.
     const auto audioThreads = static_cast<int>(threads.size()) - 2;
     std::cout << "live: " << what << (parallel ? " (--parallel)" : "") << " at " << period << " frames, "
               << seconds << " s: xruns " << liveXruns << " (idle server " << idleXruns << "), process CPU "
-              << 100.0 * cpu / wall << " % of a core, JACK DSP load "
+              << 100.0 * cpu / wall << " % of a core (offline render " << offlineShare
+              << " %), JACK DSP load "
               << (loadSamples ? loadSum / static_cast<float>(loadSamples) : 0.0f) << " %, threads "
               << threads.size() << " (" << audioThreads << " for audio)\n";
     if (!parallel) {
