@@ -83,6 +83,7 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
 
     if (m_offline) {
         m_offline->SetCallback(CStudio::RenderCallback);
+        m_studio->SetLiveDeadline(false);
         // Between buffers the offline renderer stands in for the user interface's timer too.
         m_offline->SetUpdatePass([studio = m_studio.get()] {
             studio->UpdatePass();

@@ -1,5 +1,5 @@
 // tamborel: the studio program's command line.
-//   tamborel [PROJECT]                       play the project (or a new one) live until Ctrl-C
+//   tamborel [PROJECT] [--parallel]          play the project (or a new one) live until Ctrl-C
 //   tamborel render PROJECT -o OUT.wav ...   bounce the song to a WAV file
 //   tamborel info PROJECT [--json]           describe a project
 //   tamborel machines [--json]               list every machine type
@@ -10,6 +10,7 @@
 #include "audio_out/wave_out_driver.h"
 #include "platform/error.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -25,7 +26,7 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: tamborel [PROJECT]\n"
+    out << "usage: tamborel [PROJECT] [--parallel]\n"
            "       tamborel render PROJECT -o OUT.wav [--rate HZ] [--buffer FRAMES] [--format s16|f32]\n"
            "                       [--loops N] [--tail SECONDS] [--seed N] [--stems DIR]\n"
            "                       [--parallel] [--force]\n"
@@ -82,7 +83,8 @@ std::string Unquote(std::string path) {
 // Without a window the studio plays the project live through the selected driver until SIGINT
 // or SIGTERM. Errors while loading are told and the program goes on with what was built. A
 // server or device that stops during play is told about and waited for; the studio plays on.
-int RunLive(const std::string& projectPath) {
+// parallel: every machine on a worker thread of its own instead of all on the driver's thread.
+int RunLive(const std::string& projectPath, bool parallel) {
     // A name that is no file at all is a mistyped command or path, not a project to half-load.
     if (!projectPath.empty() && !std::filesystem::is_regular_file(projectPath))
         platform::Raise("Failed To Open File '%s' For Reading", projectPath.c_str());
@@ -100,6 +102,7 @@ int RunLive(const std::string& projectPath) {
                   << renderHint;
         return 1;
     }
+    if (parallel) application.Studio()->SetSingleThreaded(false);
     if (!projectPath.empty()) {
         try {
             application.Project().Open(projectPath);
@@ -144,13 +147,22 @@ int main(int argc, char** argv) {
             PrintUsage(std::cout);
             return 0;
         }
-        if (args.empty()) return RunLive({});
+        // Live play takes one option, --parallel, before or after the project.
+        bool parallel = false;
+        if (const auto option = std::find(args.begin(), args.end(), "--parallel");
+            option != args.end() && (args.size() == 1 || (args[0] != "render" && args[0] != "info" &&
+                                                         args[0] != "machines"))) {
+            parallel = true;
+            args.erase(option);
+        }
+        if (args.empty()) return RunLive({}, parallel);
         const std::string command = args[0];
         std::vector<std::string> rest(args.begin() + 1, args.end());
         if (command == "machines") return RunMachines(rest);
         if (command == "render") return RunRender(rest);
         if (command == "info") return RunInfo(rest, std::cout);
-        if (args.size() == 1 && (command.empty() || command[0] != '-')) return RunLive(Unquote(command));
+        if (args.size() == 1 && (command.empty() || command[0] != '-'))
+            return RunLive(Unquote(command), parallel);
         PrintUsage(std::cerr);
         return 2;
     } catch (const std::exception& error) {

@@ -1,6 +1,6 @@
 // `tamborel render PROJECT -o OUT.wav [options]`: bounces the song to a stereo WAV file through
 // the offline renderer, as fast as the machine allows. Main thread; every machine renders on it
-// (no hand-overs between threads), or with --parallel on its own worker as it does live — the
+// (no hand-overs between threads, as live play does), or with --parallel on its own worker — the
 // same samples either way.
 #pragma once
 

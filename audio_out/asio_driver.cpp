@@ -2,12 +2,15 @@
 
 #include "audio_out/sample_format.h"
 #include "platform/error.h"
+#include "platform/thread.h"
 
 #include <jack/jack.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 
@@ -209,7 +212,24 @@ DriverEvent CASIODriver::Watch() {
 }
 
 int CASIODriver::Process(uint32_t frames, void* argument) {
+    // The server's library may cancel this thread when the client closes; cancellation waits
+    // until the buffer is done, so it never unwinds through the engine (whose locks and paired
+    // waits it would leave behind) but only through the library's own wait for the next cycle.
+    int previous = PTHREAD_CANCEL_ENABLE;
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous);
+    // A server without real-time scheduling leaves its clients' threads at normal priority, where
+    // any busy program delays the studio's buffers; the thread asks for it once itself (quietly
+    // staying as it is where that is not permitted). A real-time server's thread keeps its own.
+    static thread_local bool asked = false;
+    if (!asked) {
+        asked = true;
+        int policy = SCHED_OTHER;
+        sched_param parameters{};
+        if (pthread_getschedparam(pthread_self(), &policy, &parameters) == 0 && policy == SCHED_OTHER)
+            platform::SetCurrentThreadPriority(platform::ThreadPriority::AboveNormal);
+    }
     static_cast<CASIODriver*>(argument)->BufferSwitch(frames);
+    pthread_setcancelstate(previous, nullptr);
     return 0;
 }
 

@@ -27,15 +27,20 @@ CMachineContainer::CMachineContainer(CStudio* studio, CMachine* machine, CMachin
     m_machine->m_hostContext = this;
     m_machine->SetName(m_name.c_str());
     BuildConnectors();
-    m_worker.Start();
 }
 
 CMachineContainer::~CMachineContainer() {
     // No request may run on a frame that is going away: the worker ends first.
-    m_worker.Stop();
+    if (m_worker) m_worker->Stop();
     DeleteConnectors();
     m_machine->m_hostContext = nullptr;
     m_machine->Delete();
+}
+
+void CMachineContainer::StartWorker() {
+    if (m_worker) return;
+    m_worker = std::make_unique<CWorkThread>();
+    m_worker->Start();
 }
 
 void CMachineContainer::ApplyParameter(CMachine* machine, int32_t index, float value) {

@@ -1,10 +1,11 @@
 // CMachineContainer: the frame of one machine on the studio surface (the model part; the window
 // that shows it belongs to the user interface and observes it through CContainerListener).
 //
-// It owns the machine (destroyed with Delete), its connectors, its done-semaphore and its worker
-// thread. Made and destroyed by CStudio on the user-interface thread with the studio mutex held.
-// The processing fields (processed flag, done-semaphore, worker) are used by the processing
-// cycle under the studio mutex; the processed flag only with the machine locked.
+// It owns the machine (destroyed with Delete), its connectors, its done-semaphore and, when the
+// studio runs machines on their own workers, its worker thread. Made and destroyed by CStudio on
+// the user-interface thread with the studio mutex held. The processing fields (processed flag,
+// done-semaphore, worker) are used by the processing cycle under the studio mutex; the processed
+// flag only with the machine locked.
 //
 // Its commands (panel mode, Randomize, program choice, rename through the studio) run on the
 // user-interface thread. Listeners hear of them on that thread only: connector and panel changes
@@ -19,6 +20,7 @@
 #include "platform/semaphore.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,12 +54,12 @@ enum PanelMode : int32_t { kPanelIcon = 0, kPanelDefault = 1, kPanelOwn = 2 };
 class CMachineContainer : public CHostContext {
 public:
     // Takes the machine. With a state block, hands it to SetState before anything else touches
-    // the machine; then sets the host context and the name, builds the connectors and starts the
-    // worker.
+    // the machine; then sets the host context and the name and builds the connectors. No worker
+    // thread yet (StartWorker).
     CMachineContainer(CStudio* studio, CMachine* machine, CMachineInfo* info, const char* name, int32_t x,
                       int32_t y, const void* state = nullptr, int32_t stateSize = 0,
                       bool parameterList = true);
-    // Stops the worker, deletes the connectors (and the connections they hold), deletes the
+    // Stops the worker (if any), deletes the connectors (and the connections they hold), deletes the
     // machine. Cables from this frame into other frames must be gone already.
     ~CMachineContainer() override;
     CMachineContainer(const CMachineContainer&) = delete;
@@ -134,7 +136,13 @@ public:
     // Processing state.
     bool m_processed = false;
     platform::CSemaphore m_done;
-    CWorkThread m_worker;
+    // Null until StartWorker: the studio renders every machine on the driver's thread unless told
+    // to give each machine its own worker.
+    std::unique_ptr<CWorkThread> m_worker;
+
+    // Creates and starts the worker thread when there is none. User-interface thread, studio
+    // mutex held, no buffer rendering.
+    void StartWorker();
 
 private:
     void BuildConnectors();

@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <exception>
+#include <pthread.h>
+#include <thread>
 
 namespace {
 
@@ -91,6 +94,8 @@ CMachineContainer* CStudio::CreateFrame(CMachine* machine, CMachineInfo* info, c
     }
     CMutexLock lock(m_mutex);
     m_frames.push_back(frame);
+    m_inlineStack.reserve(m_frames.size());
+    if (!m_singleThreaded) frame->StartWorker();
     if (m_sequencer) m_sequencer->MachineAdded(machine);
     // Compared over seven bytes: only exactly "Master" names the master frame.
     if (name && std::strncmp(name, kMasterName, 7) == 0) m_master = frame;
@@ -351,6 +356,14 @@ RenderErrorRecord CStudio::RenderErrors() const {
     return {m_errorCount, m_errorText};
 }
 
+void CStudio::SetSingleThreaded(bool single) {
+    CMutexLock lock(m_mutex);
+    m_singleThreaded = single;
+    if (!single)
+        for (CMachineContainer* frame : m_frames)
+            frame->StartWorker();
+}
+
 void CStudio::Request(CMachineContainer* source) {
     if (m_singleThreaded) {
         // Rendered now; the release keeps the request paired with its wait, which then passes.
@@ -363,20 +376,20 @@ void CStudio::Request(CMachineContainer* source) {
 
 void CStudio::PostRequest(CMachineContainer* source) {
     // A full queue would lose the request and leave its wait unpaired; run it here instead.
-    if (!source->m_worker.Post({ProcessRequest, source})) RunRequest(source);
+    if (!source->m_worker || !source->m_worker->Post({ProcessRequest, source})) RunRequest(source);
 }
 
 void CStudio::RunRequest(CMachineContainer* frame) {
-    CMachine* machine = frame->Machine();
-    machine->Lock();
-    try {
-        ProcessFrame(frame, false);
-    } catch (const std::exception& error) {
-        RecordError(error.what());
-    } catch (...) {
-        RecordError("Unknown error while processing");
+    {
+        CMutexLock lock(*frame->Machine());
+        try {
+            ProcessFrame(frame, false);
+        } catch (const std::exception& error) {
+            RecordError(error.what());
+        } catch (...) {
+            RecordError("Unknown error while processing");
+        }
     }
-    machine->Unlock();
     // Released whatever happened: every request is paired with exactly one wait.
     frame->m_done.Release();
 }
@@ -389,9 +402,11 @@ void CStudio::ProcessHere(CMachineContainer* source) {
         source->m_done.Wait();
         return;
     }
-    ++depth;
-    CMachine* machine = source->Machine();
-    machine->Lock();
+    struct CDepth {
+        CDepth() { ++depth; }
+        ~CDepth() { --depth; }
+    } level;
+    CMutexLock lock(*source->Machine());
     try {
         ProcessFrame(source, false);
     } catch (const std::exception& error) {
@@ -399,8 +414,6 @@ void CStudio::ProcessHere(CMachineContainer* source) {
     } catch (...) {
         RecordError("Unknown error while processing");
     }
-    machine->Unlock();
-    --depth;
 }
 
 void CStudio::MixInto(CPort* input, CConnection* connection) {
@@ -460,11 +473,122 @@ void CStudio::MixInto(CPort* input, CConnection* connection) {
     connection->m_currentVolume = v;
 }
 
+bool CStudio::MixInputsAndProcess(CMachineContainer* frame) {
+    CMachine* machine = frame->Machine();
+    const int32_t connectorCount = frame->ConnectorCount();
+    bool late = false;
+    for (int32_t c = 0; c < connectorCount; ++c) {
+        CConnector* connector = frame->Connector(c);
+        CPort* port = connector->m_port;
+        if (port->IsInput() && port->IsSendReturn()) late = true;
+        if (port->IsControl()) {
+            if (port->IsOutput()) {
+                port->m_controlBuffer->Clear();
+            } else if (port->IsInput()) {
+                for (const CConnection* connection : connector->m_connections)
+                    connection->m_source->m_port->m_controlBuffer->CopyTo(port->m_controlBuffer);
+            }
+        } else if (port->IsInput() && port->IsAudio()) {
+            if (!port->IsSendReturn()) {
+                port->m_audioBuffer->Clear();
+                for (CConnection* connection : connector->m_connections)
+                    MixInto(port, connection);
+            }
+        }
+    }
+
+    try {
+        machine->Process();
+    } catch (const std::exception& error) {
+        RecordError(error.what());
+    } catch (...) {
+        RecordError("Unknown error while processing");
+    }
+    return late;
+}
+
+void CStudio::MixReturnsAndProcessLate(CMachineContainer* frame) {
+    const int32_t connectorCount = frame->ConnectorCount();
+    for (int32_t c = 0; c < connectorCount; ++c) {
+        CConnector* input = frame->Connector(c);
+        if (!input->m_port->IsInput() || !input->m_port->IsSendReturn() || !input->m_port->IsAudio()) continue;
+        for (CConnection* connection : input->m_connections)
+            MixInto(input->m_port, connection);
+    }
+    try {
+        frame->Machine()->ProcessLate();
+    } catch (const std::exception& error) {
+        RecordError(error.what());
+    } catch (...) {
+        RecordError("Unknown error while processing");
+    }
+}
+
+void CStudio::ProcessInline(CMachineContainer* root) {
+    if (root->m_processed) return;
+    // Each step walks its frame's inputs from where it left off; an unprocessed source goes on
+    // the stack (locked) and is finished before the walk goes on, as ProcessFrame's recursion
+    // would. Sources of ordinary inputs come first, then Process; the sources behind the returns
+    // after it (they read the sends Process filled), then ProcessLate.
+    std::vector<InlineStep>& stack = m_inlineStack;
+    stack.clear();
+    stack.push_back({root, false, 0, 0});
+    // Whatever leaves early (a thread being cancelled) leaves no machine locked behind it.
+    struct CUnlockOnExit {
+        std::vector<InlineStep>& stack;
+        CMachineContainer* root;
+        ~CUnlockOnExit() {
+            for (const InlineStep& step : stack)
+                if (step.frame != root) step.frame->Machine()->Unlock();
+            stack.clear();
+        }
+    } unlock{stack, root};
+    while (!stack.empty()) {
+        InlineStep& step = stack.back();
+        CMachineContainer* frame = step.frame;
+        CMachineContainer* next = nullptr;
+        const int32_t connectorCount = frame->ConnectorCount();
+        for (; step.connector < connectorCount && !next; ++step.connector, step.connection = 0) {
+            const CConnector* input = frame->Connector(step.connector);
+            if (!input->m_port->IsInput() || input->m_port->IsSendReturn() != step.late) continue;
+            const int32_t count = input->m_connections.Count();
+            while (step.connection < count && !next) {
+                const CConnection* connection = input->m_connections[step.connection++];
+                // Send cables into ordinary inputs do not wait: the sender fills them first.
+                if (!step.late && connection->m_source->m_port->IsSendReturn()) continue;
+                CMachineContainer* source = connection->m_source->m_frame;
+                if (!source->m_processed) next = source;
+            }
+            if (next) break;
+        }
+        if (next) {
+            // A frame is never on the stack twice (the graph's waits have no cycles), so the
+            // reserve made for every frame holds.
+            next->Machine()->Lock();
+            stack.push_back({next, false, 0, 0});
+            continue;
+        }
+        bool late = false;
+        if (!step.late) {
+            late = MixInputsAndProcess(frame);
+            if (late) {
+                step.late = true;
+                step.connector = 0;
+                step.connection = 0;
+                continue;
+            }
+        } else {
+            MixReturnsAndProcessLate(frame);
+        }
+        frame->m_processed = true;
+        stack.pop_back();
+        if (frame != root) frame->Machine()->Unlock();
+    }
+}
+
 void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
     if (!frame->m_processed) {
-        CMachine* machine = frame->Machine();
         const int32_t connectorCount = frame->ConnectorCount();
-        bool late = false;
 
         // Ask every source for this buffer, then wait for them all: independent sources render
         // in parallel on their own workers. Send sources are neither asked nor awaited. The last
@@ -474,11 +598,7 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
         CMachineContainer* kept = nullptr;
         for (int32_t c = 0; c < connectorCount; ++c) {
             const CConnector* input = frame->Connector(c);
-            if (!input->m_port->IsInput()) continue;
-            if (input->m_port->IsSendReturn()) {
-                late = true;
-                continue;
-            }
+            if (!input->m_port->IsInput() || input->m_port->IsSendReturn()) continue;
             for (const CConnection* connection : input->m_connections) {
                 if (connection->m_source->m_port->IsSendReturn()) continue;
                 if (kept) Request(kept);
@@ -498,36 +618,7 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
             }
         }
 
-        for (int32_t c = 0; c < connectorCount; ++c) {
-            CConnector* connector = frame->Connector(c);
-            CPort* port = connector->m_port;
-            if (port->IsControl()) {
-                if (port->IsOutput()) {
-                    port->m_controlBuffer->Clear();
-                } else if (port->IsInput()) {
-                    for (const CConnection* connection : connector->m_connections)
-                        connection->m_source->m_port->m_controlBuffer->CopyTo(port->m_controlBuffer);
-                }
-            } else if (port->IsInput() && port->IsAudio()) {
-                if (port->IsSendReturn()) {
-                    late = true;
-                } else {
-                    port->m_audioBuffer->Clear();
-                    for (CConnection* connection : connector->m_connections)
-                        MixInto(port, connection);
-                }
-            }
-        }
-
-        try {
-            machine->Process();
-        } catch (const std::exception& error) {
-            RecordError(error.what());
-        } catch (...) {
-            RecordError("Unknown error while processing");
-        }
-
-        if (late) {
+        if (MixInputsAndProcess(frame)) {
             // The late phase: the machine filled its sends in Process; now the effects behind its
             // returns render, their outputs are mixed into the returns, and ProcessLate uses them.
             int32_t returns = 0;
@@ -550,28 +641,80 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
                     connection->m_source->m_frame->m_done.Wait();
                 }
             }
-            for (int32_t c = 0; c < connectorCount; ++c) {
-                CConnector* input = frame->Connector(c);
-                if (!input->m_port->IsInput() || !input->m_port->IsSendReturn() || !input->m_port->IsAudio())
-                    continue;
-                for (CConnection* connection : input->m_connections)
-                    MixInto(input->m_port, connection);
-            }
-            try {
-                machine->ProcessLate();
-            } catch (const std::exception& error) {
-                RecordError(error.what());
-            } catch (...) {
-                RecordError("Unknown error while processing");
-            }
+            MixReturnsAndProcessLate(frame);
         }
         frame->m_processed = true;
     }
     if (release) frame->m_done.Release();
 }
 
+namespace {
+
+// Takes a lock that another thread may hold, trying for at most the given time. The driver's
+// thread waits for short holds (the update pass, a cable being added) but not for long ones. The
+// clock is read only once the lock was found taken.
+bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
+    if (mutex.TryLock()) return true;
+    if (patience == std::chrono::microseconds::max()) {
+        mutex.Lock();
+        return true;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (int attempt = 0;; ++attempt) {
+        if (mutex.TryLock()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (attempt > 64) std::this_thread::yield();
+    }
+}
+
+// Releases a lock taken with LockWithin.
+class CHeldLock {
+public:
+    explicit CHeldLock(CMutex* mutex) : m_mutex(mutex) {}
+    ~CHeldLock() {
+        if (m_mutex) m_mutex->Unlock();
+    }
+    CHeldLock(const CHeldLock&) = delete;
+    CHeldLock& operator=(const CHeldLock&) = delete;
+
+private:
+    CMutex* m_mutex;
+};
+
+} // namespace
+
 void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
-    CMutexLock studioLock(m_mutex);
+    // A thread cancelled while it renders (a sound server's library may cancel its process thread
+    // when the client closes) ends after the buffer, at its next cancellation point outside the
+    // engine: an unwind through the cycle would stop in its catch-alls (the program aborts there)
+    // and leave a buffer half done.
+    struct CNoCancellation {
+        CNoCancellation() { pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, &previous); }
+        ~CNoCancellation() { pthread_setcancelstate(previous, nullptr); }
+        int previous = PTHREAD_CANCEL_ENABLE;
+    } noCancellation;
+    // A quarter of the buffer's duration is the longest the driver's thread waits for each of the
+    // studio and the sequencer's editor: a longer hold (a project being loaded or saved, a
+    // plug-in being made) costs this buffer, rendered silent with time standing, instead of
+    // stalling the driver.
+    // Offline there is no deadline: the file waits for the edit rather than lose the buffer.
+    const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
+    const std::chrono::microseconds patience =
+        m_liveDeadline.load(std::memory_order_relaxed)
+            ? std::chrono::microseconds(static_cast<int64_t>(frames) * 250000 / rate)
+            : std::chrono::microseconds::max();
+    bool locked = LockWithin(m_mutex, patience);
+    if (locked && m_sequencer && !LockWithin(m_sequencer->EditorMutex(), patience)) {
+        m_mutex.Unlock();
+        locked = false;
+    }
+    if (!locked) {
+        for (int32_t c = 0; c < channelCount; ++c)
+            std::fill(channels[c], channels[c] + frames, 0.0f);
+        m_skippedBuffers.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    CHeldLock studioLock(&m_mutex);
     m_bufferFailed.store(false, std::memory_order_relaxed);
     float gain = m_masterGain.load(std::memory_order_relaxed);
     const float target = m_masterVolume.load(std::memory_order_relaxed);
@@ -585,7 +728,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     };
 
     {
-        COptionalLock editorLock(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
+        CHeldLock editorLock(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
         try {
             for (CMachineContainer* frame : m_frames) {
                 for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {
@@ -599,7 +742,10 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
             if (m_master) {
                 CMachine* master = m_master->Machine();
                 CMutexLock masterLock(*master);
-                ProcessFrame(m_master, false);
+                if (m_singleThreaded)
+                    ProcessInline(m_master);
+                else
+                    ProcessFrame(m_master, false);
                 m_host->AddToSampleCounter(frames);
 
                 const float startGain = gain;

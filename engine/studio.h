@@ -6,10 +6,13 @@
 //   connect, disconnect, driver format changes). Each takes the studio mutex itself; Connect
 //   and Disconnect also lock the two machines.
 // - Driver thread: Render (through RenderCallback) holds the studio mutex and the sequencer's
-//   editor mutex for the whole buffer and pulls the master; the machines it depends on are
-//   processed on their frames' worker threads, each with only its own machine locked. A machine
-//   renders its last source on its own thread (it would only wait otherwise): a chain runs on one
-//   thread, a fan on as many as it has branches.
+//   editor mutex for the whole buffer and pulls the master. By default every machine renders on
+//   that thread, sources before the machines that wait for them, with the machines along the
+//   current path locked: no hand-over between threads, the same samples as the offline render.
+//   With workers (SetSingleThreaded(false)) the sources are processed on their frames' worker
+//   threads, each with only its own machine locked; a machine renders its last source on its own
+//   thread (it would only wait otherwise): a chain runs on one thread, a fan on as many as it has
+//   branches.
 // - Graphics thread (or the offline renderer between buffers): UpdatePass, studio mutex held.
 // Lock order: studio mutex, the sequencer's editor mutex, machine locks (a machine that renders
 // a source on its own thread nests machine locks along the graph's waits). Never take the studio
@@ -150,7 +153,10 @@ public:
     void ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize);
 
     // --- Processing (driver thread) ---
-    // One buffer into the channel arrays. Takes the studio mutex itself.
+    // One buffer into the channel arrays. Takes the studio mutex and the sequencer's editor mutex
+    // itself. Live, it waits at most a quarter of the buffer's duration for each; a buffer that
+    // cannot have them is silent and counted (SkippedBuffers). Offline (SetLiveDeadline(false))
+    // it waits as long as it takes: a file never loses a buffer.
     void Render(int32_t channelCount, float** channels, int32_t frames);
     // The render callback every driver is handed: renders into the current render target, or
     // returns without touching the arrays when there is none.
@@ -171,10 +177,18 @@ public:
     CPeakMeterModel& PeakMeter() { return m_meter; }
 
     RenderErrorRecord RenderErrors() const;
+    // Buffers rendered silent because the studio or the sequencer's editor stayed locked by
+    // another thread for longer than a quarter of the buffer. Any thread.
+    uint64_t SkippedBuffers() const { return m_skippedBuffers.load(std::memory_order_relaxed); }
+    // Whether Render has a device waiting for it (true, the default) or renders to a file (false).
+    // User-interface thread, before the driver starts.
+    void SetLiveDeadline(bool live) { m_liveDeadline.store(live, std::memory_order_relaxed); }
 
-    // With one thread (the offline renderer's default), every machine renders on the thread that
-    // pulls it: no worker hand-overs, the same samples. Set with no buffer rendering.
-    void SetSingleThreaded(bool single) { m_singleThreaded = single; }
+    // With one thread (the default, live and offline), every machine renders on the thread that
+    // calls Render: no worker hand-overs. False gives every machine a worker thread of its own
+    // (started here and for every frame made later) that renders it when a consumer asks; the
+    // same samples. User-interface thread; waits for the buffer in progress.
+    void SetSingleThreaded(bool single);
     bool SingleThreaded() const { return m_singleThreaded; }
 
     // Processing internals, public for the request trampoline.
@@ -182,6 +196,16 @@ public:
 
 private:
     void ProcessFrame(CMachineContainer* frame, bool release);
+    // The one-thread cycle: renders root and everything it waits for on the calling thread, in
+    // the order ProcessFrame's recursion would, with an explicit stack instead of recursion (no
+    // depth limit). Root's machine is locked by the caller; the others are locked while on the
+    // stack.
+    void ProcessInline(CMachineContainer* root);
+    // Fills the control and audio inputs from the cables and runs Process. True when the machine
+    // has returns (a late phase follows).
+    bool MixInputsAndProcess(CMachineContainer* frame);
+    // Mixes the returns' cables into the return ports and runs ProcessLate.
+    void MixReturnsAndProcessLate(CMachineContainer* frame);
     void RequestAndWait(CMachineContainer* frame, bool returnsOnly);
     // Asks for a source's buffer: queued on its worker, or rendered here with one thread.
     void Request(CMachineContainer* source);
@@ -216,8 +240,19 @@ private:
     int32_t m_cableBatch = 0;
     bool m_cablesEditedInBatch = false;
 
-    bool m_singleThreaded = false;
+    bool m_singleThreaded = true;
+    // ProcessInline's stack: reserved for every frame when frames are made, so the driver thread
+    // never grows it (each frame is on it at most once).
+    struct InlineStep {
+        CMachineContainer* frame;
+        bool late;         // gathering the sources of the returns, Process done
+        int32_t connector; // where the gathering goes on
+        int32_t connection;
+    };
+    std::vector<InlineStep> m_inlineStack;
     std::atomic<bool> m_bufferFailed{false};
+    std::atomic<uint64_t> m_skippedBuffers{0};
+    std::atomic<bool> m_liveDeadline{true};
     mutable std::mutex m_errorMutex;
     uint64_t m_errorCount = 0;
     char m_errorText[512] = {};

@@ -20,4 +20,10 @@ int32_t CMutex::Unlock() {
     return 0;
 }
 
+bool CMutex::TryLock() {
+    if (!m_mutex.try_lock()) return false;
+    m_lockCount.fetch_add(1);
+    return true;
+}
+
 bool CMutex::IsLocked() { return m_lockCount.load() > 0; }

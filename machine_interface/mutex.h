@@ -24,6 +24,9 @@ public:
     // Any thread: true while the count is above zero. The count is over all threads, not per
     // thread, so it tells that someone holds the lock, not who.
     virtual bool IsLocked();
+    // Any thread. Raises the lock count and returns true when the lock was free (or is this
+    // thread's already); false at once otherwise.
+    bool TryLock();
 
 private:
     std::recursive_mutex m_mutex;

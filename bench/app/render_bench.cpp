@@ -1,7 +1,7 @@
 // Rendering a whole song through the offline renderer, as `tamborel render` does: the demo song
 // and a song of one BassHead line, at 256 and 64 frames per buffer, every machine on the rendering
-// thread (the second argument 0, as `render` does) or on its own worker (1, as `render --parallel`
-// and the live studio do). The counter "realtime" is seconds of audio per second of wall time.
+// thread (the second argument 0, as `render` and live play do) or on its own worker (1, as
+// `--parallel` does). The counter "realtime" is seconds of audio per second of wall time.
 #include "app/application.h"
 
 #include <benchmark/benchmark.h>

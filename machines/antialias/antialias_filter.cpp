@@ -3,6 +3,7 @@
 #include "machine_interface/vesk_host.h"
 #include "machines/dsp/transforms.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -13,41 +14,57 @@ constexpr int32_t kZeroCrossings = 8;
 CStereoFIR::CStereoFIR(int32_t taps, std::vector<float> coefficients)
     : m_taps(taps), m_coefficients(std::move(coefficients)) {
     m_coefficients.resize(static_cast<size_t>(taps), 0.0f);
-    for (auto& history : m_history)
-        history.assign(static_cast<size_t>(taps), 0.0f);
+    SetGainFromPhase(1);
 }
 
 void CStereoFIR::SetGainFromPhase(int32_t step) {
     m_step = step > 0 ? step : 1;
     double sum = 0.0;
-    for (int32_t k = 0; k < m_taps; k += m_step)
-        sum += m_coefficients[static_cast<size_t>(k)];
-    m_gain = sum == 0.0 ? 1.0f : static_cast<float>(1.0 / std::fabs(sum));
-}
-
-void CStereoFIR::Push(float inLeft, float inRight, float* outLeft, float* outRight) {
-    m_history[0][static_cast<size_t>(m_write)] = inLeft;
-    m_history[1][static_cast<size_t>(m_write)] = inRight;
-    const float* h = m_coefficients.data();
-    const float* left = m_history[0].data();
-    const float* right = m_history[1].data();
-    float sumLeft = 0.0f, sumRight = 0.0f;
-    int32_t at = m_write;
+    m_phase.clear();
     for (int32_t k = 0; k < m_taps; k += m_step) {
-        sumLeft += h[k] * left[at];
-        sumRight += h[k] * right[at];
-        at -= m_step;
-        if (at < 0) at += m_taps;
+        sum += m_coefficients[static_cast<size_t>(k)];
+        m_phase.push_back(m_coefficients[static_cast<size_t>(k)]);
     }
-    *outLeft += m_gain * sumLeft;
-    *outRight += m_gain * sumRight;
-    if (++m_write == m_taps) m_write = 0;
+    m_gain = sum == 0.0 ? 1.0f : static_cast<float>(1.0 / std::fabs(sum));
+    const size_t past = m_phase.empty() ? 0 : m_phase.size() - 1;
+    for (auto& history : m_history)
+        history.assign(past + kChunk, 0.0f);
 }
 
-void CStereoFIR::PushZero() {
-    m_history[0][static_cast<size_t>(m_write)] = 0.0f;
-    m_history[1][static_cast<size_t>(m_write)] = 0.0f;
-    if (++m_write == m_taps) m_write = 0;
+void CStereoFIR::Process(const float* inLeft, const float* inRight, float* outLeft, float* outRight,
+                         int32_t count) {
+    const auto taps = static_cast<int32_t>(m_phase.size());
+    if (taps == 0) {
+        for (int32_t i = 0; i < count; ++i)
+            outLeft[i] = outRight[i] = 0.0f;
+        return;
+    }
+    const float* h = m_phase.data();
+    const int32_t past = taps - 1;
+    const float* const in[2] = {inLeft, inRight};
+    float* const out[2] = {outLeft, outRight};
+    for (int32_t done = 0; done < count;) {
+        const int32_t n = std::min(kChunk, count - done);
+        for (int c = 0; c < 2; ++c) {
+            float* history = m_history[c].data();
+            std::copy_n(in[c] + done, n, history + past);
+            // sum[i] collects the taps of output i in the order newest → oldest.
+            float sum[kChunk];
+            for (int32_t i = 0; i < n; ++i)
+                sum[i] = 0.0f;
+            for (int32_t j = 0; j < taps; ++j) {
+                const float coefficient = h[j];
+                const float* x = history + past - j;
+                for (int32_t i = 0; i < n; ++i)
+                    sum[i] += coefficient * x[i];
+            }
+            float* y = out[c] + done;
+            for (int32_t i = 0; i < n; ++i)
+                y[i] = 0.0f + m_gain * sum[i];
+            std::copy(history + n, history + n + past, history);
+        }
+        done += n;
+    }
 }
 
 CAntiAliasFilter::CAntiAliasFilter(CVeskHost* host)
@@ -79,15 +96,9 @@ void CAntiAliasFilter::Process() {
     if (n > in->m_length) n = in->m_length;
     if (n > out->m_length) n = out->m_length;
     const int32_t setting = SettingFor(m_oversampling);
-    const int32_t factor = 1 << (setting + 1);
-    CStereoFIR& filter = *m_filters[setting];
-    for (int32_t i = 0; i < n; ++i) {
-        out->m_channel1[i] = 0.0f;
-        out->m_channel2[i] = 0.0f;
-        filter.Push(in->m_channel1[i], in->m_channel2[i], &out->m_channel1[i], &out->m_channel2[i]);
-        for (int32_t z = 1; z < factor; ++z)
-            filter.PushZero();
-    }
+    // The filter was made for this factor: its taps are those of the real samples of a signal
+    // zero-stuffed by it.
+    m_filters[setting]->Process(in->m_channel1, in->m_channel2, out->m_channel1, out->m_channel2, n);
 }
 
 float CAntiAliasFilter::GetParameter(int32_t index) {

@@ -2,7 +2,8 @@
 // 2x .. 32x oversampling. The filter runs as if the signal were zero-stuffed by the factor and
 // decimated again: each output is gain · Σj h[j·M] · in[i − j].
 //
-// Threads: every operation runs under the machine lock the host takes; Process on the worker thread.
+// Threads: every operation runs under the machine lock the host takes; Process on the rendering
+// thread.
 #pragma once
 
 #include "machine_interface/machine.h"
@@ -12,20 +13,25 @@
 #include <memory>
 #include <vector>
 
-// A FIR with one set of coefficients for both channels and a history ring per channel.
+// A FIR with one set of coefficients for both channels. Of a zero-stuffed input only every
+// step-th history entry is a real sample, so the filter keeps the coefficients h[0], h[step],
+// h[2·step], … and a history of real samples alone: y[n] = gain · Σj h[j·step] · x[n − j].
 class CStereoFIR {
 public:
+    // Samples rendered per pass; the history holds the last taps' worth before them.
+    static constexpr int32_t kChunk = 64;
+
     CStereoFIR(int32_t taps, std::vector<float> coefficients);
 
     // Gain = 1 / |h[0] + h[step] + h[2·step] + …| (1 when that sum is 0): unity at DC for the taps
-    // a filter fed one real sample per step uses. Also sets the stride of the sums in Push.
+    // a filter fed one real sample per step uses. Also picks those taps. Not on the audio thread
+    // (it sizes the history).
     void SetGainFromPhase(int32_t step);
-    // Stores the inputs and adds gain · Σk h[k]·history[newest − k] to the outputs. Only every
-    // step-th history entry holds a real sample (the others are PushZero's zeros), so the sum
-    // walks those taps alone.
-    void Push(float inLeft, float inRight, float* outLeft, float* outRight);
-    // Stores a zero in both rings.
-    void PushZero();
+    // Sets out[i] = gain · Σj h[j·step] · in[i − j] for count samples of both channels, the
+    // history carrying on from the previous call. Each sum runs from the newest sample to the
+    // oldest; the samples of a pass are summed side by side, tap by tap, over one contiguous run
+    // of history, which the compiler turns into vector code.
+    void Process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int32_t count);
 
     int32_t TapCount() const { return m_taps; }
     float Gain() const { return m_gain; }
@@ -33,8 +39,9 @@ public:
 private:
     int32_t m_taps;
     std::vector<float> m_coefficients;
+    std::vector<float> m_phase; // h[0], h[step], h[2·step], …
+    // Per channel: the last m_phase.size() − 1 real samples, oldest first, then room for a pass.
     std::vector<float> m_history[2];
-    int32_t m_write = 0;
     int32_t m_step = 1;
     float m_gain = 1.0f;
 };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <type_traits>
 
 namespace {
 
@@ -36,7 +37,7 @@ bool IsSilent(const float* in, int32_t count) {
 
 // One sample x through the two four-pole one-pole chains l (k1) and h (k2); on doubles or on a
 // strip's two channels side by side.
-template <typename T> inline void StepChains(T x, T (&l)[4], T (&h)[4], double k1, double k2) {
+template <typename T> inline void StepChains(const T& x, T (&l)[4], T (&h)[4], double k1, double k2) {
     l[0] += k1 * (x - l[0]) + kAntiDenormal;
     l[1] += k1 * (l[0] - l[1]);
     l[2] += k1 * (l[1] - l[2]);
@@ -47,9 +48,162 @@ template <typename T> inline void StepChains(T x, T (&l)[4], T (&h)[4], double k
     h[3] += k2 * (h[2] - h[3]);
 }
 
+// Doubles for S strips of two channels.
+template <int S> struct LaneVector;
+template <> struct LaneVector<1> {
+    using Type = double __attribute__((vector_size(16)));
+};
+template <> struct LaneVector<2> {
+    using Type = double __attribute__((vector_size(32)));
+};
+
+
 void AddConstant(float* to, float value, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         to[i] += value;
+}
+
+// The state of S strips' channels stepped side by side (lane 2s + c: strip s, channel c).
+template <int S> struct LaneState {
+    static constexpr int kLanes = 2 * S;
+    using Lanes = typename LaneVector<S>::Type;
+    Lanes l[4], h[4], d1, d2, d3;
+    float g[kLanes], band[3][kLanes], target[3][kLanes], s1[kLanes], s2[kLanes], top[kLanes];
+    const float* in[kLanes];
+    float* main[kLanes];
+    float* aux1[kLanes];
+    float* aux2[kLanes];
+    float gain[kLanes], send1[kLanes], send2[kLanes];
+    double k1, k2;
+    int32_t count;
+};
+
+// One block of the lanes. The strips' recursions are independent, so strips side by side cost
+// little more than one (the crossover's one-pole stages are bound by their latency). Gliding
+// runs every smoother sample by sample; a settled block leaves them out (they would return their
+// values unchanged) and adds each lane's outputs in a pass of its own over a chunk, which the
+// compiler turns into vector code. Either way each output sample receives the strips' terms in
+// strip order, as strips rendered one after the other would add them.
+template <int S, bool Gliding> [[gnu::always_inline]] inline void RunLanesBody(LaneState<S>& state) {
+    constexpr int kLanes = LaneState<S>::kLanes;
+    using Lanes = typename LaneState<S>::Lanes;
+    constexpr int32_t kChunk = 64;
+    Lanes l[4], h[4];
+    for (int j = 0; j < 4; ++j)
+        l[j] = state.l[j], h[j] = state.h[j];
+    // xs[3 + k] is the chunk's input k; xs[0..2] the three before it (the crossover's delay).
+    Lanes xs[kChunk + 3];
+    xs[0] = state.d3, xs[1] = state.d2, xs[2] = state.d1;
+    const double k1 = state.k1, k2 = state.k2;
+    Lanes bandLow, bandMid, bandHigh;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        bandLow[lane] = state.band[0][lane];
+        bandMid[lane] = state.band[1][lane];
+        bandHigh[lane] = state.band[2][lane];
+    }
+    float y[kLanes][kChunk];
+    for (int32_t from = 0; from < state.count; from += kChunk) {
+        const int32_t n = std::min(kChunk, state.count - from);
+        for (int lane = 0; lane < kLanes; ++lane) {
+            const float* input = state.in[lane] + from;
+            for (int32_t k = 0; k < n; ++k)
+                xs[3 + k][lane] = input[k];
+        }
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t i = from + k;
+            const Lanes x = xs[3 + k];
+            if constexpr (Gliding)
+                for (int lane = 0; lane < kLanes; ++lane)
+                    state.g[lane] = SmoothToward(state.gain[lane], state.g[lane]);
+            StepChains(x, l, h, k1, k2);
+            if constexpr (Gliding) {
+                for (int j = 0; j < 3; ++j)
+                    for (int lane = 0; lane < kLanes; ++lane)
+                        state.band[j][lane] = SmoothToward(state.target[j][lane], state.band[j][lane]);
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    bandLow[lane] = state.band[0][lane];
+                    bandMid[lane] = state.band[1][lane];
+                    bandHigh[lane] = state.band[2][lane];
+                }
+            }
+            const Lanes x3 = xs[k];
+            const Lanes high = x3 - h[3];
+            const Lanes low = l[3];
+            const Lanes mid = x3 - (high + low);
+            const Lanes mixed = low * bandLow + mid * bandMid + high * bandHigh;
+            if constexpr (Gliding) {
+                for (int lane = 0; lane < kLanes; ++lane) {
+                    float value = static_cast<float>(mixed[lane]);
+                    if (state.aux1[lane]) {
+                        state.s1[lane] = SmoothToward(state.send1[lane], state.s1[lane]);
+                        state.aux1[lane][i] += state.s1[lane] * value;
+                    }
+                    if (state.aux2[lane]) {
+                        state.s2[lane] = SmoothToward(state.send2[lane], state.s2[lane]);
+                        state.aux2[lane][i] += state.s2[lane] * value;
+                    }
+                    value *= state.g[lane];
+                    state.top[lane] = std::max(state.top[lane], std::fabs(value));
+                    state.main[lane][i] += value;
+                }
+            } else {
+                for (int lane = 0; lane < kLanes; ++lane)
+                    y[lane][k] = static_cast<float>(mixed[lane]);
+            }
+        }
+        if constexpr (!Gliding) {
+            for (int lane = 0; lane < kLanes; ++lane) {
+                const float* value = y[lane];
+                if (state.aux1[lane]) {
+                    float* aux = state.aux1[lane] + from;
+                    const float send = state.s1[lane];
+                    for (int32_t k = 0; k < n; ++k)
+                        aux[k] += send * value[k];
+                }
+                if (state.aux2[lane]) {
+                    float* aux = state.aux2[lane] + from;
+                    const float send = state.s2[lane];
+                    for (int32_t k = 0; k < n; ++k)
+                        aux[k] += send * value[k];
+                }
+                const float gain = state.g[lane];
+                float* out = state.main[lane] + from;
+                float top = state.top[lane];
+                for (int32_t k = 0; k < n; ++k) {
+                    const float scaled = value[k] * gain;
+                    top = std::max(top, std::fabs(scaled));
+                    out[k] += scaled;
+                }
+                state.top[lane] = top;
+            }
+        }
+        // The chunk's last three inputs lead the next one.
+        xs[0] = xs[n], xs[1] = xs[n + 1], xs[2] = xs[n + 2];
+    }
+    for (int j = 0; j < 4; ++j)
+        state.l[j] = l[j], state.h[j] = h[j];
+    state.d3 = xs[0], state.d2 = xs[1], state.d1 = xs[2];
+}
+
+// Two strips fill the 256-bit registers where the processor has them (the same operations on
+// doubles, so the same bits). Four would not fit the sixteen registers.
+template <int S> __attribute__((target("avx"))) void RunLanesWide(LaneState<S>& state, bool settled) {
+    if (settled)
+        RunLanesBody<S, false>(state);
+    else
+        RunLanesBody<S, true>(state);
+}
+
+template <int S> void RunLanes(LaneState<S>& state, bool settled) {
+    static const bool kWide = __builtin_cpu_supports("avx");
+    if (S > 1 && kWide) {
+        RunLanesWide<S>(state, settled);
+        return;
+    }
+    if (settled)
+        RunLanesBody<S, false>(state);
+    else
+        RunLanesBody<S, true>(state);
 }
 
 } // namespace
@@ -138,81 +292,109 @@ float CMixerChannel::Process(const float* in, float* main, float* aux1, float* a
     return peak;
 }
 
+bool CMixerChannel::StereoPathFits(const StripIo& strip) {
+    const CMixerChannel& a = *strip.channel[0];
+    const CMixerChannel& b = *strip.channel[1];
+    return !a.Rests(strip.in[0], strip.count, strip.aux1[0], strip.aux2[0], strip.gain[0], strip.send1,
+                    strip.send2) &&
+           !b.Rests(strip.in[1], strip.count, strip.aux1[1], strip.aux2[1], strip.gain[1], strip.send1,
+                    strip.send2) &&
+           a.m_k1 == b.m_k1 && a.m_k2 == b.m_k2;
+}
+
+void CMixerChannel::ProcessApart(const StripIo& strip) {
+    for (int c = 0; c < 2; ++c)
+        strip.peak[c] = strip.channel[c]->Process(strip.in[c], strip.main[c], strip.aux1[c], strip.aux2[c],
+                                                  strip.count, strip.gain[c], strip.send1, strip.send2);
+}
+
+template <int S> void CMixerChannel::ProcessLanes(const StripIo* const* strips) {
+    // Lane 2s + c is channel c of strip s; each lane runs Process's arithmetic in its order.
+    LaneState<S> state;
+    constexpr int kLanes = LaneState<S>::kLanes;
+    state.count = strips[0]->count;
+    state.k1 = strips[0]->channel[0]->m_k1;
+    state.k2 = strips[0]->channel[0]->m_k2;
+    CMixerChannel* channel[kLanes];
+    for (int s = 0; s < S; ++s)
+        for (int c = 0; c < 2; ++c) {
+            const int lane = 2 * s + c;
+            channel[lane] = strips[s]->channel[c];
+            state.in[lane] = strips[s]->in[c];
+            state.main[lane] = strips[s]->main[c];
+            state.aux1[lane] = strips[s]->aux1[c];
+            state.aux2[lane] = strips[s]->aux2[c];
+            state.gain[lane] = strips[s]->gain[c];
+            state.send1[lane] = strips[s]->send1;
+            state.send2[lane] = strips[s]->send2;
+        }
+    bool settled = true;
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const CMixerChannel& ch = *channel[lane];
+        for (int j = 0; j < 4; ++j) {
+            state.l[j][lane] = ch.m_l[j];
+            state.h[j][lane] = ch.m_h[j];
+        }
+        state.d1[lane] = ch.m_d1, state.d2[lane] = ch.m_d2, state.d3[lane] = ch.m_d3;
+        state.g[lane] = ch.m_gain;
+        for (int j = 0; j < 3; ++j) {
+            state.band[j][lane] = ch.m_band[j];
+            state.target[j][lane] = ch.m_bandTarget[j];
+            settled = settled && ch.m_band[j] == ch.m_bandTarget[j];
+        }
+        state.s1[lane] = ch.m_send1;
+        state.s2[lane] = ch.m_send2;
+        state.top[lane] = 0.0f;
+        settled = settled && ch.m_gain == state.gain[lane] && (!state.aux1[lane] || ch.m_send1 == state.send1[lane]) &&
+                  (!state.aux2[lane] || ch.m_send2 == state.send2[lane]);
+    }
+    RunLanes(state, settled);
+    for (int lane = 0; lane < kLanes; ++lane) {
+        CMixerChannel& ch = *channel[lane];
+        for (int j = 0; j < 4; ++j) {
+            ch.m_l[j] = state.l[j][lane];
+            ch.m_h[j] = state.h[j][lane];
+        }
+        ch.m_d1 = state.d1[lane], ch.m_d2 = state.d2[lane], ch.m_d3 = state.d3[lane];
+        ch.m_gain = state.g[lane];
+        for (int j = 0; j < 3; ++j)
+            ch.m_band[j] = state.band[j][lane];
+        ch.m_send1 = state.s1[lane];
+        ch.m_send2 = state.s2[lane];
+        strips[lane / 2]->peak[lane % 2] = state.top[lane];
+    }
+}
+
 void CMixerChannel::ProcessStereo(CMixerChannel* channel[2], const float* const in[2], float* const main[2],
                                   float* const aux1[2], float* const aux2[2], int32_t count,
                                   const float gain[2], float send1, float send2, float peak[2]) {
-    CMixerChannel& a = *channel[0];
-    CMixerChannel& b = *channel[1];
-    if (a.Rests(in[0], count, aux1[0], aux2[0], gain[0], send1, send2) ||
-        b.Rests(in[1], count, aux1[1], aux2[1], gain[1], send1, send2) || a.m_k1 != b.m_k1 ||
-        a.m_k2 != b.m_k2) {
-        for (int c = 0; c < 2; ++c)
-            peak[c] = channel[c]->Process(in[c], main[c], aux1[c], aux2[c], count, gain[c], send1, send2);
-        return;
-    }
-    // Lane c of every vector is channel c; each lane runs Process's arithmetic in its order.
-    using Pair = double __attribute__((vector_size(16)));
-    const double k1 = a.m_k1, k2 = a.m_k2;
-    Pair l[4], h[4];
-    for (int j = 0; j < 4; ++j) {
-        l[j] = Pair{a.m_l[j], b.m_l[j]};
-        h[j] = Pair{a.m_h[j], b.m_h[j]};
-    }
-    Pair d1 = {a.m_d1, b.m_d1}, d2 = {a.m_d2, b.m_d2}, d3 = {a.m_d3, b.m_d3};
-    float g[2] = {a.m_gain, b.m_gain};
-    float band[3][2] = {{a.m_band[0], b.m_band[0]}, {a.m_band[1], b.m_band[1]}, {a.m_band[2], b.m_band[2]}};
-    const float target[3] = {a.m_bandTarget[0], a.m_bandTarget[1], a.m_bandTarget[2]};
-    const float targetB[3] = {b.m_bandTarget[0], b.m_bandTarget[1], b.m_bandTarget[2]};
-    float s1[2] = {a.m_send1, b.m_send1}, s2[2] = {a.m_send2, b.m_send2};
-    float top[2] = {0.0f, 0.0f};
-    for (int32_t i = 0; i < count; ++i) {
-        const Pair x = {in[0][i], in[1][i]};
-        g[0] = SmoothToward(gain[0], g[0]);
-        g[1] = SmoothToward(gain[1], g[1]);
-        StepChains(x, l, h, k1, k2);
-        for (int j = 0; j < 3; ++j) {
-            band[j][0] = SmoothToward(target[j], band[j][0]);
-            band[j][1] = SmoothToward(targetB[j], band[j][1]);
+    const StripIo strip{{channel[0], channel[1]}, {in[0], in[1]},     {main[0], main[1]}, {aux1[0], aux1[1]},
+                        {aux2[0], aux2[1]},       {gain[0], gain[1]}, send1,              send2,
+                        count,                    peak};
+    ProcessStrips(&strip, 1);
+}
+
+void CMixerChannel::ProcessStrips(const StripIo* strips, int32_t stripCount) {
+    // A strip that fits the vector path waits for the next one to go with it; anything else
+    // renders the waiting strip first, so the outputs are added in strip order.
+    const StripIo* waiting = nullptr;
+    for (int32_t s = 0; s < stripCount; ++s) {
+        const StripIo& strip = strips[s];
+        const bool fits = StereoPathFits(strip);
+        if (waiting && fits && waiting->count == strip.count) {
+            const StripIo* two[2] = {waiting, &strip};
+            ProcessLanes<2>(two);
+            waiting = nullptr;
+            continue;
         }
-        const Pair x3 = d3;
-        d3 = d2;
-        d2 = d1;
-        d1 = x;
-        const Pair high = x3 - h[3];
-        const Pair low = l[3];
-        const Pair mid = x3 - (high + low);
-        const Pair bandLow = {band[0][0], band[0][1]}, bandMid = {band[1][0], band[1][1]},
-                   bandHigh = {band[2][0], band[2][1]};
-        const Pair mixed = low * bandLow + mid * bandMid + high * bandHigh;
-        for (int c = 0; c < 2; ++c) {
-            float y = static_cast<float>(mixed[c]);
-            if (aux1[c]) {
-                s1[c] = SmoothToward(send1, s1[c]);
-                aux1[c][i] += s1[c] * y;
-            }
-            if (aux2[c]) {
-                s2[c] = SmoothToward(send2, s2[c]);
-                aux2[c][i] += s2[c] * y;
-            }
-            y *= g[c];
-            top[c] = std::max(top[c], std::fabs(y));
-            main[c][i] += y;
-        }
+        if (waiting) ProcessLanes<1>(&waiting);
+        waiting = nullptr;
+        if (fits)
+            waiting = &strip;
+        else
+            ProcessApart(strip);
     }
-    for (int c = 0; c < 2; ++c) {
-        CMixerChannel& ch = *channel[c];
-        for (int j = 0; j < 4; ++j) {
-            ch.m_l[j] = l[j][c];
-            ch.m_h[j] = h[j][c];
-        }
-        ch.m_d1 = d1[c], ch.m_d2 = d2[c], ch.m_d3 = d3[c];
-        ch.m_gain = g[c];
-        for (int j = 0; j < 3; ++j)
-            ch.m_band[j] = band[j][c];
-        ch.m_send1 = s1[c];
-        ch.m_send2 = s2[c];
-        peak[c] = top[c];
-    }
+    if (waiting) ProcessLanes<1>(&waiting);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -236,6 +418,7 @@ CMixer::CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses)
     m_parameterCount = 7 * m_tracks + 5 * m_auxBuses;
     m_values.assign(static_cast<size_t>(m_parameterCount), 0.5f);
     m_strips = std::make_unique<Strip[]>(static_cast<size_t>(m_tracks + m_auxBuses));
+    m_io.resize(static_cast<size_t>(std::max(m_tracks, m_auxBuses)));
     for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s)
         for (auto& channel : m_strips[s].channel)
             channel = std::make_unique<CMixerChannel>(880.0, 5000.0, sampleRate);
@@ -273,10 +456,18 @@ void CMixer::Process() {
         float* const mains[2] = {out->m_channel1, out->m_channel2};
         float* const sends1[2] = {aux1 ? aux1->m_channel1 : nullptr, aux1 ? aux1->m_channel2 : nullptr};
         float* const sends2[2] = {aux2 ? aux2->m_channel1 : nullptr, aux2 ? aux2->m_channel2 : nullptr};
-        const float gains[2] = {(1.0f - v[1]) * level, v[1] * level};
-        CMixerChannel::ProcessStereo(channels, inputs, mains, sends1, sends2, count, gains, send1, send2,
-                                     strip.peak);
+        m_io[static_cast<size_t>(j)] = {{channels[0], channels[1]},
+                                        {inputs[0], inputs[1]},
+                                        {mains[0], mains[1]},
+                                        {sends1[0], sends1[1]},
+                                        {sends2[0], sends2[1]},
+                                        {(1.0f - v[1]) * level, v[1] * level},
+                                        send1,
+                                        send2,
+                                        count,
+                                        strip.peak};
     }
+    CMixerChannel::ProcessStrips(m_io.data(), m_tracks);
 }
 
 void CMixer::ProcessLate() {
@@ -295,10 +486,18 @@ void CMixer::ProcessLate() {
         const float* const inputs[2] = {in->m_channel1, in->m_channel2};
         float* const mains[2] = {out->m_channel1, out->m_channel2};
         float* const none[2] = {nullptr, nullptr};
-        const float gains[2] = {(1.0f - v[1]) * level, v[1] * level};
-        CMixerChannel::ProcessStereo(channels, inputs, mains, none, none, count, gains, 0.0f, 0.0f,
-                                     strip.peak);
+        m_io[static_cast<size_t>(a)] = {{channels[0], channels[1]},
+                                        {inputs[0], inputs[1]},
+                                        {mains[0], mains[1]},
+                                        {none[0], none[1]},
+                                        {none[0], none[1]},
+                                        {(1.0f - v[1]) * level, v[1] * level},
+                                        0.0f,
+                                        0.0f,
+                                        count,
+                                        strip.peak};
     }
+    CMixerChannel::ProcessStrips(m_io.data(), m_auxBuses);
 }
 
 float CMixer::GetParameter(int32_t index) {

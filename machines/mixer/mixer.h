@@ -47,7 +47,29 @@ public:
                               float* const aux1[2], float* const aux2[2], int32_t count, const float gain[2],
                               float send1, float send2, float peak[2]);
 
+    // One strip's block for ProcessStrips: as ProcessStereo's arguments.
+    struct StripIo {
+        CMixerChannel* channel[2];
+        const float* in[2];
+        float* main[2];
+        float* aux1[2];
+        float* aux2[2];
+        float gain[2];
+        float send1, send2;
+        int32_t count;
+        float* peak;
+    };
+    // Strip after strip, the same samples as ProcessStereo on each in order; two neighbouring
+    // strips on the vector path run side by side.
+    static void ProcessStrips(const StripIo* strips, int32_t stripCount);
+
 private:
+    // True when the strip takes the vector path (neither channel at rest, one crossover).
+    static bool StereoPathFits(const StripIo& strip);
+    // The strip's two channels through Process, one after the other.
+    static void ProcessApart(const StripIo& strip);
+    template <int S> static void ProcessLanes(const StripIo* const* strips);
+
     // True when a block of in takes the constant path of Process.
     bool Rests(const float* in, int32_t count, bool aux1, bool aux2, float gain, float send1,
                float send2) const;
@@ -123,6 +145,7 @@ private:
     int32_t m_blockSize;
     std::vector<float> m_values;
     std::unique_ptr<Strip[]> m_strips;
+    std::vector<CMixerChannel::StripIo> m_io; // one per strip, filled for each pass
     std::atomic<int32_t> m_solo{-1};
     CMixerPanelLink* m_panel = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -63,6 +64,7 @@ public:
         m_processThread = std::this_thread::get_id();
         if (m_log) m_log->Add(std::string(GetName()) + " Process");
         if (m_fail.exchange(false)) throw std::runtime_error("Test machine failed");
+        if (m_onProcess) m_onProcess();
         // Returns are mixed without zeroing: the machine clears them itself, before the late phase.
         for (int32_t p = 0; p < m_portCount; ++p)
             if (m_ports[p]->IsInput() && m_ports[p]->IsSendReturn() && m_ports[p]->m_audioBuffer)
@@ -119,6 +121,7 @@ public:
     std::atomic<int> m_updates{0};
     std::atomic<bool> m_fail{false};
     CEventLog* m_log = nullptr;
+    std::function<void()> m_onProcess; // runs at the start of every Process when set
 };
 
 // A descriptor that builds test machines of one port layout.

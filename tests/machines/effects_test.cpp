@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <random>
 
 using namespace harness;
 using namespace signal_tools;
@@ -228,6 +230,72 @@ TEST_F(MachineTest, AntiAliasChannelsAreIndependentAndSettingsKeepTheirHistory) 
     RunEffect(*hopping, ramp, ramp, a, ignore1);
     RunEffect(*steady, ramp, ramp, b, ignore2);
     EXPECT_EQ(a, b);
+}
+
+// The zero-stuffed filter as a ring of every pushed sample, zeros included: each output sums
+// h[k]·ring[newest − k] over every step-th tap, newest first.
+class CZeroStuffedReference {
+public:
+    CZeroStuffedReference(std::vector<float> h, int32_t step) : m_h(std::move(h)), m_step(step) {
+        m_ring.assign(m_h.size(), 0.0f);
+        double sum = 0.0;
+        for (size_t k = 0; k < m_h.size(); k += static_cast<size_t>(step))
+            sum += m_h[k];
+        m_gain = sum == 0.0 ? 1.0f : static_cast<float>(1.0 / std::fabs(sum));
+    }
+    float Next(float x) {
+        const auto taps = static_cast<int32_t>(m_h.size());
+        m_ring[static_cast<size_t>(m_write)] = x;
+        float sum = 0.0f;
+        for (int32_t k = 0, at = m_write; k < taps; k += m_step) {
+            sum += m_h[static_cast<size_t>(k)] * m_ring[static_cast<size_t>(at)];
+            at = (at - m_step + taps) % taps;
+        }
+        m_write = (m_write + 1) % taps;
+        for (int32_t z = 1; z < m_step; ++z) { // the stuffed zeros
+            m_ring[static_cast<size_t>(m_write)] = 0.0f;
+            m_write = (m_write + 1) % taps;
+        }
+        return 0.0f + m_gain * sum;
+    }
+
+private:
+    std::vector<float> m_h, m_ring;
+    int32_t m_step;
+    int32_t m_write = 0;
+    float m_gain;
+};
+
+TEST_F(MachineTest, AntiAliasRendersTheZeroStuffedFilterBitForBit) {
+    // Tap counts that are and are not multiples of the step, blocks shorter and longer than a
+    // pass, odd lengths: the contiguous history gives the ring's samples exactly.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    for (const auto& [taps, step] : {std::pair{33, 2}, {37, 4}, {129, 8}, {513, 32}, {5, 8}, {7, 1}}) {
+        std::vector<float> h(static_cast<size_t>(taps));
+        for (float& c : h)
+            c = uniform(random);
+        CStereoFIR filter(taps, h);
+        filter.SetGainFromPhase(step);
+        CZeroStuffedReference left(h, step), right(h, step);
+        for (int32_t count : {1, 63, 64, 65, 200, 7, 256, 0, 129}) {
+            std::vector<float> inLeft(static_cast<size_t>(count)), inRight(inLeft.size());
+            for (size_t i = 0; i < inLeft.size(); ++i) {
+                inLeft[i] = uniform(random);
+                inRight[i] = i % 3 == 0 ? -0.0f : uniform(random);
+            }
+            std::vector<float> outLeft(inLeft.size(), 9.0f), outRight(inLeft.size(), 9.0f);
+            filter.Process(inLeft.data(), inRight.data(), outLeft.data(), outRight.data(), count);
+            for (size_t i = 0; i < inLeft.size(); ++i) {
+                const float l = left.Next(inLeft[i]);
+                const float r = right.Next(inRight[i]);
+                ASSERT_EQ(std::bit_cast<uint32_t>(outLeft[i]), std::bit_cast<uint32_t>(l))
+                    << taps << "/" << step << " block " << count << " sample " << i;
+                ASSERT_EQ(std::bit_cast<uint32_t>(outRight[i]), std::bit_cast<uint32_t>(r))
+                    << taps << "/" << step << " block " << count << " sample " << i;
+            }
+        }
+    }
 }
 
 TEST_F(MachineTest, QuadDelayTimeChangesGlideAndFullFeedbackRecirculates) {

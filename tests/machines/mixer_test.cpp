@@ -304,6 +304,117 @@ TEST(Mixer, StereoStripsMatchTheirChannelsOneByOne) {
     }
 }
 
+TEST(Mixer, SettledStripsGiveTheSamplesOfTheSmoothedPass) {
+    // Long runs at fixed settings bring gains, bands and sends to their targets, after which the
+    // stereo pass leaves the smoothers out; a change sets them gliding again. Every block matches
+    // the per-channel pass, which steps its smoothers on every sample. One strip has no second
+    // send, as an AUX strip has none at all.
+    CMixerChannel a0(880.0, 5000.0, 44100), a1(880.0, 5000.0, 44100);
+    CMixerChannel b0(880.0, 5000.0, 44100), b1(880.0, 5000.0, 44100);
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    constexpr int32_t n = 256;
+    for (int block = 0; block < 700; ++block) {
+        std::vector<float> inL(n), inR(n);
+        for (int32_t i = 0; i < n; ++i)
+            inL[i] = noise(random), inR[i] = noise(random);
+        const bool later = block >= 350;
+        const float gains[2] = {later ? 0.05f : 0.3f, 0.6f};
+        const float send1 = later ? 0.9f : 0.25f;
+        for (CMixerChannel* c : {&a0, &a1, &b0, &b1})
+            c->SetBandGains(later ? 0.5f : 1.0f, 1.0f, 1.5f);
+        std::vector<float> outA[2], outB[2], sendA[2], sendB[2];
+        for (int c = 0; c < 2; ++c) {
+            outA[c].assign(n, 0.0f), outB[c].assign(n, 0.0f);
+            sendA[c].assign(n, 0.0f), sendB[c].assign(n, 0.0f);
+        }
+        CMixerChannel* pair[2] = {&a0, &a1};
+        const float* const in[2] = {inL.data(), inR.data()};
+        float* const main[2] = {outA[0].data(), outA[1].data()};
+        float* const aux1[2] = {sendA[0].data(), sendA[1].data()};
+        float* const aux2[2] = {nullptr, nullptr};
+        float peaks[2];
+        CMixerChannel::ProcessStereo(pair, in, main, aux1, aux2, n, gains, send1, 0.0f, peaks);
+        b0.Process(inL.data(), outB[0].data(), sendB[0].data(), nullptr, n, gains[0], send1, 0.0f);
+        b1.Process(inR.data(), outB[1].data(), sendB[1].data(), nullptr, n, gains[1], send1, 0.0f);
+        ASSERT_EQ(outA[0], outB[0]) << block;
+        ASSERT_EQ(outA[1], outB[1]) << block;
+        ASSERT_EQ(sendA[0], sendB[0]) << block;
+        ASSERT_EQ(sendA[1], sendB[1]) << block;
+    }
+}
+
+TEST(Mixer, StripsSideBySideGiveTheSamplesOfStripsOneAfterAnother) {
+    // Five strips into one output and one pair of sends: gliding and settled blocks, a strip
+    // whose input falls silent (its channels take their own paths), one without sends and a
+    // shorter block on another; outputs, sends, peaks and the state carried into the next block
+    // all match strips rendered one by one.
+    constexpr int kStrips = 5;
+    constexpr int32_t n = 200;
+    std::vector<CMixerChannel> together, apart;
+    for (int i = 0; i < 2 * kStrips; ++i) {
+        together.emplace_back(880.0, 5000.0, 44100);
+        apart.emplace_back(880.0, 5000.0, 44100);
+    }
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    for (int block = 0; block < 300; ++block) {
+        std::vector<float> in[kStrips][2];
+        for (int s = 0; s < kStrips; ++s)
+            for (int c = 0; c < 2; ++c) {
+                in[s][c].assign(n, 0.0f);
+                const bool silent = s == 2 && block >= 100 && block < 200;
+                if (!silent)
+                    for (float& x : in[s][c])
+                        x = noise(random);
+            }
+        std::vector<float> outA[2], outB[2], auxA[2][2], auxB[2][2];
+        for (int c = 0; c < 2; ++c) {
+            outA[c].assign(n, 0.0f), outB[c].assign(n, 0.0f);
+            for (int a = 0; a < 2; ++a)
+                auxA[a][c].assign(n, 0.0f), auxB[a][c].assign(n, 0.0f);
+        }
+        float peaksA[kStrips][2], peaksB[kStrips][2];
+        std::vector<CMixerChannel::StripIo> strips;
+        for (int s = 0; s < kStrips; ++s) {
+            const float level = block < 150 ? 0.2f + 0.1f * s : 0.5f;
+            const bool sends = s != 3;
+            const int32_t count = s == 4 ? n - 13 : n;
+            for (int i : {2 * s, 2 * s + 1})
+                together[static_cast<size_t>(i)].SetBandGains(block > 50 ? 0.5f : 1.0f, 1.0f, 1.2f),
+                    apart[static_cast<size_t>(i)].SetBandGains(block > 50 ? 0.5f : 1.0f, 1.0f, 1.2f);
+            const float gain[2] = {level * 0.4f, level * 0.6f};
+            CMixerChannel::StripIo strip{{&together[2 * s], &together[2 * s + 1]},
+                                         {in[s][0].data(), in[s][1].data()},
+                                         {outA[0].data(), outA[1].data()},
+                                         {sends ? auxA[0][0].data() : nullptr, sends ? auxA[0][1].data() : nullptr},
+                                         {sends ? auxA[1][0].data() : nullptr, sends ? auxA[1][1].data() : nullptr},
+                                         {gain[0], gain[1]},
+                                         0.3f,
+                                         0.7f,
+                                         count,
+                                         peaksA[s]};
+            strips.push_back(strip);
+            CMixerChannel* pair[2] = {&apart[2 * s], &apart[2 * s + 1]};
+            const float* const inputs[2] = {in[s][0].data(), in[s][1].data()};
+            float* const main[2] = {outB[0].data(), outB[1].data()};
+            float* const aux1[2] = {sends ? auxB[0][0].data() : nullptr, sends ? auxB[0][1].data() : nullptr};
+            float* const aux2[2] = {sends ? auxB[1][0].data() : nullptr, sends ? auxB[1][1].data() : nullptr};
+            CMixerChannel::ProcessStereo(pair, inputs, main, aux1, aux2, count, gain, 0.3f, 0.7f, peaksB[s]);
+        }
+        CMixerChannel::ProcessStrips(strips.data(), kStrips);
+        for (int c = 0; c < 2; ++c) {
+            ASSERT_EQ(outA[c], outB[c]) << block;
+            ASSERT_EQ(auxA[0][c], auxB[0][c]) << block;
+            ASSERT_EQ(auxA[1][c], auxB[1][c]) << block;
+        }
+        for (int s = 0; s < kStrips; ++s) {
+            ASSERT_EQ(peaksA[s][0], peaksB[s][0]) << block << " strip " << s;
+            ASSERT_EQ(peaksA[s][1], peaksB[s][1]) << block << " strip " << s;
+        }
+    }
+}
+
 TEST(Mixer, PeaksReachTheMetersPostFader) {
     RecordingPanel panel;
     Desk d;
