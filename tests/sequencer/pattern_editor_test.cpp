@@ -373,4 +373,40 @@ TEST_F(EditorFixture, RefreshMovesThePlayMarker) {
     EXPECT_FLOAT_EQ(editor->DisplayPosition(), 7.0f);
 }
 
+
+// The pattern editor alone, with a listener in the song's place: what it hears and when.
+TEST(PatternListListener, HearsPortsAndPatternsAndAPatternLeavesBeforeItIsDestroyed) {
+    struct CHeard : CPatternListListener {
+        explicit CHeard(const CPatternEditor& list) : editor(list) {}
+        void AnnounceControlPort(CPort* port) override { ports.push_back(port); }
+        void PatternAdded(Pattern* pattern) override {
+            EXPECT_GE(editor.Patterns().Find(pattern), 0); // already listed
+            heard.push_back("added " + std::string(pattern->Name()));
+        }
+        void PatternRemoved(Pattern* pattern) override {
+            EXPECT_LT(editor.Patterns().Find(pattern), 0); // no longer listed, still alive
+            heard.push_back("removed " + std::string(pattern->Name()));
+        }
+        const CPatternEditor& editor;
+        std::vector<CPort*> ports;
+        std::vector<std::string> heard;
+    };
+    SequencerRig rig;
+    CEventMachine* synth = rig.Add("Synth 1", 2);
+    CMutex mutex;
+    CPatternEditor editor(&rig.host, &mutex);
+    CHeard song(editor);
+    editor.SetSong(&song);
+    editor.MachineAdded(synth);
+    EXPECT_EQ(song.ports, (std::vector<CPort*>{synth->Control(0), synth->Control(1)}));
+
+    Pattern* first = editor.CreatePattern(synth->Control(1), 4);
+    editor.CreatePattern(synth->Control(0), 8, "Lead");
+    editor.DestroyPattern(first);
+    editor.MachineRemoved(synth); // its patterns go with it, the song told of each
+    EXPECT_EQ(song.heard, (std::vector<std::string>{"added Pattern 1", "added Lead", "removed Pattern 1",
+                                                     "removed Lead"}));
+    EXPECT_EQ(editor.Patterns().Count(), 0);
+}
+
 } // namespace
