@@ -1,8 +1,9 @@
 #include "app/render_command.h"
 
 #include "app/application.h"
-#include "app/stems.h"
+#include "engine/studio.h"
 #include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/hd_recorder/stems.h"
 #include "host_machines/wav/wav_file.h"
 #include "platform/error.h"
 #include "platform/random.h"
@@ -23,6 +24,13 @@
 #include <unistd.h>
 
 namespace {
+
+// The studio's machines in frame order, for the stems to find the HD recorder tracks among.
+std::vector<StemSource> StemSources(CStudio& studio) {
+    std::vector<StemSource> sources;
+    for (CMachineContainer* frame : studio.Frames()) sources.push_back({frame->Name(), frame->Info(), frame->Machine()});
+    return sources;
+}
 
 int64_t ParseInteger(const std::string& option, const std::string& text, int64_t low, int64_t high) {
     char* end = nullptr;
@@ -299,7 +307,7 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         fs::create_directories(*request.stemsFolder, error);
         if (!fs::is_directory(*request.stemsFolder, error))
             platform::Raise("Failed To Create Folder '%s'", request.stemsFolder->c_str());
-        stems = WithUtf8Errors([&] { return PlanStems(studio, *request.stemsFolder); });
+        stems = WithUtf8Errors([&] { return PlanStems(StemSources(studio), *request.stemsFolder); });
         for (StemFile& stem : stems) {
             if (SamePlace(stem.file, output))
                 platform::Raise("Output '%s' Is Also The File Of A Stem", request.output.c_str());

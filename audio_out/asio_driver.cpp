@@ -38,7 +38,7 @@ jack_client_t* OpenClient(const char* name) {
 
 } // namespace
 
-CASIODriver::CASIODriver(Options& options, const char* clientName)
+CASIODriver::CASIODriver(DriverOptions& options, const char* clientName)
     : m_options(options), m_clientName(clientName) {
     if (jack_client_t* probe = OpenClient((m_clientName + " probe").c_str())) {
         DriverRecord record;

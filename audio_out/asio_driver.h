@@ -15,7 +15,7 @@
 #pragma once
 
 #include "audio_out/audio_output_driver.h"
-#include "persistence/options_file.h"
+#include "audio_out/driver_options.h"
 
 #include <atomic>
 #include <chrono>
@@ -39,7 +39,7 @@ public:
 
     // Lists the reachable servers and reads their records. The client name is what our ports are
     // listed under ("Tamborel").
-    explicit CASIODriver(Options& options, const char* clientName = "Tamborel");
+    explicit CASIODriver(DriverOptions& options, const char* clientName = "Tamborel");
     ~CASIODriver() override;
 
     void SetCallback(RenderCallback callback) override;
@@ -81,7 +81,7 @@ private:
     bool Attach();
     void CloseClient();
 
-    Options& m_options;
+    DriverOptions& m_options;
     std::string m_clientName;
     std::vector<DriverRecord> m_drivers;
     int32_t m_current = -1;

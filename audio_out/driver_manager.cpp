@@ -9,11 +9,11 @@ namespace {
 std::atomic<COutputDriverManager*> g_manager{nullptr};
 }
 
-COutputDriverManager::COutputDriverManager(Options& options)
+COutputDriverManager::COutputDriverManager(DriverOptions& options)
     : COutputDriverManager(options, std::make_unique<CWaveOutDriver>(options),
                            std::make_unique<CASIODriver>(options)) {}
 
-COutputDriverManager::COutputDriverManager(Options& options, std::unique_ptr<CAudioOutputDriver> first,
+COutputDriverManager::COutputDriverManager(DriverOptions& options, std::unique_ptr<CAudioOutputDriver> first,
                                            std::unique_ptr<CAudioOutputDriver> second)
     : m_options(options) {
     m_drivers.Add(first.release());

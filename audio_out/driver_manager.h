@@ -7,7 +7,7 @@
 
 #include "audio_out/audio_output_driver.h"
 #include "machine_interface/array.h"
-#include "persistence/options_file.h"
+#include "audio_out/driver_options.h"
 
 #include <functional>
 #include <memory>
@@ -22,9 +22,9 @@ public:
 
     // Creates both drivers (probing ALSA and JACK) and takes the current index from the options;
     // an index outside 0..1 selects 0.
-    explicit COutputDriverManager(Options& options);
+    explicit COutputDriverManager(DriverOptions& options);
     // For tests and special set-ups: the given drivers, in list order.
-    COutputDriverManager(Options& options, std::unique_ptr<CAudioOutputDriver> first,
+    COutputDriverManager(DriverOptions& options, std::unique_ptr<CAudioOutputDriver> first,
                          std::unique_ptr<CAudioOutputDriver> second);
     // Stops the current driver and writes the current index back into the options.
     ~COutputDriverManager();
@@ -60,7 +60,7 @@ public:
     static int32_t CurrentChannelCount();
 
 private:
-    Options& m_options;
+    DriverOptions& m_options;
     CArray<CAudioOutputDriver> m_drivers;
     int32_t m_current = 0;
     RenderCallback m_callback = SilenceCallback;

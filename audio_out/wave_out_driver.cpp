@@ -66,7 +66,7 @@ int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName, bool* soundCard
     return formats;
 }
 
-CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames)
+CWaveOutDriver::CWaveOutDriver(DriverOptions& options, const std::vector<std::string>& deviceNames)
     : m_options(options) {
     for (const std::string& name : deviceNames.empty() ? ListPlaybackDevices() : deviceNames) {
         bool soundCard = true;
@@ -81,9 +81,9 @@ CWaveOutDriver::CWaveOutDriver(Options& options, const std::vector<std::string>&
         m_device = options.waveOutDevice >= 0 && options.waveOutDevice < count ? options.waveOutDevice
                                                                                : (count > 0 ? 0 : -1);
         m_latency =
-            std::clamp(options.waveOutLatency, option_limits::kMinLatency, option_limits::kMaxLatency);
+            std::clamp(options.waveOutLatency, driver_limits::kMinLatency, driver_limits::kMaxLatency);
     }
-    m_format = option_limits::IsFormatCode(options.waveOutFormat) ? options.waveOutFormat : 2048;
+    m_format = driver_limits::IsFormatCode(options.waveOutFormat) ? options.waveOutFormat : 2048;
     if (m_device >= 0) {
         try {
             m_format = audio_format::FindFormat(m_format, m_devices[static_cast<size_t>(m_device)].formats);
@@ -132,7 +132,7 @@ void CWaveOutDriver::SetFormat(int32_t format) {
 }
 
 void CWaveOutDriver::SetLatency(int32_t latency) {
-    m_latency = std::clamp(latency, option_limits::kMinLatency, option_limits::kMaxLatency);
+    m_latency = std::clamp(latency, driver_limits::kMinLatency, driver_limits::kMaxLatency);
     m_options.waveOutLatency = m_latency;
 }
 

@@ -19,7 +19,7 @@
 #pragma once
 
 #include "audio_out/audio_output_driver.h"
-#include "persistence/options_file.h"
+#include "audio_out/driver_options.h"
 
 #include <atomic>
 #include <chrono>
@@ -41,7 +41,7 @@ public:
 
     // Lists and probes the devices (or probes only the given PCM names) and picks device, latency
     // and format from the options. Nothing is opened for playing.
-    explicit CWaveOutDriver(Options& options, const std::vector<std::string>& deviceNames = {});
+    explicit CWaveOutDriver(DriverOptions& options, const std::vector<std::string>& deviceNames = {});
     ~CWaveOutDriver() override;
 
     void SetCallback(RenderCallback callback) override;
@@ -69,7 +69,7 @@ public:
     int32_t CurrentLatency() const { return m_latency; }
     void SetDevice(int32_t device);
     void SetFormat(int32_t format);
-    // Clamped to option_limits::kMinLatency ... kMaxLatency.
+    // Clamped to driver_limits::kMinLatency ... kMaxLatency.
     void SetLatency(int32_t latency);
     // Started (Start called, Stop not yet), also while a lost device is being opened again.
     bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
@@ -92,7 +92,7 @@ private:
     void PlaybackLoop();
     void CloseDevice();
 
-    Options& m_options;
+    DriverOptions& m_options;
     std::mutex m_mutex;
     RenderCallback m_callback = SilenceCallback;
     std::vector<Device> m_devices;

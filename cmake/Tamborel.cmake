@@ -19,6 +19,16 @@ function(tb_library name)
     tb_warnings(${name})
 endfunction()
 
+# tb_headers(NAME HEADERS... [DEPS ...]): header-only pieces of a folder that another folder
+# builds against without linking the folder's library; the dependency is then written down.
+function(tb_headers name)
+    cmake_parse_arguments(ARG "" "" "HEADERS;DEPS" ${ARGN})
+    add_library(${name} INTERFACE)
+    target_sources(${name} INTERFACE
+        FILE_SET HEADERS BASE_DIRS ${PROJECT_SOURCE_DIR} FILES ${ARG_HEADERS})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+endfunction()
+
 # tb_embed_resources(TARGET TABLE ENTRIES type number file ...): compiles the files into the
 # target as C++ arrays and a resource table named TABLE, looked up by type and number.
 function(tb_embed_resources target table)

@@ -59,11 +59,6 @@ OptionsReadResult Unreadable(const std::string& problem) {
 
 } // namespace
 
-bool option_limits::IsFormatCode(int32_t code) {
-    const auto bits = static_cast<uint32_t>(code);
-    return bits != 0 && bits <= 0x80000u && (bits & (bits - 1)) == 0;
-}
-
 std::vector<std::string> DefaultVstFolders() {
     const char* home = std::getenv("HOME");
     const std::filesystem::path homeFolder = home && *home ? home : "";
@@ -118,7 +113,7 @@ OptionsReadResult ReadOptions(Options& options, const std::filesystem::path& pat
 
     // Each setting is taken only when it lies in its range; values are never computed with
     // before this check (a huge latency overflowed the buffer arithmetic).
-    using namespace option_limits;
+    using namespace driver_limits;
     const Options defaults;
     int32_t values[6] = {};
     size_t settingsRead = 0;

@@ -6,29 +6,18 @@
 // then per folder its length (text length plus 1) and the text with its NUL.
 #pragma once
 
+#include "audio_out/driver_options.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-struct Options {
-    int32_t driverIndex = 0; // 0 "Wave Out", 1 "ASIO"
-    int32_t waveOutDevice = 0;
-    int32_t waveOutLatency = 150; // milliseconds per buffer
-    int32_t waveOutFormat = 2048; // format code: 44.1 kHz, stereo, 16-bit
-    int32_t asioDevice = 0;
+// The drivers' settings (their record, which they write back to), and what only the file keeps.
+struct Options : DriverOptions {
     int32_t reserved = 0;
     std::vector<std::string> vstFolders;
 };
-
-// The ranges a setting read from the file must lie in; a value outside falls back to its default.
-namespace option_limits {
-constexpr int32_t kMaxDeviceIndex = 255;
-constexpr int32_t kMinLatency = 1;    // milliseconds
-constexpr int32_t kMaxLatency = 1000; // one second per buffer, far above what the options page offers
-// A format code is exactly one of the twenty capability flags 0x1 ... 0x80000.
-bool IsFormatCode(int32_t code);
-} // namespace option_limits
 
 // Defaults, with the conventional VST folders: the program folder's "vst", ~/.vst, ~/.lxvst,
 // /usr/local/lib/vst, /usr/local/lib/lxvst, /usr/lib/vst, /usr/lib/lxvst.
@@ -52,7 +41,7 @@ struct OptionsReadResult {
 // Reads the file over the options (which hold the defaults). A missing file, a wrong magic or a
 // version other than 0 keeps everything. A file cut short keeps what was read so far; a folder
 // entry with a length that is not positive, or that runs past the end, ends the folder list.
-// Every setting is checked against its range (see option_limits; the driver index must be 0 or 1)
+// Every setting is checked against its range (see driver_limits; the driver index must be 0 or 1)
 // and one outside it keeps its default. Anything but a missing or a whole file is Unreadable.
 OptionsReadResult ReadOptions(Options& options, const std::filesystem::path& path = OptionsFilePath());
 

@@ -5,7 +5,8 @@
 #include "machine_interface/port.h"
 #include "platform/error.h"
 #include "sequencer/edit_lock.h"
-#include "sequencer/sequence_editor.h"
+#include "sequencer/pattern_list_listener.h"
+#include "sequencer/sequence.h"
 
 #include <algorithm>
 
@@ -388,12 +389,6 @@ void CPatternEditor::RemoveNote(PatternNote* note) {
     Notify(PatternEditorChange::Notes);
 }
 
-NoteZone CPatternEditor::ZoneAt(int32_t x, int32_t noteLength) {
-    if (x <= 4) return NoteZone::ResizeStart;
-    if (x < noteLength * kStepPixels - 7) return NoteZone::Move;
-    return NoteZone::ResizeEnd;
-}
-
 void CPatternEditor::BeginNoteDrag(PatternNote* note, NoteZone zone) {
     if (!m_current || !note) return;
     m_dragNote = note;
@@ -403,16 +398,14 @@ void CPatternEditor::BeginNoteDrag(PatternNote* note, NoteZone zone) {
     m_dragPitch = note->note;
 }
 
-bool CPatternEditor::DragNote(int32_t dxPixels, int32_t dyPixels) {
+bool CPatternEditor::DragNote(int32_t steps, int32_t rowsDown) {
     PatternNote* note = m_dragNote;
     if (!m_current || !note) return false;
-    const int32_t steps = dxPixels / kStepPixels; // truncated toward zero
     int32_t start = note->start, length = note->length, pitch = note->note;
     switch (m_dragZone) {
     case NoteZone::Move: {
-        const int32_t rows = dyPixels / kNoteRowPixels;
         const int32_t newStart = m_dragStart + steps;
-        const int32_t newPitch = IsNamed() ? m_dragPitch + rows : m_dragPitch - rows;
+        const int32_t newPitch = IsNamed() ? m_dragPitch + rowsDown : m_dragPitch - rowsDown;
         if (IsValidNote(newStart, length, newPitch, note)) {
             start = newStart;
             pitch = newPitch;
@@ -445,12 +438,12 @@ bool CPatternEditor::DragNote(int32_t dxPixels, int32_t dyPixels) {
 
 // ----- Control lanes -----
 
-bool CPatternEditor::PressStep(int32_t lane, int32_t step, int32_t y) {
+bool CPatternEditor::PressStep(int32_t lane, int32_t step, float value) {
     if (!m_current || lane < 0 || lane >= m_current->ControlTrackCount()) return false;
     const ControlTrack* track = m_current->GetControlTrack(lane);
     if (step < 0 || step >= static_cast<int32_t>(track->steps.size())) return false;
     if (track->steps[static_cast<size_t>(step)].set) return false;
-    m_current->SetControlStep(lane, step, ClampValue(1.0f - static_cast<float>(y) * (1.0f / kLaneValuePixels)));
+    m_current->SetControlStep(lane, step, ClampValue(value));
     Notify(PatternEditorChange::ControlSteps);
     return true;
 }
@@ -464,9 +457,9 @@ void CPatternEditor::BeginStepDrag(int32_t lane, int32_t step) {
     m_dragValue = track->steps[static_cast<size_t>(step)].value;
 }
 
-float CPatternEditor::DragStep(int32_t dyPixels) {
+float CPatternEditor::DragStep(float change) {
     if (!m_current || m_dragLane < 0) return 0.0f;
-    const float value = ClampValue(m_dragValue - static_cast<float>(dyPixels) * (1.0f / kLaneValuePixels));
+    const float value = ClampValue(m_dragValue + change);
     m_current->SetControlStep(m_dragLane, m_dragStep, value);
     Notify(PatternEditorChange::ControlSteps);
     return value;

@@ -24,8 +24,8 @@
 class CChangeCounter;
 class CMachine;
 class CMutex;
+class CPatternListListener;
 class CPort;
-class CSequenceEditor;
 class CVeskHost;
 
 enum class PatternEditorChange {
@@ -44,13 +44,10 @@ public:
     virtual void PatternEditorChanged(PatternEditorChange change) = 0;
 };
 
-// Where a press on a note lands, from the note box's left edge.
+// What a drag of a note changes: its start (the length follows), its place, or its end. The view
+// chooses it from where the press landed on the note.
 enum class NoteZone { ResizeStart, Move, ResizeEnd };
 
-// Note grid and lane geometry that the editing rules depend on.
-constexpr int32_t kStepPixels = 14;
-constexpr int32_t kNoteRowPixels = 16;
-constexpr int32_t kLaneValuePixels = 114;
 constexpr int32_t kMaxNoteLength = 64;
 constexpr int32_t kDefaultNoteLength = 4;
 constexpr int32_t kDefaultPatternLength = 16;
@@ -64,7 +61,7 @@ public:
     CPatternEditor& operator=(const CPatternEditor&) = delete;
 
     // The song, told of new control ports and of patterns coming and going. May be null.
-    void SetSong(CSequenceEditor* song) { m_song = song; }
+    void SetSong(CPatternListListener* song) { m_song = song; }
     void AddListener(CPatternEditorListener* listener);
     void RemoveListener(CPatternEditorListener* listener);
     // The project change counter every edit of a pattern (notes, lanes, steps, patterns made or
@@ -157,21 +154,21 @@ public:
     PatternNote* AddNoteAt(int32_t step, int32_t note);
     // A right press on a note.
     void RemoveNote(PatternNote* note);
-    // The zone of a press x pixels right of the note box's first pixel (left edge + 1).
-    static NoteZone ZoneAt(int32_t x, int32_t noteLength);
-    // A drag of a note: origin remembered at the press; deltas in pixels from the press.
+    // A drag of a note: origin remembered at the press. Deltas count whole steps right and whole
+    // grid rows down from the press (a row down is a lower note, or the next named note).
     void BeginNoteDrag(PatternNote* note, NoteZone zone);
     // True when the note changed.
-    bool DragNote(int32_t dxPixels, int32_t dyPixels);
+    bool DragNote(int32_t steps, int32_t rowsDown);
     void EndNoteDrag() { m_dragNote = nullptr; }
     PatternNote* DraggedNote() const { return m_dragNote; }
 
     // ----- Control lanes (current pattern, lane = control track index) -----
-    // A left press on an unset step, y pixels below the lane top: set with 1 - y/114 (0..1).
-    bool PressStep(int32_t lane, int32_t step, int32_t y);
-    // A drag of a set step's handle; dy in pixels from the press. Returns the new value.
+    // A left press on an unset step: sets it to the value, held to 0..1 (NaN reads as 0).
+    bool PressStep(int32_t lane, int32_t step, float value);
+    // A drag of a set step's handle: the value at the press plus the change, held to 0..1.
+    // Returns the new value.
     void BeginStepDrag(int32_t lane, int32_t step);
-    float DragStep(int32_t dyPixels);
+    float DragStep(float change);
     void EndStepDrag() { m_dragLane = -1; }
     // A right press on a handle.
     void ClearStep(int32_t lane, int32_t step);
@@ -226,7 +223,7 @@ private:
 
     CVeskHost* m_host;
     CMutex* m_mutex;
-    CSequenceEditor* m_song = nullptr;
+    CPatternListListener* m_song = nullptr;
     std::vector<CPatternEditorListener*> m_listeners;
     CChangeCounter* m_changes = nullptr;
 

@@ -2,7 +2,6 @@
 
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
-#include "sequencer/blob_io.h"
 #include "sequencer/edit_lock.h"
 #include "sequencer/pattern.h"
 
@@ -139,21 +138,4 @@ int32_t Sequence::EntryCount() const {
     int32_t count = 0;
     for (const SequenceTrack* track : m_tracks) count += track->entries.Count();
     return count;
-}
-
-std::vector<uint8_t> Sequence::WriteBlob() const {
-    size_t size = 8;
-    for (const SequenceTrack* track : m_tracks) size += 8 + 8 * static_cast<size_t>(track->entries.Count());
-    CBlobWriter writer(size);
-    writer.Int32(m_length);
-    writer.Int32(m_tracks.Count());
-    for (const SequenceTrack* track : m_tracks) {
-        writer.Int32(PortIndexOf(track->port));
-        writer.Int32(track->entries.Count());
-        for (const SequenceEntry* entry : track->entries) {
-            writer.Int32(entry->start);
-            writer.Int32(entry->pattern->m_serial);
-        }
-    }
-    return writer.Take();
 }

@@ -4,10 +4,8 @@
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
 #include "machine_interface/vesk_host.h"
-#include "sequencer/blob_io.h"
 #include "sequencer/edit_lock.h"
 #include "sequencer/pattern.h"
-#include "sequencer/pattern_editor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,7 +79,7 @@ std::vector<Pattern*> CSequenceEditor::PatternBox() const {
     std::vector<Pattern*> patterns;
     if (m_selectedRow < 0 || !m_patterns) return patterns;
     const CPort* port = m_song.GetTrack(m_selectedRow)->port;
-    for (Pattern* pattern : m_patterns->Patterns())
+    for (Pattern* pattern : *m_patterns)
         if (pattern->Port() == port) patterns.push_back(pattern);
     return patterns;
 }
@@ -146,9 +144,9 @@ void CSequenceEditor::BeginEntryDrag(int32_t row, SequenceEntry* entry) {
     m_dragStart = entry->start;
 }
 
-bool CSequenceEditor::DragEntry(int32_t dxPixels) {
+bool CSequenceEditor::DragEntry(int32_t beats) {
     if (!m_dragEntry) return false;
-    const int32_t start = dxPixels / kBeatPixels + m_dragStart; // truncated toward zero
+    const int32_t start = m_dragStart + beats;
     if (start == m_dragEntry->start || !m_song.Fits(m_dragRow, m_dragEntry->pattern, start, m_dragEntry)) return false;
     m_song.MoveEntry(m_dragEntry, start);
     Notify(SequenceEditorChange::Entries);
@@ -321,29 +319,4 @@ void CSequenceEditor::RefreshDisplay() {
         m_shownPosition = position;
         Notify(SequenceEditorChange::PlayMarker);
     }
-}
-
-// ----- Blobs -----
-
-void CSequenceEditor::ReadSequenceBlob(const void* data, size_t size) {
-    // The first pass only reads and checks, so a damaged blob raises before the song changes.
-    for (int pass = 0; pass < 2; ++pass) {
-        const bool build = pass == 1;
-        CBlobReader reader(data, size, "Sequence");
-        const int32_t length = reader.Int32();
-        const int32_t trackCount = reader.Count("Track", 8);
-        if (build) m_song.SetLength(length);
-        for (int32_t t = 0; t < trackCount; ++t) {
-            reader.Int32(); // the row's port index, for information only
-            const int32_t entryCount = reader.Count("Entry", 8);
-            for (int32_t e = 0; e < entryCount; ++e) {
-                const int32_t start = reader.Int32();
-                const int32_t serial = reader.Int32();
-                if (!build || t >= m_song.TrackCount() || !m_patterns) continue;
-                if (Pattern* pattern = m_patterns->FindBySerial(serial)) m_song.AddEntry(t, pattern, start);
-            }
-        }
-    }
-    if (m_selectedRow >= 0) SelectRow(m_selectedRow);
-    Notify(SequenceEditorChange::Entries);
 }

@@ -12,7 +12,9 @@
 // the recorder is stopped there too, never on the driver thread, since closing its files may block.
 #pragma once
 
+#include "machine_interface/array.h"
 #include "sequencer/pattern.h"
+#include "sequencer/pattern_list_listener.h"
 #include "sequencer/record_song_target.h"
 #include "sequencer/sequence.h"
 
@@ -24,7 +26,6 @@
 class CMachine;
 class CMutex;
 class CChangeCounter;
-class CPatternEditor;
 class CPort;
 class CVeskHost;
 class Pattern;
@@ -43,17 +44,16 @@ public:
     virtual void SequenceEditorChanged(SequenceEditorChange change) = 0;
 };
 
-constexpr int32_t kBeatPixels = 14;
-
-class CSequenceEditor {
+class CSequenceEditor final : public CPatternListListener {
 public:
     CSequenceEditor(CVeskHost* host, CMutex* editorMutex);
-    ~CSequenceEditor() = default;
+    ~CSequenceEditor() override = default;
     CSequenceEditor(const CSequenceEditor&) = delete;
     CSequenceEditor& operator=(const CSequenceEditor&) = delete;
 
-    // The pattern list the rows choose from and entries are read by serial from.
-    void SetPatternEditor(const CPatternEditor* patterns) { m_patterns = patterns; }
+    // The pattern list (the pattern editor's) the rows choose from and entries are read by serial
+    // from. May be null.
+    void SetPatternList(const CArray<Pattern>* patterns) { m_patterns = patterns; }
     void SetRecordTarget(CRecordSongTarget* target) { m_recordTarget = target; }
     void AddListener(CSequenceEditorListener* listener);
     void RemoveListener(CSequenceEditorListener* listener);
@@ -65,10 +65,10 @@ public:
     const Sequence& Song() const { return m_song; }
 
     // ----- From the pattern editor and the studio (user-interface thread) -----
-    void AnnounceControlPort(CPort* port);
-    void PatternAdded(Pattern* pattern);
+    void AnnounceControlPort(CPort* port) override;
+    void PatternAdded(Pattern* pattern) override;
     // Refills the pattern box and removes the pattern's placements.
-    void PatternRemoved(Pattern* pattern);
+    void PatternRemoved(Pattern* pattern) override;
     void MachineRemoved(CMachine* machine);
     // Empties the song (rows and their entries) and the pattern box.
     void Clear();
@@ -96,9 +96,10 @@ public:
     SequenceEntry* PlacePattern(Pattern* pattern, int32_t startBeat);
     // A right press on an entry.
     void RemoveEntry(int32_t row, SequenceEntry* entry);
-    // Dragging an entry: dx in pixels from the press. True when the entry moved.
+    // Dragging an entry: whole beats right of where it was at the press (negative: left). True
+    // when the entry moved; a start where it does not fit leaves it at its last good one.
     void BeginEntryDrag(int32_t row, SequenceEntry* entry);
-    bool DragEntry(int32_t dxPixels);
+    bool DragEntry(int32_t beats);
     void EndEntryDrag() { m_dragEntry = nullptr; }
 
     // ----- Transport (user-interface thread) -----
@@ -148,7 +149,7 @@ private:
 
     CVeskHost* m_host;
     CMutex* m_mutex;
-    const CPatternEditor* m_patterns = nullptr;
+    const CArray<Pattern>* m_patterns = nullptr;
     CRecordSongTarget* m_recordTarget = nullptr;
     std::vector<CSequenceEditorListener*> m_listeners;
     CChangeCounter* m_changes = nullptr;

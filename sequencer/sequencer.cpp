@@ -2,7 +2,7 @@
 
 CSequencer::CSequencer(CVeskHost* host) : m_song(host, &m_mutex), m_patterns(host, &m_mutex) {
     m_patterns.SetSong(&m_song);
-    m_song.SetPatternEditor(&m_patterns);
+    m_song.SetPatternList(&m_patterns.Patterns());
 }
 
 // The pattern editor goes first and frees the patterns; the song's entries only point at them and

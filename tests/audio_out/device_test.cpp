@@ -180,7 +180,7 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
         }
     } guard{jackd};
 
-    Options options = DefaultOptions();
+    DriverOptions options;
     std::unique_ptr<CASIODriver> driver;
     for (int attempt = 0; attempt < 50; ++attempt) {
         driver = std::make_unique<CASIODriver>(options, "tamborel-test");
@@ -225,7 +225,7 @@ TEST(AlsaOutput, AToneThroughWaveOutArrivesAtPitchAndLevel) {
     CDeviceTurn turn;
     const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "wave-out.raw";
     std::filesystem::remove(file);
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.waveOutFormat = 0x800; // 44.1 kHz, 16-bit, stereo
     options.waveOutLatency = 20;
     CWaveOutDriver driver(options, {"file:FILE=" + file.string() + ",FORMAT=raw"});
@@ -328,7 +328,7 @@ TEST(JackOutput, AServerThatDiesIsToldAndJoinedAgainWhenItIsBack) {
         }
     } guard{&jackd};
 
-    Options options = DefaultOptions();
+    DriverOptions options;
     CASIODriver driver(options, "tamborel-back");
     ASSERT_TRUE(driver.IsAvailable());
     EXPECT_EQ(driver.GetProblem(), "");
@@ -382,7 +382,7 @@ TEST(JackOutput, AServerThatDiesIsToldAndJoinedAgainWhenItIsBack) {
 
 TEST(AlsaOutput, TheNullDeviceIsNoSoundCardAndPlaysInRealTime) {
     CDeviceTurn turn;
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.waveOutLatency = 20;
     CWaveOutDriver driver(options, {"null"});
     if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's null device is not available";
@@ -399,7 +399,7 @@ TEST(AlsaOutput, TheNullDeviceIsNoSoundCardAndPlaysInRealTime) {
 
 TEST(AlsaOutput, ADeviceFoundTakingSamplesWithoutPacingIsPacedAndSaidSo) {
     CDeviceTurn turn;
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.waveOutLatency = 20;
     // A file device with no card behind it: it looks like any device until it plays.
     CWaveOutDriver driver(options, {"file:FILE=/dev/null,FORMAT=raw"});
@@ -418,7 +418,7 @@ TEST(AlsaOutput, ADeviceFoundTakingSamplesWithoutPacingIsPacedAndSaidSo) {
 
 TEST(AlsaOutput, StopEndsPlayingAtOnceOnAnUnpacedDevice) {
     CDeviceTurn turn;
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.waveOutLatency = 400; // long naps between buffers: Stop must not wait for them
     CWaveOutDriver driver(options, {"null"});
     if (!driver.IsAvailable()) GTEST_SKIP() << "ALSA's null device is not available";
@@ -473,7 +473,7 @@ TEST(AlsaOutput, ADeviceThatFailsDuringPlayIsToldAndOpenedAgain) {
         std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("device-fifo-" + std::to_string(getpid()));
     std::filesystem::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.waveOutFormat = 0x800;
     options.waveOutLatency = 20;
     CWaveOutDriver driver(options, {"file:FILE=" + fifo.string() + ",FORMAT=raw"});

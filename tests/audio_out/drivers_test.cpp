@@ -90,7 +90,7 @@ public:
 };
 
 TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
-    Options options = DefaultOptions();
+    DriverOptions options;
     options.driverIndex = 5;
     auto* wave = new CFakeDriver("Wave Out", true, 2);
     auto* asio = new CFakeDriver("ASIO", false, 8);
@@ -125,7 +125,7 @@ TEST(DriverManager, IndexFromOptionsBindingAndSwitching) {
 }
 
 TEST(DriverManager, WatchPassesEventsOnAndBindsAgainForANewFormat) {
-    Options options = DefaultOptions();
+    DriverOptions options;
     auto* wave = new CFakeDriver("Wave Out", true, 2);
     COutputDriverManager manager(options, std::unique_ptr<CAudioOutputDriver>(wave),
                                  std::make_unique<CFakeDriver>("ASIO", false, 2));

@@ -1,6 +1,7 @@
 // HD recorder tracks: the pass-through at the row's volume, the files they write, the row lock,
 // the master button and the recorded-time read-out.
 #include "host_machines/hd_recorder/hd_track.h"
+#include "host_machines/hd_recorder/stems.h"
 #include "host_machines/hd_track_machine.h"
 #include "host_machines/wav/wav_file.h"
 #include "machine_interface/machine_registry.h"
@@ -294,4 +295,32 @@ TEST_F(HDTrackTest, ARowsMeterReadsTheSameDecibelsAsTheMastersForTheSameBlock) {
     row->Refresh();
     EXPECT_NEAR(row->Meter().Read().held[1], 0.0f, 0.01);
     stereo->Delete();
+}
+
+// Stems come from the HD recorder tracks among the machines only, in their order, with file names
+// that stay inside the folder, are never empty or hidden, and never clash.
+TEST_F(HDTrackTest, StemsNameOneFilePerTrackInsideTheFolder) {
+    CHDTrackMachineInfoMono mono(&host);
+    CHDTrackMachineInfoStereo stereo(&host);
+    std::vector<CHDTrackMachine*> tracks;
+    for (int i = 0; i < 6; ++i) tracks.push_back(new CHDTrackMachine(&host, i % 2 == 1, &list));
+    CHDTrackMachine notATrack(&host, false, &list); // a machine whose descriptor is no track's
+    const std::vector<StemSource> sources = {
+        {"Drums", &mono, tracks[0]},     {"Synth", nullptr, &notATrack}, {"Drums", &stereo, tracks[1]},
+        {"", &mono, tracks[2]},          {"Bass/Line", &stereo, tracks[3]}, {".hidden", &mono, tracks[4]},
+        {"Drums (2)", &stereo, tracks[5]},
+    };
+    const std::vector<StemFile> stems = PlanStems(sources, folder);
+    std::vector<std::string> names;
+    for (const StemFile& stem : stems) {
+        names.push_back(stem.file.filename().string());
+        EXPECT_EQ(stem.file.parent_path(), folder);
+        EXPECT_EQ(stem.partial.string(), stem.file.string() + ".part");
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Drums.wav", "Drums (2).wav", "Track.wav", "Bass_Line.wav",
+                                                "_hidden.wav", "Drums (2) (2).wav"}));
+    ASSERT_EQ(stems.size(), 6u);
+    EXPECT_EQ(stems[1].row, tracks[1]->Row());
+    EXPECT_EQ(stems[5].row, tracks[5]->Row());
+    for (CHDTrackMachine* track : tracks) track->Delete();
 }

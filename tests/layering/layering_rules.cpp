@@ -22,6 +22,9 @@ std::map<std::string, std::set<std::string>> AllowedFolders() {
     allowed["machine_interface"] = {"platform"};
     for (const std::string& middle : kMiddle)
         allowed[middle] = {"platform", "machine_interface"};
+    // The options file saves the output drivers' own settings record; the drivers know nothing of
+    // the file.
+    allowed["persistence"].insert("audio_out");
     std::set<std::string> belowViews = {"platform", "machine_interface"};
     belowViews.insert(kMiddle.begin(), kMiddle.end());
     allowed["gui"] = belowViews;
@@ -50,9 +53,6 @@ const Exception kExceptions[] = {
     // The project file reads and writes the studio and the sequencer together.
     {"persistence", "engine/studio.h"},
     {"persistence", "sequencer/sequencer.h"},
-    // The output drivers still read their settings from the options file's record (the options
-    // file is to point at the drivers instead).
-    {"audio_out", "persistence/options_file.h"},
     // The HD recorder's rows are the song's record target and feed the studio's peak-meter state.
     {"host_machines", "sequencer/record_song_target.h"},
     {"host_machines", "engine/peak_meter.h"},

@@ -80,6 +80,24 @@ TEST_F(LayeringCheckerTest, UpwardAndSidewaysIncludesFailUnlessListed) {
               }));
 }
 
+TEST_F(LayeringCheckerTest, TheOptionsFilePointsAtTheDriversAndTheViewsStandOnTheModels) {
+    Write("persistence/options_file.h", "#include \"audio_out/driver_options.h\"\n");
+    Write("studio_ui/pattern_editor/pattern_grid_geometry.h", "#include \"sequencer/pattern_editor.h\"\n");
+    EXPECT_EQ(Found(), std::vector<std::string>{});
+    Write("audio_out/driver_manager.h", "#include \"persistence/options_file.h\"\n");
+    Write("host_machines/hd_recorder/stems.cpp", "#include \"engine/studio.h\"\n");
+    Write("sequencer/pattern_editor.cpp", "#include \"studio_ui/pattern_editor/pattern_grid_geometry.h\"\n");
+    EXPECT_EQ(Found(),
+              (std::vector<std::string>{
+                  "audio_out/driver_manager.h:1: persistence/options_file.h: audio_out/ may not include "
+                  "persistence/",
+                  "host_machines/hd_recorder/stems.cpp:1: engine/studio.h: host_machines/ may not include "
+                  "engine/",
+                  "sequencer/pattern_editor.cpp:1: studio_ui/pattern_editor/pattern_grid_geometry.h: "
+                  "sequencer/ may not include studio_ui/",
+              }));
+}
+
 TEST_F(LayeringCheckerTest, TheLibraryBuildsMachinesAndPanelsButNotTheProgram) {
     Write("library/entry.cpp",
           "#include \"machines/stock.h\"\n#include \"gui/knob.h\"\n#include <QWidget>\n");

@@ -192,19 +192,19 @@ TEST_F(OptionsFileTest, SettingsOutsideTheirRangesFallBackToTheirDefaults) {
         EXPECT_EQ(options.reserved, value) << value;
     }
     // The edges of the ranges are taken as they are.
-    WriteBytes("pObT" + Int(0) + Int(1) + Int(option_limits::kMaxDeviceIndex) +
-               Int(option_limits::kMaxLatency) + Int(0x80000) + Int(option_limits::kMaxDeviceIndex) + Int(0) +
+    WriteBytes("pObT" + Int(0) + Int(1) + Int(driver_limits::kMaxDeviceIndex) +
+               Int(driver_limits::kMaxLatency) + Int(0x80000) + Int(driver_limits::kMaxDeviceIndex) + Int(0) +
                Int(0));
     Options edges = DefaultOptions();
     ASSERT_EQ(ReadOptions(edges).state, State::Read);
     EXPECT_EQ(edges.driverIndex, 1);
-    EXPECT_EQ(edges.waveOutDevice, option_limits::kMaxDeviceIndex);
-    EXPECT_EQ(edges.waveOutLatency, option_limits::kMaxLatency);
+    EXPECT_EQ(edges.waveOutDevice, driver_limits::kMaxDeviceIndex);
+    EXPECT_EQ(edges.waveOutLatency, driver_limits::kMaxLatency);
     EXPECT_EQ(edges.waveOutFormat, 0x80000);
-    EXPECT_EQ(edges.asioDevice, option_limits::kMaxDeviceIndex);
+    EXPECT_EQ(edges.asioDevice, driver_limits::kMaxDeviceIndex);
     // Two flags at once, or a bit above the twenty flags, is no format code.
     for (const int32_t code : {0x801, 0x100000, 0x3, 2})
-        EXPECT_EQ(option_limits::IsFormatCode(code), code == 2) << code;
+        EXPECT_EQ(driver_limits::IsFormatCode(code), code == 2) << code;
 }
 
 TEST_F(OptionsFileTest, AKilledWriteLeavesTheOldFileOrTheNewOne) {

@@ -583,7 +583,7 @@ TEST_F(ProjectFileTest, EveryKindOfEditRaisesTheChangeCounter) {
     raises("remove a note", [&] { patterns.RemoveNote(patterns.NoteAt(0, 60)); });
     patterns.SelectProperty(1);
     raises("add a control track", [&] { patterns.AddControlTrack(); });
-    raises("set a control step", [&] { patterns.PressStep(0, 2, 57); });
+    raises("set a control step", [&] { patterns.PressStep(0, 2, 0.5f); });
     raises("song length", [&] { m_sequencer.Song().SetLength(64); });
     raises("place a pattern", [&] { m_sequencer.Song().PlacePattern(pattern, 0); });
     raises("remove a pattern", [&] { patterns.RemovePattern(); });

@@ -100,7 +100,7 @@ TEST(AudioPath, EditsWhileTheDriverTicksStayConsistent) {
         for (int step = 0; step < 32; ++step) editor.AddNoteAt(step, 40 + round % 40);
         editor.SelectProperty(round % 4);
         editor.AddControlTrack();
-        editor.PressStep(0, round % 64, 30);
+        editor.PressStep(0, round % 64, 0.75f);
         song.Song().AddEntry(0, pattern, round % 48);
         if (round % 3 == 0) song.SetLength(round % 2 ? 64 : 20);
         if (round % 5 == 0) song.PlaySong();

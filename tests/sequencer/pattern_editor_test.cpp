@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 struct CChangeLog : CPatternEditorListener {
@@ -141,23 +143,25 @@ TEST_F(EditorFixture, NoteValidityAtThePatternEdgesAndNeighbours) {
     EXPECT_FALSE(editor->IsValidNote(0, 1, 8, nullptr));
 }
 
-TEST_F(EditorFixture, DraggingANoteUp40PixelsMovesItTwoRows) {
+TEST_F(EditorFixture, DraggingANoteTwoRowsUpRaisesItTwoNotes) {
     editor->SelectMachine(synth);
     editor->AddPattern();
     PatternNote* note = editor->AddNoteAt(4, 60);
     editor->BeginNoteDrag(note, NoteZone::Move);
-    EXPECT_TRUE(editor->DragNote(13, -40)); // 13 px: no step; -40 / 16 = -2 rows
+    EXPECT_TRUE(editor->DragNote(0, -2));
     EXPECT_EQ(note->note, 62);
     EXPECT_EQ(note->start, 4);
-    EXPECT_TRUE(editor->DragNote(-28, -40));
+    EXPECT_TRUE(editor->DragNote(-2, -2)); // both count from the press
     EXPECT_EQ(note->start, 2);
+    EXPECT_EQ(note->note, 62);
+    EXPECT_FALSE(editor->DragNote(-2, -2)); // the same place again changes nothing
     editor->EndNoteDrag();
 
     editor->SelectMachine(drums);
     editor->AddPattern();
     PatternNote* hit = editor->AddNoteAt(0, 5);
     editor->BeginNoteDrag(hit, NoteZone::Move);
-    editor->DragNote(0, -40);
+    editor->DragNote(0, -2);
     EXPECT_EQ(hit->note, 3); // two rows up is a lower index
 }
 
@@ -167,14 +171,14 @@ TEST_F(EditorFixture, RefusedMoveFallsBackToTheNoteAloneThenTheStartAlone) {
     PatternNote* note = editor->AddNoteAt(0, 60);   // 0..3
     editor->AddNoteAt(8, 62);                        // in the way at the new start
     editor->BeginNoteDrag(note, NoteZone::Move);
-    EXPECT_TRUE(editor->DragNote(8 * kStepPixels, -32)); // to step 8, note 62: refused as a whole
+    EXPECT_TRUE(editor->DragNote(8, -2)); // to step 8, note 62: refused as a whole
     EXPECT_EQ(note->start, 0);
     EXPECT_EQ(note->note, 62);
     editor->EndNoteDrag();
 
     editor->AddNoteAt(0, 64);
     editor->BeginNoteDrag(note, NoteZone::Move);
-    EXPECT_TRUE(editor->DragNote(2 * kStepPixels, -32)); // 64 is taken at both starts: the start alone
+    EXPECT_TRUE(editor->DragNote(2, -2)); // 64 is taken at both starts: the start alone
     EXPECT_EQ(note->start, 2);
     EXPECT_EQ(note->note, 62);
 }
@@ -183,25 +187,20 @@ TEST_F(EditorFixture, ResizingRefusesEmptyAndOverlappingNotes) {
     editor->SelectMachine(synth);
     editor->AddPattern();
     PatternNote* note = editor->AddNoteAt(4, 60); // 4..7
-    EXPECT_EQ(CPatternEditor::ZoneAt(4, 4), NoteZone::ResizeStart);
-    EXPECT_EQ(CPatternEditor::ZoneAt(5, 4), NoteZone::Move);
-    EXPECT_EQ(CPatternEditor::ZoneAt(48, 4), NoteZone::Move);
-    EXPECT_EQ(CPatternEditor::ZoneAt(49, 4), NoteZone::ResizeEnd);
-
     editor->BeginNoteDrag(note, NoteZone::ResizeStart);
-    EXPECT_FALSE(editor->DragNote(4 * kStepPixels, 0)); // length 0
-    EXPECT_FALSE(editor->DragNote(5 * kStepPixels, 0)); // past the end
-    EXPECT_TRUE(editor->DragNote(-2 * kStepPixels, 0));
+    EXPECT_FALSE(editor->DragNote(4, 0)); // length 0
+    EXPECT_FALSE(editor->DragNote(5, 0)); // past the end
+    EXPECT_TRUE(editor->DragNote(-2, 0));
     EXPECT_EQ(note->start, 2);
     EXPECT_EQ(note->length, 6);
     editor->EndNoteDrag();
 
     editor->AddNoteAt(12, 60);
     editor->BeginNoteDrag(note, NoteZone::ResizeEnd);
-    EXPECT_TRUE(editor->DragNote(4 * kStepPixels, 0)); // ends at 12, where the other starts
+    EXPECT_TRUE(editor->DragNote(4, 0)); // ends at 12, where the other starts
     EXPECT_EQ(note->length, 10);
-    EXPECT_FALSE(editor->DragNote(5 * kStepPixels, 0));
-    EXPECT_FALSE(editor->DragNote(-6 * kStepPixels, 0));
+    EXPECT_FALSE(editor->DragNote(5, 0));
+    EXPECT_FALSE(editor->DragNote(-6, 0));
     EXPECT_EQ(note->length, 10);
 }
 
@@ -213,7 +212,7 @@ TEST_F(EditorFixture, MovingANoteCarriesItsVelocity) {
     PatternNote* note = editor->AddNoteAt(0, 60);
     pattern->SetControlStep(0, 0, 0.3f);
     editor->BeginNoteDrag(note, NoteZone::Move);
-    editor->DragNote(3 * kStepPixels, 0);
+    editor->DragNote(3, 0);
     const std::vector<ControlStep>& steps = pattern->VelocityTrack()->steps;
     EXPECT_EQ(steps[0].set, 0);
     EXPECT_EQ(steps[3].set, 1);
@@ -233,15 +232,20 @@ TEST_F(EditorFixture, ControlTracksAndLaneEdits) {
     EXPECT_EQ(editor->LaneLabel(1), "Velocity");
     EXPECT_EQ(log.Count(PatternEditorChange::ControlTracks), 2);
 
-    EXPECT_TRUE(editor->PressStep(0, 5, 57)); // halfway down the lane
+    EXPECT_TRUE(editor->PressStep(0, 5, 0.5f));
     EXPECT_FLOAT_EQ(pattern->GetControlTrack(0)->steps[5].value, 0.5f);
-    EXPECT_FALSE(editor->PressStep(0, 5, 0)); // already set: a press there is a drag
-    EXPECT_TRUE(editor->PressStep(0, 6, 500));
+    EXPECT_FALSE(editor->PressStep(0, 5, 1.0f)); // already set: a press there is a drag
+    EXPECT_TRUE(editor->PressStep(0, 6, -3.4f)); // below the lane: held to 0
     EXPECT_FLOAT_EQ(pattern->GetControlTrack(0)->steps[6].value, 0.0f);
+    EXPECT_TRUE(editor->PressStep(0, 7, std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_EQ(pattern->GetControlTrack(0)->steps[7].value, 0.0f);
+    EXPECT_FALSE(editor->PressStep(0, 64, 0.5f)); // past the pattern
+    EXPECT_FALSE(editor->PressStep(2, 0, 0.5f));  // no such lane
     editor->BeginStepDrag(0, 5);
-    EXPECT_FLOAT_EQ(editor->DragStep(-57), 1.0f);
-    EXPECT_FLOAT_EQ(editor->DragStep(-1000), 1.0f);
-    EXPECT_FLOAT_EQ(editor->DragStep(114), 0.0f);
+    EXPECT_FLOAT_EQ(editor->DragStep(0.5f), 1.0f);
+    EXPECT_FLOAT_EQ(editor->DragStep(9.0f), 1.0f); // held to the top
+    EXPECT_FLOAT_EQ(editor->DragStep(-0.25f), 0.25f); // counted from the value at the press
+    EXPECT_FLOAT_EQ(editor->DragStep(-1.0f), 0.0f);
     editor->EndStepDrag();
     EXPECT_EQ(editor->LaneValueText(1, 0.5f), "-1: 0.50");
     editor->ClearStep(0, 5);
@@ -367,6 +371,42 @@ TEST_F(EditorFixture, RefreshMovesThePlayMarker) {
     editor->RefreshDisplay();
     EXPECT_EQ(log.Count(PatternEditorChange::PlayMarker), 2);
     EXPECT_FLOAT_EQ(editor->DisplayPosition(), 7.0f);
+}
+
+
+// The pattern editor alone, with a listener in the song's place: what it hears and when.
+TEST(PatternListListener, HearsPortsAndPatternsAndAPatternLeavesBeforeItIsDestroyed) {
+    struct CHeard : CPatternListListener {
+        explicit CHeard(const CPatternEditor& list) : editor(list) {}
+        void AnnounceControlPort(CPort* port) override { ports.push_back(port); }
+        void PatternAdded(Pattern* pattern) override {
+            EXPECT_GE(editor.Patterns().Find(pattern), 0); // already listed
+            heard.push_back("added " + std::string(pattern->Name()));
+        }
+        void PatternRemoved(Pattern* pattern) override {
+            EXPECT_LT(editor.Patterns().Find(pattern), 0); // no longer listed, still alive
+            heard.push_back("removed " + std::string(pattern->Name()));
+        }
+        const CPatternEditor& editor;
+        std::vector<CPort*> ports;
+        std::vector<std::string> heard;
+    };
+    SequencerRig rig;
+    CEventMachine* synth = rig.Add("Synth 1", 2);
+    CMutex mutex;
+    CPatternEditor editor(&rig.host, &mutex);
+    CHeard song(editor);
+    editor.SetSong(&song);
+    editor.MachineAdded(synth);
+    EXPECT_EQ(song.ports, (std::vector<CPort*>{synth->Control(0), synth->Control(1)}));
+
+    Pattern* first = editor.CreatePattern(synth->Control(1), 4);
+    editor.CreatePattern(synth->Control(0), 8, "Lead");
+    editor.DestroyPattern(first);
+    editor.MachineRemoved(synth); // its patterns go with it, the song told of each
+    EXPECT_EQ(song.heard, (std::vector<std::string>{"added Pattern 1", "added Lead", "removed Pattern 1",
+                                                     "removed Lead"}));
+    EXPECT_EQ(editor.Patterns().Count(), 0);
 }
 
 } // namespace

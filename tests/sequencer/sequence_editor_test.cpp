@@ -79,15 +79,16 @@ TEST_F(SongEditorFixture, DraggingOverANeighbourStaysUntilTheEntryFitsBeyondIt) 
     SequenceEntry* moving = song->PlaceAt(0, 0);
     song->PlaceAt(0, 8); // the neighbour: 8..11
     song->BeginEntryDrag(0, moving);
-    EXPECT_TRUE(song->DragEntry(4 * kBeatPixels));
+    EXPECT_TRUE(song->DragEntry(4));
     EXPECT_EQ(moving->start, 4);       // 4..7 still fits
-    EXPECT_FALSE(song->DragEntry(6 * kBeatPixels));
+    EXPECT_FALSE(song->DragEntry(6));
     EXPECT_EQ(moving->start, 4);       // over the neighbour: stays at its last valid start
-    EXPECT_FALSE(song->DragEntry(11 * kBeatPixels));
-    EXPECT_TRUE(song->DragEntry(12 * kBeatPixels + 13));
+    EXPECT_FALSE(song->DragEntry(11));
+    EXPECT_TRUE(song->DragEntry(12));
     EXPECT_EQ(moving->start, 12);      // jumps past the neighbour
-    EXPECT_FALSE(song->DragEntry(100 * kBeatPixels)); // outside the song
-    EXPECT_TRUE(song->DragEntry(-13)); // -13 / 14 truncates to 0: back to the press start
+    EXPECT_FALSE(song->DragEntry(100)); // outside the song
+    EXPECT_FALSE(song->DragEntry(-1));  // before its start
+    EXPECT_TRUE(song->DragEntry(0));   // back to the press start
     EXPECT_EQ(moving->start, 0);
     song->EndEntryDrag();
     EXPECT_EQ(four->Length(), 4);

@@ -9,7 +9,8 @@
 #include <vector>
 
 class CHDTrack;
-class CStudio;
+class CMachine;
+class CMachineInfo;
 
 struct StemFile {
     std::filesystem::path file;    // "DIR/<track name>.wav"
@@ -17,9 +18,17 @@ struct StemFile {
     CHDTrack* row = nullptr;       // the track's recorder row (owned by the recorder's list)
 };
 
-// One file per HD recorder track, in studio order. Track names become UTF-8 file names without
-// folder separators, never empty, never hidden, numbered when two tracks share a name.
-std::vector<StemFile> PlanStems(CStudio& studio, const std::filesystem::path& folder);
+// A machine of the studio as the stems see it: its frame's name, its descriptor and the machine.
+struct StemSource {
+    std::string name;
+    const CMachineInfo* info = nullptr;
+    CMachine* machine = nullptr;
+};
+
+// One file per HD recorder track among the machines (in studio order), in their order. Track
+// names become UTF-8 file names without folder separators, never empty, never hidden, numbered
+// when two tracks share a name.
+std::vector<StemFile> PlanStems(const std::vector<StemSource>& machines, const std::filesystem::path& folder);
 
 // Points every track at its partial file and starts them all at once (the recorder's master
 // button). Raises "Can't Open File <%s>" when a file cannot be made.

@@ -1,6 +1,5 @@
-#include "app/stems.h"
+#include "host_machines/hd_recorder/stems.h"
 
-#include "engine/studio.h"
 #include "host_machines/hd_recorder/hd_track.h"
 #include "host_machines/hd_track_machine.h"
 #include "platform/error.h"
@@ -29,12 +28,12 @@ std::string StemFileName(const std::string& name, std::set<std::string>& taken) 
     return candidate + ".wav";
 }
 
-// The frame's machine when it is an HD recorder track (a host machine: known by its descriptor).
-CHDTrackMachine* TrackOf(const CMachineContainer* frame) {
-    const CMachineInfo* info = frame->Info();
+// The machine when it is an HD recorder track (a host machine: known by its descriptor).
+CHDTrackMachine* TrackOf(const StemSource& source) {
+    const CMachineInfo* info = source.info;
     const bool isTrack = dynamic_cast<const CHDTrackMachineInfoMono*>(info) != nullptr ||
                          dynamic_cast<const CHDTrackMachineInfoStereo*>(info) != nullptr;
-    return isTrack ? static_cast<CHDTrackMachine*>(frame->Machine()) : nullptr;
+    return isTrack ? static_cast<CHDTrackMachine*>(source.machine) : nullptr;
 }
 
 uint32_t Get32(const uint8_t* at) {
@@ -44,14 +43,14 @@ uint32_t Get32(const uint8_t* at) {
 
 } // namespace
 
-std::vector<StemFile> PlanStems(CStudio& studio, const std::filesystem::path& folder) {
+std::vector<StemFile> PlanStems(const std::vector<StemSource>& machines, const std::filesystem::path& folder) {
     std::vector<StemFile> stems;
     std::set<std::string> taken;
-    for (CMachineContainer* frame : studio.Frames()) {
-        CHDTrackMachine* track = TrackOf(frame);
+    for (const StemSource& source : machines) {
+        CHDTrackMachine* track = TrackOf(source);
         if (!track) continue;
         StemFile stem;
-        stem.file = folder / StemFileName(frame->m_name, taken);
+        stem.file = folder / StemFileName(source.name, taken);
         stem.partial = stem.file.string() + ".part";
         stem.row = track->Row();
         stems.push_back(stem);
