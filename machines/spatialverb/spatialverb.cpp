@@ -107,7 +107,8 @@ void CSpatialVerb::BuildTaps() {
         edges[static_cast<size_t>(i) + 1] = r * r;
     }
     const RoomGeometry& g = m_geometry;
-    const int32_t fade = std::min(std::max(m_blockSize, 1), 128);
+    // A fixed fade length: one tied to the buffer size would make the sound depend on it.
+    constexpr int32_t fade = 128;
     for (int32_t source = 0; source < 2; ++source) {
         std::vector<float> a(static_cast<size_t>(n), 0.0f), b(static_cast<size_t>(n), 0.0f);
         m_trees[source].AddResponses(g.listenerLeft[0], g.listenerLeft[1], edges, a.data());
