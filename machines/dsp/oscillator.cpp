@@ -36,6 +36,7 @@ void COscillator::SetWaveform(int32_t type) {
     m_waveform = type;
     m_phase = 0.0f;
     m_fineExit = -1.0f;
+    m_advanceExit = -1.0f;
 }
 
 float COscillator::ClampedIncrement(float hz) const {
@@ -57,14 +58,18 @@ void COscillator::RenderWave(float* out, int32_t count) {
 }
 
 void COscillator::Advance(int32_t count) {
-    // The same steps as RenderWave: a closed form would round differently for every split.
-    const float increment = m_frequency / static_cast<float>(m_sampleRate);
-    float phase = m_phase;
-    for (int32_t i = 0; i < count; ++i) {
-        phase += increment;
-        if (phase >= 1.0f) phase -= 1.0f;
+    // One closed form from the start of the run: adding each call's share on would round
+    // differently for every way of cutting the run.
+    if (m_phase != m_advanceExit || m_frequency != m_advanceFrequency) {
+        m_advanceBase = m_phase;
+        m_advanceElapsed = 0.0;
     }
-    m_phase = phase;
+    m_advanceElapsed += static_cast<double>(count);
+    const double phase = m_advanceBase + m_advanceElapsed * m_frequency / m_sampleRate;
+    m_phase = static_cast<float>(phase - std::floor(phase));
+    if (m_phase >= 1.0f) m_phase = 0.0f;
+    m_advanceExit = m_phase;
+    m_advanceFrequency = m_frequency;
 }
 
 void COscillator::RenderSampleHold(float* out, int32_t count) {

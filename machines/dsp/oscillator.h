@@ -48,8 +48,9 @@ public:
 
     // The wave table at the running phase, fixed frequency.
     void RenderWave(float* out, int32_t count);
-    // Moves the phase on by count samples at the fixed frequency without rendering, step by step
-    // as RenderWave would (an LFO nobody listens to keeps its place in time, to the bit).
+    // Moves the phase on by count samples at the fixed frequency without rendering (an LFO nobody
+    // listens to keeps its place in time). The phase is taken from the run of Advance calls as a
+    // whole, so however the run is cut into calls the phase comes out the same.
     void Advance(int32_t count);
     // A random value in −1..1 held for one period; a new one from the sample after each wrap.
     void RenderSampleHold(float* out, int32_t count);
@@ -89,6 +90,12 @@ private:
     double m_fineElapsed = 0.0;
     double m_fineIncrement = -1.0;
     float m_fineExit = -1.0f;
+    // Advance's run: the phase where it began and the samples since, valid while m_phase is what
+    // the last Advance left at the same frequency.
+    double m_advanceBase = 0.0;
+    double m_advanceElapsed = 0.0;
+    float m_advanceExit = -1.0f;
+    float m_advanceFrequency = 0.0f;
     // Render's pitch input: samples until it is read again, and the increment read last.
     int32_t m_pitchCountdown = 0;
     float m_pitchIncrement = 0.0f;
