@@ -149,7 +149,9 @@ struct Render {
 // Renders the whole stream through the machine's own interface in buffers of the given sizes. The
 // machine is built for buffers of `capacity` frames; each call's length is the port buffers'
 // length, as the host sets it. Every audio input gets the input signal (a different share per
-// port and channel); the first output is recorded. A machine with a second pass runs it too.
+// port and channel); the first output is recorded. A machine with a second pass runs it too. The
+// periodic update runs between buffers once 10 ms of audio have passed, as in an offline render,
+// so it comes at other samples for other buffer sizes; the setup changes come before any of it.
 Render RenderInBuffers(const MachineCase& test, const std::vector<TimedEvent>& events,
                        const std::vector<float>& input, const std::vector<int32_t>& sizes) {
     const int32_t capacity = *std::max_element(sizes.begin(), sizes.end());
@@ -158,7 +160,6 @@ Render RenderInBuffers(const MachineCase& test, const std::vector<TimedEvent>& e
     std::unique_ptr<CMachine, MachineDeleter> machine(test.create(&host));
     for (const auto& [index, value] : test.setup)
         machine->SetParameter(index, value);
-    machine->UpdateGUI();
     CPort* control = FindPort(*machine, "Control In");
     std::vector<CAudioBuffer*> inputs, returns, buffers;
     CAudioBuffer* out = nullptr;
@@ -172,7 +173,13 @@ Render RenderInBuffers(const MachineCase& test, const std::vector<TimedEvent>& e
     Render render;
     size_t next = 0;
     int32_t start = 0;
+    int32_t sinceUpdate = 0;
     for (int32_t size : sizes) {
+        if (sinceUpdate >= kRate / 100) {
+            sinceUpdate %= kRate / 100;
+            machine->UpdateGUI();
+        }
+        sinceUpdate += size;
         for (; next < events.size() && events[next].at < start + size; ++next) {
             ControlEvent event = events[next].event;
             event.time = events[next].at - start;
