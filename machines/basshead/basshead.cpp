@@ -45,8 +45,12 @@ void CBassHead::Process() {
     while (control->GetNextEvent(&event)) {
         if (event.kind == kEventNoteOn || event.kind == kEventNoteOff)
             HandleNote(event);
-        else if (event.kind == kEventParameter)
+        else if (event.kind == kEventParameter) {
+            // The change reaches the voices at the event's own sample.
+            m_eventTime = event.time;
             AutomateParameter(event.index, event.value);
+            m_eventTime = 0;
+        }
     }
     CAudioBuffer* out = m_ports[1]->m_audioBuffer;
     out->Clear();
@@ -65,10 +69,16 @@ void CBassHead::SetParameter(int32_t index, float value) {
     ControlEvent event{};
     event.size = sizeof(ControlEvent);
     event.kind = kEventParameter;
+    event.time = m_eventTime;
     event.index = index;
     event.value = value;
     for (auto& voice : m_voices)
         voice->AddEvent(event);
+}
+
+void CBassHead::SetNoiseSeed(uint32_t seed) {
+    for (auto& voice : m_voices)
+        voice->SetNoiseSeed(seed++);
 }
 
 void CBassHead::GetParameterName(int32_t index, char* text) {

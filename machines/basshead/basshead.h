@@ -1,7 +1,8 @@
 // QX BassHead (CBassHead): the library's monophonic subtractive synthesizer. Notes arrive on
 // "Control In" and are handed round-robin to the voices (one voice: last-note priority without note
-// memory); parameter changes reach the voices through their event queues at the start of the next
-// buffer. Stereo out on "Line Out".
+// memory); parameter changes reach the voices through their event queues: a parameter event at its
+// own sample, a change from a panel or the host at the start of the next buffer. Stereo out on
+// "Line Out"; the output does not depend on how the stream is cut into buffers.
 //
 // Threads: Process, SetParameter, SetSampleRate and SetBufferSize run under the machine lock the
 // host takes; Process on the machine's worker thread, the setters on the user-interface thread.
@@ -34,6 +35,8 @@ public:
     void SetSampleRate(int32_t rate) override;
     void SetBufferSize(int32_t frames) override;
     bool IsGenerator() override { return true; }
+    // Reseeds the voices' noise and random LFOs (renders are reproducible for a given seed).
+    void SetNoiseSeed(uint32_t seed);
 
 private:
     void HandleNote(const ControlEvent& event);
@@ -43,6 +46,7 @@ private:
     int32_t m_blockSize;
     std::vector<std::unique_ptr<BassHeadVoice>> m_voices;
     size_t m_nextVoice = 0;
+    int32_t m_eventTime = 0; // offset given to parameter changes while a parameter event is applied
 };
 
 class CBassHeadInfo : public CSimpleMachineInfo<CBassHead> {

@@ -91,6 +91,25 @@ void BassHeadVoice::SetBlockSize(int32_t count) {
     m_blockSize = count;
 }
 
+void BassHeadVoice::SetNoiseSeed(uint32_t seed) {
+    m_noise.state = seed;
+    for (int32_t n = 0; n < kLfoCount; ++n)
+        m_lfo[n].SetRandomSeed(seed * 2654435761u + static_cast<uint32_t>(n) + 1u);
+}
+
+void BassHeadVoice::Fade(int32_t n, float* l, int32_t count) {
+    if (m_fadeLevel[n] >= 1.0f) return;
+    // The same additions whether the LFO is heard or skipped, and however the buffer is cut: a
+    // closed form per stretch would round differently.
+    const float step = 1.0f / (static_cast<float>(m_sampleRate) * m_fadeTime[n]);
+    float level = m_fadeLevel[n];
+    for (int32_t i = 0; i < count; ++i) {
+        level = level + step < 1.0f ? level + step : 1.0f;
+        if (l) l[i] *= level;
+    }
+    m_fadeLevel[n] = level;
+}
+
 void BassHeadVoice::ApplyParameter(int32_t index, float x) {
     if (index >= kLfo1Rate && index < kParameterCount) {
         const int32_t n = (index - kLfo1Rate) / kLfoStride;
@@ -316,7 +335,6 @@ bool BassHeadVoice::SumSends(int32_t destination, float* out, int32_t count, boo
 
 void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t offset, int32_t count) {
     if (count <= 0) return;
-    const auto rate = static_cast<float>(m_sampleRate);
     float* fe = m_filterEnvelopeOut.Data();
     float* g = m_glideOut.Data();
     float* pitch = m_pitchOrMixA.Data();
@@ -332,9 +350,7 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
         if (m_lfoShape[n] < 4 && !m_lfoRouted[n]) {
             // Nothing listens: keep the LFO's place in time and its fade-in, skip the samples.
             m_lfo[n].Advance(count);
-            if (m_fadeLevel[n] < 1.0f)
-                m_fadeLevel[n] =
-                    std::min(1.0f, m_fadeLevel[n] + static_cast<float>(count) / (rate * m_fadeTime[n]));
+            Fade(n, nullptr, count);
             continue;
         }
         if (m_lfoShape[n] == 4)
@@ -343,15 +359,7 @@ void BassHeadVoice::RenderStretch(float* left, float* right, float gain, int32_t
             m_lfo[n].RenderSampleGlide(l, count);
         else
             m_lfo[n].RenderWave(l, count);
-        if (m_fadeLevel[n] < 1.0f) {
-            const float step = 1.0f / (rate * m_fadeTime[n]);
-            float level = m_fadeLevel[n];
-            for (int32_t i = 0; i < count; ++i) {
-                level = level + step < 1.0f ? level + step : 1.0f;
-                l[i] *= level;
-            }
-            m_fadeLevel[n] = level;
-        }
+        Fade(n, l, count);
     }
     m_glide.Render(count, g);
 

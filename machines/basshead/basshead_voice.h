@@ -26,6 +26,8 @@ public:
     void Render(float* left, float* right, float gain, int32_t count);
     void SetSampleRate(int32_t rate);
     void SetBlockSize(int32_t count);
+    // Reseeds the noise and the random LFOs.
+    void SetNoiseSeed(uint32_t seed);
 
     int32_t m_note = -1; // the note the voice plays, −1 for none (note allocation reads it)
 
@@ -39,6 +41,8 @@ private:
     void RenderStretch(float* left, float* right, float gain, int32_t offset, int32_t count);
     // out = Σn amount(n, destination)·LFO n; false (out untouched) when no send reaches it.
     bool SumSends(int32_t destination, float* out, int32_t count, bool add) const;
+    // Moves LFO n's fade-in on by count samples, scaling l when given, step by step.
+    void Fade(int32_t n, float* l, int32_t count);
     bool Routed(int32_t destination) const;
 
     CVeskHost* m_host;

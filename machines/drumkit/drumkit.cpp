@@ -11,7 +11,7 @@ namespace {
 struct ParameterInfo {
     const char* name;
     float initial;
-    int32_t voice; // the voice that receives it, −1 when the machine applies it itself
+    int32_t voice; // the voice that receives it (−1: a level or balance, found from kLevelParameters)
 };
 
 const ParameterInfo kParameters[CDrumKit::kParameterCount] = {
@@ -38,6 +38,14 @@ bool ValidIndex(int32_t index) {
     return index >= 0 && index < CDrumKit::kParameterCount;
 }
 
+// The voice a parameter belongs to: its own sound parameter, or its level or balance.
+int32_t OwnerVoice(int32_t index) {
+    if (kParameters[index].voice >= 0) return kParameters[index].voice;
+    for (int32_t v = 0; v < CDrumKit::kVoiceCount; ++v)
+        if (index == kLevelParameters[v] || index == kLevelParameters[v] + 1) return v;
+    return -1;
+}
+
 } // namespace
 
 CDrumKit::CDrumKit(CVeskHost* host) : CMachine(host) {
@@ -57,6 +65,8 @@ CDrumKit::CDrumKit(CVeskHost* host) : CMachine(host) {
     m_voices[8] = std::make_unique<CHiHatOpen>(m_sampleRate, m_blockSize);
     m_voices[9] = std::make_unique<CCrashCymbal>(m_sampleRate, m_blockSize);
     m_voices[10] = std::make_unique<CRideCymbal>(m_sampleRate, m_blockSize);
+    for (int32_t v = 0; v < kVoiceCount; ++v)
+        m_voices[v]->SetOutputParameters(kLevelParameters[v], kLevelParameters[v] + 1);
     m_noise.Resize(m_blockSize);
     m_random.state = RandomState::SeedFromProcess();
     for (int32_t i = 0; i < kParameterCount; ++i)
@@ -81,7 +91,10 @@ void CDrumKit::Process() {
             if (event.index >= 0 && event.index < kVoiceCount) m_voices[event.index]->AddEvent(event);
             break;
         case kEventParameter:
+            // The change reaches its voice at the event's own sample.
+            m_eventTime = event.time;
             AutomateParameter(event.index, event.value);
+            m_eventTime = 0;
             break;
         default:
             break; // note offs and trigger offs: every sound plays out
@@ -95,13 +108,9 @@ void CDrumKit::Process() {
     for (int32_t i = 0; i < count; ++i)
         noise[i] = (static_cast<float>(m_random.Next()) / 32767.0f - 0.5f) * 2.0f;
 
-    for (int32_t v = 0; v < kVoiceCount; ++v) {
-        const float level = m_values[kLevelParameters[v]];
-        const float balance = m_values[kLevelParameters[v] + 1];
-        const float g = level <= 0.0f ? 0.0f : DbToGain(-(1.0f - level) * 32.0f);
-        m_voices[v]->Render(out->m_channel1, out->m_channel2, noise, count, 2.0f * g * (1.0f - balance),
-                            2.0f * g * balance);
-    }
+    for (auto& voice : m_voices)
+        voice->Render(out->m_channel1, out->m_channel2, noise, count, m_position);
+    m_position += count;
 }
 
 float CDrumKit::GetParameter(int32_t index) {
@@ -111,11 +120,12 @@ float CDrumKit::GetParameter(int32_t index) {
 void CDrumKit::SetParameter(int32_t index, float value) {
     if (!ValidIndex(index)) return;
     m_values[index] = value;
-    const int32_t voice = kParameters[index].voice;
+    const int32_t voice = OwnerVoice(index);
     if (voice >= 0) {
         ControlEvent event{};
         event.size = sizeof(ControlEvent);
         event.kind = kEventParameter;
+        event.time = m_eventTime;
         event.index = index;
         event.value = value;
         m_voices[voice]->AddEvent(event);

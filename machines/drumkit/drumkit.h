@@ -4,7 +4,8 @@
 //
 // Threads: Process runs on the machine's worker thread with the machine locked; parameter, rate
 // and size changes arrive under the machine lock too. Parameter changes reach the voices through
-// their event queues and take effect at the start of the next buffer.
+// their event queues: a parameter event at its own sample, a change from a panel or the host at
+// the start of the next buffer. The output does not depend on how the stream is cut into buffers.
 #pragma once
 
 #include "machine_interface/machine.h"
@@ -59,6 +60,8 @@ private:
     RandomState m_random;
     int32_t m_sampleRate;
     int32_t m_blockSize;
+    int64_t m_position = 0;   // samples rendered so far (the voices' settle points count on it)
+    int32_t m_eventTime = 0;  // offset given to parameter changes while a parameter event is applied
     CDrumKitPanelLink* m_panel = nullptr;
 };
 

@@ -54,29 +54,51 @@ void CDrumKitVoice::SetBufferSize(int32_t count) {
         m_blocks[i].Resize(count);
 }
 
+void CDrumKitVoice::SetOutputParameters(int32_t levelIndex, int32_t balanceIndex) {
+    m_levelIndex = levelIndex;
+    m_balanceIndex = balanceIndex;
+}
+
 void CDrumKitVoice::HandleEvent(const ControlEvent& event) {
     if (event.kind == kEventNoteOn || event.kind == kEventTriggerOn) {
         Trigger();
         m_idle = false;
     } else if (event.kind == kEventParameter) {
-        ApplyParameter(event.index, event.value);
+        if (event.index == m_levelIndex || event.index == m_balanceIndex) {
+            (event.index == m_levelIndex ? m_level : m_balance) = event.value;
+            // Level: 0 dB at 1, −32 dB just above 0, silent at 0; balance shares twice the gain.
+            const float g = m_level <= 0.0f ? 0.0f : DbToGain(-(1.0f - m_level) * 32.0f);
+            m_leftTarget = 2.0f * g * (1.0f - m_balance);
+            m_rightTarget = 2.0f * g * m_balance;
+        } else {
+            ApplyParameter(event.index, event.value);
+        }
     }
 }
 
-void CDrumKitVoice::Render(float* left, float* right, const float* noise, int32_t count, float leftGain,
-                           float rightGain) {
+void CDrumKitVoice::Render(float* left, float* right, const float* noise, int32_t count, int64_t position) {
     count = std::min(count, m_blockSize);
-    int32_t position = 0;
+    // Renders [from, to) in stretches that end at the settle points inside it.
+    const auto renderUpTo = [&](int32_t from, int32_t to) {
+        while (from < to && !m_idle) {
+            const auto phase = static_cast<int32_t>((position + from) % kSettleInterval);
+            const int32_t end = std::min(to, from + kSettleInterval - phase);
+            RenderStretch(from, end - from, left, right, noise, m_leftTarget, m_rightTarget);
+            if ((position + end) % kSettleInterval == 0) Settle();
+            from = end;
+        }
+    };
+    int32_t at = 0;
     ControlEvent event;
     while (m_events.GetNextEvent(&event)) {
-        const int32_t at = std::clamp(event.time, position, count);
-        if (!m_idle && at > position)
-            RenderStretch(position, at - position, left, right, noise, leftGain, rightGain);
-        position = at;
+        const int32_t time = std::clamp(event.time, at, count);
+        renderUpTo(at, time);
+        at = time;
+        // Every event is a settle point too (settling twice at one sample changes nothing).
+        if (!m_idle) Settle();
         HandleEvent(event);
     }
-    if (!m_idle && position < count)
-        RenderStretch(position, count - position, left, right, noise, leftGain, rightGain);
+    renderUpTo(at, count);
 }
 
 void CDrumKitVoice::Clamp(float* block, int32_t count, float limit) {
@@ -159,6 +181,12 @@ void CBassDrum::Trigger() {
     m_click.Trigger();
     m_pitch.Trigger();
     m_clickPending = true;
+    m_clickOn = true;
+}
+
+void CBassDrum::Settle() {
+    m_clickOn = m_click.IsActive();
+    m_idle = !m_amp.IsActive();
 }
 
 void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
@@ -176,8 +204,8 @@ void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* 
     Clamp(b1, count, 0.9f);
 
     // The click: an idle click envelope multiplies the whole branch by 2^0 − 1 = 0, so it is
-    // skipped then (its filters rest until the next trigger).
-    if (m_clickPending || m_click.IsActive()) {
+    // skipped from the settle point after its end (its filters rest until the next trigger).
+    if (m_clickOn) {
         std::fill(b2, b2 + count, 0.0f);
         if (m_clickPending) {
             b2[0] = 1.0f;
@@ -196,7 +224,6 @@ void CBassDrum::RenderStretch(int32_t start, int32_t count, float* left, float* 
     }
     AddOutSmoothed(b1, start, count, left, right, leftGain, rightGain);
     m_firstRender = false;
-    if (!m_amp.IsActive()) m_idle = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -251,6 +278,12 @@ void CSnareDrum::Trigger() {
     m_bend.Trigger();
     m_snap.Trigger();
     m_noise.Trigger();
+    m_snapOn = true;
+}
+
+void CSnareDrum::Settle() {
+    m_snapOn = m_snap.IsActive();
+    m_idle = !m_snap.IsActive() && !m_noise.IsActive();
 }
 
 void CSnareDrum::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
@@ -275,8 +308,9 @@ void CSnareDrum::RenderStretch(int32_t start, int32_t count, float* left, float*
     Copy(b[4], noise + start, count);
     m_low.Process(count, b[4], nullptr, nullptr);
     Copy(b[5], b[4], count);
-    // The snap lasts a few samples; after it the high-passed share is multiplied by 0 and skipped.
-    if (m_snap.IsActive()) {
+    // The snap lasts a few samples; after it the high-passed share is multiplied by 0 and skipped
+    // from the next settle point.
+    if (m_snapOn) {
         m_high.Process(count, b[4], nullptr, nullptr);
         m_snap.Render(count, b[1]);
         m_vca.Process(count, b[4], b[1]);
@@ -295,7 +329,6 @@ void CSnareDrum::RenderStretch(int32_t start, int32_t count, float* left, float*
     }
     AddOutSmoothed(b[4], start, count, left, right, leftGain, rightGain);
     m_firstRender = false;
-    if (!m_snap.IsActive() && !m_noise.IsActive()) m_idle = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -349,6 +382,12 @@ void CTomDrum::ApplyParameter(int32_t index, float x) {
 void CTomDrum::Trigger() {
     m_amp.Trigger();
     m_click.Trigger();
+    m_clickOn = true;
+}
+
+void CTomDrum::Settle() {
+    m_clickOn = m_click.IsActive();
+    m_idle = !m_amp.IsActive();
 }
 
 void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
@@ -370,8 +409,9 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
     m_c.RenderBlend(b2, b0, count, triangle, nullptr, 0.2f);
     for (int32_t i = 0; i < count; ++i)
         b1[i] += 0.2f * b0[i];
-    // The noise click; once its envelope is idle the branch is multiplied by 0 and skipped.
-    if (m_click.IsActive()) {
+    // The noise click; once its envelope is idle the branch is multiplied by 0 and skipped from the
+    // next settle point.
+    if (m_clickOn) {
         m_click.Render(count, b2);
         Copy(b0, noise + start, count);
         m_filter.Process(count, b0, b2, nullptr);
@@ -381,7 +421,6 @@ void CTomDrum::RenderStretch(int32_t start, int32_t count, float* left, float* r
     }
     m_vca.Process(count, b1, b3);
     AddOut(b1, start, count, left, right, leftGain, rightGain);
-    if (!m_amp.IsActive()) m_idle = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -406,6 +445,10 @@ void CFilteredNoiseVoice::Trigger() {
     m_centre.Trigger();
 }
 
+void CFilteredNoiseVoice::Settle() {
+    m_idle = !m_amp.IsActive() && !m_centre.IsActive();
+}
+
 void CFilteredNoiseVoice::RenderStretch(int32_t start, int32_t count, float* left, float* right,
                                         const float* noise, float leftGain, float rightGain) {
     float* b0 = Block(0);
@@ -420,7 +463,6 @@ void CFilteredNoiseVoice::RenderStretch(int32_t start, int32_t count, float* lef
     m_f2.Process(count, b0, b2, nullptr);
     m_vca.Process(count, b0, b1);
     AddOut(b0, start, count, left, right, leftGain, rightGain);
-    if (!m_amp.IsActive() && !m_centre.IsActive()) m_idle = true;
 }
 
 // Rim shot: low-passed noise through a band-pass sweeping down onto 220 Hz.
@@ -463,6 +505,10 @@ void CHiHat::Trigger() {
     m_amp.Trigger();
 }
 
+void CHiHat::Settle() {
+    m_idle = !m_amp.IsActive();
+}
+
 void CHiHat::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* noise,
                            float leftGain, float rightGain) {
     float* b0 = Block(0);
@@ -473,7 +519,6 @@ void CHiHat::RenderStretch(int32_t start, int32_t count, float* left, float* rig
     m_amp.Render(count, b1);
     m_vca.Process(count, b0, b1);
     AddOut(b0, start, count, left, right, leftGain, rightGain);
-    if (!m_amp.IsActive()) m_idle = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -520,6 +565,10 @@ void CCymbal::Trigger() {
     m_decay.Trigger();
 }
 
+void CCymbal::Settle() {
+    m_idle = !m_decay.IsActive();
+}
+
 void CCymbal::RenderStretch(int32_t start, int32_t count, float* left, float* right, const float* /*noise*/,
                             float leftGain, float rightGain) {
     float* b0 = Block(0);
@@ -547,5 +596,4 @@ void CCymbal::RenderStretch(int32_t start, int32_t count, float* left, float* ri
     m_vca.Process(count, b3, b2);
     Scale(b3, count, m_ride ? 0.9f : 0.8f);
     AddOut(b3, start, count, left, right, leftGain, rightGain);
-    if (!m_decay.IsActive()) m_idle = true;
 }

@@ -1,6 +1,11 @@
 // The eleven drum sounds of QX DGenR8. Each voice has its own event queue: the machine posts
-// triggers and parameter changes into it, and Render applies them at their sample offsets, so a
-// sound starts exactly on its trigger's sample. An idle voice renders nothing and costs nothing.
+// triggers and parameter changes (its level and balance too) into it, and Render applies them at
+// their sample offsets, so a sound starts exactly on its trigger's sample and a knob moves on its
+// event's sample. An idle voice renders nothing and costs nothing.
+//
+// A voice decides whether it went idle, and whether a finished branch (a click, a snap) may rest,
+// only at settle points: every kSettleInterval samples of the machine's own sample count and at
+// every event. Those points do not move with the buffer size, so neither does the sound.
 //
 // Threads: built on the user-interface thread; events posted and buffers rendered by the owning
 // CDrumKit under its machine lock.
@@ -15,13 +20,15 @@
 class CDrumKitVoice {
 public:
     static constexpr int32_t kMaxBlocks = 6;
+    static constexpr int32_t kSettleInterval = 256;
 
     CDrumKitVoice(int32_t sampleRate, int32_t blockSize, int32_t blockCount);
     virtual ~CDrumKitVoice() = default;
     CDrumKitVoice(const CDrumKitVoice&) = delete;
     CDrumKitVoice& operator=(const CDrumKitVoice&) = delete;
 
-    // Kinds 1 and 3 trigger the voice; kind 5 applies the parameter when it is one of the voice's.
+    // Kinds 1 and 3 trigger the voice; kind 5 applies the parameter when it is one of the voice's
+    // (its level and balance included).
     virtual void HandleEvent(const ControlEvent& event);
     // Adds the voice's samples start .. start + count − 1 into left and right, scaled by the
     // side gains. noise is the machine's noise block (the voice reads the same range of it).
@@ -31,9 +38,11 @@ public:
 
     // Queues an event for the next Render.
     void AddEvent(const ControlEvent& event) { m_events.AddEvent(&event); }
-    // Renders one buffer of count samples (<= block size), applying queued events at their offsets.
-    void Render(float* left, float* right, const float* noise, int32_t count, float leftGain,
-                float rightGain);
+    // The machine parameters that set this voice's output level and balance (0..1 each).
+    void SetOutputParameters(int32_t levelIndex, int32_t balanceIndex);
+    // Adds one buffer of count samples (<= block size) into left and right, applying queued events
+    // at their offsets. position: the machine's sample count at the buffer's first sample.
+    void Render(float* left, float* right, const float* noise, int32_t count, int64_t position);
     // Reallocates the scratch blocks.
     void SetBufferSize(int32_t count);
     bool IsIdle() const { return m_idle; }
@@ -41,6 +50,8 @@ public:
 protected:
     virtual void Trigger() = 0;
     virtual void ApplyParameter(int32_t /*index*/, float /*value*/) {}
+    // At a settle point: goes idle when the sound has ended, lets finished branches rest.
+    virtual void Settle() = 0;
 
     float* Block(int32_t i) { return m_blocks[i].Data(); }
     // Limits every value of a block to −limit .. +limit.
@@ -54,6 +65,9 @@ protected:
                         float leftGain, float rightGain);
 
     CControlBuffer m_events;
+    int32_t m_levelIndex = -1, m_balanceIndex = -1;
+    float m_level = 1.0f, m_balance = 0.5f;
+    float m_leftTarget = 1.0f, m_rightTarget = 1.0f; // side gains from level and balance
     AlignedBlock m_blocks[kMaxBlocks];
     int32_t m_blockCount;
     int32_t m_blockSize;
@@ -74,6 +88,7 @@ public:
 protected:
     void Trigger() override;
     void ApplyParameter(int32_t index, float value) override;
+    void Settle() override;
 
 private:
     CPercEnvelope m_pitch, m_amp, m_click;
@@ -83,6 +98,7 @@ private:
     float m_basePitch;
     float m_range = 0.0f;
     bool m_clickPending = false;
+    bool m_clickOn = false; // the click branch runs (from its trigger to a settle point after it)
 };
 
 class CSnareDrum : public CDrumKitVoice {
@@ -95,6 +111,7 @@ public:
 protected:
     void Trigger() override;
     void ApplyParameter(int32_t index, float value) override;
+    void Settle() override;
 
 private:
     CPercEnvelope m_tone1, m_tone2, m_bend, m_snap, m_noise;
@@ -103,6 +120,7 @@ private:
     CExpAmp m_vca{CExpAmp::kExponential, 1.0f};
     float m_noiseLevel = 0.0f;
     float m_smoothedNoise = 0.0f;
+    bool m_snapOn = false; // the snap branch runs (from its trigger to a settle point after it)
 };
 
 class CTomDrum : public CDrumKitVoice {
@@ -116,6 +134,7 @@ public:
 protected:
     void Trigger() override;
     void ApplyParameter(int32_t index, float value) override;
+    void Settle() override;
 
 private:
     void SetTune(float x);
@@ -125,6 +144,7 @@ private:
     COscillator m_a, m_b, m_c;
     CFilter m_filter;
     CExpAmp m_vca{CExpAmp::kExponential, 1.0f};
+    bool m_clickOn = false; // the click branch runs (from its trigger to a settle point after it)
 };
 
 // Noise through a low-pass, then a band-pass whose centre follows a second envelope, shaped by
@@ -139,6 +159,7 @@ public:
 
 protected:
     void Trigger() override;
+    void Settle() override;
 
     CPercEnvelope m_amp, m_centre;
 
@@ -170,6 +191,7 @@ public:
 protected:
     void Trigger() override;
     void ApplyParameter(int32_t index, float value) override;
+    void Settle() override;
 
 private:
     bool m_open;
@@ -202,6 +224,7 @@ public:
 protected:
     void Trigger() override;
     void ApplyParameter(int32_t index, float value) override;
+    void Settle() override;
 
 private:
     bool m_ride;

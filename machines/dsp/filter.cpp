@@ -17,6 +17,7 @@ inline float Flush(float x) {
 CFilter::CFilter(int32_t sampleRate, int32_t type, bool cascade, float cutoffPitch, float resonanceDb)
     : m_type(type), m_cascade(cascade), m_cutoff(cutoffPitch), m_sampleRate(sampleRate > 0 ? sampleRate : 1) {
     SetResonance(resonanceDb);
+    m_activeGain = m_baseGain;
 }
 
 void CFilter::SetCutoff(float pitch) {
@@ -27,7 +28,12 @@ void CFilter::SetCutoff(float pitch) {
 void CFilter::SetResonance(float db) {
     m_resonance = db;
     m_damping = std::pow(10.0f, -db / 10.0f);
+    UpdateBaseGain();
     m_dirty = true;
+}
+
+void CFilter::UpdateBaseGain() {
+    m_baseGain = std::pow(10.0f, -m_resonance / 20.0f) * m_outputGain;
 }
 
 void CFilter::SetType(int32_t type) {
@@ -43,6 +49,7 @@ void CFilter::SetCascade(bool cascade) {
 
 void CFilter::SetOutputGain(float gain) {
     m_outputGain = gain;
+    UpdateBaseGain();
     m_dirty = true;
 }
 
@@ -203,11 +210,28 @@ void RunSets(float* samples, int32_t runs, const int32_t* at, const int32_t* set
 } // namespace
 
 void CFilter::Process(int32_t count, float* samples, const float* cutoff, const float* resonance) {
-    float gain = std::pow(10.0f, -m_resonance / 20.0f) * m_outputGain;
+    // Runs up to each flush point; a decaying tail is cut there once it is far below hearing, so the
+    // state never sinks into denormals (the recursion itself stays free of the extra test). The
+    // points lie on the filter's own sample count, wherever the calls begin and end.
+    int32_t done = 0;
+    while (done < count) {
+        const int32_t run = std::min(count - done, kFlushInterval - m_sinceFlush);
+        ProcessRun(run, samples + done, cutoff ? cutoff + done : nullptr, resonance ? resonance + done : nullptr);
+        done += run;
+        m_sinceFlush += run;
+        if (m_sinceFlush == kFlushInterval) {
+            m_sinceFlush = 0;
+            for (Stage& stage : m_stages)
+                stage = Stage{Flush(stage.x1), Flush(stage.x2), Flush(stage.y1), Flush(stage.y2)};
+        }
+    }
+}
+
+void CFilter::ProcessRun(int32_t count, float* samples, const float* cutoff, const float* resonance) {
     float s1[4] = {m_stages[0].x1, m_stages[0].x2, m_stages[0].y1, m_stages[0].y2};
     float s2[4] = {m_stages[1].x1, m_stages[1].x2, m_stages[1].y1, m_stages[1].y2};
     if (cutoff || resonance) {
-        ProcessModulated(count, samples, cutoff, resonance, gain, s1, s2);
+        ProcessModulated(count, samples, cutoff, resonance, s1, s2);
     } else if (count > 0) {
         if (m_dirty) {
             // After a setter the coefficients follow once.
@@ -216,6 +240,8 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
             m_updatedDamping = m_damping;
             m_dirty = false;
         }
+        m_activeGain = m_baseGain;
+        float gain = m_baseGain;
         const float set[1][5] = {{m_b0, m_b1, m_b2, m_a1, m_a2}};
         const int32_t at[2] = {0, count}, first = 0;
         if (m_cascade)
@@ -223,18 +249,14 @@ void CFilter::Process(int32_t count, float* samples, const float* cutoff, const 
         else
             RunSets<false>(samples, 1, at, &first, set, &gain, s1, s2);
     }
-    // A decaying tail is cut once it is far below hearing, so the state never sinks into denormals
-    // (checked per block: the recursion stays free of the extra test).
-    for (float& v : s1)
-        v = Flush(v);
-    for (float& v : s2)
-        v = Flush(v);
     m_stages[0] = Stage{s1[0], s1[1], s1[2], s1[3]};
     m_stages[1] = Stage{s2[0], s2[1], s2[2], s2[3]};
 }
 
 void CFilter::ProcessModulated(int32_t count, float* samples, const float* cutoff, const float* resonance,
-                               float gain, float (&s1)[4], float (&s2)[4]) {
+                               float (&s1)[4], float (&s2)[4]) {
+    // The gain of the last update point stays in force into the next call.
+    float gain = resonance ? m_activeGain : m_baseGain;
     // Coefficients follow the inputs at the samples where the countdown runs out (every
     // kUpdateInterval samples) and, after a setter, at the first sample; between those the stages
     // run on fixed ones. A pass plans up to kPlan such points: their inputs, which of them moved
@@ -264,7 +286,10 @@ void CFilter::ProcessModulated(int32_t count, float* samples, const float* cutof
                     const float db = m_resonance + resonance[i];
                     damping = std::pow(10.0f, -db / 10.0f);
                     gain = std::pow(10.0f, -db / 20.0f) * m_outputGain;
+                } else {
+                    gain = m_baseGain;
                 }
+                m_activeGain = gain;
                 const float pitch = cutoff ? m_cutoff + cutoff[i] : m_cutoff;
                 if (forced || pitch != lastPitch || damping != lastDamping) {
                     pitches[designs] = pitch;

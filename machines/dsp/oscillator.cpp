@@ -22,17 +22,21 @@ COscillator::COscillator(int32_t sampleRate, const CWaveTable* waveTable, float 
 void COscillator::SetFrequency(float hz) {
     m_frequency = hz;
     m_basePitch = OctavePitch(hz);
+    m_pitchCountdown = 0;
 }
 
 void COscillator::SetPitch(float pitch) {
     m_basePitch = pitch;
     m_frequency = PitchFrequency(pitch);
+    m_pitchCountdown = 0;
 }
 
 void COscillator::SetWaveform(int32_t type) {
     if (type == m_waveform) return;
     m_waveform = type;
     m_phase = 0.0f;
+    m_fineExit = -1.0f;
+    m_advanceExit = -1.0f;
 }
 
 float COscillator::ClampedIncrement(float hz) const {
@@ -54,9 +58,18 @@ void COscillator::RenderWave(float* out, int32_t count) {
 }
 
 void COscillator::Advance(int32_t count) {
-    const double phase = m_phase + static_cast<double>(count) * m_frequency / m_sampleRate;
+    // One closed form from the start of the run: adding each call's share on would round
+    // differently for every way of cutting the run.
+    if (m_phase != m_advanceExit || m_frequency != m_advanceFrequency) {
+        m_advanceBase = m_phase;
+        m_advanceElapsed = 0.0;
+    }
+    m_advanceElapsed += static_cast<double>(count);
+    const double phase = m_advanceBase + m_advanceElapsed * m_frequency / m_sampleRate;
     m_phase = static_cast<float>(phase - std::floor(phase));
     if (m_phase >= 1.0f) m_phase = 0.0f;
+    m_advanceExit = m_phase;
+    m_advanceFrequency = m_frequency;
 }
 
 void COscillator::RenderSampleHold(float* out, int32_t count) {
@@ -179,8 +192,9 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
         RenderFixedPulse(out, count);
         return;
     }
-    float increment = ClampedIncrement(m_frequency);
-    int32_t countdown = 0;
+    // With a pitch input the increment and its countdown carry over from the previous call.
+    float increment = pitch ? m_pitchIncrement : ClampedIncrement(m_frequency);
+    int32_t countdown = pitch ? m_pitchCountdown : 0;
     float w = 0.5f;
     float phase = m_phase;
     // Chunks of up to kChunk samples: the naive wave first (edges add their corrections to the
@@ -223,6 +237,10 @@ void COscillator::Render(const float* width, const float* sync, const float* pit
         JoinCorrections(o, n, impulse);
     }
     m_phase = phase;
+    if (pitch) {
+        m_pitchCountdown = countdown;
+        m_pitchIncrement = increment;
+    }
 }
 
 void COscillator::JoinCorrections(float* o, int32_t n, bool impulse) {
@@ -242,7 +260,14 @@ void COscillator::RenderFixedPulse(float* out, int32_t count) {
     const bool impulse = m_waveform == kImpulse;
     const double increment = ClampedIncrement(m_frequency);
     constexpr double w = 0.5;
-    double phase = static_cast<float>(m_finePhase) == m_phase ? m_finePhase : m_phase;
+    // The phase is always base + elapsed · increment, rebased only at edges: the same sums whatever
+    // the calls and chunks, where adding each stretch's steps on would round differently.
+    double base = m_phase;
+    double elapsed = 0.0;
+    if (m_phase == m_fineExit && increment == m_fineIncrement) {
+        base = m_fineBase;
+        elapsed = m_fineElapsed;
+    }
     for (int32_t start = 0; start < count; start += kChunk) {
         const int32_t n = std::min(kChunk, count - start);
         float* o = out + start;
@@ -252,9 +277,10 @@ void COscillator::RenderFixedPulse(float* out, int32_t count) {
             // while low. j is the number of samples up to and including the edge's sample.
             const bool high = m_pulse != 0.0f;
             auto reached = [&](double j) {
-                return high ? phase + j * increment >= 1.0 : phase + j * increment > w;
+                const double p = base + (elapsed + j) * increment;
+                return high ? p >= 1.0 : p > w;
             };
-            const double estimate = std::ceil(((high ? 1.0 : w) - phase) / increment);
+            const double estimate = std::ceil(((high ? 1.0 : w) - (base + elapsed * increment)) / increment);
             double j = estimate < 1.0 ? 1.0 : estimate;
             while (j > 1.0 && reached(j - 1.0))
                 j -= 1.0;
@@ -263,12 +289,12 @@ void COscillator::RenderFixedPulse(float* out, int32_t count) {
             const float level = impulse ? 0.0f : m_pulse;
             if (j > static_cast<double>(n - k)) {
                 std::fill(o + k, o + n, level);
-                phase += static_cast<double>(n - k) * increment;
+                elapsed += static_cast<double>(n - k);
                 break;
             }
             const int32_t at = k + static_cast<int32_t>(j) - 1;
             std::fill(o + k, o + at, level);
-            phase += j * increment;
+            double phase = base + (elapsed + j) * increment;
             if (high) {
                 phase -= 1.0;
                 InsertEdge(at, static_cast<float>(phase / increment), 1.0f, impulse);
@@ -278,12 +304,17 @@ void COscillator::RenderFixedPulse(float* out, int32_t count) {
                 InsertEdge(at, static_cast<float>((phase - w) / increment), -1.0f, impulse);
                 m_pulse = 1.0f;
             }
+            base = phase;
+            elapsed = 0.0;
             o[at] = impulse ? 0.0f : m_pulse;
             k = at + 1;
         }
         JoinCorrections(o, n, impulse);
     }
-    if (static_cast<float>(phase) >= 1.0f) phase = 0.0;
-    m_finePhase = phase;
-    m_phase = static_cast<float>(phase);
+    m_fineBase = base;
+    m_fineElapsed = elapsed;
+    m_fineIncrement = increment;
+    const auto phase = static_cast<float>(base + elapsed * increment);
+    m_phase = phase >= 1.0f ? 0.0f : phase;
+    m_fineExit = m_phase;
 }

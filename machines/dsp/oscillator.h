@@ -27,7 +27,10 @@ public:
     COscillator(int32_t sampleRate, const CWaveTable* waveTable, float frequency,
                 const CStepTable* edge = nullptr, const CStepTable* secondEdge = nullptr);
 
-    void SetSampleRate(int32_t rate) { m_sampleRate = rate > 0 ? rate : 1; }
+    void SetSampleRate(int32_t rate) {
+        m_sampleRate = rate > 0 ? rate : 1;
+        m_pitchCountdown = 0;
+    }
     void SetWaveTable(const CWaveTable* table) { m_waveTable = table; }
     // Hz; the base pitch follows.
     void SetFrequency(float hz);
@@ -46,7 +49,8 @@ public:
     // The wave table at the running phase, fixed frequency.
     void RenderWave(float* out, int32_t count);
     // Moves the phase on by count samples at the fixed frequency without rendering (an LFO nobody
-    // listens to keeps its place in time).
+    // listens to keeps its place in time). The phase is taken from the run of Advance calls as a
+    // whole, so however the run is cut into calls the phase comes out the same.
     void Advance(int32_t count);
     // A random value in −1..1 held for one period; a new one from the sample after each wrap.
     void RenderSampleHold(float* out, int32_t count);
@@ -60,8 +64,9 @@ public:
                      const float* blend, float blendAmount);
     // Band-limited render of the current Waveform. width[i] (optional) in −1..1 sets the pulse
     // width (w + 1)/2; sync[i] (optional) exactly 0 restarts the phase; pitch[i] (optional) is added
-    // to the base pitch, re-read every 4 samples, the frequency kept within 1 Hz .. rate/4;
-    // syncOut[i] (optional) is 0 on samples where the phase wrapped, else 1.
+    // to the base pitch, re-read every 4 samples counted across calls (and at the first sample after
+    // SetPitch/SetFrequency), the frequency kept within 1 Hz .. rate/4; syncOut[i] (optional) is 0
+    // on samples where the phase wrapped, else 1. Splitting a render into calls changes nothing.
     void Render(const float* width, const float* sync, const float* pitch, float* out, float* syncOut,
                 int32_t count);
 
@@ -78,9 +83,22 @@ private:
     int32_t m_sampleRate;
     int32_t m_waveform = kNone;
     float m_phase = 0.0f;
-    // The fixed pulse's phase at full precision, valid while m_phase is still its rounding (no
-    // other render or reset moved it), so splitting a render into calls changes nothing.
-    double m_finePhase = 0.0;
+    // The fixed pulse's phase at full precision: the phase after its last edge plus whole samples
+    // since, at m_fineIncrement per sample. Valid while m_phase is still what that render left
+    // (no other render or reset moved it), so splitting a render into calls changes nothing.
+    double m_fineBase = 0.0;
+    double m_fineElapsed = 0.0;
+    double m_fineIncrement = -1.0;
+    float m_fineExit = -1.0f;
+    // Advance's run: the phase where it began and the samples since, valid while m_phase is what
+    // the last Advance left at the same frequency.
+    double m_advanceBase = 0.0;
+    double m_advanceElapsed = 0.0;
+    float m_advanceExit = -1.0f;
+    float m_advanceFrequency = 0.0f;
+    // Render's pitch input: samples until it is read again, and the increment read last.
+    int32_t m_pitchCountdown = 0;
+    float m_pitchIncrement = 0.0f;
     float m_pulse = 0.0f;
     float m_frequency = 0.0f;
     float m_basePitch = 0.0f;

@@ -108,7 +108,7 @@ void CImageSourceTree::AddResponses(float lx, float ly, const std::vector<float>
 // Early tap line
 
 CEarlyTapLine::CEarlyTapLine(int32_t length)
-    : m_length(std::max(length, 1)), m_history(static_cast<size_t>(2 * std::max(length, 1)), 0.0f) {
+    : m_length(std::max(length, 1)), m_ring(m_length + kMaxChunk), m_history(static_cast<size_t>(2 * m_ring), 0.0f) {
     const auto reserve = static_cast<size_t>(m_length);
     m_a.reserve(reserve);
     m_b.reserve(reserve);
@@ -154,17 +154,21 @@ void CEarlyTapLine::Process(const float* in, int32_t count, float* outA, float* 
     int32_t feedDelay = kLateFeedDelay % n;
     if (feedDelay == 0) feedDelay = n;
     float* history = m_history.data();
+    const int32_t ring = m_ring;
     int32_t done = 0;
     while (done < count) {
+        // A run writes its samples before its taps read: with at most kMaxChunk new samples in a
+        // ring of N + kMaxChunk, a tap N − 1 back still finds its old sample, whatever the
+        // buffer size.
         const int32_t w = m_write;
-        const int32_t chunk = std::min(count - done, n - w);
+        const int32_t chunk = std::min({count - done, ring - w, kMaxChunk});
         for (int32_t i = 0; i < chunk; ++i) {
-            feed[done + i] = history[w + n + i - feedDelay];
+            feed[done + i] = history[w + ring + i - feedDelay];
             history[w + i] = in[done + i];
-            history[w + n + i] = in[done + i];
+            history[w + ring + i] = in[done + i];
         }
-        // history + w + n is the newest sample of the chunk's first step; delay d reads d back.
-        const float* now = history + w + n;
+        // history + w + ring is the newest sample of the chunk's first step; delay d reads d back.
+        const float* now = history + w + ring;
         Sum(m_a, now, chunk, outA + done);
         Sum(m_b, now, chunk, outB + done);
         if (m_fadeLeft > 0) {
@@ -190,7 +194,7 @@ void CEarlyTapLine::Process(const float* in, int32_t count, float* outA, float* 
                 m_previousB.clear();
             }
         }
-        m_write = w + chunk == n ? 0 : w + chunk;
+        m_write = w + chunk == ring ? 0 : w + chunk;
         done += chunk;
     }
 }

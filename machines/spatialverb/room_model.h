@@ -62,6 +62,9 @@ public:
         float gain;
     };
     static constexpr int32_t kLateFeedDelay = 601;
+    // Longest run processed at once: the history holds N + kMaxChunk samples, so a run's new
+    // samples never overwrite one that a tap of the same run still has to read.
+    static constexpr int32_t kMaxChunk = 256;
 
     explicit CEarlyTapLine(int32_t length);
 
@@ -86,7 +89,9 @@ private:
     static void Sum(const std::vector<Tap>& taps, const float* history, int32_t count, float* out);
 
     int32_t m_length;
-    std::vector<float> m_history; // 2N: every sample is kept at w and w + N, so reads never wrap
+    // 2L with L = N + kMaxChunk: every sample is kept at w and w + L, so reads never wrap.
+    int32_t m_ring;
+    std::vector<float> m_history;
     int32_t m_write = 0;
     std::vector<Tap> m_a, m_b, m_previousA, m_previousB;
     int32_t m_fadeLeft = 0;

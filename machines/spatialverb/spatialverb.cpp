@@ -107,7 +107,8 @@ void CSpatialVerb::BuildTaps() {
         edges[static_cast<size_t>(i) + 1] = r * r;
     }
     const RoomGeometry& g = m_geometry;
-    const int32_t fade = std::min(std::max(m_blockSize, 1), 128);
+    // A fixed fade length: one tied to the buffer size would make the sound depend on it.
+    constexpr int32_t fade = 128;
     for (int32_t source = 0; source < 2; ++source) {
         std::vector<float> a(static_cast<size_t>(n), 0.0f), b(static_cast<size_t>(n), 0.0f);
         m_trees[source].AddResponses(g.listenerLeft[0], g.listenerLeft[1], edges, a.data());
@@ -124,6 +125,7 @@ void CSpatialVerb::ApplyLate() {
 }
 
 void CSpatialVerb::Process() {
+    m_processed.store(true, std::memory_order_relaxed);
     const CAudioBuffer* in = m_ports[0]->m_audioBuffer;
     CAudioBuffer* out = m_ports[1]->m_audioBuffer;
     const int32_t n = std::min({m_blockSize, in->m_length, out->m_length});
@@ -161,6 +163,7 @@ void CSpatialVerb::SetParameter(int32_t index, float value) {
         m_lateDirty = true;
     else
         m_geometryDirty = true;
+    if (!m_processed.load(std::memory_order_relaxed)) ApplyChanges();
 }
 
 void CSpatialVerb::GetParameterName(int32_t index, char* text) {
@@ -194,6 +197,10 @@ void CSpatialVerb::FormatParameter(int32_t index, float value, char* text) {
 
 void CSpatialVerb::UpdateGUI() {
     CMutexLock lock(*this);
+    ApplyChanges();
+}
+
+void CSpatialVerb::ApplyChanges() {
     if (m_panelDirty.exchange(false) && m_panel && m_currentProgram >= 0 &&
         m_currentProgram < m_programCount) {
         const Program* program = m_programs[m_currentProgram];

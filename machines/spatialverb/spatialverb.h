@@ -5,7 +5,9 @@
 //
 // Parameter changes only mark the model dirty. The expensive rebuild runs in the periodic update
 // (UpdateGUI, graphics thread, machine locked), and new early taps are crossfaded in, so a burst
-// of changes costs one rebuild and no click.
+// of changes costs one rebuild and no click. Before the first buffer (a project being loaded) a
+// change rebuilds at once instead: the song then starts in its own room whenever the first
+// periodic update comes, so the sound does not depend on the buffer size.
 //
 // Threads: Process on the worker thread under the machine lock; SetParameter on the user-interface
 // thread (or the worker for parameter events); UpdateGUI on the graphics thread, locking itself.
@@ -96,6 +98,8 @@ private:
     void BuildTrees();
     void BuildTaps();
     void ApplyLate();
+    // Rebuilds what the dirty flags name and refreshes the panel. Machine locked.
+    void ApplyChanges();
     float CutoffHz(float v) const;
 
     float m_values[kParameterCount] = {};
@@ -107,6 +111,7 @@ private:
     std::unique_ptr<CEarlyTapLine> m_lines[2];
     std::unique_ptr<CLateReverb> m_late;
     std::vector<float> m_blocks[6]; // per-block scratch: early A/B and feed per line
+    std::atomic<bool> m_processed{false}; // a buffer has been rendered
     std::atomic<bool> m_panelDirty{false}, m_geometryDirty{false}, m_listenersDirty{false},
         m_lateDirty{false};
     int64_t m_treeBuilds = 0;

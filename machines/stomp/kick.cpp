@@ -11,10 +11,11 @@ const char* const kNames[CKick::kParameterCount] = {"VCO Attack", "VCO Decay", "
                                                     "Amp Decay",  "Amp Curve", "VCF Cutoff"};
 const float kDefaults[CKick::kParameterCount] = {0.02f, 0.5f, 0.28f, 0.05f, 0.5f, 1.0f, 0.37f};
 
-ControlEvent ParameterEvent(int32_t index, float value) {
+ControlEvent ParameterEvent(int32_t index, float value, int32_t time = 0) {
     ControlEvent event{};
     event.size = sizeof(ControlEvent);
     event.kind = kEventParameter;
+    event.time = time;
     event.index = index;
     event.value = value;
     return event;
@@ -132,8 +133,12 @@ void CKick::Process() {
     while (control->GetNextEvent(&event)) {
         if (event.kind == kEventNoteOn || event.kind == kEventNoteOff)
             m_voice->AddEvent(event);
-        else if (event.kind == kEventParameter)
+        else if (event.kind == kEventParameter) {
+            // The change reaches the voice at the event's own sample.
+            m_eventTime = event.time;
             AutomateParameter(event.index, event.value);
+            m_eventTime = 0;
+        }
     }
     CAudioBuffer* out = m_ports[1]->m_audioBuffer;
     const int32_t count = out->m_length < m_blockSize ? out->m_length : m_blockSize;
@@ -147,7 +152,7 @@ float CKick::GetParameter(int32_t index) {
 void CKick::SetParameter(int32_t index, float value) {
     if (index < 0 || index >= kParameterCount) return;
     m_values[index] = value;
-    m_voice->AddEvent(ParameterEvent(index, value));
+    m_voice->AddEvent(ParameterEvent(index, value, m_eventTime));
 }
 
 void CKick::GetParameterName(int32_t index, char* text) {

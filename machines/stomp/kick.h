@@ -1,6 +1,7 @@
 // QX Stomp (CKick): a one-voice kick drum. Each note restarts a pitch envelope that sweeps a sine
 // down from the note's frequency and an amplitude envelope; a 24 dB low-pass sits between them.
-// Note events take effect at their own sample; parameter changes at the start of the next block.
+// Note and parameter events take effect at their own sample; a change from a panel or the host at
+// the start of the next block. The output does not depend on how the stream is cut into buffers.
 //
 // Threads: Process runs on the machine's worker thread with the machine locked; SetParameter on
 // the user-interface thread (or the worker, for parameter events), also under the machine lock.
@@ -64,6 +65,7 @@ private:
     int32_t m_sampleRate;
     int32_t m_blockSize;
     std::unique_ptr<CKickVoice> m_voice;
+    int32_t m_eventTime = 0; // offset given to parameter changes while a parameter event is applied
 };
 
 class CKickInfo : public CSimpleMachineInfo<CKick> {

@@ -216,7 +216,20 @@ TEST_F(BassHeadTest, ParameterEventsApplyThroughTheHost) {
     std::vector<float> out;
     Render(*machine, kBlock, out);
     EXPECT_EQ(machine->GetParameter(38), 0.0f);
-    EXPECT_EQ(Peak(out), 0.0); // applied from sample 0 of the buffer, not from sample 100
+    // Applied at its own sample 100, not from the start of the buffer: up to it the note sounds as
+    // it does without the change, from it on only the filters' tail is left.
+    auto unchanged = Make(kOpen);
+    Send(*unchanged, Note(kEventNoteOn, 0, 45));
+    std::vector<float> reference;
+    Render(*unchanged, kBlock, reference);
+    const auto part = [](const std::vector<float>& x, size_t from, size_t to) {
+        return Peak(std::vector<float>(x.begin() + static_cast<std::ptrdiff_t>(from),
+                                       x.begin() + static_cast<std::ptrdiff_t>(to)));
+    };
+    ASSERT_GT(part(reference, 0, 100), 0.001);
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + 100, reference.begin()));
+    EXPECT_NE(out[100], reference[100]);
+    EXPECT_LT(part(out, kBlock - 50, kBlock), 0.1 * part(reference, kBlock - 50, kBlock));
 }
 
 TEST_F(BassHeadTest, SampleRateAndBufferSizeChanges) {

@@ -129,6 +129,7 @@ TEST(SpatialVerb, WallAbsorbOneLeavesTheDirectSound) {
 
 TEST(SpatialVerb, ListeningPointMovesRebuildTapsNotTrees) {
     Verb v;
+    v.Run(1); // playing: changes wait for the periodic update
     const int64_t trees = v.verb->TreeBuilds();
     const int64_t taps = v.verb->TapBuilds();
     const auto before = v.verb->TapLine(0).TapsA();
@@ -144,6 +145,15 @@ TEST(SpatialVerb, ListeningPointMovesRebuildTapsNotTrees) {
     v.verb->UpdateGUI();
     EXPECT_EQ(v.verb->TreeBuilds(), trees + 1);
     EXPECT_EQ(v.verb->TapBuilds(), taps + 2);
+
+    // Before its first buffer (a project being loaded) a machine rebuilds at once, so the song
+    // starts in its own room wherever the first periodic update falls.
+    Verb fresh;
+    const int64_t freshTaps = fresh.verb->TapBuilds();
+    fresh.verb->SetParameter(CSpatialVerb::kDstLeftX, 0.7f);
+    EXPECT_EQ(fresh.verb->TapBuilds(), freshTaps + 1);
+    Verb plain;
+    EXPECT_FALSE(SameTaps(plain.verb->TapLine(0).TapsA(), fresh.verb->TapLine(0).TapsA()));
 }
 
 TEST(SpatialVerb, LateChangesLeaveTheEarlyTapsAlone) {
