@@ -64,6 +64,13 @@ TEST_P(PngRoundTrip, DecodesThePixelsThatWereEncoded) {
     EXPECT_EQ(PixelsOf(picture), pixels) << "seed " << seed;
 }
 
+std::string RoundTripName(const ::testing::TestParamInfo<RoundTrip>& param) {
+    const auto& [size, alpha, filter, content] = param.param;
+    return std::to_string(size.first) + "x" + std::to_string(size.second) + (alpha ? "_rgba" : "_rgb") +
+           (filter == 5 ? std::string("_mixed") : "_filter" + std::to_string(filter)) +
+           (content == Content::kNoise ? "_noise" : "_gradient");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     SizesFiltersAndContents, PngRoundTrip,
     ::testing::Combine(::testing::Values(std::pair{1, 1}, std::pair{1, 9}, std::pair{9, 1}, std::pair{2, 3},
@@ -71,12 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          std::pair{123, 211}),
                        ::testing::Bool(), ::testing::Values(0, 1, 2, 3, 4, 5),
                        ::testing::Values(Content::kNoise, Content::kGradient)),
-    [](const ::testing::TestParamInfo<RoundTrip>& info) {
-        const auto& [size, alpha, filter, content] = info.param;
-        return std::to_string(size.first) + "x" + std::to_string(size.second) + (alpha ? "_rgba" : "_rgb") +
-               (filter == 5 ? std::string("_mixed") : "_filter" + std::to_string(filter)) +
-               (content == Content::kNoise ? "_noise" : "_gradient");
-    });
+    RoundTripName);
 
 TEST(PngReader, DataSplitAcrossManyChunksAndMixedWithOthersReadsTheSame) {
     const int width = 40, height = 30;
