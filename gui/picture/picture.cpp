@@ -33,7 +33,9 @@ void CPicture::SetClip(int left, int top, int right, int bottom) {
     m_clip.bottom = std::min(bottom, m_height - 1);
 }
 
-void CPicture::ResetClip() { m_clip = {0, 0, m_width - 1, m_height - 1}; }
+void CPicture::ResetClip() {
+    m_clip = {0, 0, m_width - 1, m_height - 1};
+}
 
 void CPicture::FillRect(int x, int y, int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
     if (width <= 0 || height <= 0 || m_width == 0 || m_height == 0) return;
@@ -61,13 +63,31 @@ void CPicture::Draw(const CPicture& source, int sourceX, int sourceY, int width,
     // Work in 64 bits so that far-off positions cannot overflow while being cut.
     long long sx = sourceX, sy = sourceY, dx = x, dy = y, w = width, h = height;
     // Cut to the source's bounds, moving the destination along.
-    if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-    if (sy < 0) { dy -= sy; h += sy; sy = 0; }
+    if (sx < 0) {
+        dx -= sx;
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        dy -= sy;
+        h += sy;
+        sy = 0;
+    }
     w = std::min(w, source.m_width - sx);
     h = std::min(h, source.m_height - sy);
     // Cut to this picture's clip rectangle, moving the source along.
-    if (dx < m_clip.left) { const long long cut = m_clip.left - dx; sx += cut; w -= cut; dx = m_clip.left; }
-    if (dy < m_clip.top) { const long long cut = m_clip.top - dy; sy += cut; h -= cut; dy = m_clip.top; }
+    if (dx < m_clip.left) {
+        const long long cut = m_clip.left - dx;
+        sx += cut;
+        w -= cut;
+        dx = m_clip.left;
+    }
+    if (dy < m_clip.top) {
+        const long long cut = m_clip.top - dy;
+        sy += cut;
+        h -= cut;
+        dy = m_clip.top;
+    }
     w = std::min(w, m_clip.right + 1 - dx);
     h = std::min(h, m_clip.bottom + 1 - dy);
     if (w <= 0 || h <= 0) return;

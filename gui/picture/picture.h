@@ -71,9 +71,7 @@ public:
     void CopyToArgb32(uint8_t* firstRow, size_t bytesPerLine) const;
 
 private:
-    size_t Offset(int x, int y) const {
-        return (static_cast<size_t>(y) * m_width + x) * BytesPerPixel();
-    }
+    size_t Offset(int x, int y) const { return (static_cast<size_t>(y) * m_width + x) * BytesPerPixel(); }
 
     int m_width = 0;
     int m_height = 0;

@@ -48,10 +48,14 @@ void ReadHeader(const uint8_t* data, uint32_t length, Header& header) {
 
 [[noreturn]] void RaiseInflate(int code) {
     switch (code) {
-    case Z_MEM_ERROR: platform::Raise("Inflate: Memory Error");
-    case Z_BUF_ERROR: platform::Raise("Inflate: Buffer Error");
-    case Z_DATA_ERROR: platform::Raise("Inflate: Data Error");
-    default: platform::Raise("Inflate: Unknown Error");
+    case Z_MEM_ERROR:
+        platform::Raise("Inflate: Memory Error");
+    case Z_BUF_ERROR:
+        platform::Raise("Inflate: Buffer Error");
+    case Z_DATA_ERROR:
+        platform::Raise("Inflate: Data Error");
+    default:
+        platform::Raise("Inflate: Unknown Error");
     }
 }
 
@@ -122,7 +126,8 @@ void Unfilter(std::vector<uint8_t>& rows, CPicture& picture) {
         uint8_t* line = row + 1;
         const uint8_t* above = y == 0 ? zeros.data() : rows.data() + (y - 1) * (rowBytes + 1) + 1;
         switch (filter) {
-        case 0: break;
+        case 0:
+            break;
         case 1:
             for (size_t i = bytesPerPixel; i < rowBytes; ++i)
                 line[i] = static_cast<uint8_t>(line[i] + line[i - bytesPerPixel]);
@@ -144,7 +149,8 @@ void Unfilter(std::vector<uint8_t>& rows, CPicture& picture) {
                                                                first ? 0 : above[i - bytesPerPixel]));
             }
             break;
-        default: platform::Raise("Unsupported Filter Method In PNG File");
+        default:
+            platform::Raise("Unsupported Filter Method In PNG File");
         }
         if (rowBytes) std::memcpy(picture.PixelAt(0, y), line, rowBytes);
     }
@@ -164,7 +170,8 @@ CPicture ReadPng(const uint8_t* data, size_t size) {
         const uint32_t length = BigEndian32(data + offset);
         const uint8_t* type = data + offset + 4;
         // The data and the 4-byte check value (not verified) must lie inside the file.
-        if (uint64_t{length} + 4 > size - offset - 8) platform::Raise("Chunk Found Larger Than File In PNG Image");
+        if (uint64_t{length} + 4 > size - offset - 8)
+            platform::Raise("Chunk Found Larger Than File In PNG Image");
         const uint8_t* body = data + offset + 8;
         offset += 8 + size_t{length} + 4;
         if (std::memcmp(type, "IHDR", 4) == 0) {
@@ -182,8 +189,8 @@ CPicture ReadPng(const uint8_t* data, size_t size) {
     // inflate to its size; it is refused before anything is allocated for it.
     const uint64_t bytesPerPixel = header.hasAlpha ? 4 : 3;
     const uint64_t rowBytes = uint64_t{header.width} * bytesPerPixel + 1;
-    if (header.width == 0 || header.height == 0 || header.width > 0x7fffffffu || header.height > 0x7fffffffu ||
-        rowBytes * header.height > kMaxPngImageBytes)
+    if (header.width == 0 || header.height == 0 || header.width > 0x7fffffffu ||
+        header.height > 0x7fffffffu || rowBytes * header.height > kMaxPngImageBytes)
         platform::Raise("PNG: Not Enough Information Inflated");
 
     std::vector<uint8_t> rows = Inflate(parts, static_cast<size_t>(rowBytes * header.height));

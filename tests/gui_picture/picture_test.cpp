@@ -71,7 +71,7 @@ TEST(Picture, FillsColourAndClearAlphaInsideTheRectangleOnly) {
     rgba.FillRect(0, 0, 1, 1, 1, 2, 3);
     EXPECT_EQ(At(rgba, 0, 0), (Rgba{1, 2, 3, 0}));
     EXPECT_EQ(At(rgba, 1, 0), (Rgba{160, 160, 160, 160}));
-    rgba.FillRect(0, 0, 0, 5, 9, 9, 9); // no width
+    rgba.FillRect(0, 0, 0, 5, 9, 9, 9);  // no width
     rgba.FillRect(0, 0, 5, -1, 9, 9, 9); // negative height
     EXPECT_EQ(At(rgba, 1, 1), (Rgba{160, 160, 160, 160}));
 }
@@ -128,21 +128,21 @@ TEST(Picture, DrawIsCutToTheSourceAndToTheTargetsClipRectangle) {
     // The part starts left of and above the source: only its inside lands, moved along.
     gui::CPicture target(6, 6, false);
     target.Draw(source, -2, -1, 4, 3, 0, 0);
-    EXPECT_EQ(Marked(target), (std::vector<std::string>{"......", "..##..", "..##..", "......", "......",
-                                                        "......"}));
+    EXPECT_EQ(Marked(target),
+              (std::vector<std::string>{"......", "..##..", "..##..", "......", "......", "......"}));
     EXPECT_EQ(At(target, 2, 1), (Rgba{0, 0, 0}));
     // The part runs past the source's right and bottom edges.
     gui::CPicture past(6, 6, false);
     past.Draw(source, 3, 2, 10, 10, 1, 1);
-    EXPECT_EQ(Marked(past), (std::vector<std::string>{"......", ".#....", ".#....", "......", "......",
-                                                      "......"}));
+    EXPECT_EQ(Marked(past),
+              (std::vector<std::string>{"......", ".#....", ".#....", "......", "......", "......"}));
     EXPECT_EQ(At(past, 1, 2), (Rgba{3, 3, 6}));
     // The target's clip cuts on every side, and the source moves along with the left/top cut.
     gui::CPicture clipped(6, 6, false);
     clipped.SetClip(2, 2, 3, 4);
     clipped.Draw(source, 0, 0, 4, 4, 1, 1);
-    EXPECT_EQ(Marked(clipped), (std::vector<std::string>{"......", "......", "..##..", "..##..", "..##..",
-                                                         "......"}));
+    EXPECT_EQ(Marked(clipped),
+              (std::vector<std::string>{"......", "......", "..##..", "..##..", "..##..", "......"}));
     EXPECT_EQ(At(clipped, 2, 2), (Rgba{1, 1, 2}));
     // Entirely outside either side, or far away: nothing changes, nothing overflows.
     gui::CPicture untouched(3, 3, false);

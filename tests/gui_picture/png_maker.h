@@ -29,8 +29,8 @@ inline void Chunk(Bytes& out, const char* type, const Bytes& data) {
     Put32(out, static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
 }
 
-inline Bytes Header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, uint8_t compression = 0,
-                    uint8_t filter = 0, uint8_t interlace = 0) {
+inline Bytes Header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType,
+                    uint8_t compression = 0, uint8_t filter = 0, uint8_t interlace = 0) {
     Bytes data;
     Put32(data, width);
     Put32(data, height);
@@ -38,7 +38,9 @@ inline Bytes Header(uint32_t width, uint32_t height, uint8_t depth, uint8_t colo
     return data;
 }
 
-inline Bytes Signature() { return {137, 80, 78, 71, 13, 10, 26, 10}; }
+inline Bytes Signature() {
+    return {137, 80, 78, 71, 13, 10, 26, 10};
+}
 
 inline Bytes Deflate(const Bytes& raw, int level = 6) {
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
@@ -70,14 +72,24 @@ Bytes FilterRows(const Bytes& pixels, int width, int height, int bytesPerPixel, 
         for (size_t i = 0; i < stride; ++i) {
             const int a = i >= static_cast<size_t>(bytesPerPixel) ? row[i - bytesPerPixel] : 0;
             const int b = y > 0 ? row[i - stride] : 0;
-            const int c = (y > 0 && i >= static_cast<size_t>(bytesPerPixel)) ? row[i - stride - bytesPerPixel] : 0;
+            const int c =
+                (y > 0 && i >= static_cast<size_t>(bytesPerPixel)) ? row[i - stride - bytesPerPixel] : 0;
             int predicted = 0;
             switch (filter) {
-            case 1: predicted = a; break;
-            case 2: predicted = b; break;
-            case 3: predicted = (a + b) / 2; break;
-            case 4: predicted = PaethPredictor(a, b, c); break;
-            default: break;
+            case 1:
+                predicted = a;
+                break;
+            case 2:
+                predicted = b;
+                break;
+            case 3:
+                predicted = (a + b) / 2;
+                break;
+            case 4:
+                predicted = PaethPredictor(a, b, c);
+                break;
+            default:
+                break;
             }
             out.push_back(static_cast<uint8_t>(row[i] - predicted));
         }
@@ -89,11 +101,11 @@ struct Options {
     uint32_t width = 1;
     uint32_t height = 1;
     bool alpha = false;
-    size_t idatSize = 0;        // bytes per IDAT chunk; 0 = one chunk
-    bool emptyIdats = false;    // a zero-length IDAT before every real one
-    bool ancillary = false;     // a tEXt chunk before the header and between IDATs
-    bool withEnd = true;        // write IEND
-    Bytes headerOverride;       // IHDR data to write instead of the real one (when not empty)
+    size_t idatSize = 0;     // bytes per IDAT chunk; 0 = one chunk
+    bool emptyIdats = false; // a zero-length IDAT before every real one
+    bool ancillary = false;  // a tEXt chunk before the header and between IDATs
+    bool withEnd = true;     // write IEND
+    Bytes headerOverride;    // IHDR data to write instead of the real one (when not empty)
 };
 
 // A whole file from already filtered rows (or any bytes that should be the zlib stream's content).

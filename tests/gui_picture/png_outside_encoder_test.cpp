@@ -28,7 +28,8 @@ std::string Converter() {
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) continue;
         char line[256] = {};
-        const bool real = std::fgets(line, sizeof line, pipe) && std::string(line).find("ImageMagick") != std::string::npos;
+        const bool real =
+            std::fgets(line, sizeof line, pipe) && std::string(line).find("ImageMagick") != std::string::npos;
         pclose(pipe);
         if (real) return candidate;
     }
@@ -39,7 +40,8 @@ std::string Converter() {
 unsigned FiltersUsed(const Bytes& file, size_t rowBytes, int height) {
     Bytes stream;
     for (size_t at = 8; at + 12 <= file.size();) {
-        const size_t length = size_t{file[at]} << 24 | size_t{file[at + 1]} << 16 | size_t{file[at + 2]} << 8 | file[at + 3];
+        const size_t length =
+            size_t{file[at]} << 24 | size_t{file[at + 1]} << 16 | size_t{file[at + 2]} << 8 | file[at + 3];
         if (std::equal(file.begin() + at + 4, file.begin() + at + 8, "IDAT"))
             stream.insert(stream.end(), file.begin() + at + 8, file.begin() + at + 8 + length);
         at += 12 + length;
@@ -80,17 +82,19 @@ TEST(PngReaderAgainstImageMagick, DecodesWhatItWritesByteForByte) {
                     const fs::path raw = folder / "pixels.raw";
                     const fs::path png = folder / "picture.png";
                     std::ofstream(raw, std::ios::binary)
-                        .write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+                        .write(reinterpret_cast<const char*>(pixels.data()),
+                               static_cast<std::streamsize>(pixels.size()));
                     fs::remove(png);
                     const std::string command =
-                        converter + " -size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 " +
-                        (alpha ? "rgba:" : "rgb:") + raw.string() + " -define png:color-type=" + (alpha ? "6" : "2") +
-                        " -define png:bit-depth=8 -quality " + std::to_string(quality) + " " +
-                        png.string();
+                        converter + " -size " + std::to_string(width) + "x" + std::to_string(height) +
+                        " -depth 8 " + (alpha ? "rgba:" : "rgb:") + raw.string() +
+                        " -define png:color-type=" + (alpha ? "6" : "2") +
+                        " -define png:bit-depth=8 -quality " + std::to_string(quality) + " " + png.string();
                     ASSERT_EQ(std::system(command.c_str()), 0) << command;
                     const Bytes file = ReadFile(png);
                     ASSERT_GT(file.size(), 33u);
-                    ASSERT_EQ(file[25], alpha ? 6 : 2) << "the encoder chose another colour type: " << command;
+                    ASSERT_EQ(file[25], alpha ? 6 : 2)
+                        << "the encoder chose another colour type: " << command;
                     const gui::CPicture picture = gui::ReadPng(file.data(), file.size());
                     ASSERT_EQ(picture.Width(), width);
                     ASSERT_EQ(picture.Height(), height);

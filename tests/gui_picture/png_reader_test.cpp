@@ -13,7 +13,9 @@ namespace {
 
 using png_maker::Bytes;
 
-gui::CPicture Read(const Bytes& file) { return gui::ReadPng(file.data(), file.size()); }
+gui::CPicture Read(const Bytes& file) {
+    return gui::ReadPng(file.data(), file.size());
+}
 
 std::string Refusal(const Bytes& file) {
     try {
@@ -71,14 +73,14 @@ std::string RoundTripName(const ::testing::TestParamInfo<RoundTrip>& param) {
            (content == Content::kNoise ? "_noise" : "_gradient");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SizesFiltersAndContents, PngRoundTrip,
-    ::testing::Combine(::testing::Values(std::pair{1, 1}, std::pair{1, 9}, std::pair{9, 1}, std::pair{2, 3},
-                                         std::pair{17, 13}, std::pair{64, 64}, std::pair{301, 7},
-                                         std::pair{123, 211}),
-                       ::testing::Bool(), ::testing::Values(0, 1, 2, 3, 4, 5),
-                       ::testing::Values(Content::kNoise, Content::kGradient)),
-    RoundTripName);
+INSTANTIATE_TEST_SUITE_P(SizesFiltersAndContents, PngRoundTrip,
+                         ::testing::Combine(::testing::Values(std::pair{1, 1}, std::pair{1, 9},
+                                                              std::pair{9, 1}, std::pair{2, 3},
+                                                              std::pair{17, 13}, std::pair{64, 64},
+                                                              std::pair{301, 7}, std::pair{123, 211}),
+                                            ::testing::Bool(), ::testing::Values(0, 1, 2, 3, 4, 5),
+                                            ::testing::Values(Content::kNoise, Content::kGradient)),
+                         RoundTripName);
 
 TEST(PngReader, DataSplitAcrossManyChunksAndMixedWithOthersReadsTheSame) {
     const int width = 40, height = 30;
@@ -121,15 +123,16 @@ TEST(PngReader, PaethBreaksTiesTowardLeftThenAbove) {
 TEST(PngReader, SubUpAndAverageRowsWorkedOutByHand) {
     // Sub adds the pixel to the left, Up the pixel above, Average the floor of their mean; all
     // modulo 256. One RGBA pixel is too narrow for a left neighbour, so use two.
-    const Bytes raw = {1, 10, 20, 30, 40, 250, 250, 250, 250,  // sub: 10 20 30 40 | 4 14 24 34
-                       2, 1, 2, 3, 4, 255, 0, 1, 2,            // up: 11 22 33 44 | 3 14 25 36
-                       3, 0, 0, 0, 0, 1, 1, 1, 1};             // average: 5 11 16 22 | 5 13 21 30
+    const Bytes raw = {1, 10, 20, 30, 40, 250, 250, 250, 250, // sub: 10 20 30 40 | 4 14 24 34
+                       2, 1,  2,  3,  4,  255, 0,   1,   2,   // up: 11 22 33 44 | 3 14 25 36
+                       3, 0,  0,  0,  0,  1,   1,   1,   1};  // average: 5 11 16 22 | 5 13 21 30
     png_maker::Options options;
     options.width = 2;
     options.height = 3;
     options.alpha = true;
-    EXPECT_EQ(PixelsOf(Read(png_maker::FileFromRaw(options, raw))),
-              (Bytes{10, 20, 30, 40, 4, 14, 24, 34, 11, 22, 33, 44, 3, 14, 25, 36, 5, 11, 16, 22, 5, 13, 21, 30}));
+    EXPECT_EQ(
+        PixelsOf(Read(png_maker::FileFromRaw(options, raw))),
+        (Bytes{10, 20, 30, 40, 4, 14, 24, 34, 11, 22, 33, 44, 3, 14, 25, 36, 5, 11, 16, 22, 5, 13, 21, 30}));
 }
 
 // ---- Refusals --------------------------------------------------------------------------------
@@ -156,7 +159,8 @@ TEST(PngReaderRefuses, ChunksRunningPastTheEndAndFilesEndingBeforeTheEndChunk) {
     const Bytes whole = png_maker::FileFromRaw({}, RawRows(1, 1, false));
     Bytes noCheckValue(whole.begin(), whole.end() - 1); // IEND's check value one byte short
     EXPECT_EQ(Refusal(noCheckValue), "Chunk Found Larger Than File In PNG Image");
-    for (const uint32_t length : {uint32_t{14}, uint32_t{0x7fffffff}, uint32_t{0xfffffff3}, uint32_t{0xffffffff}}) {
+    for (const uint32_t length :
+         {uint32_t{14}, uint32_t{0x7fffffff}, uint32_t{0xfffffff3}, uint32_t{0xffffffff}}) {
         Bytes file = whole;
         file[8] = static_cast<uint8_t>(length >> 24); // the header chunk's length
         file[9] = static_cast<uint8_t>(length >> 16);
@@ -185,7 +189,8 @@ TEST(PngReaderRefuses, HeadersItCannotRead) {
     for (const uint8_t depth : {1, 2, 4, 16})
         EXPECT_EQ(withHeader(Header(2, 2, depth, 6)), "Unsupported Bit Depth In PNG File") << int(depth);
     for (const uint8_t colourType : {0, 3, 4, 7})
-        EXPECT_EQ(withHeader(Header(2, 2, 8, colourType)), "Unsupported Color Type In PNG File") << int(colourType);
+        EXPECT_EQ(withHeader(Header(2, 2, 8, colourType)), "Unsupported Color Type In PNG File")
+            << int(colourType);
     EXPECT_EQ(withHeader(Header(2, 2, 8, 6, 1)), "Unsupported Compression Method In PNG File");
     EXPECT_EQ(withHeader(Header(2, 2, 8, 6, 0, 1)), "Unsupported Filter Method In PNG File");
     EXPECT_EQ(withHeader(Header(2, 2, 8, 6, 0, 0, 1)), "Can't Read Interlaced PNG Files");
@@ -215,7 +220,8 @@ TEST(PngReaderRefuses, DataThatDoesNotInflateToExactlyThePicture) {
     longer.push_back(0);
     EXPECT_EQ(Refusal(png_maker::FileFromRaw(options, longer)), "PNG: Not Enough Information Inflated");
     // Far more than the picture: refused once one byte too many has come out.
-    EXPECT_EQ(Refusal(png_maker::FileFromRaw(options, Bytes(1 << 20, 0))), "PNG: Not Enough Information Inflated");
+    EXPECT_EQ(Refusal(png_maker::FileFromRaw(options, Bytes(1 << 20, 0))),
+              "PNG: Not Enough Information Inflated");
     // No image data at all.
     options.idatSize = 0;
     Bytes noData = png_maker::Signature();
