@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev zlib1g-dev
     libasound2-dev libjack-jackd2-dev
-    jackd2 jack-tools alsa-utils sox
+    jackd2 jack-tools alsa-utils sox imagemagick
     lsp-plugins-vst dragonfly-reverb-vst
 )
 missing=()

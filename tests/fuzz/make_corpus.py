@@ -6,6 +6,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
@@ -195,6 +196,38 @@ def project_files():
                 [empty_patterns, empty_patterns], sequence(4, []), ""))
     put("project_file", "future_4_0.tbp", project(4, 0, [master], [[]], [empty_patterns], sequence(4, []), ""))
 
+# ----- PNG pictures: signature, IHDR, IDAT chunks of a zlib stream, IEND -----
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png(width, height, colour_type, rows, idat_size=0, interlace=0, depth=8, extra=b""):
+    stream = zlib.compress(rows, 9)
+    step = idat_size or max(1, len(stream))
+    idats = b"".join(png_chunk(b"IDAT", stream[i:i + step]) for i in range(0, len(stream), step))
+    header = struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, interlace)
+    return b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + extra + idats + png_chunk(b"IEND", b"")
+
+
+def png_rows(width, height, bpp, filters):
+    out = b""
+    for y in range(height):
+        out += bytes([filters[y % len(filters)]]) + bytes((x * 37 + y * 11 + i) % 256 for x in range(width)
+                                                           for i in range(bpp))
+    return out
+
+
+def pngs():
+    put("png_reader", "rgb_1x1.png", png(1, 1, 2, b"\0\x10\x20\x30"))
+    put("png_reader", "rgba_every_filter.png", png(7, 5, 6, png_rows(7, 5, 4, [0, 1, 2, 3, 4])))
+    put("png_reader", "rgb_split_idat.png", png(16, 9, 2, png_rows(16, 9, 3, [4, 2, 1]), idat_size=5))
+    put("png_reader", "rgb_with_text.png",
+        png(3, 3, 2, png_rows(3, 3, 3, [3]), extra=png_chunk(b"tEXt", b"Comment\0seed")))
+    put("png_reader", "rgba_interlaced.png", png(4, 4, 6, png_rows(4, 4, 4, [0]), interlace=1))
+    put("png_reader", "rgb_16_bit.png", png(2, 2, 2, png_rows(2, 2, 6, [0]), depth=16))
+    put("png_reader", "rgb_one_byte_short.png", png(4, 2, 2, png_rows(4, 2, 3, [1])[:-1]))
+    put("png_reader", "rgb_bad_filter.png", png(2, 2, 2, png_rows(2, 2, 3, [5])))
+
 
 if __name__ == "__main__":
     project_files()
@@ -204,3 +237,4 @@ if __name__ == "__main__":
     state_blocks()
     vst_chunks()
     wavs()
+    pngs()

@@ -4,7 +4,9 @@
 //   platform <- machine_interface <- engine, sequencer, machines, persistence, audio_out,
 //   host_machines <- gui, studio_ui <- app;  library builds the machines and their panels (gui).
 //
-// Only the first folder of a quoted include path counts ("engine/studio.h"); an include of a
+// gui/picture (pictures and the PNG reader) is a floor of its own inside gui/: platform only, no Qt.
+// Only the first folder of a quoted include path counts ("engine/studio.h"), or the nested floor
+// it lies in ("gui/picture/picture.h"); an include of a
 // folder on the same floor or above is a violation unless it is a listed exception. Qt headers
 // (<QWidget>, <QtCore/...>) are allowed only from gui/ upwards. Folders outside the product (tests,
 // bench, tools, build trees) are not checked.

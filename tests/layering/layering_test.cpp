@@ -107,4 +107,23 @@ TEST_F(LayeringCheckerTest, TheLibraryBuildsMachinesAndPanelsButNotTheProgram) {
                            "library/entry.cpp:4: engine/studio.h: library/ may not include engine/"});
 }
 
+TEST_F(LayeringCheckerTest, PicturesInsideGuiStayQtFreeAndBuildOnThePlatformOnly) {
+    Write("gui/picture/png_reader.cpp",
+          "#include \"gui/picture/picture.h\"\n#include \"platform/error.h\"\n#include <zlib.h>\n");
+    Write("gui/panel.cpp", "#include \"gui/picture/picture.h\"\n#include <QImage>\n");
+    Write("library/skin.cpp", "#include \"gui/picture/picture.h\"\n");
+    EXPECT_EQ(Found(), std::vector<std::string>{});
+
+    Write("gui/picture/picture.cpp",
+          "#include <QImage>\n#include \"gui/knob.h\"\n#include \"machine_interface/machine.h\"\n");
+    Write("machines/drum/drum.cpp", "#include \"gui/picture/picture.h\"\n");
+    EXPECT_EQ(Found(), (std::vector<std::string>{
+                           "gui/picture/picture.cpp:1: QImage: Qt header in gui/picture/, which stays Qt-free",
+                           "gui/picture/picture.cpp:2: gui/knob.h: gui/picture/ may not include gui/",
+                           "gui/picture/picture.cpp:3: machine_interface/machine.h: gui/picture/ may not include "
+                           "machine_interface/",
+                           "machines/drum/drum.cpp:1: gui/picture/picture.h: machines/ may not include gui/picture/",
+                       }));
+}
+
 } // namespace
