@@ -1,6 +1,6 @@
 // Plays the demo song through the application's offline renderer at a given buffer size and
 // keeps every control event each machine receives from the sequencer, with the absolute sample it
-// applies to, read in the order the machine reads them.
+// applies to, read in the order the machine reads them, and the samples the master played.
 #pragma once
 
 #include "app/application.h"
@@ -8,6 +8,7 @@
 #include "engine/studio.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
+#include "platform/random.h"
 #include "sequencer/sequencer.h"
 
 #include <gtest/gtest.h>
@@ -76,14 +77,17 @@ private:
 
 struct TappedSong {
     std::vector<TappedEvent> events; // up to the end of the rendered stretch
+    std::vector<float> left, right;  // what the master played
     int64_t songSamples = 0;
     float bpm = 0.0f;
 };
 
 // Renders the first `frames` frames of the demo song (the song alone, as `render` plays it, with
 // one pass) at the buffer size; frames < 0 renders the whole song and one second after it.
+// The process-wide generator is pinned first, so every render's machines draw the same noise.
 inline TappedSong TapDemoSong(int32_t bufferSize, int64_t frames) {
     namespace fs = std::filesystem;
+    platform::PinRandomSeed(1);
     CApplication::Settings settings;
     settings.audio = CApplication::Audio::Offline;
     settings.bufferSize = bufferSize;
@@ -109,6 +113,8 @@ inline TappedSong TapDemoSong(int32_t bufferSize, int64_t frames) {
     for (int64_t done = 0; done < frames;) {
         const auto chunk = static_cast<int32_t>(std::min<int64_t>(kChunk, frames - done));
         application->Offline()->Render(channels, 2, chunk);
+        tapped.left.insert(tapped.left.end(), left.begin(), left.begin() + chunk);
+        tapped.right.insert(tapped.right.end(), right.begin(), right.begin() + chunk);
         done += chunk;
     }
     song.StopSong();
@@ -124,6 +130,20 @@ inline TappedSong TapDemoSong(int32_t bufferSize, int64_t frames) {
 
 // Every note-on, trigger and parameter change lies on a step: at trunc(i x rate x 4 / BPM) for
 // an integer i (the demo's tempo is a whole number of BPM).
+// The two renders' samples are the same, bit for bit, over the shorter of the two.
+inline void ExpectTheSameSamples(const TappedSong& song, const TappedSong& reference, int32_t bufferSize) {
+    const size_t frames = std::min(song.left.size(), reference.left.size());
+    ASSERT_GT(frames, 0u);
+    for (const auto& [a, b] : {std::pair{&song.left, &reference.left}, std::pair{&song.right, &reference.right}}) {
+        const auto mismatch = std::mismatch(a->begin(), a->begin() + static_cast<std::ptrdiff_t>(frames), b->begin(),
+                                            [](float x, float y) { return std::memcmp(&x, &y, sizeof x) == 0; });
+        EXPECT_EQ(mismatch.first, a->begin() + static_cast<std::ptrdiff_t>(frames))
+            << "buffer " << bufferSize << ": first different frame " << (mismatch.first - a->begin());
+    }
+    // Not silence: the comparison means something.
+    EXPECT_GT(*std::max_element(song.left.begin(), song.left.begin() + static_cast<std::ptrdiff_t>(frames)), 0.05f);
+}
+
 inline void ExpectOnsetsOnTheSongsSteps(const TappedSong& song, int64_t rate) {
     const auto bpm = static_cast<int64_t>(song.bpm);
     ASSERT_EQ(static_cast<float>(bpm), song.bpm);

@@ -1,6 +1,6 @@
 // The demo song at every buffer size, through the application's own offline renderer: every
-// machine receives the very same events at the very same samples, and every onset lies on its
-// step. A few seconds here; the whole song in the slow suite.
+// machine receives the very same events at the very same samples, every onset lies on its step,
+// and the master plays the very same samples. A few seconds here; the whole song in the slow suite.
 #include "tests/app/song_event_tap.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ constexpr int64_t kSingleFrames = 26460;
 
 class DemoSongEvents : public ::testing::TestWithParam<int32_t> {};
 
-TEST_P(DemoSongEvents, AreTheSameAtEveryBufferSizeAndOnTheSteps) {
+TEST_P(DemoSongEvents, AndItsSamplesAreTheSameAtEveryBufferSizeAndOnTheSteps) {
     static const TappedSong full = TapDemoSong(4096, kFrames);
     const int64_t frames = GetParam() == 1 ? kSingleFrames : kFrames;
     TappedSong reference = full;
@@ -32,6 +32,7 @@ TEST_P(DemoSongEvents, AreTheSameAtEveryBufferSizeAndOnTheSteps) {
                             << b.kind << " " << b.index << " " << b.valueBits;
     }
     ExpectOnsetsOnTheSongsSteps(song, 44100);
+    ExpectTheSameSamples(song, full, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(BufferSizes, DemoSongEvents, ::testing::Values(1, 64, 256, 1000, 4410, 8192));
