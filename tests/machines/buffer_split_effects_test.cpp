@@ -229,6 +229,9 @@ Outputs RenderEcho(const Partition& partition) {
     for (int c = 0; c < 2; ++c) {
         input[c] = Burst(kEchoLength, 40u + c, 0.2);
         std::fill(input[c].begin() + 66150, input[c].begin() + 176400, 0.0f);
+        // The sound that comes back is a tone, so every line has something to echo.
+        for (size_t i = 176400; i < 200000; ++i)
+            input[c][i] = static_cast<float>(0.4 * std::sin(2.0 * std::numbers::pi * 330.0 * i / kRate));
     }
     std::vector<Change> changes;
     auto set = [&](int64_t time, int32_t index, float v) {
@@ -240,17 +243,27 @@ Outputs RenderEcho(const Partition& partition) {
         set(0, 8 * line + 1, line < 2 ? 0.0f : 0.6f); // lines 1 and 2 without feedback
     }
     std::mt19937 random(8);
-    std::uniform_int_distribution<int64_t> when(0, kEchoLength - 1);
+    // Random changes while there is sound: before 60000 and after 176400.
+    std::uniform_int_distribution<int64_t> when(0, 60000 + (kEchoLength - 176400) - 1);
     std::uniform_real_distribution<float> value(0.0f, 1.0f);
     for (int k = 0; k < 60; ++k) {
         // Delay times (gliding), filter, bandwidth and levels; feedback stays below one.
         const int32_t line = static_cast<int32_t>(random() % 4u);
         const int32_t role = std::array<int32_t, 5>{0, 2, 3, 6, 7}[random() % 5u];
-        set(when(random), 8 * line + role, value(random));
+        const int64_t t = when(random);
+        set(t < 60000 ? t : t - 60000 + 176400, 8 * line + role, value(random));
     }
-    // A delay time moved in the silence, while the lines rest.
-    set(120000, 0, 0.7f);
-    set(120001, 8, 0.05f);
+    // Lines 1 and 2 die away quickly in the silence and come to rest; their delay times then move
+    // and are still gliding when the sound comes back, so the glide must run while they rest. With
+    // the sound, their feedback comes up and the read position is heard.
+    for (int32_t line = 0; line < 2; ++line) {
+        set(60000, 8 * line + 3, 0.5f);
+        set(60000, 8 * line + 6, 0.9f);
+    }
+    set(150000, 0, 0.9f);
+    set(150001, 8, 0.02f);
+    set(176400, 1, 0.5f);
+    set(176400, 9, 0.5f);
     return RenderEffect<CEcho>(partition, kEchoLength, input, changes);
 }
 
