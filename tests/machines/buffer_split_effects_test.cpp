@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <numbers>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -128,7 +129,7 @@ void Append(std::vector<float>& to, const float* from, int32_t count) {
 // ---------------------------------------------------------------------------------------------
 
 constexpr int32_t kTracks = 8;
-constexpr int64_t kMixerLength = 2 * kRate;
+constexpr int64_t kMixerLength = 3 * kRate / 2;
 
 Outputs RenderMixer(const Partition& partition) {
     TestHost host;
@@ -155,7 +156,7 @@ Outputs RenderMixer(const Partition& partition) {
         changes.push_back({when(random), [index, v](CMachine& m) { m.SetParameter(index, v); }});
     }
     // Changes that glide into silence and land on the same value twice in a row.
-    for (int64_t t : {int64_t{1}, int64_t{4410}, int64_t{4411}, int64_t{70000}})
+    for (int64_t t : {int64_t{1}, int64_t{4410}, int64_t{4411}, int64_t{60000}})
         changes.push_back({t, [](CMachine& m) { m.SetParameter(7 * 7, 0.9f); }});
     for (int k = 0; k < 12; ++k) {
         const int32_t strip = static_cast<int32_t>(random() % 10u);
@@ -287,6 +288,10 @@ struct Subject {
     std::string name;
     Outputs (*render)(const Partition&);
 };
+
+void PrintTo(const Subject& subject, std::ostream* out) {
+    *out << subject.name;
+}
 
 class BufferSplit : public testing::TestWithParam<Subject> {};
 
