@@ -391,7 +391,7 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         problems += platform::FormatText("Failed To Write File '%s' (%s)", request.output.c_str(),
                                          std::strerror(writer.ErrorNumber()));
     for (const StemFile& stem : stems) {
-        const std::string reason = CheckStem(stem);
+        const std::string reason = CheckStem(stem, done);
         if (reason.empty()) continue;
         if (!problems.empty()) problems += "; ";
         problems += platform::FormatText("Failed To Write Stem '%s' (%s)", stem.file.c_str(), reason.c_str());

@@ -74,24 +74,40 @@ void StopStems() {
     CHDTrackList::Studio().MasterRecord(false);
 }
 
-std::string CheckStem(const StemFile& stem) {
+std::string CheckStem(const StemFile& stem, int64_t mixFrames) {
     // The recorder counts the frames it was given; its writer puts into the header only what
     // reached the file. Any write that failed on the way shows as a difference.
-    const int fd = ::open(stem.partial.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(stem.partial.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return std::strerror(errno);
     uint8_t header[kWavHeaderSize] = {};
     struct stat status {};
-    const bool read = ::pread(fd, header, sizeof header, 0) == kWavHeaderSize && ::fstat(fd, &status) == 0;
-    const bool synced = read && ::fsync(fd) == 0;
-    const int syncError = errno;
-    ::close(fd);
-    if (!read) return "the file is shorter than its header";
+    if (::pread(fd, header, sizeof header, 0) != kWavHeaderSize || ::fstat(fd, &status) != 0) {
+        ::close(fd);
+        return "the file is shorter than its header";
+    }
     const uint32_t align = static_cast<uint32_t>(header[32] | (header[33] << 8));
     const uint64_t expected = static_cast<uint64_t>(stem.row->FramesWritten()) * align;
     const uint32_t claimed = Get32(header + 40);
-    if (claimed != expected || static_cast<uint64_t>(status.st_size) != kWavHeaderSize + expected)
+    if (claimed != expected || static_cast<uint64_t>(status.st_size) != kWavHeaderSize + expected) {
+        ::close(fd);
         return platform::FormatText("only %u of %llu bytes of samples could be written", claimed,
                                     static_cast<unsigned long long>(expected));
-    if (!synced) return std::strerror(syncError);
+    }
+    bool done = true;
+    const uint64_t wanted = static_cast<uint64_t>(std::max<int64_t>(0, mixFrames)) * align;
+    if (wanted < expected) {
+        const auto put32 = [](uint8_t* at, uint64_t value) {
+            for (int i = 0; i < 4; ++i)
+                at[i] = static_cast<uint8_t>(value >> (8 * i));
+        };
+        put32(header + 4, kWavHeaderSize - 8 + wanted);
+        put32(header + 40, wanted);
+        done = ::ftruncate(fd, static_cast<off_t>(kWavHeaderSize + wanted)) == 0 &&
+               ::pwrite(fd, header, sizeof header, 0) == kWavHeaderSize;
+    }
+    done = done && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!done) return std::strerror(error);
     return {};
 }

@@ -37,5 +37,7 @@ void StartStems(const std::vector<StemFile>& stems, bool floatSamples);
 void StopStems();
 
 // After StopStems: "" when the stem's partial file holds every frame its track recorded and is
-// flushed to the disk; otherwise the reason it does not ("No space left on device", ...).
-std::string CheckStem(const StemFile& stem);
+// flushed to the disk; otherwise the reason it does not ("No space left on device", ...). The
+// recorder records whole buffers, so a stem may run past the mix by the rest of the last buffer:
+// it is cut to mixFrames, so every stem is as long as the mix whatever the buffer size.
+std::string CheckStem(const StemFile& stem, int64_t mixFrames);
