@@ -51,6 +51,16 @@ void CStudio::RecordError(const char* text) {
     std::snprintf(m_errorText, sizeof m_errorText, "%s", text);
 }
 
+template <class Work> void CStudio::Guarded(Work&& work, const char* unknownText) {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        RecordError(error.what());
+    } catch (...) {
+        RecordError(unknownText);
+    }
+}
+
 RenderErrorRecord CStudio::RenderErrors() const {
     std::lock_guard lock(m_errorMutex);
     return {m_errorCount, m_errorText};
@@ -82,13 +92,7 @@ void CStudio::PostRequest(CMachineContainer* source) {
 void CStudio::RunRequest(CMachineContainer* frame) {
     {
         CMutexLock lock(*frame->Machine());
-        try {
-            ProcessFrame(frame, false);
-        } catch (const std::exception& error) {
-            RecordError(error.what());
-        } catch (...) {
-            RecordError("Unknown error while processing");
-        }
+        Guarded([&] { ProcessFrame(frame, false); }, "Unknown error while processing");
     }
     // Released whatever happened: every request is paired with exactly one wait.
     frame->m_done.Release();
@@ -107,36 +111,18 @@ void CStudio::ProcessHere(CMachineContainer* source) {
         ~CDepth() { --depth; }
     } level;
     CMutexLock lock(*source->Machine());
-    try {
-        ProcessFrame(source, false);
-    } catch (const std::exception& error) {
-        RecordError(error.what());
-    } catch (...) {
-        RecordError("Unknown error while processing");
-    }
+    Guarded([&] { ProcessFrame(source, false); }, "Unknown error while processing");
 }
 
 bool CStudio::MixInputsAndProcess(CMachineContainer* frame) {
     const bool late = cable_mixing::MixInputs(frame);
-    try {
-        frame->Machine()->Process();
-    } catch (const std::exception& error) {
-        RecordError(error.what());
-    } catch (...) {
-        RecordError("Unknown error while processing");
-    }
+    Guarded([frame] { frame->Machine()->Process(); }, "Unknown error while processing");
     return late;
 }
 
 void CStudio::MixReturnsAndProcessLate(CMachineContainer* frame) {
     cable_mixing::MixReturns(frame);
-    try {
-        frame->Machine()->ProcessLate();
-    } catch (const std::exception& error) {
-        RecordError(error.what());
-    } catch (...) {
-        RecordError("Unknown error while processing");
-    }
+    Guarded([frame] { frame->Machine()->ProcessLate(); }, "Unknown error while processing");
 }
 
 void CStudio::ProcessInline(CMachineContainer* root) {
@@ -343,12 +329,6 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
 void CStudio::UpdatePass() {
     CMutexLock lock(m_mutex);
     for (CMachineContainer* frame : m_frames) {
-        try {
-            frame->Machine()->UpdateGUI();
-        } catch (const std::exception& error) {
-            RecordError(error.what());
-        } catch (...) {
-            RecordError("Unknown error while updating");
-        }
+        Guarded([frame] { frame->Machine()->UpdateGUI(); }, "Unknown error while updating");
     }
 }

@@ -220,6 +220,9 @@ private:
     void ProcessHere(CMachineContainer* source);
     static constexpr int kMaxInlineDepth = 128;
     void RecordError(const char* text);
+    // Runs machine code for the cycle or the update pass: what it throws is recorded (the buffer
+    // renders silent) and the caller goes on. unknownText is recorded for what is no exception.
+    template <class Work> void Guarded(Work&& work, const char* unknownText);
     // A studio being destroyed stops being the render target (if it was).
     static void ForgetRenderTarget(CStudio* studio);
 
