@@ -1,5 +1,6 @@
 // CStudio: the project's machines, the cables between them, and the processing cycle that renders
-// one output buffer by pulling the master machine.
+// one output buffer by pulling the master machine. The model lives in studio.cpp, the processing
+// cycle in processing_cycle.cpp, the mixing of cables and of the master output in cable_mixing.
 //
 // Threads and locks:
 // - User-interface thread: every editing operation (add, create frame, delete, rename, clear,
@@ -35,6 +36,7 @@
 #include "engine/machine_container.h"
 #include "engine/notification_queue.h"
 #include "engine/peak_meter.h"
+#include "engine/source_pull.h"
 #include "engine/studio_observer.h"
 #include "engine/studio_sequencer.h"
 #include "machine_interface/mutex.h"
@@ -195,7 +197,12 @@ public:
     void RunRequest(CMachineContainer* frame);
 
 private:
+    // The processing cycle (processing_cycle.cpp). ProcessFrame renders a frame with workers: its
+    // sources (PullSources), Process, the sources behind its returns, ProcessLate.
     void ProcessFrame(CMachineContainer* frame, bool release);
+    // One phase's sources of the frame (late: those behind its returns): every one is asked for
+    // its buffer, the last rendered on this thread, the others awaited.
+    void PullSources(CMachineContainer* frame, bool late);
     // The one-thread cycle: renders root and everything it waits for on the calling thread, in
     // the order ProcessFrame's recursion would, with an explicit stack instead of recursion (no
     // depth limit). Root's machine is locked by the caller; the others are locked while on the
@@ -206,18 +213,22 @@ private:
     bool MixInputsAndProcess(CMachineContainer* frame);
     // Mixes the returns' cables into the return ports and runs ProcessLate.
     void MixReturnsAndProcessLate(CMachineContainer* frame);
-    void RequestAndWait(CMachineContainer* frame, bool returnsOnly);
     // Asks for a source's buffer: queued on its worker, or rendered here with one thread.
     void Request(CMachineContainer* source);
     void PostRequest(CMachineContainer* source);
     // Renders a source on the calling thread (the one that would otherwise wait for it).
     void ProcessHere(CMachineContainer* source);
     static constexpr int kMaxInlineDepth = 128;
-    void MixInto(CPort* input, CConnection* connection);
     void RecordError(const char* text);
+    // Runs machine code for the cycle or the update pass: what it throws is recorded (the buffer
+    // renders silent) and the caller goes on. unknownText is recorded for what is no exception.
+    template <class Work> void Guarded(Work&& work, const char* unknownText);
+    // A studio being destroyed stops being the render target (if it was).
+    static void ForgetRenderTarget(CStudio* studio);
+
+    // The model (studio.cpp).
     bool WouldWaitForItself(CMachineContainer* waiter, CMachineContainer* source) const;
     void RemoveCablesFrom(CMachineContainer* frame);
-    void DestroyFrame(CMachineContainer* frame);
     // A cable was added or removed: one CablesChanged per edit (a batch reports once at its end).
     void CablesEdited();
     void BeginCableBatch() { ++m_cableBatch; }
@@ -245,9 +256,8 @@ private:
     // never grows it (each frame is on it at most once).
     struct InlineStep {
         CMachineContainer* frame;
-        bool late;         // gathering the sources of the returns, Process done
-        int32_t connector; // where the gathering goes on
-        int32_t connection;
+        bool late;            // gathering the sources of the returns, Process done
+        SourceCursor sources; // where the gathering goes on
     };
     std::vector<InlineStep> m_inlineStack;
     std::atomic<bool> m_bufferFailed{false};

@@ -44,8 +44,7 @@ void AddText(Bytes& bytes, const char* text) {
 }
 
 Bytes Chunk(const char* id, const Bytes& body) {
-    Bytes bytes;
-    AddText(bytes, id);
+    Bytes bytes(id, id + 4);
     Add32(bytes, static_cast<uint32_t>(body.size()));
     bytes.insert(bytes.end(), body.begin(), body.end());
     return bytes;
