@@ -40,11 +40,14 @@ void Add16(Bytes& bytes, uint16_t value) {
     bytes.push_back(static_cast<uint8_t>(value >> 8));
 }
 void AddText(Bytes& bytes, const char* text) {
-    bytes.insert(bytes.end(), text, text + 4);
+    // One byte at a time: a range insert into an empty vector trips GCC 12's overflow warning at -O3.
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(static_cast<uint8_t>(text[i]));
 }
 
 Bytes Chunk(const char* id, const Bytes& body) {
-    Bytes bytes(id, id + 4);
+    Bytes bytes;
+    AddText(bytes, id);
     Add32(bytes, static_cast<uint32_t>(body.size()));
     bytes.insert(bytes.end(), body.begin(), body.end());
     return bytes;
