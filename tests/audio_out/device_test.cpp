@@ -5,7 +5,7 @@
 // during play (a file device writing into a pipe whose reader goes away).
 #include "audio_out/asio_driver.h"
 #include "audio_out/wave_out_driver.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // factory hook.
 #include "machine_interface/panel_factory.h"
 #include "platform/random.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 #include "tests/support/recording_machine.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Watching the studio: the news views get of frames and cables, the order of it, and parameter
 // news that other threads raise reaching the listeners only on the user-interface thread.
-#include "tests/engine/allocation_trap.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/allocation_trap.h"
+#include "tests/support/studio_fixture.h"
 #include "tests/support/recording_machine.h"
 
 #include <gtest/gtest.h>
