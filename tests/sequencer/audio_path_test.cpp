@@ -1,6 +1,6 @@
 // The driver thread's side: ticking allocates nothing once the buffers have warmed up, and edits
 // on another thread while buffers tick leave everything consistent.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 #include "tests/support/allocation_trap.h"
 
 #include <gtest/gtest.h>
