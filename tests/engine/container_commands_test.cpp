@@ -30,7 +30,7 @@ protected:
     // The machines write into the log as they go: the studio goes first.
     ~ContainerCommandsTest() override { m_studio.reset(); }
 
-    CSharedLog m_log;
+    CEventLog m_log;
     CRecordingFrameListener m_listener;
     CMachineInfo* m_withParameters;
     CMachineInfo* m_bare;

@@ -24,7 +24,7 @@ protected:
     // The machines write into the log as they go: the studio goes first.
     ~ObserverTest() override { m_studio.reset(); }
 
-    CSharedLog m_log;
+    CEventLog m_log;
     CRecordingStudioListener m_listener;
     CRecordingFrameListener m_frameListener;
     CMachineInfo* m_recording;
@@ -104,7 +104,7 @@ TEST_F(ObserverTest, AListenerMayLeaveWhileBeingTold) {
 TEST_F(ObserverTest, FramesKeepAListOfListeners) {
     CMachineContainer* one = Add(m_recording);
     CMachineContainer* two = Add(m_tone);
-    CSharedLog other;
+    CEventLog other;
     CRecordingFrameListener second(&other);
     one->AddListener(&m_frameListener);
     one->AddListener(&second);
