@@ -2,40 +2,14 @@
 // says so at once and keeps running, and plays again when a new server comes up, at the same
 // format or at another one.
 #include "tests/app/live_helpers.h"
+#include "tests/support/processes.h"
 
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
-bool ProgramExists(const char* name) {
-    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
-        if (std::filesystem::exists(std::string(folder) + name)) return true;
-    return false;
-}
-
-// Starts a helper program with its output silenced and the given extra variables.
-pid_t SpawnQuiet(std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int RunQuiet(std::vector<std::string> arguments) {
-    const pid_t pid = SpawnQuiet(std::move(arguments));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using processes::ProgramExists;
 
 class LiveJackTest : public LiveModeTest {
 protected:
@@ -55,10 +29,10 @@ protected:
     // Starts a server and waits until clients can reach it.
     bool StartServer(const std::string& rate) {
         m_jackd =
-            SpawnQuiet({"jackd", "--no-realtime", "-n", m_server, "-d", "dummy", "-r", rate, "-p", "1024"});
+            processes::Spawn({"jackd", "--no-realtime", "-n", m_server, "-d", "dummy", "-r", rate, "-p", "1024"});
         if (m_jackd < 0) return false;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            if (RunQuiet({"jack_lsp"}) == 0) return true;
+            if (processes::Run({"jack_lsp"}) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         return false;
@@ -79,7 +53,7 @@ protected:
         // recorded again, up to three takes.
         for (int take = 0; take < 3 && peak < 0.01; ++take) {
             std::filesystem::remove(file);
-            if (RunQuiet({"jack_rec", "-f", file.string(), "-d", "1", "Tamborel:out_1"}) != 0) continue;
+            if (processes::Run({"jack_rec", "-f", file.string(), "-d", "1", "Tamborel:out_1"}) != 0) continue;
             const std::vector<uint8_t> bytes = ReadFileBytes(file);
             // jack_rec writes 16-bit PCM after a 44-byte header.
             for (size_t at = 44; at + 1 < bytes.size(); at += 2) {

@@ -7,6 +7,7 @@
 // BassHeads) change what the measurement plays; TAMBOREL_LIVE_KEEP=1 keeps the files it made.
 #include "app/application.h"
 #include "tests/app/cli_helpers.h"
+#include "tests/support/processes.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -37,27 +38,8 @@ std::string Setting(const char* name, const std::string& fallback) {
     return value && *value ? value : fallback;
 }
 
-bool ProgramExists(const char* name) {
-    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
-        if (fs::exists(std::string(folder) + name)) return true;
-    return false;
-}
-
-// Starts a program with stdout and stderr going to a file.
-pid_t Spawn(std::vector<std::string> arguments, const fs::path& log) {
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    const int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? pid : -1;
-}
+using processes::ProgramExists;
+using processes::Spawn;
 
 std::string ReadText(const fs::path& path) {
     const std::vector<uint8_t> bytes = ReadBytes(path);

@@ -5,7 +5,8 @@
 // during play (a file device writing into a pipe whose reader goes away).
 #include "audio_out/asio_driver.h"
 #include "audio_out/wave_out_driver.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/processes.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -58,34 +59,8 @@ Measurement Measure(const std::vector<float>& samples, int32_t sampleRate) {
     return result;
 }
 
-bool ProgramExists(const char* name) {
-    for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"})
-        if (std::filesystem::exists(std::string(folder) + name)) return true;
-    return false;
-}
-
-// Starts a program with its output silenced.
-pid_t Spawn(std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? pid : -1;
-}
-
-int RunProgram(std::vector<std::string> arguments) {
-    const pid_t pid = Spawn(std::move(arguments));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using processes::ProgramExists;
+using processes::Spawn;
 
 // The samples of the first channel of a PCM WAV file (16-bit integers or 32-bit floats).
 std::vector<float> ReadWavChannel(const std::filesystem::path& path, int32_t* sampleRate) {
@@ -203,7 +178,7 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     Measurement tone;
     int32_t rate = 0;
     for (int take = 0; take < 3; ++take) {
-        ASSERT_EQ(RunProgram({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
+        ASSERT_EQ(processes::Run({"jack_rec", "-f", file.string(), "-d", "1", "tamborel-test:out_1"}), 0);
         std::vector<float> samples = ReadWavChannel(file, &rate);
         std::filesystem::remove(file);
         ASSERT_EQ(rate, 48000);
@@ -303,7 +278,7 @@ template <typename Condition> bool WaitFor(Condition condition, std::chrono::mil
 pid_t StartJackServer(const std::string& name, const std::string& rate) {
     const pid_t jackd = Spawn({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", rate, "-p", "256"});
     for (int attempt = 0; jackd > 0 && attempt < 100; ++attempt) {
-        if (RunProgram({"jack_lsp"}) == 0) return jackd;
+        if (processes::Run({"jack_lsp"}) == 0) return jackd;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return jackd;

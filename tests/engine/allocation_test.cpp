@@ -1,6 +1,6 @@
 // The audio path allocates nothing once a project has rendered its first buffers.
-#include "tests/engine/allocation_trap.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/allocation_trap.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

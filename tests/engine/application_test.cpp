@@ -2,7 +2,7 @@
 // sound devices the machine has (none on a build server: the program then runs silent).
 #include "app/application.h"
 #include "platform/files.h"
-#include "tests/engine/test_machines.h"
+#include "tests/support/test_machines.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // factory hook.
 #include "machine_interface/panel_factory.h"
 #include "platform/random.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 #include "tests/support/recording_machine.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ protected:
     // The machines write into the log as they go: the studio goes first.
     ~ContainerCommandsTest() override { m_studio.reset(); }
 
-    CSharedLog m_log;
+    CEventLog m_log;
     CRecordingFrameListener m_listener;
     CMachineInfo* m_withParameters;
     CMachineInfo* m_bare;

@@ -1,7 +1,7 @@
 // The machine graph: cables and their refusals, naming, deletion, frames, driver changes.
 #include "engine/volume.h"
 #include "platform/error.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Watching the studio: the news views get of frames and cables, the order of it, and parameter
 // news that other threads raise reaching the listeners only on the user-interface thread.
-#include "tests/engine/allocation_trap.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/allocation_trap.h"
+#include "tests/support/studio_fixture.h"
 #include "tests/support/recording_machine.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ protected:
     // The machines write into the log as they go: the studio goes first.
     ~ObserverTest() override { m_studio.reset(); }
 
-    CSharedLog m_log;
+    CEventLog m_log;
     CRecordingStudioListener m_listener;
     CRecordingFrameListener m_frameListener;
     CMachineInfo* m_recording;
@@ -104,7 +104,7 @@ TEST_F(ObserverTest, AListenerMayLeaveWhileBeingTold) {
 TEST_F(ObserverTest, FramesKeepAListOfListeners) {
     CMachineContainer* one = Add(m_recording);
     CMachineContainer* two = Add(m_tone);
-    CSharedLog other;
+    CEventLog other;
     CRecordingFrameListener second(&other);
     one->AddListener(&m_frameListener);
     one->AddListener(&second);

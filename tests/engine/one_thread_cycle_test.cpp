@@ -1,7 +1,7 @@
 // The default processing cycle: every machine on the thread that calls Render. No worker threads,
 // the same samples as with workers, a bounded wait for a busy studio, and a rendering thread that
 // is cancelled in the middle of a buffer leaves nothing locked.
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The peak meter's state: levels in dB from squared and from absolute peaks, the floor, the
 // one-second hold and the 48 dB/s fall on a stepped clock, and the master feeding it.
 #include "engine/peak_meter.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // phase across buffers, the master gain glides on per sample, every machine renders once per
 // buffer, and the sample counter advances by exactly what was rendered.
 #include "engine/volume.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // returns, errors while rendering, the sequencer's hooks and the update pass.
 #include "engine/studio_sequencer.h"
 #include "engine/work_thread.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // returned through "AUX 1 In", comes back in the same buffer and echoes at its delay.
 #include "machines/mixer/mixer.h"
 #include "machines/quaddelay/echo.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

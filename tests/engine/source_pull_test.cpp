@@ -2,7 +2,7 @@
 // cycle refusal all share, and the master's output into the driver's channels.
 #include "engine/cable_mixing.h"
 #include "engine/source_pull.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Pattern blobs from project files: a damaged blob raises its "Pattern Data ..." text, and
 // whatever loads writes back a blob that loads again and plays.
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/sequencer/test_machine.h"
+#include "tests/support/event_machine.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Sequence blobs from project files: a damaged blob raises its "Sequence Data ..." text and
 // leaves the song as it was; whatever loads plays and writes back a blob that loads again.
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/sequencer/test_machine.h"
+#include "tests/support/event_machine.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "host_machines/midi_machines.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
+#include "tests/support/processes.h"
 
 #include <gtest/gtest.h>
 
@@ -29,24 +30,7 @@ bool Have(const char* tool) {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Starts a program with the given arguments, its output into a file; returns its process.
-pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& output) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::FILE* out = std::fopen(output.c_str(), "w");
-        if (out) {
-            dup2(fileno(out), 1);
-            dup2(fileno(out), 2);
-        }
-        std::vector<char*> argv;
-        for (const auto& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
+using processes::Spawn;
 
 void Stop(pid_t pid) {
     if (pid <= 0) return;

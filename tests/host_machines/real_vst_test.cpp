@@ -6,7 +6,7 @@
 #include "machine_interface/machine.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

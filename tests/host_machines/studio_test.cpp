@@ -6,7 +6,7 @@
 #include "host_machines/midi/midi_devices.h"
 #include "host_machines/midi_machines.h"
 #include "host_machines/wav/wav_file.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "host_machines/vst/vst_transport.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
-#include "tests/engine/studio_fixture.h"
+#include "tests/support/studio_fixture.h"
 #include "tests/host_machines/plugins/test_plugin_log.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // QX BassHead: parameters, note handling, routings and pitch, measured on its output.
 #include "machines/basshead/basshead.h"
-#include "tests/machines/machine_harness.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/machine_harness.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "machines/antialias/antialias_filter.h"
 #include "machines/mixer/mixer.h"
 #include "machines/quaddelay/echo.h"
-#include "tests/machines/machine_rig.h"
+#include "tests/support/machine_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include <random>
 #include <string>
 
-using namespace rig;
+using namespace harness;
 
 namespace {
 

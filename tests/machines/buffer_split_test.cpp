@@ -13,7 +13,7 @@
 #include "machines/dsp/dsp.h"
 #include "machines/spatialverb/spatialverb.h"
 #include "machines/stomp/kick.h"
-#include "tests/machines/machine_harness.h"
+#include "tests/support/machine_harness.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // TB_DRUMKIT_GOLDEN_OUT=<path of drumkit_golden_data.h> and commit the new file.
 #include "machines/drumkit/drumkit.h"
 #include "tests/machines/drumkit_golden_data.h"
-#include "tests/machines/machine_rig.h"
+#include "tests/support/machine_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <vector>
 
-using namespace rig;
+using namespace harness;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // QX DGenR8, measured on its rendered output.
 #include "machines/drumkit/drumkit.h"
-#include "tests/machines/machine_rig.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/machine_harness.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-using namespace rig;
+using namespace harness;
 using namespace signal_tools;
 
 namespace {

@@ -1,6 +1,6 @@
 // The DSP kit, measured on rendered signals.
 #include "machines/dsp/dsp.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "machines/antialias/antialias_filter.h"
 #include "machines/quaddelay/echo.h"
 #include "machines/stomp/kick.h"
-#include "tests/machines/machine_harness.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/machine_harness.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 

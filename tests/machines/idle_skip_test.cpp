@@ -4,7 +4,7 @@
 #include "machines/dsp/dsp.h"
 #include "machines/mixer/mixer.h"
 #include "machines/quaddelay/echo.h"
-#include "tests/machines/machine_rig.h"
+#include "tests/support/machine_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <numbers>
 #include <random>
 
-using namespace rig;
+using namespace harness;
 
 namespace {
 

@@ -1,14 +1,14 @@
 // QX Mixer: gains, crossover, sends and returns, mute and solo, measured on rendered buffers.
 #include "machines/mixer/mixer.h"
-#include "tests/machines/machine_rig.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/machine_harness.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
-using namespace rig;
+using namespace harness;
 using namespace signal_tools;
 
 namespace {

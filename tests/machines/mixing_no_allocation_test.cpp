@@ -3,13 +3,13 @@
 #include "machines/drumkit/drumkit.h"
 #include "machines/mixer/mixer.h"
 #include "machines/spatialverb/spatialverb.h"
-#include "tests/machines/machine_rig.h"
+#include "tests/support/machine_harness.h"
 
-#include "tests/engine/allocation_trap.h"
+#include "tests/support/allocation_trap.h"
 
 #include <gtest/gtest.h>
 
-using namespace rig;
+using namespace harness;
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "machines/basshead/basshead.h"
 #include "machines/quaddelay/echo.h"
 #include "machines/stomp/kick.h"
-#include "tests/engine/allocation_trap.h"
-#include "tests/machines/machine_harness.h"
+#include "tests/support/allocation_trap.h"
+#include "tests/support/machine_harness.h"
 #include "tests/support/allocation_probe.h"
 
 #include <gtest/gtest.h>

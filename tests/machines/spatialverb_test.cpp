@@ -1,13 +1,13 @@
 // QX SpatialVerb: the room model, the deferred rebuild and the rendered response.
 #include "machines/spatialverb/spatialverb.h"
-#include "tests/machines/machine_rig.h"
-#include "tests/machines/signal_tools.h"
+#include "tests/support/machine_harness.h"
+#include "tests/support/signal_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-using namespace rig;
+using namespace harness;
 using namespace signal_tools;
 
 namespace {

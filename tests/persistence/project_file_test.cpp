@@ -519,7 +519,7 @@ TEST(DemoSong, LoadSaveIsByteIdentical) {
 TEST_F(ProjectFileTest, LoadingTellsOfEveryFrameInListOrderAndThenThatTheProjectLoaded) {
     BuildSong();
     const std::vector<uint8_t> bytes = Bytes();
-    CSharedLog log;
+    CEventLog log;
     CRecordingStudioListener listener(&log);
     m_studio.Observer().AddListener(&listener);
     ASSERT_EQ(OpenBytes(bytes), "");

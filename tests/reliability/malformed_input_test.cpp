@@ -9,7 +9,7 @@
 #include "persistence/options_file.h"
 #include "platform/error.h"
 #include "tests/reliability/malformed_support.h"
-#include "tests/sequencer/test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // pattern editor playing, parameter changes arriving as events from control tracks, on the
 // driver thread and the frames' worker threads.
 #include "app/application.h"
-#include "tests/engine/allocation_trap.h"
+#include "tests/support/allocation_trap.h"
 #include "tests/reliability/song_studio.h"
 #include "tests/support/allocation_probe.h"
 

@@ -1,30 +1,12 @@
 // The driver thread's side: ticking allocates nothing once the buffers have warmed up, and edits
 // on another thread while buffers tick leave everything consistent.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
+#include "tests/support/allocation_trap.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <new>
 #include <thread>
-
-namespace {
-std::atomic<bool> g_counting{false};
-std::atomic<int64_t> g_allocations{0};
-} // namespace
-
-// Counts allocations while g_counting is set (on any thread).
-void* operator new(size_t size) {
-    if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-    if (void* block = std::malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -64,14 +46,12 @@ TEST(AudioPath, TicksAllocateNothingAfterWarmUp) {
     int64_t events = 0;
     for (int i = 0; i < 2000; ++i) {
         rig.ClearControlInputs();
-        g_allocations = 0;
-        g_counting = true;
+        allocation_trap::Arm();
         {
             CMutexLock lock(rig.sequencer.EditorMutex());
             rig.sequencer.Tick();
         }
-        g_counting = false;
-        ASSERT_EQ(g_allocations.load(), 0) << "buffer " << i;
+        ASSERT_EQ(allocation_trap::Disarm(), 0) << "buffer " << i;
         for (CEventMachine* machine : rig.machines) events += machine->Control()->m_controlBuffer->GetCount();
     }
     EXPECT_GT(events, 1000); // the song really played

@@ -1,5 +1,5 @@
 // Pattern and sequence blobs: layout, serials, round trips, and damaged or foreign input.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include "platform/error.h"
 #include "sequencer/blob_io.h"

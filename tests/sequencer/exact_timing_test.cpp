@@ -8,7 +8,7 @@
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
 #include "tests/sequencer/gate_synth.h"
-#include "tests/sequencer/test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The pattern editor's model: boxes and selections, naming, note validity, drags, control lanes,
 // the Play/Stop/Loop buttons and the notifications a window relies on.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

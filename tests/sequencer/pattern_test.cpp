@@ -1,6 +1,6 @@
 // Patterns on their own and through the pattern editor's playback: timing to the sample, the
 // carry-over queue, velocities, loop and stop.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include "platform/error.h"
 

@@ -1,6 +1,6 @@
 // The sequence editor's model: rows and their pattern box, placing, dragging and removing
 // placements, and the notifications a window relies on.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The song: placements rendered into their patterns' ports buffer by buffer, its end, its loop,
 // and the song's structure kept up as machines, patterns and the length change.
-#include "test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // rows, beats and lane values, and the same gestures carried through to the models.
 #include "studio_ui/pattern_editor/pattern_grid_geometry.h"
 #include "studio_ui/sequence_editor/song_grid_geometry.h"
-#include "tests/sequencer/test_machine.h"
+#include "tests/support/event_machine.h"
 
 #include <gtest/gtest.h>
 

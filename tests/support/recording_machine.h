@@ -7,32 +7,14 @@
 #include "engine/machine_container.h"
 #include "engine/studio_observer.h"
 #include "machine_interface/machine.h"
+#include "tests/support/event_log.h"
 
-#include <mutex>
 #include <string>
 #include <vector>
 
-class CSharedLog {
-public:
-    void Add(const std::string& entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries.push_back(entry);
-    }
-    std::vector<std::string> Take() {
-        std::lock_guard lock(m_mutex);
-        std::vector<std::string> entries;
-        entries.swap(m_entries);
-        return entries;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_entries;
-};
-
 class CRecordingMachine : public CMachine {
 public:
-    CRecordingMachine(CVeskHost* host, CSharedLog* log, int32_t parameters, int32_t programs)
+    CRecordingMachine(CVeskHost* host, CEventLog* log, int32_t parameters, int32_t programs)
         : CMachine(host), m_log(log) {
         AddPort(kPortStereoIn, "In");
         AddPort(kPortStereoOut, "Out");
@@ -70,13 +52,13 @@ public:
         return index >= 0 && index < program->valueCount ? program->values[index] : 0.0f;
     }
 
-    CSharedLog* m_log;
+    CEventLog* m_log;
     int m_panel = 0;
 };
 
 class CRecordingMachineInfo : public CMachineInfo {
 public:
-    CRecordingMachineInfo(CVeskHost* host, const char* name, CSharedLog* log, int32_t parameters,
+    CRecordingMachineInfo(CVeskHost* host, const char* name, CEventLog* log, int32_t parameters,
                           int32_t programs)
         : CMachineInfo(name, name), m_host(host), m_log(log), m_parameters(parameters), m_programs(programs) {
     }
@@ -87,7 +69,7 @@ public:
 
 private:
     CVeskHost* m_host;
-    CSharedLog* m_log;
+    CEventLog* m_log;
     int32_t m_parameters;
     int32_t m_programs;
 };
@@ -95,7 +77,7 @@ private:
 // Writes the studio's news into the log.
 class CRecordingStudioListener : public CStudioListener {
 public:
-    explicit CRecordingStudioListener(CSharedLog* log) : m_log(log) {}
+    explicit CRecordingStudioListener(CEventLog* log) : m_log(log) {}
     void FrameAdded(CMachineContainer* frame) override { m_log->Add("added " + frame->m_name); }
     void FrameRemoved(const RemovedFrame& gone) override { m_log->Add("removed " + gone.name); }
     void FrameRenamed(CMachineContainer* frame) override { m_log->Add("renamed " + frame->m_name); }
@@ -104,13 +86,13 @@ public:
     void ProjectLoaded() override { m_log->Add("loaded"); }
 
 private:
-    CSharedLog* m_log;
+    CEventLog* m_log;
 };
 
 // Writes a frame's news into the log, with the thread it arrived on.
 class CRecordingFrameListener : public CContainerListener {
 public:
-    explicit CRecordingFrameListener(CSharedLog* log) : m_log(log) {}
+    explicit CRecordingFrameListener(CEventLog* log) : m_log(log) {}
     void ParameterChanged(CMachineContainer*, int32_t index, float value) override {
         m_log->Add("parameter " + std::to_string(index) + " " + std::to_string(value));
         m_values.push_back(value);
@@ -124,5 +106,5 @@ public:
     std::vector<float> m_values;
 
 private:
-    CSharedLog* m_log;
+    CEventLog* m_log;
 };

@@ -6,7 +6,7 @@
 #include "engine/studio.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
-#include "tests/engine/test_machines.h"
+#include "tests/support/test_machines.h"
 
 #include <memory>
 #include <vector>

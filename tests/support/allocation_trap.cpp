@@ -1,4 +1,4 @@
-#include "tests/engine/allocation_trap.h"
+#include "tests/support/allocation_trap.h"
 
 #include <atomic>
 #include <cstdlib>

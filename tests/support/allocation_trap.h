@@ -1,7 +1,7 @@
 // A test-only allocation trap: while armed it counts every operator new (any form) made on any
 // thread, and every malloc, calloc and realloc made by code linked with
-// -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc (tb_allocation_trap adds it). Link
-// allocation_trap.cpp into a test binary to replace the global allocator.
+// -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc. Linking the CMake target tb_allocation_trap
+// replaces the test binary's global allocator and adds the wrapping.
 #pragma once
 
 namespace allocation_trap {

@@ -4,33 +4,16 @@
 
 #include "machine_interface/machine.h"
 #include "machine_interface/vesk_host.h"
+#include "tests/support/event_log.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <functional>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
-
-// Records the order in which machines ran.
-class CEventLog {
-public:
-    void Add(const std::string& entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries.push_back(entry);
-    }
-    std::vector<std::string> Entries() {
-        std::lock_guard lock(m_mutex);
-        return m_entries;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_entries;
-};
 
 // A machine with the ports it is given. Process: outputs = the sum of the audio inputs plus the
 // constant (or the sine), control outputs untouched.
