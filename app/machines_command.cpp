@@ -21,7 +21,7 @@ struct MachineDeleter {
 nlohmann::json DescribePlugin(const CVSTAdapterInfo& info) {
     const VSTLibraryFacts& facts = info.Facts();
     nlohmann::json ports = nlohmann::json::array();
-    for (const VSTPortSpec& port : VSTPortLayout(facts.inputs, facts.outputs, facts.takesMidi))
+    for (const VSTPortPlan& port : VSTPortLayout(facts.inputs, facts.outputs, facts.takesMidi))
         ports.push_back({{"name", port.name}, {"flags", port.flags}});
     char uniqueId[16];
     std::snprintf(uniqueId, sizeof uniqueId, "%08x", static_cast<uint32_t>(facts.uniqueId));

@@ -96,12 +96,14 @@ std::string CheckStem(const StemFile& stem, int64_t mixFrames) {
     bool done = true;
     const uint64_t wanted = static_cast<uint64_t>(std::max<int64_t>(0, mixFrames)) * align;
     if (wanted < expected) {
-        const auto put32 = [](uint8_t* at, uint64_t value) {
-            for (int i = 0; i < 4; ++i)
-                at[i] = static_cast<uint8_t>(value >> (8 * i));
-        };
-        put32(header + 4, kWavHeaderSize - 8 + wanted);
-        put32(header + 40, wanted);
+        // The same header as the recorder's writer makes, claiming the mix's frames only.
+        WavHeaderFields fields;
+        fields.formatTag = static_cast<uint16_t>(header[20] | (header[21] << 8));
+        fields.channels = static_cast<uint16_t>(header[22] | (header[23] << 8));
+        fields.sampleRate = Get32(header + 24);
+        fields.bits = static_cast<uint16_t>(header[34] | (header[35] << 8));
+        fields.dataSize = static_cast<uint32_t>(wanted);
+        BuildWavHeader(fields, header);
         done = ::ftruncate(fd, static_cast<off_t>(kWavHeaderSize + wanted)) == 0 &&
                ::pwrite(fd, header, sizeof header, 0) == kWavHeaderSize;
     }

@@ -278,8 +278,8 @@ intptr_t CVSTAdapter::Dispatch(int32_t opcode, int32_t index, intptr_t value, vo
 
 // Control In first when the plug-in takes notes; then exactly two plug-in channels make one stereo
 // port, any other count one mono port each ("Line In %i", then "Line Out %i", from 1).
-std::vector<VSTPortSpec> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi) {
-    std::vector<VSTPortSpec> ports;
+std::vector<VSTPortPlan> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi) {
+    std::vector<VSTPortPlan> ports;
     if (takesMidi) ports.push_back({"Control In", kPortControlIn});
     auto add = [&ports](int32_t channels, int32_t stereoFlags, int32_t monoFlags, const char* format) {
         channels = channels > 0 ? channels : 0;
@@ -301,9 +301,9 @@ void CVSTAdapter::BuildPorts() {
     const bool takesMidi = Dispatch(effCanDo, 0, 0, canDo) != 0 || synth;
     const int32_t inputs = m_effect->numInputs > 0 ? m_effect->numInputs : 0;
     const int32_t outputs = m_effect->numOutputs > 0 ? m_effect->numOutputs : 0;
-    for (const VSTPortSpec& spec : VSTPortLayout(inputs, outputs, takesMidi)) {
-        CPort* port = AddPort(spec.flags, spec.name.c_str());
-        if (spec.flags == kPortControlIn) {
+    for (const VSTPortPlan& plan : VSTPortLayout(inputs, outputs, takesMidi)) {
+        CPort* port = AddPort(plan.flags, plan.name.c_str());
+        if (plan.flags == kPortControlIn) {
             m_controlIn = port;
             m_wantsMidi = true;
         } else if (port->IsInput()) {

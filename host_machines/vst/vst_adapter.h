@@ -163,11 +163,11 @@ private:
 // The ports a plug-in's machine gets, in port-table order, from its channel counts and whether
 // it takes notes (it answered "receiveVstMIDIEvent" or is an instrument). The machine listing
 // shows them from the cache without making a machine.
-struct VSTPortSpec {
+struct VSTPortPlan {
     std::string name;
     int32_t flags;
 };
-std::vector<VSTPortSpec> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi);
+std::vector<VSTPortPlan> VSTPortLayout(int32_t inputs, int32_t outputs, bool takesMidi);
 
 // Number of adapters alive (for tests and shut-down checks).
 int32_t LiveVSTAdapterCount();

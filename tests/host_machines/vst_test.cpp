@@ -421,7 +421,7 @@ TEST(VSTScan, RegistersFromTheTrialAndLoadsALibraryOnlyForItsFirstMachine) {
         MachinePtr machine(info->CreateMachine());
         EXPECT_TRUE(info->IsLoaded());
         std::string listed;
-        for (const VSTPortSpec& port :
+        for (const VSTPortPlan& port :
              VSTPortLayout(info->Facts().inputs, info->Facts().outputs, info->Facts().takesMidi)) {
             char flags[16];
             std::snprintf(flags, sizeof flags, "%03x", port.flags);
