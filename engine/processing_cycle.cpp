@@ -226,20 +226,6 @@ bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
     }
 }
 
-// Releases a lock taken with LockWithin.
-class CHeldLock {
-public:
-    explicit CHeldLock(CMutex* mutex) : m_mutex(mutex) {}
-    ~CHeldLock() {
-        if (m_mutex) m_mutex->Unlock();
-    }
-    CHeldLock(const CHeldLock&) = delete;
-    CHeldLock& operator=(const CHeldLock&) = delete;
-
-private:
-    CMutex* m_mutex;
-};
-
 } // namespace
 
 void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
@@ -273,7 +259,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
         m_skippedBuffers.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    CHeldLock studioLock(&m_mutex);
+    COptionalMutexLock studioLock(&m_mutex, COptionalMutexLock::Take::kAdopt);
     m_bufferFailed.store(false, std::memory_order_relaxed);
     float gain = m_masterGain.load(std::memory_order_relaxed);
     const float target = m_masterVolume.load(std::memory_order_relaxed);
@@ -287,7 +273,8 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     };
 
     {
-        CHeldLock editorLock(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
+        COptionalMutexLock editorLock(m_sequencer ? &m_sequencer->EditorMutex() : nullptr,
+                                      COptionalMutexLock::Take::kAdopt);
         try {
             for (CMachineContainer* frame : m_frames) {
                 for (int32_t c = 0; c < frame->ConnectorCount(); ++c) {

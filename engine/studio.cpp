@@ -13,26 +13,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// Holds a CMutex that may be absent.
-class COptionalLock {
-public:
-    explicit COptionalLock(CMutex* mutex) : m_mutex(mutex) {
-        if (m_mutex) m_mutex->Lock();
-    }
-    ~COptionalLock() {
-        if (m_mutex) m_mutex->Unlock();
-    }
-    COptionalLock(const COptionalLock&) = delete;
-    COptionalLock& operator=(const COptionalLock&) = delete;
-
-private:
-    CMutex* m_mutex;
-};
-
-} // namespace
-
 CStudio::CStudio(CVeskHost* host) : m_host(host) {}
 
 CStudio::~CStudio() {
@@ -286,7 +266,7 @@ void CStudio::SetBufferSize(int32_t frames) {
 void CStudio::ApplyDriverFormat(int32_t sampleRate, int32_t bufferSize) {
     CMutexLock lock(m_mutex);
     // The sequencer's mutex comes before any machine lock, here as in every buffer.
-    COptionalLock editor(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
+    COptionalMutexLock editor(m_sequencer ? &m_sequencer->EditorMutex() : nullptr);
     CMachineContainer* masterFrame = m_master;
     CMaster* master = masterFrame ? dynamic_cast<CMaster*>(masterFrame->Machine()) : nullptr;
     if (master) {

@@ -44,3 +44,21 @@ public:
 private:
     CMutex& m_mutex;
 };
+
+// Holds a CMutex that may be absent (null: nothing to hold) for a scope. Adopted, it releases a
+// lock the caller already took (TryLock) instead of taking it again.
+class COptionalMutexLock {
+public:
+    enum class Take { kLock, kAdopt };
+    explicit COptionalMutexLock(CMutex* mutex, Take take = Take::kLock) : m_mutex(mutex) {
+        if (m_mutex && take == Take::kLock) m_mutex->Lock();
+    }
+    ~COptionalMutexLock() {
+        if (m_mutex) m_mutex->Unlock();
+    }
+    COptionalMutexLock(const COptionalMutexLock&) = delete;
+    COptionalMutexLock& operator=(const COptionalMutexLock&) = delete;
+
+private:
+    CMutex* m_mutex;
+};

@@ -5,17 +5,4 @@
 
 #include "machine_interface/mutex.h"
 
-class CEditLock {
-public:
-    explicit CEditLock(CMutex* mutex) : m_mutex(mutex) {
-        if (m_mutex) m_mutex->Lock();
-    }
-    ~CEditLock() {
-        if (m_mutex) m_mutex->Unlock();
-    }
-    CEditLock(const CEditLock&) = delete;
-    CEditLock& operator=(const CEditLock&) = delete;
-
-private:
-    CMutex* m_mutex;
-};
+using CEditLock = COptionalMutexLock;
