@@ -13,6 +13,9 @@ float* AllocateChannel(int32_t length) {
     bytes = (bytes + kAlignment - 1) / kAlignment * kAlignment;
     void* memory = std::aligned_alloc(kAlignment, bytes);
     if (!memory) throw std::bad_alloc();
+    // A new buffer is silence: a machine that reads an input nobody has written yet hears
+    // nothing, never what the heap held before.
+    std::memset(memory, 0, bytes);
     return static_cast<float*>(memory);
 }
 } // namespace

@@ -5,6 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev zlib1g-dev
     libasound2-dev libjack-jackd2-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core xvfb xauth
     jackd2 jack-tools alsa-utils sox imagemagick
     lsp-plugins-vst dragonfly-reverb-vst
 )

@@ -84,9 +84,9 @@ TEST_F(Machine, PortsGetBuffersOfTheHostsSize) {
     machine->Delete();
 }
 
-TEST_F(Machine, ResizeKeepsTheBufferAtTheSameLength) {
+TEST_F(Machine, NewBuffersAreSilentAndResizeKeepsTheBufferAtTheSameLength) {
     CAudioBuffer buffer(64, true);
-    buffer.Clear();
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(buffer.m_channel1[i] + buffer.m_channel2[i], 0.0f) << i;
     buffer.m_channel1[3] = 1.5f;
     float* before = buffer.m_channel1;
     buffer.Resize(64);
@@ -94,7 +94,6 @@ TEST_F(Machine, ResizeKeepsTheBufferAtTheSameLength) {
     EXPECT_EQ(buffer.m_channel1[3], 1.5f);
     buffer.Resize(1000);
     EXPECT_EQ(buffer.m_length, 1000);
-    buffer.Clear();
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(buffer.m_channel2[i], 0.0f);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.m_channel1) % 64, 0u);
 }

@@ -1,0 +1,66 @@
+// The dialogs the views open: rename, file open and save, folder choice and message boxes. The
+// views ask through this service; the program installs the Qt dialogs, tests install a scripted
+// service that answers from a list and records every question.
+//
+// Threads: user-interface thread only. Never called while the studio mutex is held: a dialog
+// runs its own event loop for as long as the user takes.
+#pragma once
+
+#include <QString>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace gui {
+
+enum class MessageKind { kInformation, kWarning, kError, kQuestion };
+enum class MessageAnswer { kOk, kYes, kNo, kCancel };
+
+class CDialogService {
+public:
+    virtual ~CDialogService() = default;
+    // A one-line text, started with `current`. Empty optional when cancelled.
+    virtual std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label,
+                                           const QString& current) = 0;
+    // filter as Qt writes it: "SoundFont Banks (*.sf2)".
+    virtual std::optional<QString> OpenFile(QWidget* parent, const QString& title, const QString& filter,
+                                            const QString& folder) = 0;
+    virtual std::optional<QString> SaveFile(QWidget* parent, const QString& title, const QString& filter,
+                                            const QString& suggestion) = 0;
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
+    // A box captioned "Tamborel". kQuestion offers Yes, No and Cancel; the others only Ok.
+    virtual MessageAnswer Message(QWidget* parent, MessageKind kind, const QString& text) = 0;
+};
+
+// The service the views use: Qt's dialogs unless a test installed another.
+CDialogService& Dialogs();
+// Installs a service (null: back to Qt's dialogs). The caller keeps it alive while installed.
+void SetDialogs(CDialogService* service);
+
+// The caption of every message box.
+inline constexpr const char* kMessageCaption = "Tamborel";
+
+// Shows an error text in the error box; what the window does with every thrown error text.
+void ShowError(QWidget* parent, const QString& text);
+
+// Answers from a script. Each question takes the next queued answer of its kind; with none
+// queued it answers "cancelled" (or Cancel). Every question is recorded as
+// "<kind>: <title or text>" for the test to read.
+class CScriptedDialogs : public CDialogService {
+public:
+    std::deque<std::optional<QString>> texts, openFiles, saveFiles, folders;
+    std::deque<MessageAnswer> answers;
+    std::vector<QString> asked;
+
+    std::optional<QString> AskText(QWidget*, const QString& title, const QString&, const QString&) override;
+    std::optional<QString> OpenFile(QWidget*, const QString& title, const QString&, const QString&) override;
+    std::optional<QString> SaveFile(QWidget*, const QString& title, const QString&, const QString&) override;
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override;
+    MessageAnswer Message(QWidget*, MessageKind kind, const QString& text) override;
+};
+
+} // namespace gui
