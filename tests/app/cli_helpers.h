@@ -19,6 +19,9 @@
 #include <sys/wait.h>
 #include <vector>
 
+// The window system the command line runs under in these tests: none.
+inline constexpr const char* kNoWindowSystem = "none-for-the-command-line";
+
 struct Result {
     int status;
     std::string out;
@@ -53,8 +56,10 @@ inline Result RunCommand(const std::string& command) {
 // Runs tamborel with the arguments (shell words); stdout is captured, and stderr too when asked.
 inline Result RunTamborel(const std::string& arguments, bool withErrors = false,
                           const std::string& prefix = "") {
-    // No display: the command line must never need one.
-    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH XDG_CONFIG_HOME='" +
+    // No display, and a window system that does not exist: the command line must never need one,
+    // and a QApplication made anyway would stop the program (tests/gui proves that it does).
+    return RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u VST_PATH QT_QPA_PLATFORM=" + std::string(kNoWindowSystem) +
+                      " XDG_CONFIG_HOME='" +
                       ConfigFolder().string() + "' " + prefix + std::string(TAMBOREL_BIN_DIR) + "/tamborel " +
                       arguments + (withErrors ? " 2>&1" : " 2>/dev/null"));
 }

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -243,6 +246,25 @@ TEST(Dialogs, ScriptedAnswersAndTheQuestionsAsked) {
     const std::vector<QString> asked = {"text: Rename", "text: Rename", "open: Load Bank", "question: Save changes?",
                                         "error: Can't open file"};
     EXPECT_EQ(stage.dialogs.asked, asked);
+}
+
+} // namespace
+
+namespace {
+
+// The command-line tests run the program under a window system that does not exist, so that a
+// QApplication built by render, info or machines would stop it. That only proves something if a
+// QApplication really cannot start there: this binary, started again so, must fail.
+TEST(WindowSystemGuard, AQApplicationCannotStartWithoutAWindowSystem) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string command =
+        "env QT_QPA_PLATFORM=none-for-the-command-line '" + self + "' --gtest_list_tests >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_NE(status, -1);
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // The same binary lists its tests fine on the offscreen platform.
+    const std::string fine = "env QT_QPA_PLATFORM=offscreen '" + self + "' --gtest_list_tests >/dev/null 2>&1";
+    EXPECT_EQ(std::system(fine.c_str()), 0);
 }
 
 } // namespace
