@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace gui {
 namespace {
@@ -47,6 +49,20 @@ public:
         if (button == QMessageBox::Yes) return MessageAnswer::kYes;
         if (button == QMessageBox::No) return MessageAnswer::kNo;
         return MessageAnswer::kCancel;
+    }
+
+    std::optional<int> PopUpMenu(QWidget* parent, QPoint position, const std::vector<MenuEntry>& entries) override {
+        QMenu menu(parent);
+        std::vector<QAction*> actions;
+        for (const MenuEntry& entry : entries) {
+            QAction* action = entry.separator ? menu.addSeparator() : menu.addAction(entry.text);
+            action->setEnabled(entry.enabled && !entry.separator);
+            actions.push_back(action);
+        }
+        QAction* chosen = menu.exec(parent ? parent->mapToGlobal(position) : position);
+        for (size_t i = 0; i < actions.size(); ++i)
+            if (actions[i] == chosen) return static_cast<int>(i);
+        return std::nullopt;
     }
 
 private:
@@ -97,6 +113,23 @@ MessageAnswer CScriptedDialogs::Message(QWidget*, MessageKind kind, const QStrin
     static const char* const kKinds[] = {"information", "warning", "error", "question"};
     asked.push_back(QString(kKinds[static_cast<int>(kind)]) + ": " + text);
     return TakeNext(answers, kind == MessageKind::kQuestion ? MessageAnswer::kCancel : MessageAnswer::kOk);
+}
+
+} // namespace gui
+
+namespace gui {
+
+std::optional<int> CScriptedDialogs::PopUpMenu(QWidget*, QPoint position, const std::vector<MenuEntry>& entries) {
+    lastMenu.clear();
+    for (const MenuEntry& entry : entries)
+        lastMenu.push_back(entry.separator ? QString("-") : entry.enabled ? entry.text : entry.text + " (greyed)");
+    lastMenuPosition = position;
+    asked.push_back("menu: " + (entries.empty() ? QString() : entries.front().text));
+    const std::optional<int> choice = TakeNext(menuChoices, std::optional<int>{});
+    if (!choice || *choice < 0 || *choice >= static_cast<int>(entries.size())) return std::nullopt;
+    const MenuEntry& entry = entries[static_cast<size_t>(*choice)];
+    if (entry.separator || !entry.enabled) return std::nullopt;
+    return choice;
 }
 
 } // namespace gui

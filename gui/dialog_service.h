@@ -6,6 +6,7 @@
 // runs its own event loop for as long as the user takes.
 #pragma once
 
+#include <QPoint>
 #include <QString>
 
 #include <deque>
@@ -16,6 +17,13 @@
 class QWidget;
 
 namespace gui {
+
+// One entry of a pop-up menu. A greyed entry is shown but cannot be chosen.
+struct MenuEntry {
+    QString text;
+    bool enabled = true;
+    bool separator = false;
+};
 
 enum class MessageKind { kInformation, kWarning, kError, kQuestion };
 enum class MessageAnswer { kOk, kYes, kNo, kCancel };
@@ -34,6 +42,9 @@ public:
     virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
     // A box captioned "Tamborel". kQuestion offers Yes, No and Cancel; the others only Ok.
     virtual MessageAnswer Message(QWidget* parent, MessageKind kind, const QString& text) = 0;
+    // A pop-up menu at `position` (parent's coordinates); the index of the chosen entry (counting
+    // separators), or empty when the user chose nothing.
+    virtual std::optional<int> PopUpMenu(QWidget* parent, QPoint position, const std::vector<MenuEntry>& entries) = 0;
 };
 
 // The service the views use: Qt's dialogs unless a test installed another.
@@ -54,13 +65,19 @@ class CScriptedDialogs : public CDialogService {
 public:
     std::deque<std::optional<QString>> texts, openFiles, saveFiles, folders;
     std::deque<MessageAnswer> answers;
+    std::deque<std::optional<int>> menuChoices;
     std::vector<QString> asked;
+    // The entries of the last menu shown, greyed ones marked "(greyed)", separators as "-".
+    std::vector<QString> lastMenu;
 
     std::optional<QString> AskText(QWidget*, const QString& title, const QString&, const QString&) override;
     std::optional<QString> OpenFile(QWidget*, const QString& title, const QString&, const QString&) override;
     std::optional<QString> SaveFile(QWidget*, const QString& title, const QString&, const QString&) override;
     std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override;
     MessageAnswer Message(QWidget*, MessageKind kind, const QString& text) override;
+    // A choice of a greyed entry or a separator is refused, as the real menu would.
+    std::optional<int> PopUpMenu(QWidget*, QPoint position, const std::vector<MenuEntry>& entries) override;
+    QPoint lastMenuPosition;
 };
 
 } // namespace gui

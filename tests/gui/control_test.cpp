@@ -246,6 +246,16 @@ TEST(Dialogs, ScriptedAnswersAndTheQuestionsAsked) {
     const std::vector<QString> asked = {"text: Rename", "text: Rename", "open: Load Bank", "question: Save changes?",
                                         "error: Can't open file"};
     EXPECT_EQ(stage.dialogs.asked, asked);
+
+    // Menus: greyed entries and separators cannot be chosen, as in the real menu.
+    const std::vector<gui::MenuEntry> entries = {{"Hide GUI", false}, {"", true, true}, {"Rename"}};
+    stage.dialogs.menuChoices = {0, 1, 2, std::nullopt};
+    EXPECT_FALSE(gui::Dialogs().PopUpMenu(nullptr, {5, 6}, entries).has_value());
+    EXPECT_FALSE(gui::Dialogs().PopUpMenu(nullptr, {5, 6}, entries).has_value());
+    EXPECT_EQ(gui::Dialogs().PopUpMenu(nullptr, {5, 6}, entries), 2);
+    EXPECT_FALSE(gui::Dialogs().PopUpMenu(nullptr, {5, 6}, entries).has_value());
+    EXPECT_EQ(stage.dialogs.lastMenu, (std::vector<QString>{"Hide GUI (greyed)", "-", "Rename"}));
+    EXPECT_EQ(stage.dialogs.lastMenuPosition, QPoint(5, 6));
 }
 
 } // namespace
