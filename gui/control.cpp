@@ -130,14 +130,12 @@ CControl* CControl::FromWidget(const QWidget* widget) {
 void CControl::Move(int x, int y) { MoveResize(x, y, m_width, m_height); }
 
 void CControl::MoveResize(int x, int y, int width, int height) {
+    // The size holds at once, although Qt tells a hidden widget of it only when it is shown.
     m_x = x;
     m_y = y;
-    if (m_widget) {
-        m_widget->setGeometry(x, y, std::max(width, 0), std::max(height, 0));
-    } else {
-        m_width = width;
-        m_height = height;
-    }
+    m_width = std::max(width, 0);
+    m_height = std::max(height, 0);
+    if (m_widget) m_widget->setGeometry(m_x, m_y, m_width, m_height);
 }
 
 void CControl::MoveResizeBordered(int x, int y, int width, int height) {
@@ -188,6 +186,7 @@ bool CControl::ResizePicture() {
         m_picture = QImage(device, QImage::Format_RGB32);
         m_picture.setDevicePixelRatio(ratio);
         m_picture.fill(Colors().Color(m_backgroundSlot));
+        m_pictureStale = true;
         return true;
     }
     return false;
@@ -218,8 +217,11 @@ void CControl::Show() { ShowWith(ShowCommand::kShow); }
 
 void CControl::Paint(QPainter& painter) {
     if (m_offscreen) {
-        // The window moved to a screen of another density: render at the new one.
-        if (ResizePicture()) {
+        // A picture made anew since the last render (a resize while hidden, a screen of another
+        // density) is rendered before it is shown.
+        ResizePicture();
+        if (m_pictureStale) {
+            m_pictureStale = false;
             QPainter picturePainter(&m_picture);
             Render(picturePainter);
         }
@@ -234,6 +236,7 @@ void CControl::SizeChanged(int width, int height) {
     m_height = height;
     ResizePicture();
     if (IsVisible() && m_offscreen) {
+        m_pictureStale = false;
         QPainter painter(&m_picture);
         Render(painter);
     }
@@ -315,6 +318,7 @@ void CControl::Refresh() {
     if (!m_widget) return;
     if (m_offscreen) {
         ResizePicture();
+        m_pictureStale = false;
         QPainter painter(&m_picture);
         Render(painter);
     }

@@ -151,6 +151,7 @@ private:
     int m_x = 0, m_y = 0, m_width = 0, m_height = 0;
     bool m_offscreen = false;
     QImage m_picture;
+    bool m_pictureStale = false; // made anew and not rendered since
     int m_backgroundSlot = 2;
     bool m_border = false;
     bool m_needsFullRedraw = false;

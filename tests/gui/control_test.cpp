@@ -278,3 +278,22 @@ TEST(WindowSystemGuard, AQApplicationCannotStartWithoutAWindowSystem) {
 }
 
 } // namespace
+
+namespace {
+
+// A control resized and shown inside a parent that is still hidden gets its new size (and a new
+// picture) only when the parent is shown; that picture must be rendered before it reaches the
+// screen, not shown blank.
+TEST(Control, APictureResizedWhileHiddenIsRenderedWhenShown) {
+    gui::CWindow window;
+    window.CreateWindow(nullptr, "Hidden", 0, 0, 200, 120, false);
+    CProbe probe;
+    probe.Create(&window, "Probe", 0, 0, 40, 40, true);
+    probe.MoveResize(0, 0, 90, 60);
+    probe.Show();
+    window.Show();
+    EXPECT_EQ(gui_test::Probe(probe.Widget(), 6, 6), Rgb(250, 0, 0));
+    EXPECT_EQ(gui_test::Probe(probe.Widget(), 80, 50), Rgb(10, 200, 30));
+}
+
+} // namespace

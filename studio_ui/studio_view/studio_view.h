@@ -1,0 +1,124 @@
+// CStudioView: the studio surface, page "Studio" of the main window. Machine frames sit on it
+// and the cables between their connectors are drawn under them, each with an arrow pointing
+// from output to input. Gestures edit the graph: a drag from one connector to another draws a
+// cable, a drag on a frame's title moves the frame, a right click on a cable offers
+// "Disconnect", a right click elsewhere adds a machine there, a press on an audio cable's arrow
+// opens its volume slider.
+//
+// Threads: user-interface thread only. Each gesture takes the studio mutex while it edits the
+// model and never while a menu or dialog is open. The view observes the studio and rebuilds
+// its frames from the notifications (frame added, removed, renamed, cables changed, cleared,
+// loaded).
+#pragma once
+
+#include "engine/studio_observer.h"
+#include "gui/control.h"
+#include "studio_ui/studio_view/surface_geometry.h"
+
+#include <QPoint>
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+class CConnection;
+class CConnector;
+class CMachineContainer;
+class CStudio;
+class MachineRegistry;
+class QScrollBar;
+
+namespace studio_view {
+
+class CConnectorView;
+class CMachineFrame;
+
+// One cable as drawn: the connection, its clipped segment and its arrow (view coordinates).
+struct DrawnCable {
+    CConnection* connection = nullptr;
+    surface::Segment segment;
+    std::array<surface::Point, 3> arrow;
+};
+
+class CStudioView : public gui::CControl, public CStudioListener {
+public:
+    CStudioView(CStudio& studio, MachineRegistry& registry);
+    ~CStudioView() override;
+
+    // Makes the surface inside parent and a frame for every machine already in the studio.
+    void Build(gui::CControl* parent, int x, int y, int width, int height);
+
+    CStudio& Studio() { return m_studio; }
+    QPoint ScrollOffset() const { return m_scroll; }
+    void ScrollTo(QPoint offset);
+    CMachineFrame* FrameOf(const CMachineContainer* container) const;
+    const std::vector<std::unique_ptr<CMachineFrame>>& Frames() const { return m_frames; }
+    // Every cable with its segment and arrow, as the next repaint draws them.
+    std::vector<DrawnCable> Cables() const;
+    QScrollBar* HorizontalBar() const { return m_horizontal; }
+    QScrollBar* VerticalBar() const { return m_vertical; }
+    // The surface's extent: the largest right and bottom edge of all frames (surface pixels).
+    QPoint Extent() const;
+    // True once the studio reported the frame with this serial removed.
+    bool IsRemoved(uint64_t serial) const { return m_removed.count(serial) > 0; }
+
+    // Gestures started on a connector or a frame's title (view coordinates).
+    void StartCable(CConnectorView* from, QPoint at);
+    void StartFrameMove(CMachineFrame* frame, QPoint at);
+    void DragTo(QPoint at);
+    void EndDrag(QPoint at);
+    // "Delete Machine" of a frame's menu.
+    void DeleteFrame(CMachineFrame* frame);
+
+    void Render(QPainter& painter) override;
+    void SizeChanged(int width, int height) override;
+    void LeftButtonDown(int x, int y) override;
+    void PointerMove(int x, int y) override;
+    void LeftButtonUp(int x, int y) override;
+    void RightButtonUp(int x, int y) override;
+    bool WheelTurned(QWheelEvent* event) override;
+
+    // CStudioListener
+    void FrameAdded(CMachineContainer* frame) override;
+    void FrameRemoved(const RemovedFrame& gone) override;
+    void FrameRenamed(CMachineContainer* frame) override;
+    void CablesChanged() override;
+    void StudioCleared() override;
+    void ProjectLoaded() override;
+
+private:
+    enum class Drag { kNone, kCable, kFrame };
+
+    void AddFrameView(CMachineContainer* container);
+    void RebuildFrames();
+    void UpdateScrollBars();
+    QRect FrameRect(const CMachineFrame* frame) const;
+    QPoint ConnectorCentre(const CConnectorView* view) const;
+    CConnectorView* ConnectorUnder(QPoint at) const;
+    std::optional<DrawnCable> CableAt(QPoint at) const;
+    void OpenAddMachineMenu(QPoint at);
+
+    CStudio& m_studio;
+    MachineRegistry& m_registry;
+    std::vector<std::unique_ptr<CMachineFrame>> m_frames;
+    std::set<uint64_t> m_removed;
+    QPoint m_scroll{0, 0};
+    QScrollBar* m_horizontal = nullptr;
+    QScrollBar* m_vertical = nullptr;
+    std::unique_ptr<gui::CControl> m_corner;
+    bool m_settingScroll = false;
+
+    Drag m_drag = Drag::kNone;
+    QPoint m_dragLast;
+    CConnectorView* m_dragFrom = nullptr;
+    CConnectorView* m_candidate = nullptr;
+    QPoint m_dragEnd;
+    CMachineFrame* m_moving = nullptr;
+    // The connection whose arrow was pressed (the volume slider opens on it).
+    CConnection* m_pressedArrow = nullptr;
+    // Frames removed while one of their own events may still be running; deleted afterwards.
+    std::vector<std::unique_ptr<CMachineFrame>> m_doomed;
+};
+
+} // namespace studio_view

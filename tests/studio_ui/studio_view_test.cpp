@@ -1,0 +1,253 @@
+// The studio surface driven with the mouse: cables drawn, refused and disconnected, machines added
+// from the menu, frames moved past the edge, the frame menu's greyed states, rename and delete.
+#include "engine/connector.h"
+#include "engine/machine_container.h"
+#include "machine_interface/port.h"
+#include "studio_ui/studio_view/connector_view.h"
+#include "studio_ui/studio_view/machine_frame.h"
+#include "studio_ui/studio_view/studio_view.h"
+#include "gui/window.h"
+#include "tests/gui/gui_test_support.h"
+#include "tests/support/studio_fixture.h"
+
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using studio_view::CConnectorView;
+using studio_view::CMachineFrame;
+using studio_view::CStudioView;
+
+class StudioViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_window.CreateWindow(nullptr, "Studio", 0, 0, 900, 600, false);
+        m_master = m_fixture.m_studio->NewProject();
+        m_master->m_x = 700;
+        m_master->m_y = 300;
+        m_view = std::make_unique<CStudioView>(*m_fixture.m_studio, *m_fixture.m_registry);
+    }
+    void Open() {
+        m_view->Build(&m_window, 0, 0, 900, 600);
+        m_window.Show();
+        m_view->Show();
+    }
+    CMachineContainer* Add(CMachineInfo* info, int x, int y) {
+        CMachineContainer* frame = m_fixture.m_studio->AddMachine(info, x, y);
+        return frame;
+    }
+    CConnectorView* ConnectorView(CMachineContainer* container, const char* port) {
+        CMachineFrame* frame = m_view->FrameOf(container);
+        return frame ? frame->ViewOf(container->FindConnector(port)) : nullptr;
+    }
+    // A press on one connector, moves across the surface, a release at `to` (view coordinates).
+    void DragCable(CConnectorView* from, QPoint to) {
+        QWidget* source = from->Widget();
+        QTest::mousePress(source, Qt::LeftButton, {}, QPoint(10, 6));
+        const QPoint start = source->mapTo(m_view->Widget(), QPoint(10, 6));
+        for (int i = 1; i <= 4; ++i) {
+            const QPoint on = start + (to - start) * i / 4;
+            QTest::mouseMove(source, source->mapFrom(m_view->Widget(), on));
+        }
+        QTest::mouseRelease(source, Qt::LeftButton, {}, source->mapFrom(m_view->Widget(), to));
+    }
+    QPoint CentreOf(CConnectorView* view) {
+        return view->Widget()->mapTo(m_view->Widget(), QPoint(view->Width() / 2, view->Height() / 2));
+    }
+    int CableCount() { return static_cast<int>(m_view->Cables().size()); }
+
+    gui_test::Stage m_stage;
+    CStudioFixture m_fixture;
+    gui::CWindow m_window;
+    CMachineContainer* m_master = nullptr;
+    std::unique_ptr<CStudioView> m_view;
+};
+
+TEST_F(StudioViewTest, ADragFromAnOutputToAnInputMakesOneCableAndLightsBothLamps) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 300, 60);
+    Open();
+    CConnectorView* out = ConnectorView(tone, "Out");
+    CConnectorView* in = ConnectorView(effect, "In");
+    ASSERT_TRUE(out && in);
+    EXPECT_STREQ(out->Badge(), "ST");
+    EXPECT_FALSE(out->OutLit());
+    DragCable(out, CentreOf(in));
+    ASSERT_EQ(effect->FindConnector("In")->m_connections.Count(), 1);
+    EXPECT_EQ(effect->FindConnector("In")->m_connections[0]->TargetVolume(), 1.0f);
+    EXPECT_TRUE(out->OutLit());
+    EXPECT_TRUE(in->InLit());
+    EXPECT_EQ(CableCount(), 1);
+    // The cable runs from the source frame's border to the destination frame's border.
+    const auto cable = m_view->Cables().front();
+    CMachineFrame* sourceFrame = m_view->FrameOf(tone);
+    CMachineFrame* destinationFrame = m_view->FrameOf(effect);
+    EXPECT_TRUE(cable.segment.from.x == sourceFrame->X() + sourceFrame->Width() - 1 ||
+                cable.segment.from.y == sourceFrame->Y() + sourceFrame->Height() - 1);
+    EXPECT_TRUE(cable.segment.to.x == destinationFrame->X() || cable.segment.to.y == destinationFrame->Y());
+    // The lamps show on screen: the lit lamp is green.
+    EXPECT_EQ(gui_test::Probe(in->Widget(), 18, 6), gui_test::Rgb(128, 240, 128));
+    gui_test::Screenshot(m_window.Widget(), "studio_surface_cable");
+}
+
+TEST_F(StudioViewTest, CablesTheGraphRefusesAndReleasesOverNothingMakeNothing) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* other = Add(m_fixture.m_tone, 40, 200);
+    CMachineContainer* sequenced = Add(m_fixture.m_sequenced, 400, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 400, 260);
+    Open();
+    DragCable(ConnectorView(tone, "Out"), QPoint(300, 500));                      // empty surface
+    DragCable(ConnectorView(tone, "Out"), CentreOf(ConnectorView(other, "Out"))); // output to output
+    DragCable(ConnectorView(sequenced, "Control Out"), CentreOf(ConnectorView(effect, "In"))); // control to audio
+    DragCable(ConnectorView(tone, "Out"), CentreOf(ConnectorView(tone, "Out")));  // onto itself
+    EXPECT_EQ(CableCount(), 0);
+    EXPECT_FALSE(ConnectorView(tone, "Out")->OutLit());
+    // Leaving the view snaps the line back to its start and connects nothing.
+    DragCable(ConnectorView(tone, "Out"), QPoint(-50, 40));
+    EXPECT_EQ(CableCount(), 0);
+}
+
+TEST_F(StudioViewTest, DisconnectFromTheCableMenuAndTheAddMachineMenuElsewhere) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 400, 40);
+    Open();
+    ASSERT_TRUE(m_fixture.Cable(tone, effect));
+    ASSERT_EQ(CableCount(), 1);
+    const auto cable = m_view->Cables().front();
+    // A point on the line, away from the arrow.
+    const QPoint on((cable.segment.from.x * 3 + cable.segment.to.x) / 4, (cable.segment.from.y * 3 + cable.segment.to.y) / 4);
+    m_stage.dialogs.menuChoices = {std::nullopt};
+    QTest::mouseClick(m_view->Widget(), Qt::RightButton, {}, on);
+    EXPECT_EQ(m_stage.dialogs.lastMenu, std::vector<QString>{"Disconnect"});
+    EXPECT_EQ(CableCount(), 1); // closed without a choice
+    m_stage.dialogs.menuChoices = {0};
+    QTest::mouseClick(m_view->Widget(), Qt::RightButton, {}, on);
+    EXPECT_EQ(CableCount(), 0);
+    EXPECT_EQ(effect->FindConnector("In")->m_fanIn, 0);
+
+    // Elsewhere: every type but "Master", in registration order.
+    m_stage.dialogs.menuChoices = {std::nullopt};
+    QTest::mouseClick(m_view->Widget(), Qt::RightButton, {}, QPoint(200, 400));
+    const std::vector<QString> types = {"Tone", "Mono Tone", "Effect", "Mono Effect", "Sequenced", "Send Mixer"};
+    EXPECT_EQ(m_stage.dialogs.lastMenu, types);
+}
+
+TEST_F(StudioViewTest, AddedMachinesLandAtTheClickPlusTheScrollOffsetAndReuseFreedNumbers) {
+    Add(m_fixture.m_tone, 1500, 40); // far right: the surface scrolls
+    Open();
+    ASSERT_TRUE(m_view->HorizontalBar()->isVisible());
+    m_view->ScrollTo({100, 0});
+    auto addTone = [&](QPoint at) {
+        m_stage.dialogs.menuChoices = {0};
+        QTest::mouseClick(m_view->Widget(), Qt::RightButton, {}, at);
+        return m_fixture.m_studio->Frames().back();
+    };
+    CMachineContainer* second = addTone({50, 60});
+    EXPECT_EQ(second->m_x, 150);
+    EXPECT_EQ(second->m_y, 60);
+    EXPECT_EQ(second->Name(), "Tone 2");
+    ASSERT_NE(m_view->FrameOf(second), nullptr);
+    EXPECT_EQ(m_view->FrameOf(second)->X(), 50); // drawn where the click was
+    CMachineContainer* third = addTone({50, 300});
+    EXPECT_EQ(third->Name(), "Tone 3");
+    m_view->FrameOf(second)->RunMenuEntry(studio_view::kMenuDelete);
+    EXPECT_EQ(addTone({60, 60})->Name(), "Tone 2");
+}
+
+TEST_F(StudioViewTest, AFrameMovedPastTheRightEdgeBringsTheHorizontalScrollBar) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 700, 40);
+    Open();
+    EXPECT_FALSE(m_view->HorizontalBar()->isVisible());
+    CMachineFrame* frame = m_view->FrameOf(tone);
+    QWidget* w = frame->Widget();
+    QTest::mousePress(w, Qt::LeftButton, {}, QPoint(8, 6));
+    // Steps of 40 pixels inside the view: the frame follows each.
+    for (int i = 1; i <= 4; ++i) QTest::mouseMove(w, QPoint(8 + 40 * i, 6) - QPoint(40 * (i - 1), 0));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(48, 6));
+    EXPECT_EQ(tone->m_x, 860);
+    EXPECT_EQ(tone->m_y, 40);
+    EXPECT_TRUE(m_view->HorizontalBar()->isVisible());
+    EXPECT_FALSE(m_view->VerticalBar()->isVisible());
+    EXPECT_EQ(m_view->HorizontalBar()->maximum(), tone->m_x + frame->Width() - 900);
+    // Scrolling moves the frames, not the model.
+    const int right = m_view->HorizontalBar()->maximum();
+    m_view->HorizontalBar()->setValue(right);
+    EXPECT_EQ(frame->X(), 860 - right);
+    EXPECT_EQ(frame->X() + frame->Width(), 900); // its right edge now at the view's
+    EXPECT_EQ(tone->m_x, 860);
+}
+
+TEST_F(StudioViewTest, TheFrameMenuGreysWhatTheMachineCannotDo) {
+    CMachineContainer* plain = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* knobs = Add(m_fixture.m_effect, 300, 40);
+    knobs->Machine()->m_parameterCount = 12;
+    Open();
+    using Flags = std::vector<bool>;
+    //                                    Hide   Default Custom  -      Rename Random Delete
+    EXPECT_EQ(m_view->FrameOf(plain)->MenuEnabled(), (Flags{false, false, false, false, true, false, true}));
+    EXPECT_EQ(m_view->FrameOf(knobs)->MenuEnabled(), (Flags{true, true, false, false, true, true, true}));
+    EXPECT_EQ(m_view->FrameOf(m_master)->MenuEnabled(), (Flags{false, false, false, false, true, false, false}));
+    // Shown through the menu button, greyed entries marked.
+    CMachineFrame* frame = m_view->FrameOf(m_master);
+    m_stage.dialogs.menuChoices = {std::nullopt};
+    QTest::mouseClick(frame->Widget(), Qt::LeftButton, {}, frame->MenuButtonArea().center());
+    const std::vector<QString> shown = {"Hide GUI (greyed)", "Show Default GUI (greyed)", "Show Custom GUI (greyed)",
+                                        "-", "Rename", "Randomize (greyed)", "Delete Machine (greyed)"};
+    EXPECT_EQ(m_stage.dialogs.lastMenu, shown);
+    // The icon opens the default panel when there is no own one; without either it does nothing.
+    QTest::mouseClick(m_view->FrameOf(knobs)->Widget(), Qt::LeftButton, {},
+                      m_view->FrameOf(knobs)->PanelArea().center());
+    EXPECT_EQ(knobs->PanelMode(), kPanelDefault);
+    QTest::mouseClick(m_view->FrameOf(plain)->Widget(), Qt::LeftButton, {},
+                      m_view->FrameOf(plain)->PanelArea().center());
+    EXPECT_EQ(plain->PanelMode(), kPanelIcon);
+    // Renaming a machine to "Master" does not make it undeletable until its frame is made again.
+    m_stage.dialogs.texts = {QString("Master")};
+    m_view->FrameOf(plain)->RunMenuEntry(studio_view::kMenuRename);
+    EXPECT_EQ(plain->Name(), "Master");
+    EXPECT_TRUE(m_view->FrameOf(plain)->MenuEnabled()[studio_view::kMenuDelete]);
+}
+
+TEST_F(StudioViewTest, RenameToTheSameTextChangesNothingAndANewNameResizesTheFrame) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    Open();
+    CMachineFrame* frame = m_view->FrameOf(tone);
+    const int width = frame->Width();
+    const uint64_t before = m_fixture.m_studio->Changes().Count();
+    m_stage.dialogs.texts = {QString("Tone 1")};
+    frame->RunMenuEntry(studio_view::kMenuRename);
+    EXPECT_EQ(m_stage.dialogs.asked.back(), "text: Rename Machine");
+    EXPECT_EQ(m_fixture.m_studio->Changes().Count(), before);
+    m_stage.dialogs.texts = {QString("A much longer name for the tone generator")};
+    frame->RunMenuEntry(studio_view::kMenuRename);
+    EXPECT_EQ(tone->Name(), "A much longer name for the tone generator");
+    EXPECT_GT(frame->Width(), width);
+    m_stage.dialogs.texts = {std::nullopt}; // cancelled
+    frame->RunMenuEntry(studio_view::kMenuRename);
+    EXPECT_EQ(tone->Name(), "A much longer name for the tone generator");
+}
+
+TEST_F(StudioViewTest, DeleteMachineRemovesTheFrameAndItsCables) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 300, 40);
+    Open();
+    ASSERT_TRUE(m_fixture.Cable(tone, effect));
+    ASSERT_TRUE(m_fixture.Cable(effect, m_master));
+    ASSERT_EQ(CableCount(), 2);
+    CMachineFrame* frame = m_view->FrameOf(effect);
+    m_stage.dialogs.menuChoices = {studio_view::kMenuDelete};
+    QTest::mouseClick(frame->Widget(), Qt::LeftButton, {}, frame->MenuButtonArea().center());
+    EXPECT_EQ(m_view->FrameOf(effect), nullptr);
+    EXPECT_EQ(m_fixture.m_studio->FindFrame("Effect 1"), nullptr);
+    EXPECT_EQ(CableCount(), 0);
+    EXPECT_FALSE(ConnectorView(tone, "Out")->OutLit());
+    QApplication::processEvents(); // the frame's window goes once its event is over
+    m_view->Refresh();
+    EXPECT_EQ(m_view->Frames().size(), 2u);
+}
+
+} // namespace
