@@ -77,9 +77,20 @@ CDialogService* g_installed = nullptr;
 template <typename T>
 T TakeNext(std::deque<T>& queue, T whenEmpty) {
     if (queue.empty()) return whenEmpty;
-    T next = std::move(queue.front());
+    T next = queue.front();
     queue.pop_front();
     return next;
+}
+
+// Texts are taken apart from the generic case: they are copied out of the optional only when
+// one is there.
+std::optional<QString> TakeNext(std::deque<std::optional<QString>>& queue, std::optional<QString>) {
+    if (queue.empty()) return std::nullopt;
+    const bool given = queue.front().has_value();
+    const QString text = given ? *queue.front() : QString();
+    queue.pop_front();
+    if (!given) return std::nullopt;
+    return text;
 }
 
 } // namespace

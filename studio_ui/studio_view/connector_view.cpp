@@ -44,8 +44,13 @@ void CConnectorView::Render(QPainter& painter) {
                                                           Qt::ElideRight, text.width());
     painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft, name);
     gui::DrawBevel(painter, 0, 0, Width(), Height(), gui::Bevel::kSunken, colors);
-    Widget()->setToolTip(QString("%1 %2: %3")
-                             .arg(Badge(), input ? "In" : "Out", QString::fromUtf8(m_connector->m_port->m_name)));
+}
+
+void CConnectorView::Show() {
+    const bool input = m_connector->m_port->IsInput();
+    Widget()->setToolTip(
+        QString("%1 %2: %3").arg(Badge(), input ? "In" : "Out", QString::fromUtf8(m_connector->m_port->m_name)));
+    gui::CControl::Show();
 }
 
 void CConnectorView::LeftButtonDown(int x, int y) {

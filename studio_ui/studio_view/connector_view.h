@@ -23,6 +23,8 @@ public:
     bool InLit() const;
     bool OutLit() const;
 
+    // Shows the connector with a tool tip naming its kind, direction and port.
+    void Show() override;
     void Render(QPainter& painter) override;
     void LeftButtonDown(int x, int y) override;
     void PointerMove(int x, int y) override;

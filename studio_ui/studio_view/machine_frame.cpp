@@ -27,8 +27,12 @@ CMachineFrame::CMachineFrame(CMachineContainer* container, CStudioView* view)
       m_deletable(container->Name() != "Master"),
       m_hasPrograms(container->Machine()->m_programCount >= 1),
       m_titleFont(gui::MakeFont(gui::kDefaultFace, 10, false)),
-      m_connectorFont(gui::MakeFont(gui::kDefaultFace, 7, false)) {
+      m_connectorFont(gui::MakeFont(gui::kDefaultFace, 7, false)),
+      m_iconFont(gui::MakeFont(gui::kDefaultFace, 11, true)) {
     m_container->AddListener(this);
+    // The icon until the machine type brings its own picture: the type's initials.
+    for (const QString& word : QString::fromUtf8(container->Info()->m_displayName).split(' ', Qt::SkipEmptyParts))
+        if (m_initials.size() < 3 && word != "QX") m_initials += word.front();
 }
 
 CMachineFrame::~CMachineFrame() {
@@ -184,12 +188,9 @@ void CMachineFrame::Render(QPainter& painter) {
         const QRect icon = PanelArea();
         painter.fillRect(icon, colors.Brush(gui::kSlotFieldBackground));
         gui::DrawBevel(painter, icon.x(), icon.y(), icon.width(), icon.height(), gui::Bevel::kRaised, colors);
-        QString initials;
-        for (const QString& word : QString::fromUtf8(m_container->Info()->m_displayName).split(' ', Qt::SkipEmptyParts))
-            if (initials.size() < 3 && word != "QX") initials += word.front();
         painter.setPen(colors.Pen(22));
-        painter.setFont(gui::MakeFont(gui::kDefaultFace, 11, true));
-        painter.drawText(icon, Qt::AlignCenter, initials);
+        painter.setFont(m_iconFont);
+        painter.drawText(icon, Qt::AlignCenter, m_initials);
     }
 }
 

@@ -72,6 +72,8 @@ private:
     bool m_hasPrograms;
     QFont m_titleFont;
     QFont m_connectorFont;
+    QFont m_iconFont;
+    QString m_initials;
     std::vector<std::unique_ptr<CConnectorView>> m_connectors;
     std::unique_ptr<gui::CControl> m_guiContainer;
 };
