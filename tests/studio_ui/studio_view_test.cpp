@@ -16,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
 namespace {
 
 using studio_view::CConnectorView;
@@ -248,6 +252,48 @@ TEST_F(StudioViewTest, DeleteMachineRemovesTheFrameAndItsCables) {
     QApplication::processEvents(); // the frame's window goes once its event is over
     m_view->Refresh();
     EXPECT_EQ(m_view->Frames().size(), 2u);
+}
+
+} // namespace
+
+#include "app/application.h"
+
+namespace {
+
+// The demo song on the surface: every frame where the project put it, every cable drawn.
+TEST(StudioViewDemo, TheDemoSongShowsEveryFrameAndCable) {
+    gui_test::Stage stage;
+    const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "demo-view-config";
+    std::filesystem::remove_all(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    CApplication::Settings settings;
+    settings.audio = CApplication::Audio::Offline;
+    settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
+    settings.vstFolders = std::vector<std::filesystem::path>{};
+    std::ostringstream messages;
+    settings.messages = &messages;
+    CApplication application(settings);
+    application.Project().Open(std::filesystem::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
+
+    gui::CWindow window;
+    window.CreateWindow(nullptr, "Demo", 0, 0, 1280, 760, false);
+    CStudioView view(*application.Studio(), *application.Registry());
+    view.Build(&window, 0, 0, 1280, 760);
+    window.Show();
+    view.Show();
+    ASSERT_EQ(view.Frames().size(), application.Studio()->Frames().size());
+    EXPECT_GE(view.Frames().size(), 9u);
+    int cables = 0;
+    for (CMachineContainer* frame : application.Studio()->Frames())
+        for (int32_t c = 0; c < frame->ConnectorCount(); ++c) cables += frame->Connector(c)->m_connections.Count();
+    EXPECT_EQ(static_cast<int>(view.Cables().size()), cables);
+    // Every frame where the project put it.
+    for (const auto& frame : view.Frames()) {
+        EXPECT_EQ(frame->X(), frame->Container()->m_x);
+        EXPECT_EQ(frame->Y(), frame->Container()->m_y);
+    }
+    gui_test::Screenshot(window.Widget(), "studio_demo_song");
+    std::filesystem::remove_all(config);
 }
 
 } // namespace
