@@ -1,0 +1,48 @@
+#include "studio_ui/project_info/project_info_page.h"
+
+#include "engine/studio.h"
+#include "gui/color_manager.h"
+#include "persistence/project_file.h"
+
+#include <QPalette>
+#include <QPlainTextEdit>
+
+namespace project_info {
+
+CProjectInfoPage::CProjectInfoPage(CProject& project, CStudio& studio) : m_project(project), m_studio(studio) {}
+
+CProjectInfoPage::~CProjectInfoPage() { m_studio.Observer().RemoveListener(this); }
+
+void CProjectInfoPage::Build(gui::CControl* parent, int x, int y, int width, int height) {
+    Create(parent, "Project Info", x, y, width, height, false);
+    m_editor = new QPlainTextEdit(Widget());
+    m_editor->setObjectName("ProjectInfoText");
+    QPalette palette = m_editor->palette();
+    palette.setColor(QPalette::Base, Colors().Color(gui::kSlotFieldBackground));
+    palette.setColor(QPalette::Text, Colors().Color(gui::kSlotButtonText));
+    m_editor->setPalette(palette);
+    m_editor->setFont(gui::MakeFont(gui::kDefaultFace, 10, false));
+    m_editor->setPlaceholderText("Notes on this project: who plays what, the key, the tempo changes, ideas...");
+    QObject::connect(m_editor, &QPlainTextEdit::textChanged, [this] {
+        if (!m_loading) m_project.SetInfo(m_editor->toPlainText().toStdString());
+    });
+    SizeChanged(width, height);
+    m_studio.Observer().AddListener(this);
+    Reload();
+}
+
+void CProjectInfoPage::Reload() {
+    if (!m_editor) return;
+    const QString text = QString::fromStdString(m_project.Info());
+    if (text == m_editor->toPlainText()) return;
+    m_loading = true;
+    m_editor->setPlainText(text);
+    m_loading = false;
+}
+
+void CProjectInfoPage::SizeChanged(int width, int height) {
+    gui::CControl::SizeChanged(width, height);
+    if (m_editor) m_editor->setGeometry(4, 4, std::max(0, width - 12), std::max(0, height - 12));
+}
+
+} // namespace project_info
