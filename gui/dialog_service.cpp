@@ -60,10 +60,12 @@ CDialogService* g_installed = nullptr;
 
 template <typename T>
 T TakeNext(std::deque<T>& queue, T whenEmpty) {
-    if (queue.empty()) return whenEmpty;
-    T next = std::move(queue.front());
-    queue.pop_front();
-    return next;
+    // One return path: with two, GCC's optimiser warns about the empty optional's text.
+    if (!queue.empty()) {
+        whenEmpty = std::move(queue.front());
+        queue.pop_front();
+    }
+    return whenEmpty;
 }
 
 } // namespace
