@@ -8,6 +8,8 @@
 
 #include "gui/lite_container.h"
 
+#include <atomic>
+
 namespace gui {
 
 class CLiteMeter : public CLiteControl {
@@ -19,14 +21,15 @@ public:
 
     // Any thread: the level in dB (NaN reads as silence).
     void SetLevel(float levelDb);
-    float Level() const { return m_level; }
+    float Level() const { return m_level.load(std::memory_order_relaxed); }
     // The bar's height in pixels for the current level.
     int BarHeight() const;
 
     void Draw(CPicture& target) override;
 
 private:
-    float m_level = -90.0f;
+    // Written under the container's lock, read anywhere.
+    std::atomic<float> m_level{-90.0f};
 };
 
 } // namespace gui

@@ -21,7 +21,7 @@ CLiteParameterControl::CLiteParameterControl(CLiteContainer& container, int x, i
 void CLiteParameterControl::SetValue(float value) {
     {
         CMutexLock lock(Container());
-        m_value = Clamped(value);
+        m_value.store(Clamped(value), std::memory_order_relaxed);
     }
     MarkDirty();
 }
@@ -41,7 +41,7 @@ void CLiteParameterControl::SendText(float value) {
 
 void CLiteParameterControl::ChangeValue(float value) {
     value = Clamped(value);
-    if (value == m_value) return;
+    if (value == Value()) return;
     if (m_machine) {
         CMutexLock lock(*m_machine);
         SendText(value);
@@ -49,7 +49,7 @@ void CLiteParameterControl::ChangeValue(float value) {
     }
     {
         CMutexLock lock(Container());
-        m_value = value;
+        m_value.store(value, std::memory_order_relaxed);
     }
     Redraw();
     Container().LiteValueChanged(this, value);
@@ -59,7 +59,7 @@ void CLiteParameterControl::BeginDrag() {
     SetCapture();
     if (!m_machine) return;
     CMutexLock lock(*m_machine);
-    SendText(m_value);
+    SendText(Value());
 }
 
 void CLiteParameterControl::EndDrag() {

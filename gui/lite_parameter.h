@@ -8,6 +8,7 @@
 
 #include "gui/lite_container.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CMachine;
@@ -22,8 +23,8 @@ public:
 
     CMachine* Machine() const { return m_machine; }
     int32_t Parameter() const { return m_parameter; }
-    // 0..1. Read on the UI thread, or under the container's lock.
-    float Value() const { return m_value; }
+    // 0..1; any thread.
+    float Value() const { return m_value.load(std::memory_order_relaxed); }
     // Any thread: shows a value set elsewhere (no machine call); clamped to 0..1.
     void SetValue(float value);
 
@@ -43,7 +44,8 @@ protected:
 private:
     CMachine* m_machine;
     int32_t m_parameter;
-    float m_value;
+    // Written under the container's lock (so a composition never sees half a change), read anywhere.
+    std::atomic<float> m_value;
 };
 
 } // namespace gui
