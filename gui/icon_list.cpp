@@ -2,6 +2,8 @@
 
 #include <QListWidget>
 
+#include <algorithm>
+
 namespace gui {
 
 void CIconList::CreateIconList(CControl* parent, int x, int y, int width, int height, int iconSize) {
@@ -12,10 +14,13 @@ void CIconList::CreateIconList(CControl* parent, int x, int y, int width, int he
     list->setMovement(QListView::Static);
     list->setResizeMode(QListView::Adjust);
     list->setWrapping(true);
-    list->setWordWrap(true);
+    // Wrapped captions are held to the icon's width by Qt's item layout; one line reads better.
+    list->setWordWrap(false);
+    list->setUniformItemSizes(false);
     list->setSpacing(4);
-    // Room for the icon and two lines of caption under it.
-    list->setGridSize(QSize(iconSize + 28, iconSize + 2 * list->fontMetrics().height() + 8));
+    // Room for the icon and a caption of a dozen letters under it so names are not shortened.
+    const int captionWidth = list->fontMetrics().horizontalAdvance(QStringLiteral("Controllers ")) + 8;
+    list->setGridSize(QSize(std::max(iconSize + 16, captionWidth), iconSize + list->fontMetrics().height() + 14));
 }
 
 int CIconList::AddIcon(const QIcon& icon, const QString& caption) {
