@@ -26,7 +26,8 @@ public:
     int ContentHeight() const;
 
     // Shows the dialog modal and waits (in its own event loop) for the answer. A second Exec while
-    // one runs answers kCancel at once.
+    // one runs answers kCancel at once. The dialog must outlive its Exec: whoever answers it may
+    // not destroy it from inside the loop.
     DialogAnswer Exec();
     // Shows the dialog without blocking; Finished reports the answer.
     void Open();
