@@ -9,13 +9,18 @@ void CComboBox::CreateComboBox(CControl* parent, int x, int y, int width, int he
     auto* combo = new QComboBox;
     combo->setFocusPolicy(Qt::StrongFocus);
     CreateField(parent, "ComboContainer", x, y, width, height, combo);
-    combo->view()->setPalette(combo->palette());
     // activated comes from the user (list, keys, wheel), never from setCurrentIndex.
     QObject::connect(combo, &QComboBox::activated, combo, [this](int index) {
         if (Silent() || index == m_known) return;
         m_known = index;
         if (Parent()) Parent()->ComboChanged(this);
     });
+}
+
+void CComboBox::ApplyColors() {
+    CFieldControl::ApplyColors();
+    // The drop-down list is a window of its own and does not take the box's palette by itself.
+    if (Combo()) Combo()->view()->setPalette(Combo()->palette());
 }
 
 QComboBox* CComboBox::Combo() const { return static_cast<QComboBox*>(Field()); }

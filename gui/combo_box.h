@@ -27,6 +27,7 @@ public:
     // Selects from code (not reported); -1 clears the selection; out-of-range indexes clear it too.
     void SetSelection(int index);
     QComboBox* Combo() const;
+    void ApplyColors() override;
 
 private:
     // The selection the parent last knew of, so re-choosing it is not reported as a change.

@@ -40,11 +40,16 @@ void CFieldControl::CreateField(CControl* parent, const char* containerName, int
     // The field lives in the container; the container's widget deletes it.
     m_field = field;
     m_field->setParent(Widget());
-    m_field->setPalette(FieldPalette(Colors()));
     m_field->setFont(MakeFont(kDefaultFace, kDefaultPoints, false));
     m_field->setGeometry(0, 0, Width(), Height());
     m_field->show();
     SetBackgroundSlot(kSlotFieldBackground);
+    ApplyColors();
+}
+
+void CFieldControl::ApplyColors() {
+    if (m_field) m_field->setPalette(FieldPalette(Colors()));
+    if (Widget()) Widget()->update();
 }
 
 void CFieldControl::SizeChanged(int width, int height) {

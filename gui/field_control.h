@@ -26,6 +26,8 @@ public:
     void SetEnabled(bool enabled);
     bool IsEnabled() const;
     void SizeChanged(int width, int height) override;
+    // Paints the field again in the colour manager's current slots (after a palette change, say).
+    virtual void ApplyColors();
 
 protected:
     // Makes the container and puts the field into it, filling it. Takes the field.

@@ -12,17 +12,22 @@ void CTabControl::CreateTabControl(CControl* parent, int x, int y, int width, in
     tabs->setExpanding(false);
     tabs->setFocusPolicy(Qt::StrongFocus);
     CreateField(parent, "TabContainer", x, y, width, height, tabs);
+    SetBackgroundSlot(kSlotFace);
+    QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this](int) { ReportChange(); });
+}
+
+void CTabControl::ApplyColors() {
+    CFieldControl::ApplyColors();
+    if (!TabBar()) return;
     // Tabs are part of the panel, not a field: the face colours with the field's selection.
-    QPalette palette = tabs->palette();
+    QPalette palette = TabBar()->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Window, Colors().Color(kSlotFace));
         palette.setColor(group, QPalette::Button, Colors().Color(kSlotFace));
         palette.setColor(group, QPalette::WindowText, Colors().Color(kSlotButtonText));
         palette.setColor(group, QPalette::ButtonText, Colors().Color(kSlotButtonText));
     }
-    tabs->setPalette(palette);
-    SetBackgroundSlot(kSlotFace);
-    QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this](int) { ReportChange(); });
+    TabBar()->setPalette(palette);
 }
 
 QTabBar* CTabControl::TabBar() const { return static_cast<QTabBar*>(Field()); }

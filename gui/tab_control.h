@@ -24,6 +24,7 @@ public:
     int Page() const;
     void SetPage(int index);
     QTabBar* TabBar() const;
+    void ApplyColors() override;
 };
 
 } // namespace gui

@@ -219,6 +219,28 @@ TEST_F(FieldTest, IconListShowsCaptionedIconsAndReportsTheUsersSelection) {
     EXPECT_EQ(window.reports, std::vector<std::string>{"changed IconListContainer"});
 }
 
+TEST_F(FieldTest, FieldsFollowAPaletteChange) {
+    gui::CColorManager colors(&window.Colors());
+    gui::CEditBox edit;
+    edit.SetColors(&colors);
+    edit.CreateEditBox(&window, 10, 10, 160, 22);
+    gui::CComboBox combo;
+    combo.SetColors(&colors);
+    combo.CreateComboBox(&window, 10, 40, 160, 22);
+    gui::CTabControl tabs;
+    tabs.SetColors(&colors);
+    tabs.CreateTabControl(&window, 10, 70, 160, 24);
+    edit.Show();
+    colors.SetColor(gui::kSlotFieldBackground, QColor(90, 20, 20));
+    colors.SetColor(gui::kSlotFace, QColor(20, 20, 90));
+    for (gui::CFieldControl* field : std::initializer_list<gui::CFieldControl*>{&edit, &combo, &tabs})
+        field->ApplyColors();
+    EXPECT_EQ(gui_test::Probe(edit.Widget(), 150, 11), Rgb(90, 20, 20));
+    EXPECT_EQ(combo.Combo()->view()->palette().color(QPalette::Base).rgb() & 0xFFFFFF, Rgb(90, 20, 20));
+    EXPECT_EQ(tabs.TabBar()->palette().color(QPalette::Window).rgb() & 0xFFFFFF, Rgb(20, 20, 90));
+    EXPECT_EQ(tabs.TabBar()->palette().color(QPalette::WindowText).rgb() & 0xFFFFFF, Rgb(224, 224, 224));
+}
+
 TEST_F(FieldTest, DisabledFieldsTakeNoInput) {
     gui::CEditBox edit;
     edit.CreateEditBox(&window, 10, 10, 160, 22);
