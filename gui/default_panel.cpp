@@ -5,7 +5,7 @@
 #include "gui/slider.h"
 #include "machine_interface/machine.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QWheelEvent>
 #include <QWidget>
@@ -18,24 +18,23 @@ namespace {
 
 using Layout = DefaultPanelLayout;
 
-// The font that fits text into width: the panel's own, or the same face narrowed step by step
-// (down to 70 %), so long names such as "Filter Release Curve" stay whole in their box. Text
-// that is still too wide is elided when drawn.
-QFont FitFont(const QFont& font, const char* text, int width) {
-    const QString string = QString::fromUtf8(text);
-    QFont fitted = font;
+// Fits text into width: in the panel's own font, or the same face narrowed step by step (down to
+// 70 %), so long names such as "Filter Release Curve" stay whole in their box. Text still too wide
+// is elided in the middle. Measured in fractions of a pixel, as the painter lays the text out.
+void FitText(const QFont& font, const char* text, int width, QFont& fitted, QString& shown) {
+    shown = QString::fromUtf8(text);
+    fitted = font;
     for (int stretch = 100; stretch >= 70; stretch -= 5) {
         fitted.setStretch(stretch);
-        if (QFontMetrics(fitted).horizontalAdvance(string) <= width) return fitted;
+        if (QFontMetricsF(fitted).horizontalAdvance(shown) <= width) return;
     }
-    return fitted;
+    shown = QFontMetricsF(fitted).elidedText(shown, Qt::ElideMiddle, width);
 }
 
-void DrawFitted(QPainter& painter, const QFont& font, const char* text, int x, int y, int width) {
+void DrawRowText(QPainter& painter, const QFont& font, const QString& text, int x, int y, int width) {
     painter.setFont(font);
-    const QString string = QFontMetrics(font).elidedText(QString::fromUtf8(text), Qt::ElideMiddle, width);
     painter.drawText(QRect(x, y, width, Layout::kTextHeight), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                     string);
+                     text);
 }
 
 // Asks the machine for a text into a 64-byte buffer and keeps it terminated whatever it wrote.
@@ -72,8 +71,8 @@ void CDefaultGUI::Create(CControl* parent, CMachine* machine, int x, int y) {
         ReadText(row.name, [&](char* text) { machine->GetParameterName(i, text); });
         ReadText(row.display, [&](char* text) { machine->GetParameterDisplay(i, text); });
         row.value = machine->GetParameter(i);
-        row.nameFont = FitFont(m_font, row.name, Layout::kNameWidth);
-        row.displayFont = FitFont(m_font, row.display, Layout::kDisplayWidth);
+        FitText(m_font, row.name, Layout::kNameWidth, row.nameFont, row.nameShown);
+        FitText(m_font, row.display, Layout::kDisplayWidth, row.displayFont, row.displayShown);
         row.slider = std::make_unique<CDefaultGUISlider>();
         row.slider->Create(this, i, Layout::kSliderX, Layout::SliderY(i, 0), Layout::kSliderWidth, Layout::kSliderHeight);
         row.slider->SetValue(row.value);
@@ -95,8 +94,7 @@ CDefaultGUISlider* CDefaultGUI::Slider(int parameter) const {
 
 bool CDefaultGUI::FitsItsBox(int parameter) const {
     const Row& row = m_rows.at(static_cast<size_t>(parameter));
-    return QFontMetrics(row.nameFont).horizontalAdvance(QString::fromUtf8(row.name)) <= Layout::kNameWidth &&
-           QFontMetrics(row.displayFont).horizontalAdvance(QString::fromUtf8(row.display)) <= Layout::kDisplayWidth;
+    return row.nameShown == QString::fromUtf8(row.name) && row.displayShown == QString::fromUtf8(row.display);
 }
 
 void CDefaultGUI::ScrollTo(int first) {
@@ -129,7 +127,7 @@ void CDefaultGUI::ReadRow(int parameter) {
     row.value = m_machine->GetParameter(parameter);
     row.slider->SetValue(row.value);
     ReadText(row.display, [&](char* text) { m_machine->GetParameterDisplay(parameter, text); });
-    row.displayFont = FitFont(m_font, row.display, Layout::kDisplayWidth);
+    FitText(m_font, row.display, Layout::kDisplayWidth, row.displayFont, row.displayShown);
 }
 
 void CDefaultGUI::RefreshRow(int parameter) {
@@ -177,8 +175,8 @@ void CDefaultGUI::Render(QPainter& painter) {
     for (int i = m_first; i < last; ++i) {
         const Row& row = m_rows[static_cast<size_t>(i)];
         const int y = Layout::TextY(i - m_first);
-        DrawFitted(painter, row.nameFont, row.name, Layout::kNameLeft, y, Layout::kNameWidth);
-        DrawFitted(painter, row.displayFont, row.display, Layout::kDisplayLeft, y, Layout::kDisplayWidth);
+        DrawRowText(painter, row.nameFont, row.nameShown, Layout::kNameLeft, y, Layout::kNameWidth);
+        DrawRowText(painter, row.displayFont, row.displayShown, Layout::kDisplayLeft, y, Layout::kDisplayWidth);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "gui/default_panel_layout.h"
 
 #include <QFont>
+#include <QString>
 
 #include <atomic>
 #include <memory>
@@ -76,6 +77,8 @@ private:
         float value = 0.0f;
         QFont nameFont;    // narrowed where the name is wider than its box
         QFont displayFont;
+        QString nameShown; // elided only where even the narrowest font is too wide
+        QString displayShown;
         std::unique_ptr<CDefaultGUISlider> slider;
     };
 
