@@ -61,9 +61,11 @@ CDialogService* g_installed = nullptr;
 template <typename T>
 T TakeNext(std::deque<T>& queue, T whenEmpty) {
     if (queue.empty()) return whenEmpty;
-    T next = std::move(queue.front());
+    // Moved into the parameter rather than a new local: GCC 12 at -O3 takes a fresh
+    // std::optional<QString> for uninitialised (-Wmaybe-uninitialized).
+    whenEmpty = std::move(queue.front());
     queue.pop_front();
-    return next;
+    return whenEmpty;
 }
 
 } // namespace
