@@ -113,6 +113,13 @@ void CDefaultGUI::ScrollTo(int first) {
     CControl::Refresh();
 }
 
+void CDefaultGUI::FocusRow(int parameter, Qt::FocusReason reason) {
+    if (parameter < 0 || parameter >= ParameterCount()) return;
+    if (parameter < m_first) ScrollTo(parameter);
+    else if (parameter >= m_first + m_visibleRows) ScrollTo(parameter - m_visibleRows + 1);
+    m_rows[static_cast<size_t>(parameter)].slider->Widget()->setFocus(reason);
+}
+
 void CDefaultGUI::SliderMoved(int parameter, float value) {
     if (!m_machine || parameter < 0 || parameter >= ParameterCount()) return;
     if (value == m_rows[static_cast<size_t>(parameter)].value) return;

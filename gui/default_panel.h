@@ -55,6 +55,8 @@ public:
 
     // Shows rows first.. (clamped to what can be scrolled); earlier sliders are hidden.
     void ScrollTo(int first);
+    // Gives the row's slider the keyboard, scrolling it into sight first.
+    void FocusRow(int parameter, Qt::FocusReason reason = Qt::OtherFocusReason);
     // The user moved parameter's slider to value: when it differs from the stored value the
     // machine gets it (locked around SetParameter) and the row is read again.
     void SliderMoved(int parameter, float value);

@@ -173,3 +173,22 @@ void CDefaultGUISlider::Create(CDefaultGUI* panel, int parameter, int x, int y, 
 }
 
 } // namespace gui
+
+namespace gui {
+
+bool CDefaultGUISlider::KeyPressed(QKeyEvent* event) {
+    const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+    const bool backward = event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && !forward);
+    if (m_panel && (forward || backward)) {
+        const int next = m_parameter + (forward ? 1 : -1);
+        // Past the first or last row the focus leaves the panel the usual way.
+        if (next >= 0 && next < m_panel->ParameterCount()) {
+            m_panel->FocusRow(next, forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+        return false;
+    }
+    return CSlider::KeyPressed(event);
+}
+
+} // namespace gui

@@ -78,12 +78,16 @@ public:
     void ShowVolume(float volume) { SetValue(CablePositionFromVolume(volume)); }
 };
 
-// One parameter row of the default machine panel: reports the user's changes to its panel.
+// One parameter row of the default machine panel: reports the user's changes to its panel. Tab
+// and Shift+Tab move the keyboard to the next or previous row, scrolling the panel when that row
+// is out of sight (a hidden slider could not take the focus on its own).
 class CDefaultGUISlider : public CSlider {
 public:
     void Create(CDefaultGUI* panel, int parameter, int x, int y, int width, int height);
     CDefaultGUI* Panel() const { return m_panel; }
     int Parameter() const { return m_parameter; }
+
+    bool KeyPressed(QKeyEvent* event) override;
 
 private:
     CDefaultGUI* m_panel = nullptr;

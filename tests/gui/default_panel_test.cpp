@@ -273,6 +273,32 @@ TEST_F(DefaultPanelTest, TabMovesTheKeyboardFromSliderToSlider) {
     EXPECT_TRUE(panel.Slider(1)->Widget()->hasFocus());
 }
 
+TEST_F(DefaultPanelTest, TabReachesRowsOutOfSightByScrolling) {
+    MachinePtr<CCountingMachine> machine(new CCountingMachine(&host, 20));
+    CDefaultGUI panel;
+    Open(panel, machine.get());
+    QApplication::setActiveWindow(window.Widget());
+    panel.Slider(16)->Widget()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(panel.Slider(16)->Widget(), Qt::Key_Tab);
+    // Row 17 was hidden: the panel scrolled one row so it is the last visible one.
+    EXPECT_EQ(panel.FirstVisibleRow(), 1);
+    EXPECT_EQ(panel.ScrollBar()->Value(), 1);
+    EXPECT_TRUE(panel.Slider(17)->IsVisible());
+    EXPECT_TRUE(panel.Slider(17)->Widget()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(panel.Slider(19)->Widget()->hasFocus());
+    EXPECT_EQ(panel.FirstVisibleRow(), 3);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    EXPECT_EQ(machine->GetParameter(19), 1.0f);
+    // Back up to the top with Shift+Tab: the panel scrolls back row by row.
+    for (int i = 0; i < 19; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_TRUE(panel.Slider(0)->Widget()->hasFocus());
+    EXPECT_EQ(panel.FirstVisibleRow(), 0);
+    EXPECT_FALSE(panel.Slider(19)->IsVisible());
+}
+
 TEST_F(DefaultPanelTest, AChangeFromAnotherThreadMovesTheSliderOnTheUiThreadOnly) {
     MachinePtr<CCountingMachine> machine(new CCountingMachine(&host, 20));
     CDefaultGUI panel;
