@@ -39,7 +39,7 @@ public:
     void ToolBarButtonClicked(gui::CToolBarButton* button) override { clicks.push_back(button->Command()); }
 };
 
-class StandardControls : public ::testing::Test {
+class BarsKnobsAndReadouts : public ::testing::Test {
 protected:
     void SetUp() override {
         owner.CreateWindow(nullptr, "Controls", 0, 0, 480, 260, false);
@@ -49,7 +49,7 @@ protected:
     COwner owner;
 };
 
-TEST_F(StandardControls, ScrollBarReportsTheUsersChangesOnly) {
+TEST_F(BarsKnobsAndReadouts, ScrollBarReportsTheUsersChangesOnly) {
     gui::CScrollBar bar;
     bar.Create(&owner, "Bar", 10, 10, 16, 200, true);
     bar.Show();
@@ -88,7 +88,7 @@ QImage Icon(QColor color) {
     return icon;
 }
 
-TEST_F(StandardControls, ToolBarButtonsClickTheOwnerAndCarryTheirToolTips) {
+TEST_F(BarsKnobsAndReadouts, ToolBarButtonsClickTheOwnerAndCarryTheirToolTips) {
     gui::CToolBar bar;
     bar.Create(&owner, 0, 0, 480, 30);
     gui::CToolBarButton* newProject = bar.AddButton(147, Icon(Qt::white), "New Project");
@@ -142,7 +142,7 @@ TEST(TimeDisplay, RecordedTimeText) {
     EXPECT_EQ(gui::FormatRecordedTime(NAN), gui::FormatRecordedTime(0.0));
 }
 
-TEST_F(StandardControls, TimeDisplayShowsTimeOrSamples) {
+TEST_F(BarsKnobsAndReadouts, TimeDisplayShowsTimeOrSamples) {
     gui::CTimeDisplay display;
     display.Create(&owner, 10, 10, 134, 20);
     display.Show();
@@ -192,7 +192,7 @@ TEST(WaveformColumns, MinimumAndMaximumPerColumn) {
     EXPECT_EQ(gui::WaveformColumn(nan, 2, 0, 1).high, 0.0f);
 }
 
-TEST_F(StandardControls, SampleViewDrawsEachColumnFromItsLowToItsHigh) {
+TEST_F(BarsKnobsAndReadouts, SampleViewDrawsEachColumnFromItsLowToItsHigh) {
     gui::CSampleView view;
     view.Create(&owner, 10, 10, 104, 54); // 100 columns, rows 2..51, centre row 26.5
     view.Show();
@@ -212,7 +212,7 @@ TEST_F(StandardControls, SampleViewDrawsEachColumnFromItsLowToItsHigh) {
     EXPECT_NE(gui_test::Probe(w, 2 + 35, 3), wave);
 }
 
-TEST_F(StandardControls, HeavyKnobDragsAndSteps) {
+TEST_F(BarsKnobsAndReadouts, HeavyKnobDragsAndSteps) {
     gui::CHeavyKnob knob;
     knob.Create(&owner, 10, 10, 32, 38);
     knob.Show();
@@ -282,7 +282,7 @@ QImage DrawnIcon(int kind) {
     return icon;
 }
 
-TEST_F(StandardControls, ScreenshotOfSlidersAndToolBar) {
+TEST_F(BarsKnobsAndReadouts, ScreenshotOfSlidersAndToolBar) {
     gui::CToolBar bar;
     bar.Create(&owner, 0, 0, 480, 30);
     bar.AddButton(147, DrawnIcon(0), "New Project");
