@@ -13,6 +13,7 @@
 // the same value on a high-density screen.
 #pragma once
 
+#include "engine/volume.h"
 #include "gui/control.h"
 #include "gui/slider_geometry.h"
 
@@ -67,15 +68,15 @@ private:
 class CVolumeSlider : public CSlider {
 public:
     void Create(CControl* parent, int x, int y, int width, int height);
-    float Target() const { return MasterVolumeTarget(Value()); }
+    float Target() const { return volume::SliderToMasterVolume(Value()); }
 };
 
 // The cable-volume pop-up's slider: vertical, 0 dB at the top and -40 dB at the bottom.
 class CCableVolumeSlider : public CSlider {
 public:
     void Create(CControl* parent, int x, int y, int width, int height);
-    float Volume() const { return CableVolumeFromPosition(Value()); }
-    void ShowVolume(float volume) { SetValue(CablePositionFromVolume(volume)); }
+    float Volume() const { return volume::SliderToCableVolume(Value()); }
+    void ShowVolume(float gain) { SetValue(volume::CableVolumeToSlider(gain)); }
 };
 
 // One parameter row of the default machine panel: reports the user's changes to its panel. Tab

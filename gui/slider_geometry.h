@@ -37,23 +37,4 @@ struct SliderGeometry {
     }
 };
 
-// The master volume slider: position s 0..1 sets a gain of 10^((6 - (1 - s) x 40) / 10), so the
-// top is +6 dB and the bottom -34 dB on the host's 10 x log10 scale.
-inline float MasterVolumeTarget(float position) {
-    return static_cast<float>(std::pow(10.0, (6.0 - (1.0 - static_cast<double>(position)) * 40.0) / 10.0));
-}
-
-// The cable-volume slider: position s maps to dB = (s - 1) x 40 and gain 10^(dB / 10).
-inline float CableVolumeFromPosition(float position) {
-    return static_cast<float>(std::pow(10.0, (static_cast<double>(position) - 1.0) * 40.0 / 10.0));
-}
-
-// The position that shows a cable's gain: dB = 10 x log10(gain) clamped to -40..0 (-40 for a gain
-// of exactly 0, or anything not a number), s = 1 - (-dB) x 0.025.
-inline float CablePositionFromVolume(float volume) {
-    double db = -40.0;
-    if (volume > 0.0f) db = std::clamp(10.0 * std::log10(static_cast<double>(volume)), -40.0, 0.0);
-    return static_cast<float>(1.0 - (-db) * 0.025);
-}
-
 } // namespace gui

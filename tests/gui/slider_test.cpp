@@ -66,21 +66,21 @@ TEST(SliderGeometry, HandlePositionsAndValuesMirrorEachOther) {
 
 TEST(SliderGeometry, VolumeMappings) {
     // Master volume: +6 dB at the top, -34 dB at the bottom, on the 10 x log10 scale.
-    EXPECT_NEAR(gui::MasterVolumeTarget(1.0f), std::pow(10.0, 0.6), 1e-5);
-    EXPECT_NEAR(gui::MasterVolumeTarget(0.0f), std::pow(10.0, -3.4), 1e-9);
-    EXPECT_NEAR(gui::MasterVolumeTarget(0.85f), 1.0, 1e-5); // 0 dB at 6/40 below the top
-    EXPECT_NEAR(10.0 * std::log10(gui::MasterVolumeTarget(0.5f)), -14.0, 1e-4);
+    EXPECT_NEAR(volume::SliderToMasterVolume(1.0f), std::pow(10.0, 0.6), 1e-5);
+    EXPECT_NEAR(volume::SliderToMasterVolume(0.0f), std::pow(10.0, -3.4), 1e-9);
+    EXPECT_NEAR(volume::SliderToMasterVolume(0.85f), 1.0, 1e-5); // 0 dB at 6/40 below the top
+    EXPECT_NEAR(10.0 * std::log10(volume::SliderToMasterVolume(0.5f)), -14.0, 1e-4);
 
     // Cable volume: 0 dB at the top, -40 dB at the bottom, and back.
-    EXPECT_NEAR(gui::CableVolumeFromPosition(1.0f), 1.0, 1e-6);
-    EXPECT_NEAR(gui::CableVolumeFromPosition(0.0f), 1e-4, 1e-9);
-    EXPECT_NEAR(gui::CableVolumeFromPosition(0.75f), 0.1, 1e-6);
+    EXPECT_NEAR(volume::SliderToCableVolume(1.0f), 1.0, 1e-6);
+    EXPECT_NEAR(volume::SliderToCableVolume(0.0f), 1e-4, 1e-9);
+    EXPECT_NEAR(volume::SliderToCableVolume(0.75f), 0.1, 1e-6);
     for (float s : {0.0f, 0.1f, 0.25f, 0.5f, 0.9f, 1.0f})
-        EXPECT_NEAR(gui::CablePositionFromVolume(gui::CableVolumeFromPosition(s)), s, 1e-5) << s;
-    EXPECT_EQ(gui::CablePositionFromVolume(0.0f), 0.0f);    // silence shows at the bottom
-    EXPECT_EQ(gui::CablePositionFromVolume(1e-9f), 0.0f);   // below -40 dB is clamped
-    EXPECT_EQ(gui::CablePositionFromVolume(4.0f), 1.0f);    // above 0 dB is clamped
-    EXPECT_EQ(gui::CablePositionFromVolume(NAN), 0.0f);
+        EXPECT_NEAR(volume::CableVolumeToSlider(volume::SliderToCableVolume(s)), s, 1e-5) << s;
+    EXPECT_EQ(volume::CableVolumeToSlider(0.0f), 0.0f);    // silence shows at the bottom
+    EXPECT_EQ(volume::CableVolumeToSlider(1e-9f), 0.0f);   // below -40 dB is clamped
+    EXPECT_EQ(volume::CableVolumeToSlider(4.0f), 1.0f);    // above 0 dB is clamped
+    EXPECT_EQ(volume::CableVolumeToSlider(NAN), 0.0f);
 }
 
 // A 129 x 24 slider (the default panel's size): 11-pixel handle, 118 pixels of travel.
@@ -169,7 +169,7 @@ TEST_F(SliderTest, VerticalKindsMeasureFromTheBottom) {
     QTest::mousePress(cable.Widget(), Qt::LeftButton, {}, QPoint(12, 20));
     EXPECT_FLOAT_EQ(cable.Value(), 103.0f / 118.0f);
     QTest::mouseRelease(cable.Widget(), Qt::LeftButton, {}, QPoint(12, 20));
-    EXPECT_NEAR(cable.Volume(), gui::CableVolumeFromPosition(103.0f / 118.0f), 1e-7);
+    EXPECT_NEAR(cable.Volume(), volume::SliderToCableVolume(103.0f / 118.0f), 1e-7);
     QTest::keyClick(cable.Widget(), Qt::Key_Up);
     EXPECT_FLOAT_EQ(cable.Value(), 103.0f / 118.0f + 0.01f);
 
