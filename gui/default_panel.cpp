@@ -127,6 +127,8 @@ void CDefaultGUI::SliderMoved(int parameter, float value) {
     m_machine->SetParameter(parameter, value);
     m_machine->Unlock();
     RefreshRow(parameter);
+    // The owner hears of the user's edit (the frame counts it as a change of the project).
+    if (Parent()) Parent()->ChildChanged(this);
 }
 
 void CDefaultGUI::ReadRow(int parameter) {

@@ -2,11 +2,15 @@
 
 #include "engine/studio.h"
 #include "gui/color_manager.h"
+#include "gui/combo_box.h"
+#include "gui/default_panel.h"
 #include "gui/dialog_service.h"
+#include "gui/label.h"
 #include "machine_interface/mutex.h"
 #include "studio_ui/studio_view/connector_view.h"
 #include "studio_ui/studio_view/studio_view.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
@@ -18,7 +22,41 @@ namespace {
 constexpr int kConnectorPanelX = 3;
 constexpr int kConnectorPanelBottom = 18; // the panel sits 18 pixels above the bottom edge
 constexpr int kIconSize = 40;
+
+// The "GUI Container" window: hands the default panel's edits on to the frame.
+class CGuiContainer : public gui::CControl {
+public:
+    explicit CGuiContainer(gui::CControl* frame) : m_frame(frame) {}
+    void ChildChanged(gui::CControl* child) override { m_frame->ChildChanged(child); }
+
+private:
+    gui::CControl* m_frame;
+};
 } // namespace
+
+CProgramToolBar::CProgramToolBar(CMachineContainer* container) : m_container(container) {}
+CProgramToolBar::~CProgramToolBar() = default;
+
+void CProgramToolBar::Build(gui::CControl* frame) {
+    Create(frame, "Program Tool Bar", 4, 19, 256, 24, false);
+    m_label = std::make_unique<gui::CLabel>();
+    m_label->CreateLabel(this, "Program", 0, 2, 60, 20);
+    m_label->Show();
+    m_combo = std::make_unique<gui::CComboBox>();
+    m_combo->CreateComboBox(this, 60, 1, 180, 22);
+    m_combo->Combo()->setObjectName("ProgramCombo");
+    m_combo->Combo()->setToolTip("Select Program");
+    CMachine* machine = m_container->Machine();
+    for (int32_t i = 0; i < machine->m_programCount; ++i) {
+        char name[256] = {};
+        machine->GetProgramNameIndexed(i, name);
+        m_combo->AddEntry(QString::fromUtf8(name));
+    }
+    m_combo->SetSelection(machine->GetProgram());
+    m_combo->Show();
+}
+
+void CProgramToolBar::ComboChanged(gui::CComboBox* combo) { m_container->ChooseProgram(combo->Selection()); }
 
 CMachineFrame::CMachineFrame(CMachineContainer* container, CStudioView* view)
     : m_container(container),
@@ -44,8 +82,20 @@ CMachineFrame::~CMachineFrame() {
 void CMachineFrame::Build(gui::CControl* surface, QPoint scroll) {
     Create(surface, m_container->Name().c_str(), m_container->m_x - scroll.x(), m_container->m_y - scroll.y(), 100,
            80, true);
-    m_guiContainer = std::make_unique<gui::CControl>();
+    if (m_hasPrograms) {
+        m_programBar = std::make_unique<CProgramToolBar>(m_container);
+        m_programBar->Build(this);
+        m_programBar->Show();
+    }
+    m_guiContainer = std::make_unique<CGuiContainer>(this);
     m_guiContainer->Create(this, "GUI Container", 4, PanelTop(), kIconSize, kIconSize, false);
+    // The machine's own panel (made through the installed panel factory; none headless or in
+    // tests without one), then the default panel for machines with parameters.
+    m_container->CreatePanel(m_guiContainer->Widget());
+    if (m_container->HasDefaultPanel()) {
+        m_defaultPanel = std::make_unique<gui::CDefaultGUI>();
+        m_defaultPanel->Create(m_guiContainer.get(), m_container->Machine(), 0, 0);
+    }
     BuildConnectors();
     LayOut();
 }
@@ -81,12 +131,27 @@ void CMachineFrame::LayOut() {
     in.programBar = m_hasPrograms;
     if (!m_connectors.empty())
         in.lastConnectorRight = surface::ConnectorX(static_cast<int>(m_connectors.size()) - 1) + surface::kConnectorWidth;
-    // The panel area: the icon in mode 0 (the panels come with the toolkit's default panel).
+    // The panel area: the icon's 40 x 40 in mode 0, else the shown panel's size. A mode whose
+    // panel was not made here (a project saved where the machine had its own panel) shows the icon.
+    const int32_t mode = m_container->PanelMode();
+    auto* ownPanel = static_cast<QWidget*>(m_container->OwnPanel());
     in.panelWidth = kIconSize;
     in.panelHeight = kIconSize;
+    if (mode == kPanelDefault && m_defaultPanel) {
+        in.panelWidth = m_defaultPanel->Width();
+        in.panelHeight = m_defaultPanel->Height();
+    } else if (mode == kPanelOwn && ownPanel) {
+        in.panelWidth = ownPanel->width();
+        in.panelHeight = ownPanel->height();
+    }
     const surface::FrameSize size = surface::LayOutFrame(in);
     MoveResize(X(), Y(), size.width, size.height);
     m_guiContainer->MoveResize(4, PanelTop(), in.panelWidth, in.panelHeight);
+    const bool showDefault = mode == kPanelDefault && m_defaultPanel;
+    const bool showOwn = mode == kPanelOwn && ownPanel;
+    if (m_defaultPanel) m_defaultPanel->ShowWith(showDefault ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
+    if (ownPanel) ownPanel->setVisible(showOwn);
+    m_guiContainer->ShowWith(showDefault || showOwn ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
     for (size_t i = 0; i < m_connectors.size(); ++i)
         m_connectors[i]->Move(kConnectorPanelX + surface::ConnectorX(static_cast<int>(i)),
                               size.height - kConnectorPanelBottom + 2);
@@ -183,8 +248,8 @@ void CMachineFrame::Render(QPainter& painter) {
     const int panelTop = Height() - kConnectorPanelBottom;
     gui::DrawBevel(painter, kConnectorPanelX - 1, panelTop + 1, Width() - 2 * kConnectorPanelX + 2, 15,
                    gui::Bevel::kSunken, colors);
-    // The icon in icon mode: the machine type's initials in a raised tile.
-    if (m_container->PanelMode() == kPanelIcon) {
+    // The icon when no panel shows: the machine type's initials in a raised tile.
+    if (!m_guiContainer->IsVisible() && m_guiContainer->Widget()->isHidden()) {
         const QRect icon = PanelArea();
         painter.fillRect(icon, colors.Brush(gui::kSlotFieldBackground));
         gui::DrawBevel(painter, icon.x(), icon.y(), icon.width(), icon.height(), gui::Bevel::kRaised, colors);
@@ -200,7 +265,7 @@ void CMachineFrame::LeftButtonDown(int x, int y) {
         OpenMenu();
         return;
     }
-    if (m_container->PanelMode() == kPanelIcon && PanelArea().contains(at)) {
+    if (m_guiContainer->Widget()->isHidden() && PanelArea().contains(at)) {
         m_container->ClickIcon();
         return;
     }
@@ -211,7 +276,13 @@ void CMachineFrame::PointerMove(int x, int y) { m_view->DragTo(Widget()->mapTo(m
 
 void CMachineFrame::LeftButtonUp(int x, int y) { m_view->EndDrag(Widget()->mapTo(m_view->Widget(), QPoint(x, y))); }
 
-void CMachineFrame::ParameterChanged(CMachineContainer*, int32_t, float) {}
+void CMachineFrame::ChildChanged(gui::CControl* child) {
+    if (child == m_defaultPanel.get()) m_view->Studio().Changes().Raise();
+}
+
+void CMachineFrame::ParameterChanged(CMachineContainer*, int32_t index, float) {
+    if (m_defaultPanel) m_defaultPanel->RefreshRow(index);
+}
 
 void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
     // Rebuilt connectors are new objects: compare them one by one, not just their count.
@@ -225,7 +296,10 @@ void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
     for (const auto& view : m_connectors) view->Refresh();
 }
 
-void CMachineFrame::ParametersChanged(CMachineContainer*) {}
+void CMachineFrame::ParametersChanged(CMachineContainer*) {
+    if (!m_defaultPanel) return;
+    for (int i = 0; i < m_defaultPanel->ParameterCount(); ++i) m_defaultPanel->RefreshRow(i);
+}
 
 void CMachineFrame::PanelModeChanged(CMachineContainer*) {
     LayOut();

@@ -15,10 +15,31 @@
 #include <memory>
 #include <vector>
 
+namespace gui {
+class CComboBox;
+class CDefaultGUI;
+class CLabel;
+} // namespace gui
+
 namespace studio_view {
 
 class CConnectorView;
 class CStudioView;
+
+// The program tool bar: "Program" and the box "ProgramCombo" listing the machine's programs.
+class CProgramToolBar : public gui::CControl {
+public:
+    explicit CProgramToolBar(CMachineContainer* container);
+    ~CProgramToolBar() override;
+    void Build(gui::CControl* frame);
+    gui::CComboBox* Combo() const { return m_combo.get(); }
+    void ComboChanged(gui::CComboBox* combo) override;
+
+private:
+    CMachineContainer* m_container;
+    std::unique_ptr<gui::CLabel> m_label;
+    std::unique_ptr<gui::CComboBox> m_combo;
+};
 
 // The entries of a frame's menu, in order.
 enum FrameMenuEntry { kMenuHide, kMenuDefault, kMenuCustom, kMenuSeparator, kMenuRename, kMenuRandomize, kMenuDelete };
@@ -48,11 +69,16 @@ public:
     QRect TitleArea() const;
     QRect MenuButtonArea() const;
     QRect PanelArea() const;
+    gui::CDefaultGUI* DefaultPanel() const { return m_defaultPanel.get(); }
+    CProgramToolBar* ProgramBar() const { return m_programBar.get(); }
+    gui::CControl* GuiContainer() const { return m_guiContainer.get(); }
 
     void Render(QPainter& painter) override;
     void LeftButtonDown(int x, int y) override;
     void PointerMove(int x, int y) override;
     void LeftButtonUp(int x, int y) override;
+    // The default panel's sliders: the user edited a parameter.
+    void ChildChanged(gui::CControl* child) override;
 
     // CContainerListener
     void ParameterChanged(CMachineContainer* frame, int32_t index, float value) override;
@@ -75,7 +101,9 @@ private:
     QFont m_iconFont;
     QString m_initials;
     std::vector<std::unique_ptr<CConnectorView>> m_connectors;
+    std::unique_ptr<CProgramToolBar> m_programBar;
     std::unique_ptr<gui::CControl> m_guiContainer;
+    std::unique_ptr<gui::CDefaultGUI> m_defaultPanel;
 };
 
 } // namespace studio_view

@@ -297,3 +297,120 @@ TEST(StudioViewDemo, TheDemoSongShowsEveryFrameAndCable) {
 }
 
 } // namespace
+
+#include "gui/combo_box.h"
+#include "gui/default_panel.h"
+#include "gui/slider.h"
+
+#include <QComboBox>
+
+namespace {
+
+// Frames of the stock machines, with their programs and default panels.
+class StockFrames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
+                   ("stock-frames-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(m_config);
+        setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
+        CApplication::Settings settings;
+        settings.audio = CApplication::Audio::Offline;
+        settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
+        settings.vstFolders = std::vector<std::filesystem::path>{};
+        settings.messages = &m_messages;
+        m_application = std::make_unique<CApplication>(settings);
+        m_window.CreateWindow(nullptr, "Frames", 0, 0, 1200, 800, false);
+        m_view = std::make_unique<CStudioView>(*m_application->Studio(), *m_application->Registry());
+        m_view->Build(&m_window, 0, 0, 1200, 800);
+        m_window.Show();
+        m_view->Show();
+    }
+    void TearDown() override {
+        m_view.reset();
+        m_application.reset();
+        std::filesystem::remove_all(m_config);
+    }
+    CMachineContainer* Add(const char* type, int x, int y) {
+        return m_application->Studio()->AddMachine(m_application->Registry()->FindByName(type), x, y);
+    }
+
+    gui_test::Stage m_stage;
+    std::filesystem::path m_config;
+    std::ostringstream m_messages;
+    std::unique_ptr<CApplication> m_application;
+    gui::CWindow m_window;
+    std::unique_ptr<CStudioView> m_view;
+};
+
+TEST_F(StockFrames, TheFrameSizeFollowsTheShownPanelInEveryMode) {
+    CMachineContainer* bass = Add("QX BassHead", 20, 20);
+    CMachineFrame* frame = m_view->FrameOf(bass);
+    ASSERT_NE(frame, nullptr);
+    ASSERT_NE(frame->DefaultPanel(), nullptr);
+    const bool programs = bass->Machine()->m_programCount >= 1;
+    const int bar = programs ? 24 : 0;
+    // Icon: 40 x 40 in the panel area.
+    EXPECT_EQ(frame->Height(), 40 + 38 + bar);
+    EXPECT_TRUE(frame->GuiContainer()->Widget()->isHidden());
+    // The default panel: 73 parameters scroll in a 369 x 400 panel.
+    frame->RunMenuEntry(studio_view::kMenuDefault);
+    EXPECT_EQ(bass->PanelMode(), kPanelDefault);
+    EXPECT_EQ(frame->DefaultPanel()->Width(), 369);
+    EXPECT_EQ(frame->Width(), 369 + 8);
+    EXPECT_EQ(frame->Height(), 400 + 38 + bar);
+    EXPECT_TRUE(frame->DefaultPanel()->IsVisible());
+    EXPECT_EQ(frame->GuiContainer()->Y(), programs ? 43 : 19);
+    // No panel factory here: the machine has no own panel, and asking for it changes nothing.
+    EXPECT_FALSE(frame->MenuEnabled()[studio_view::kMenuCustom]);
+    frame->RunMenuEntry(studio_view::kMenuCustom);
+    EXPECT_EQ(bass->PanelMode(), kPanelDefault);
+    // Back to the icon.
+    frame->RunMenuEntry(studio_view::kMenuHide);
+    EXPECT_EQ(frame->Height(), 40 + 38 + bar);
+    EXPECT_FALSE(frame->DefaultPanel()->IsVisible());
+    frame->RunMenuEntry(studio_view::kMenuDefault);
+    gui_test::Screenshot(m_window.Widget(), "studio_frame_default_panel");
+}
+
+TEST_F(StockFrames, RandomizeAndProgramsReachTheDefaultPanelAndEditsCount) {
+    CMachineContainer* stomp = Add("QX Stomp", 20, 20);
+    CMachineFrame* frame = m_view->FrameOf(stomp);
+    frame->RunMenuEntry(studio_view::kMenuDefault);
+    gui::CDefaultGUI* panel = frame->DefaultPanel();
+    ASSERT_NE(panel, nullptr);
+    CMachine* machine = stomp->Machine();
+    frame->RunMenuEntry(studio_view::kMenuRandomize);
+    m_application->Studio()->DeliverNotifications(); // the user interface's timer
+    for (int i = 0; i < panel->ParameterCount(); ++i) {
+        const float value = machine->GetParameter(i);
+        EXPECT_GE(value, 0.0f);
+        EXPECT_LE(value, 1.0f);
+        EXPECT_EQ(panel->Slider(i)->Value(), value) << i;
+    }
+    // A slider moved by the user is an edit of the project.
+    const uint64_t before = m_application->Studio()->Changes().Count();
+    gui::CSlider* slider = panel->Slider(0);
+    slider->Widget()->setFocus();
+    QTest::keyClick(slider->Widget(), Qt::Key_End);
+    EXPECT_EQ(machine->GetParameter(0), 1.0f);
+    EXPECT_GT(m_application->Studio()->Changes().Count(), before);
+
+    // Programs: the box lists the machine's programs and a choice loads one.
+    CMachineContainer* room = Add("QX SpatialVerb", 400, 20);
+    CMachineFrame* roomFrame = m_view->FrameOf(room);
+    ASSERT_GE(room->Machine()->m_programCount, 2);
+    ASSERT_NE(roomFrame->ProgramBar(), nullptr);
+    QComboBox* box = roomFrame->ProgramBar()->Combo()->Combo();
+    EXPECT_EQ(box->objectName(), "ProgramCombo");
+    EXPECT_EQ(box->count(), room->Machine()->m_programCount);
+    EXPECT_EQ(box->currentIndex(), room->Machine()->GetProgram());
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(room->Machine()->GetProgram(), box->currentIndex());
+    EXPECT_NE(box->currentIndex(), 0);
+    // A machine without programs has no bar.
+    EXPECT_EQ(frame->ProgramBar(), nullptr);
+}
+
+} // namespace
