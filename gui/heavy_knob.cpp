@@ -17,6 +17,8 @@ namespace {
 // The knob turns through 270 degrees, from down-left (0) over the top to down-right (1).
 constexpr double kStartAngle = 225.0;
 constexpr double kSweep = 270.0;
+constexpr int kSlotLitArc = 36;  // the travel up to the value
+constexpr int kSlotBodyTop = 34; // the body's light top; it shades to the bevel's light slot
 
 } // namespace
 
@@ -108,14 +110,14 @@ void CHeavyKnob::Render(QPainter& painter) {
     QPen track(colors.Color(kSlotBevelShadow), thickness, Qt::SolidLine, Qt::FlatCap);
     painter.setPen(track);
     painter.drawArc(arc, static_cast<int>(kStartAngle * 16), static_cast<int>(-kSweep * 16));
-    QPen lit(colors.Color(36), thickness, Qt::SolidLine, Qt::FlatCap);
+    QPen lit(colors.Color(kSlotLitArc), thickness, Qt::SolidLine, Qt::FlatCap);
     painter.setPen(lit);
     painter.drawArc(arc, static_cast<int>(kStartAngle * 16), static_cast<int>(-kSweep * m_value * 16));
 
     // The body: a raised disc, lighter at the top.
     const QRectF body = ring.adjusted(thickness * 1.6, thickness * 1.6, -thickness * 1.6, -thickness * 1.6);
     QLinearGradient shade(body.topLeft(), body.bottomLeft());
-    shade.setColorAt(0.0, colors.Color(34));
+    shade.setColorAt(0.0, colors.Color(kSlotBodyTop));
     shade.setColorAt(1.0, colors.Color(kSlotBevelLight));
     painter.setPen(QPen(colors.Color(kSlotBevelShadow), 1.0));
     painter.setBrush(shade);

@@ -10,6 +10,13 @@
 
 namespace gui {
 
+namespace {
+
+constexpr int kSlotCentreLine = 23;
+constexpr int kSlotWave = 36;
+
+} // namespace
+
 void CSampleView::Create(CControl* parent, int x, int y, int width, int height) {
     CControl::Create(parent, "SampleView", x, y, width, height, true);
 }
@@ -28,14 +35,14 @@ void CSampleView::Render(QPainter& painter) {
     const int inner = std::max(height - 4, 1);
     const double half = (inner - 1) / 2.0;
     const double centre = 2 + half;
-    painter.fillRect(2, static_cast<int>(centre), std::max(width - 4, 0), 1, colors.Brush(23));
+    painter.fillRect(2, static_cast<int>(centre), std::max(width - 4, 0), 1, colors.Brush(kSlotCentreLine));
     if (!m_samples.empty()) {
         const int columns = std::max(width - 4, 0);
         // A sample of +1 reaches the top row, -1 the bottom; louder ones are clipped to the view.
         auto row = [&](float sample) {
             return static_cast<int>(std::lround(centre - std::clamp(static_cast<double>(sample), -1.0, 1.0) * half));
         };
-        const QBrush& wave = colors.Brush(36);
+        const QBrush& wave = colors.Brush(kSlotWave);
         for (int c = 0; c < columns; ++c) {
             const ColumnExtent extent = WaveformColumn(m_samples.data(), m_samples.size(), c, columns);
             const int top = row(extent.high);

@@ -18,6 +18,11 @@ namespace {
 // the slider, so a short slider still has room to move.
 constexpr int kHandleLength = 11;
 constexpr int kGrooveThickness = 4;
+// Colour slots of the slider's parts.
+constexpr int kSlotGroove = 8;          // the dark groove
+constexpr int kSlotGrooveLit = 24;      // the groove between the low end and the handle
+constexpr int kSlotHandle = 34;         // the handle's face
+constexpr int kSlotHandleFocused = 14;  // the handle's face while the slider has the keyboard
 
 } // namespace
 
@@ -140,18 +145,18 @@ void CSlider::Render(QPainter& painter) {
         const int centre = grooveStart + grooveLength / 2;
         painter.fillRect(rect(centre, 1, 1, thickness - 2), colors.Brush(kSlotBevelLight));
     }
-    painter.fillRect(rect(grooveStart, grooveAcross, grooveLength + 1, kGrooveThickness), colors.Brush(8));
+    painter.fillRect(rect(grooveStart, grooveAcross, grooveLength + 1, kGrooveThickness), colors.Brush(kSlotGroove));
     // The part between the low end and the handle is lit.
     const int handleCentre = start + handle / 2;
     const int lowEnd = IsVertical() ? geometry.length - grooveStart : grooveStart;
     const int litFrom = std::min(lowEnd, handleCentre);
     const int litLength = std::abs(handleCentre - lowEnd);
-    if (litLength > 0) painter.fillRect(rect(litFrom, grooveAcross + 1, litLength, kGrooveThickness - 2), colors.Brush(24));
+    if (litLength > 0) painter.fillRect(rect(litFrom, grooveAcross + 1, litLength, kGrooveThickness - 2), colors.Brush(kSlotGrooveLit));
     const QRect groove = rect(grooveStart, grooveAcross, grooveLength + 1, kGrooveThickness);
     DrawBevel(painter, groove.x(), groove.y(), groove.width(), groove.height(), Bevel::kSunken, colors);
 
     const QRect face = rect(start, 2, handle, thickness - 4);
-    painter.fillRect(face, colors.Brush(focused ? 14 : 34));
+    painter.fillRect(face, colors.Brush(focused ? kSlotHandleFocused : kSlotHandle));
     DrawBevel(painter, face.x(), face.y(), face.width(), face.height(), Bevel::kRaised, colors);
     // A grip line across the middle of the handle.
     painter.fillRect(rect(start + handle / 2, 5, 1, thickness - 10), colors.Brush(kSlotBevelLight));
@@ -172,9 +177,6 @@ void CDefaultGUISlider::Create(CDefaultGUI* panel, int parameter, int x, int y, 
     CSlider::Create(panel, "DefaultGUISlider", x, y, width, height, Orientation::kHorizontal);
 }
 
-} // namespace gui
-
-namespace gui {
 
 bool CDefaultGUISlider::KeyPressed(QKeyEvent* event) {
     const bool forward = event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);

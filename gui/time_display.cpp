@@ -9,6 +9,12 @@
 
 namespace gui {
 
+namespace {
+
+constexpr int kSlotDigits = 22; // light green on the field background, like a display
+
+} // namespace
+
 std::string FormatRecordedTime(double seconds) {
     if (!(seconds > 0.0)) seconds = 0.0;
     const int hours = static_cast<int>(std::fmod(seconds / 3600.0, 100.0));
@@ -48,7 +54,7 @@ void CTimeDisplay::Render(QPainter& painter) {
     painter.fillRect(0, 0, Width(), Height(), colors.Brush(kSlotFieldBackground));
     DrawBevel(painter, 0, 0, Width(), Height(), Bevel::kSunken, colors);
     painter.setFont(Font());
-    painter.setPen(colors.Pen(22));
+    painter.setPen(colors.Pen(kSlotDigits));
     painter.drawText(QRect(4, 0, Width() - 8, Height()), Qt::AlignCenter | Qt::TextSingleLine,
                      QString::fromStdString(m_text));
 }

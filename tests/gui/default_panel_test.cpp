@@ -348,6 +348,28 @@ TEST_F(DefaultPanelTest, AChangeFromAnotherThreadMovesTheSliderOnTheUiThreadOnly
     EXPECT_FALSE(machine->readOffTheUiThread);
 }
 
+// Runs at scale 1 in the default run and again under QT_SCALE_FACTOR=2 (the ctest entry
+// gui_hidpi): a click on a row's slider sets the machine's parameter to the value of scale 1, and
+// the panel's picture is made at the screen's density.
+TEST(HiDpi, DefaultPanelClickSetsTheParameterOfScaleOne) {
+    gui_test::Stage stage;
+    CVeskHost host{44100, 256, 0x16, nullptr};
+    gui::CWindow window;
+    window.CreateWindow(nullptr, "Panel", 0, 0, 400, 420, false);
+    MachinePtr<CCountingMachine> machine(new CCountingMachine(&host, 20));
+    CDefaultGUI panel;
+    panel.Create(&window, machine.get());
+    window.Show();
+    panel.Show();
+    const double ratio = panel.Widget()->devicePixelRatioF();
+    EXPECT_EQ(panel.Offscreen()->size(), QSize(369, 400) * ratio);
+    QWidget* slider = panel.Slider(5)->Widget();
+    QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(100, 12));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(100, 12));
+    EXPECT_EQ(machine->GetParameter(5), 95.0f / 118.0f);
+    EXPECT_EQ(machine->setCalls, 1);
+}
+
 // The panels of three stock machines, for people to look at; every name must be whole.
 TEST_F(DefaultPanelTest, StockMachinePanels) {
     struct Case {
