@@ -229,6 +229,7 @@ bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
 } // namespace
 
 void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
+    const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
     // The whole callback counts towards the CPU load, waits for the locks included: that is the
     // time the device's next buffer waited for.
     struct CCallbackTiming {
@@ -239,7 +240,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
             meter.Feed(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(),
                        periodSeconds);
         }
-    } timing{m_cpuLoad, static_cast<double>(frames) / std::max<int32_t>(1, m_host->GetSampleRate())};
+    } timing{m_cpuLoad, static_cast<double>(frames) / rate};
     // A thread cancelled while it renders (a sound server's library may cancel its process thread
     // when the client closes) ends after the buffer, at its next cancellation point outside the
     // engine: an unwind through the cycle would stop in its catch-alls (the program aborts there)
@@ -254,7 +255,6 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     // plug-in being made) costs this buffer, rendered silent with time standing, instead of
     // stalling the driver.
     // Offline there is no deadline: the file waits for the edit rather than lose the buffer.
-    const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
     const std::chrono::microseconds patience =
         m_liveDeadline.load(std::memory_order_relaxed)
             ? std::chrono::microseconds(static_cast<int64_t>(frames) * 250000 / rate)
