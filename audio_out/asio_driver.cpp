@@ -125,6 +125,7 @@ bool CASIODriver::Attach() {
             jack_port_register(m_client, name.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
     }
     jack_set_process_callback(m_client, Process, this);
+    jack_set_xrun_callback(m_client, Xrun, this);
     jack_on_info_shutdown(
         m_client, [](jack_status_t, const char* reason, void* argument) { Shutdown(reason, argument); },
         this);
@@ -242,6 +243,11 @@ void CASIODriver::Shutdown(const char* reason, void* argument) {
     driver->m_goneReason[i] = '\0';
     driver->m_running.store(false, std::memory_order_release);
     driver->m_serverGone.store(true, std::memory_order_release);
+}
+
+int CASIODriver::Xrun(void* argument) {
+    static_cast<CASIODriver*>(argument)->CountXrun();
+    return 0;
 }
 
 void CASIODriver::BufferSwitch(uint32_t frames) {

@@ -11,7 +11,7 @@
 // Threads: construction, Start, Stop and Watch on the user-interface thread; the buffer switch
 // (JACK's process callback) on JACK's thread, where it calls the render callback and converts
 // each channel into JACK's port buffer. The conversion takes no lock of its own. The shutdown
-// callback runs on a thread of libjack and only sets flags.
+// and xrun callbacks run on a thread of libjack and only set flags or count.
 #pragma once
 
 #include "audio_out/audio_output_driver.h"
@@ -73,6 +73,8 @@ public:
 private:
     static int Process(uint32_t frames, void* argument);
     static void Shutdown(const char* reason, void* argument);
+    // The server missed a period (a client, ours or another, was late): counted as an xrun.
+    static int Xrun(void* argument);
     void BufferSwitch(uint32_t frames);
     // Rate and buffer size from a record, as at creation.
     void TakeFormat(const DriverRecord& record);

@@ -7,6 +7,8 @@
 // returned.
 #pragma once
 
+#include "platform/resettable_count.h"
+
 #include <cstdint>
 #include <string>
 
@@ -62,4 +64,18 @@ public:
     // to get it back (about once a second), and notices a device that plays faster than real
     // time. User-interface thread, a few times a second; cheap when nothing happened.
     virtual DriverEvent Watch() { return {}; }
+
+    // Buffers the device or server missed since the last ResetXruns (ALSA underruns, JACK
+    // xruns): the tool bar's xrun counter. Counted by the driver's own threads; read and reset on
+    // the user-interface thread. It survives Stop and Start. A driver that plays to no device
+    // (the offline renderer) never counts any.
+    uint64_t GetXruns() const { return m_xruns.Count(); }
+    void ResetXruns() { m_xruns.Reset(); }
+
+protected:
+    // One missed buffer. The driver's threads (playback thread, sound server callbacks).
+    void CountXrun() { m_xruns.Add(); }
+
+private:
+    CResettableCount m_xruns;
 };

@@ -33,6 +33,12 @@ std::vector<std::string> ListPlaybackDevices() {
     return names;
 }
 
+// An error the device came back from after a gap in the sound: an underrun (the device ran
+// dry) or a suspend (the machine slept). Both are what the user counts as xruns.
+bool IsDropout(int error) {
+    return error == -EPIPE || error == -ESTRPIPE;
+}
+
 } // namespace
 
 int32_t CWaveOutDriver::ProbeFormats(const std::string& pcmName, bool* soundCard) {
@@ -316,10 +322,12 @@ void CWaveOutDriver::PlaybackLoop() {
         const snd_pcm_sframes_t result =
             snd_pcm_writei(m_pcm, data, static_cast<snd_pcm_uframes_t>(m_frames - written));
         if (result == -EAGAIN) {
-            if (const int waited = snd_pcm_wait(m_pcm, 20);
-                waited < 0 && snd_pcm_recover(m_pcm, waited, 1) < 0) {
-                m_failure.store(waited, std::memory_order_release);
-                return;
+            if (const int waited = snd_pcm_wait(m_pcm, 20); waited < 0) {
+                if (snd_pcm_recover(m_pcm, waited, 1) < 0) {
+                    m_failure.store(waited, std::memory_order_release);
+                    return;
+                }
+                if (IsDropout(waited)) CountXrun();
             }
         } else if (result < 0) {
             // An underrun or a suspend: start the device again and carry on. Anything else
@@ -328,6 +336,7 @@ void CWaveOutDriver::PlaybackLoop() {
                 m_failure.store(static_cast<int>(result), std::memory_order_release);
                 return;
             }
+            if (IsDropout(static_cast<int>(result))) CountXrun();
         } else {
             written += static_cast<int32_t>(result);
             accepted += result;

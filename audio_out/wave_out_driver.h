@@ -11,7 +11,8 @@
 //
 // A device that fails during play (unplugged, its server gone) stops the playback thread; Watch
 // tells the user which device stopped and why, and opens it again about once a second until it
-// plays again.
+// plays again. An underrun or a suspend the device comes back from is counted as an xrun
+// (GetXruns).
 //
 // Threads: construction, settings, Start, Stop and Watch on the user-interface thread; Fill (and
 // the render callback) on the playback thread. Fill and SetCallback exclude each other through

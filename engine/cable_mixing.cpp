@@ -130,6 +130,7 @@ MasterOutput MixMasterOutput(const CMachine* master, int32_t channelCount, float
         }
         if (c == 0) output.peakLeft = peak;
         if (c == 1) output.peakRight = peak;
+        output.loudestPower = std::max(output.loudestPower, peak);
         gain = g;
     }
     // No channels still lets the gain move as if a buffer was played.

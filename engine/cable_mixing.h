@@ -31,9 +31,10 @@ void MixReturns(CMachineContainer* frame);
 
 // The master's output of one buffer.
 struct MasterOutput {
-    float gain = 0.0f;      // the master gain reached at the end of the buffer
-    float peakLeft = 0.0f;  // squared peak of channel 0
-    float peakRight = 0.0f; // squared peak of channel 1 (0 with fewer channels)
+    float gain = 0.0f;         // the master gain reached at the end of the buffer
+    float peakLeft = 0.0f;     // squared peak of channel 0
+    float peakRight = 0.0f;    // squared peak of channel 1 (0 with fewer channels)
+    float loudestPower = 0.0f; // squared peak over every channel (the clip light)
 };
 
 // Writes the master's inputs into the driver's channel arrays (frames samples each), times the

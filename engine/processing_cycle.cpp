@@ -229,6 +229,18 @@ bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
 } // namespace
 
 void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
+    const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
+    // The whole callback counts towards the CPU load, waits for the locks included: that is the
+    // time the device's next buffer waited for.
+    struct CCallbackTiming {
+        CCpuLoadMeter& meter;
+        double periodSeconds;
+        std::chrono::steady_clock::time_point begin = std::chrono::steady_clock::now();
+        ~CCallbackTiming() {
+            meter.Feed(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(),
+                       periodSeconds);
+        }
+    } timing{m_cpuLoad, static_cast<double>(frames) / rate};
     // A thread cancelled while it renders (a sound server's library may cancel its process thread
     // when the client closes) ends after the buffer, at its next cancellation point outside the
     // engine: an unwind through the cycle would stop in its catch-alls (the program aborts there)
@@ -243,7 +255,6 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     // plug-in being made) costs this buffer, rendered silent with time standing, instead of
     // stalling the driver.
     // Offline there is no deadline: the file waits for the edit rather than lose the buffer.
-    const int32_t rate = std::max<int32_t>(1, m_host->GetSampleRate());
     const std::chrono::microseconds patience =
         m_liveDeadline.load(std::memory_order_relaxed)
             ? std::chrono::microseconds(static_cast<int64_t>(frames) * 250000 / rate)
@@ -265,11 +276,12 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
     const float target = m_masterVolume.load(std::memory_order_relaxed);
     float peakLeft = 0.0f;
     float peakRight = 0.0f;
+    float loudestPower = 0.0f;
 
     auto silence = [&] {
         for (int32_t c = 0; c < channelCount; ++c)
             std::fill(channels[c], channels[c] + frames, 0.0f);
-        peakLeft = peakRight = 0.0f;
+        peakLeft = peakRight = loudestPower = 0.0f;
     };
 
     {
@@ -299,6 +311,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
                 gain = output.gain;
                 peakLeft = output.peakLeft;
                 peakRight = output.peakRight;
+                loudestPower = output.loudestPower;
             } else {
                 silence();
             }
@@ -311,6 +324,7 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
         m_masterGain.store(gain, std::memory_order_relaxed);
     }
     m_meter.Input(std::fabs(peakLeft), channelCount > 1 ? std::fabs(peakRight) : std::fabs(peakLeft));
+    m_clipLight.Input(loudestPower);
 }
 
 void CStudio::UpdatePass() {

@@ -33,6 +33,8 @@
 #pragma once
 
 #include "engine/change_counter.h"
+#include "engine/clip_light.h"
+#include "engine/cpu_load_meter.h"
 #include "engine/machine_container.h"
 #include "engine/notification_queue.h"
 #include "engine/peak_meter.h"
@@ -177,6 +179,12 @@ public:
     void SetMasterVolume(float target) { m_masterVolume.store(target, std::memory_order_relaxed); }
     float MasterVolume() const { return m_masterVolume.load(std::memory_order_relaxed); }
     CPeakMeterModel& PeakMeter() { return m_meter; }
+    // Lit when the master output went beyond full scale in a buffer since the user cleared it.
+    // Fed by Render; read and cleared on the user-interface thread.
+    CClipLight& ClipLight() { return m_clipLight; }
+    // The share of the buffer period each Render took, smoothed, and its peak. Fed by Render
+    // (every call, live or offline); read on the user-interface thread.
+    CCpuLoadMeter& CpuLoad() { return m_cpuLoad; }
 
     RenderErrorRecord RenderErrors() const;
     // Buffers rendered silent because the studio or the sequencer's editor stayed locked by
@@ -243,6 +251,8 @@ private:
     std::atomic<float> m_masterGain{0.0f};
     std::atomic<float> m_masterVolume{1.0f};
     CPeakMeterModel m_meter;
+    CClipLight m_clipLight;
+    CCpuLoadMeter m_cpuLoad;
 
     CStudioObserver m_observer;
     CChangeCounter m_changes;
