@@ -277,6 +277,11 @@ std::string CProjectDocument::WindowTitle() const {
     return title;
 }
 
+fs::path CProjectDocument::RecoveryPath() const {
+    if (m_project.LoadedIncompletely()) return UntitledRecoveryPath();
+    return RecoveryPathFor(m_project.Path());
+}
+
 std::string CProjectDocument::DisplayName() const {
     if (m_project.Path().empty()) return "Untitled";
     return m_project.Path().filename().string();

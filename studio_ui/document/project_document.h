@@ -17,7 +17,8 @@
 // Autosave: Tick(now) from the window's timer. A project with edits is written 60 s after the
 // first edit that the last save or autosave does not hold, through the safe save, to its recovery
 // file: "<file>.recovery" beside the project, or "Untitled.tbp.recovery" in the state folder
-// ($XDG_STATE_HOME or ~/.local/state)/"Tamborel Studio" for a project without a file. The
+// ($XDG_STATE_HOME or ~/.local/state)/"Tamborel Studio" for a project without a file (or one
+// that loaded incompletely). The
 // autosave never writes the project's own file and never clears the change count. A good save
 // removes the recovery file. Opening a project whose recovery file is newer than the file offers
 // it; accepting loads it as the project of that file with unsaved edits, declining removes it.
@@ -68,8 +69,10 @@ public:
     std::string WindowTitle() const;
     // The project's file name, or "Untitled".
     std::string DisplayName() const;
-    // Where the autosave writes the open project.
-    std::filesystem::path RecoveryPath() const { return RecoveryPathFor(m_project.Path()); }
+    // Where the autosave writes the open project. A project that loaded incompletely can never
+    // be saved over its file, so its edits are kept as an untitled project's: recovered, they
+    // must not pass for the whole file either.
+    std::filesystem::path RecoveryPath() const;
 
     CProject& Project() { return m_project; }
     CRecentProjects& Recent() { return m_recent; }

@@ -358,6 +358,23 @@ TEST_F(DocumentTest, AnIncompletelyLoadedProjectIsNotSavedOverItsFile) {
     EXPECT_EQ(m_questions.errors[1],
               "Project '" + song.string() + "' Was Loaded Incompletely; Save It Under Another Name");
     EXPECT_EQ(FileBytes(song), cut);
+
+    // Its edits are autosaved as an untitled project's, never as the whole file's.
+    AddTone();
+    EXPECT_EQ(m_document.RecoveryPath(), UntitledRecoveryPath());
+    RunAutosave(0);
+    EXPECT_TRUE(fs::exists(UntitledRecoveryPath()));
+    EXPECT_FALSE(fs::exists(Song("song.tbp.recovery")));
+
+    // An Open that fails puts it back still marked.
+    const std::vector<uint8_t> partial = m_project.Bytes();
+    m_questions.saveChanges = {Answer::No};
+    EXPECT_FALSE(m_document.Open(Song("missing.tbp")));
+    EXPECT_EQ(m_questions.errors.size(), 3u);
+    EXPECT_TRUE(m_project.LoadedIncompletely());
+    EXPECT_EQ(m_project.Bytes(), partial);
+    EXPECT_FALSE(m_document.Save());
+    EXPECT_EQ(FileBytes(song), cut);
 }
 
 // ---------------------------------------------------------------------------------------------
