@@ -479,12 +479,16 @@ std::vector<uint8_t> CProject::ReadFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-void CProject::Load(const std::vector<uint8_t>& bytes, const std::string& shown) {
+void CProject::Begin(const std::filesystem::path& path) {
     m_studio->Clear();
+    m_path = path;
     m_info.clear();
     m_incomplete = true; // until the last item has been read
     m_version = ProjectVersion{};
     m_notes.clear();
+}
+
+void CProject::Load(const std::vector<uint8_t>& bytes, const std::string& shown) {
     try {
         m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version, &m_notes);
     } catch (...) {
@@ -497,21 +501,13 @@ void CProject::Load(const std::vector<uint8_t>& bytes, const std::string& shown)
 }
 
 void CProject::Open(const std::filesystem::path& path) {
-    m_studio->Clear();
-    m_path = path;
-    m_info.clear();
-    m_incomplete = true;
-    m_version = ProjectVersion{};
+    Begin(path);
     Load(ReadFile(path), path.string());
     m_studio->Observer().ProjectLoaded();
 }
 
 void CProject::Recover(const std::filesystem::path& recoveryFile, const std::filesystem::path& projectPath) {
-    m_studio->Clear();
-    m_path = projectPath;
-    m_info.clear();
-    m_incomplete = true;
-    m_version = ProjectVersion{};
+    Begin(projectPath);
     Load(ReadFile(recoveryFile), recoveryFile.string());
     m_studio->Changes().Raise(); // the project differs from its own file
     m_studio->Observer().ProjectLoaded();
@@ -537,7 +533,7 @@ CProject::Snapshot CProject::TakeSnapshot() const {
 }
 
 void CProject::Restore(const Snapshot& snapshot) {
-    m_path = snapshot.path;
+    Begin(snapshot.path);
     // The bytes were written from this studio a moment ago, so they load; should they not, the
     // error passes through with the project marked incomplete.
     Load(snapshot.bytes, snapshot.path.string());

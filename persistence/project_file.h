@@ -122,8 +122,10 @@ public:
 private:
     // Reads a whole file ("Failed To Open File '%s' For Reading").
     static std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
-    // Clears the studio and loads the bytes; `shown` names them in the error texts. On an error
-    // what was built stays, the project is marked incomplete and the error is raised.
+    // Clears the studio and the project's text, remembers the path, marks the project incomplete.
+    void Begin(const std::filesystem::path& path);
+    // Loads the bytes into the cleared studio; `shown` names them in the error texts. On an error
+    // what was built stays, the project stays marked incomplete and the error is raised.
     void Load(const std::vector<uint8_t>& bytes, const std::string& shown);
 
     CStudio* m_studio;
