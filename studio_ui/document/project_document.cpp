@@ -89,6 +89,9 @@ void CProjectDocument::Start(const std::optional<fs::path>& project) {
             m_recent.Add(*project);
         } catch (const std::exception& error) {
             ShowError(error.what());
+            // A file that is not there built nothing, not even the master: a new project is
+            // the usable studio. A damaged file keeps what it built, marked incomplete.
+            if (!IsFile(*project)) m_project.New();
         }
         return;
     }

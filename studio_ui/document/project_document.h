@@ -48,7 +48,8 @@ public:
 
     // The program's start: loads the project named on the command line (offering its recovery
     // file when newer), or starts a new project, offering the untitled recovery file first.
-    // Errors go to ShowError; a failed load keeps what it built, marked incomplete.
+    // Errors go to ShowError; a failed load keeps what it built, marked incomplete, and a file
+    // that is not there gives a new project.
     void Start(const std::optional<std::filesystem::path>& project);
 
     // The commands. Each returns whether it was carried out (false: cancelled or failed, the

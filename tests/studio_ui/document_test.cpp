@@ -377,6 +377,17 @@ TEST_F(DocumentTest, AnIncompletelyLoadedProjectIsNotSavedOverItsFile) {
     EXPECT_EQ(FileBytes(song), cut);
 }
 
+TEST_F(DocumentTest, AStartWithAMissingFileIsOneErrorAndANewProject) {
+    SaveSong(Song("song.tbp"));
+    m_document.Start(Song("missing.tbp"));
+    EXPECT_EQ(m_questions.errors,
+              std::vector<std::string>{"Failed To Open File '" + Song("missing.tbp").string() + "' For Reading"});
+    EXPECT_EQ(MachineNames(), std::vector<std::string>{"Master"});
+    EXPECT_TRUE(m_project.Path().empty());
+    EXPECT_FALSE(m_project.LoadedIncompletely());
+    EXPECT_TRUE(m_recent.Entries().empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Autosave and recovery
 
