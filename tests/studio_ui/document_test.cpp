@@ -14,6 +14,7 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,23 @@ private:
         script.pop_front();
         return answer;
     }
+};
+
+// A machine that cannot describe itself: no save, autosave or snapshot of its project works.
+class CSilentMachine : public CTestMachine {
+public:
+    explicit CSilentMachine(CVeskHost* host) : CTestMachine(host, {{kPortStereoOut, "Out"}}) {}
+    void GetState(const void**, int32_t*, bool*) override { throw std::runtime_error("State Unavailable"); }
+};
+
+class CSilentMachineInfo : public CMachineInfo {
+public:
+    explicit CSilentMachineInfo(CVeskHost* host) : CMachineInfo("Silent", "Silent"), m_host(host) {}
+    void Delete() override { delete this; }
+    CMachine* CreateMachine() override { return new CSilentMachine(m_host); }
+
+private:
+    CVeskHost* m_host;
 };
 
 // Sets an environment variable for the life of the object.
@@ -386,6 +404,31 @@ TEST_F(DocumentTest, AStartWithAMissingFileIsOneErrorAndANewProject) {
     EXPECT_TRUE(m_project.Path().empty());
     EXPECT_FALSE(m_project.LoadedIncompletely());
     EXPECT_TRUE(m_recent.Entries().empty());
+}
+
+TEST_F(DocumentTest, AProjectThatCannotBeWrittenStillGivesWayToAnotherFile) {
+    const fs::path song = Song("song.tbp");
+    SaveSong(song);
+    const std::vector<uint8_t> saved = FileBytes(song);
+    m_project.New();
+    auto* silent = new CSilentMachineInfo(m_studio.m_host.get());
+    m_studio.m_host->RegisterMachine(silent);
+    m_studio.Add(silent);
+
+    // Neither the save nor the autosave can write it; each says so once.
+    m_questions.saveChanges = {Answer::Yes};
+    m_questions.savePaths = {Song("silent.tbp")};
+    EXPECT_FALSE(m_document.Open(song));
+    RunAutosave(0);
+    RunAutosave(2 * CProjectDocument::kAutosavePeriodMs);
+    EXPECT_EQ(m_questions.errors, (std::vector<std::string>{"State Unavailable", "Autosave Failed: State Unavailable"}));
+    EXPECT_FALSE(fs::exists(Song("silent.tbp")));
+
+    // Discarded, it cannot be kept for a failed Open, yet the Open goes ahead.
+    m_questions.saveChanges = {Answer::No};
+    EXPECT_TRUE(m_document.Open(song));
+    EXPECT_EQ(m_project.Bytes(), saved);
+    EXPECT_TRUE(m_questions.Spent());
 }
 
 // ---------------------------------------------------------------------------------------------
