@@ -464,26 +464,31 @@ void CProject::New() {
     m_studio->Changes().Clear();
 }
 
-void CProject::Open(const std::filesystem::path& path) {
+std::vector<uint8_t> CProject::ReadFile(const std::filesystem::path& path) {
+    const std::string shown = path.string();
+    std::vector<uint8_t> bytes;
+    std::FILE* file = std::fopen(shown.c_str(), "rb");
+    if (!file) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
+    uint8_t chunk[65536];
+    size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
+    return bytes;
+}
+
+void CProject::Begin(const std::filesystem::path& path) {
     m_studio->Clear();
     m_path = path;
     m_info.clear();
     m_incomplete = true; // until the last item has been read
     m_version = ProjectVersion{};
-    const std::string shown = path.string();
-    std::vector<uint8_t> bytes;
-    {
-        std::FILE* file = std::fopen(shown.c_str(), "rb");
-        if (!file) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
-        uint8_t chunk[65536];
-        size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed) platform::Raise("Failed To Open File '%s' For Reading", shown.c_str());
-    }
     m_notes.clear();
+}
+
+void CProject::Load(const std::vector<uint8_t>& bytes, const std::string& shown) {
     try {
         m_info = ReadProjectBytes(*m_studio, *m_sequencer, bytes.data(), bytes.size(), shown, &m_version, &m_notes);
     } catch (...) {
@@ -493,6 +498,49 @@ void CProject::Open(const std::filesystem::path& path) {
     }
     m_incomplete = false;
     m_studio->Changes().Clear();
+}
+
+void CProject::Open(const std::filesystem::path& path) {
+    Begin(path);
+    Load(ReadFile(path), path.string());
+    m_studio->Observer().ProjectLoaded();
+}
+
+void CProject::Recover(const std::filesystem::path& recoveryFile, const std::filesystem::path& projectPath) {
+    Begin(projectPath);
+    Load(ReadFile(recoveryFile), recoveryFile.string());
+    m_studio->Changes().Raise(); // the project differs from its own file
+    m_studio->Observer().ProjectLoaded();
+}
+
+std::vector<uint8_t> CProject::Bytes() const {
+    return WriteProjectBytes(*m_studio, *m_sequencer, m_info);
+}
+
+void CProject::SaveCopy(const std::filesystem::path& path) const {
+    WriteFileSafely(path, Bytes(), OldFile::Drop);
+}
+
+CProject::Snapshot CProject::TakeSnapshot() const {
+    Snapshot snapshot;
+    snapshot.bytes = Bytes();
+    snapshot.path = m_path;
+    snapshot.version = m_version;
+    snapshot.notes = m_notes;
+    snapshot.incomplete = m_incomplete;
+    snapshot.changed = HasChanges();
+    return snapshot;
+}
+
+void CProject::Restore(const Snapshot& snapshot) {
+    Begin(snapshot.path);
+    // The bytes were written from this studio a moment ago, so they load; should they not, the
+    // error passes through with the project marked incomplete.
+    Load(snapshot.bytes, snapshot.path.string());
+    m_version = snapshot.version;
+    m_notes = snapshot.notes;
+    m_incomplete = snapshot.incomplete;
+    if (snapshot.changed) m_studio->Changes().Raise();
     m_studio->Observer().ProjectLoaded();
 }
 
@@ -500,12 +548,12 @@ void CProject::Save() {
     if (m_path.empty()) platform::Raise("No Project Path");
     if (m_incomplete)
         platform::Raise("Project '%s' Was Loaded Incompletely; Save It Under Another Name", m_path.c_str());
-    WriteFileSafely(m_path, WriteProjectBytes(*m_studio, *m_sequencer, m_info));
+    WriteFileSafely(m_path, Bytes());
     m_studio->Changes().Clear(); // only a save that reached the disk
 }
 
 void CProject::SaveAs(const std::filesystem::path& path) {
-    WriteFileSafely(path, WriteProjectBytes(*m_studio, *m_sequencer, m_info));
+    WriteFileSafely(path, Bytes());
     m_path = path;
     m_incomplete = false;
     m_studio->Changes().Clear();
@@ -519,6 +567,10 @@ void CProject::SetInfo(const std::string& text) {
 
 bool CProject::HasChanges() const {
     return m_studio->Changes().HasChanges();
+}
+
+uint64_t CProject::ChangeCount() const {
+    return m_studio->Changes().Count();
 }
 
 std::string CProject::WindowTitle() const {

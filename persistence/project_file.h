@@ -76,6 +76,32 @@ public:
     // Save As: remembers the path and saves; clears the incomplete mark (a new file loses nothing).
     void SaveAs(const std::filesystem::path& path);
 
+    // The file's bytes for the project as it stands (what Save would write).
+    std::vector<uint8_t> Bytes() const;
+    // Writes the project to another file through the same safe save (no backup is kept), without
+    // remembering that path and without clearing the change count: the autosave's recovery file.
+    void SaveCopy(const std::filesystem::path& path) const;
+    // Loads a recovery file written by SaveCopy as the project of projectPath (empty: untitled):
+    // the title names projectPath, and the project counts as changed, since it differs from that
+    // file. Errors as Open's, naming the recovery file; on an error the project is as after a
+    // failed Open, remembering projectPath.
+    void Recover(const std::filesystem::path& recoveryFile, const std::filesystem::path& projectPath);
+
+    // Everything that makes the open project, to put it back when an Open in its place fails.
+    struct Snapshot {
+        std::vector<uint8_t> bytes;
+        std::filesystem::path path;
+        ProjectVersion version;
+        std::vector<std::string> notes;
+        bool incomplete = false;
+        bool changed = false;
+    };
+    // Raises what a machine's GetState raises.
+    Snapshot TakeSnapshot() const;
+    // Clears the studio and rebuilds the snapshot's project: machines, cables, patterns, song,
+    // text, path, the incomplete mark, and whether it had changes (as a single edit).
+    void Restore(const Snapshot& snapshot);
+
     const std::filesystem::path& Path() const { return m_path; }
     bool LoadedIncompletely() const { return m_incomplete; }
     // What the last Open chose on its own (an ambiguous machine type), for the user to read.
@@ -89,10 +115,19 @@ public:
     // Edits since the project was made new, opened or last saved (a refused or failed save
     // clears nothing).
     bool HasChanges() const;
+    uint64_t ChangeCount() const;
     // "Tamborel Studio - <file name>" or "Tamborel Studio".
     std::string WindowTitle() const;
 
 private:
+    // Reads a whole file ("Failed To Open File '%s' For Reading").
+    static std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
+    // Clears the studio and the project's text, remembers the path, marks the project incomplete.
+    void Begin(const std::filesystem::path& path);
+    // Loads the bytes into the cleared studio; `shown` names them in the error texts. On an error
+    // what was built stays, the project stays marked incomplete and the error is raised.
+    void Load(const std::vector<uint8_t>& bytes, const std::string& shown);
+
     CStudio* m_studio;
     CSequencer* m_sequencer;
     std::filesystem::path m_path;

@@ -20,6 +20,12 @@ fs::path AppDataFolder() {
     return fs::current_path() / ".config";
 }
 
+fs::path StateFolder() {
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) return fs::path(xdg);
+    if (const char* home = std::getenv("HOME"); home && *home) return fs::path(home) / ".local" / "state";
+    return fs::current_path() / ".local" / "state";
+}
+
 std::vector<fs::path> ListFiles(const fs::path& folder, const std::string& extension) {
     std::vector<fs::path> files;
     std::error_code error;

@@ -162,6 +162,21 @@ TEST(Files, FoldersFollowTheEnvironment) {
     if (saved) setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
 }
 
+TEST(Files, StateFolderFollowsTheEnvironment) {
+    const char* savedState = std::getenv("XDG_STATE_HOME");
+    const std::string keepState = savedState ? savedState : "";
+    const char* savedHome = std::getenv("HOME");
+    const std::string keepHome = savedHome ? savedHome : "";
+    setenv("XDG_STATE_HOME", "/tmp/tamborel-state", 1);
+    EXPECT_EQ(platform::StateFolder(), std::filesystem::path("/tmp/tamborel-state"));
+    setenv("XDG_STATE_HOME", "", 1); // an empty variable counts as unset
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(platform::StateFolder(), std::filesystem::path("/home/someone/.local/state"));
+    if (savedState) setenv("XDG_STATE_HOME", keepState.c_str(), 1);
+    else unsetenv("XDG_STATE_HOME");
+    if (savedHome) setenv("HOME", keepHome.c_str(), 1);
+}
+
 TEST(Resources, LookedUpByTypeAndNumber) {
     const platform::Resource* binary = platform::FindResource(kTestResources, "BINARY", 7);
     ASSERT_NE(binary, nullptr);
