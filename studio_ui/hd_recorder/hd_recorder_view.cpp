@@ -76,10 +76,11 @@ public:
     explicit CRowList(const CHDRecorder& page) : m_page(page) {}
     void Render(QPainter& painter) override {
         const gui::CColorManager& colors = Colors();
-        painter.fillRect(0, 0, Width(), Height(), colors.Brush(gui::kSlotBevelShadow));
+        painter.fillRect(0, 0, Width(), Height(), colors.Color(gui::kSlotFace).darker(125));
+        gui::DrawBevel(painter, 0, 0, Width(), Height(), gui::Bevel::kSunken, colors);
         if (m_page.RowCount() > 0) return;
         painter.setFont(Font());
-        painter.setPen(colors.Pen(gui::kSlotWhite));
+        painter.setPen(colors.Pen(gui::kSlotButtonText));
         painter.drawText(QRect(0, 0, Width(), Height()), Qt::AlignCenter | Qt::TextWordWrap,
                          "No HD recorder tracks yet.\nAdd a \"QX HD Recorder Track\" machine on the Studio page "
                          "and cable it where you want to record.");
@@ -154,12 +155,12 @@ void CHDTrackView::Build(gui::CControl* list, int y, int width) {
                                  kButtonSize, [this] { ToggleRecord(); });
 
     m_trackLabel = std::make_unique<gui::CLabel>();
-    m_trackLabel->CreateLabel(this, "Track:", kTrackLabelX, 0, kLabelWidth, kRowHeight);
+    m_trackLabel->CreateLabel(this, "Track:", kTrackLabelX, kLabelY, kLabelWidth, kLabelHeight);
     m_trackLabel->SetFont(gui::MakeFont(gui::kDefaultFace, gui::kDefaultPoints, true));
     m_trackLabel->Widget()->setToolTip("Track Name");
 
     m_fileLabel = std::make_unique<gui::CLabel>();
-    m_fileLabel->CreateLabel(this, "File:", kFileLabelX, 0, kLabelWidth, kRowHeight);
+    m_fileLabel->CreateLabel(this, "File:", kFileLabelX, kLabelY, kLabelWidth, kLabelHeight);
     m_fileLabel->Widget()->setToolTip("File Name");
 
     UpdateLabels();
@@ -245,7 +246,7 @@ void CHDTrackView::RefreshFromModel() {
 void CHDTrackView::SizeChanged(int width, int height) {
     gui::CControl::SizeChanged(width, height);
     // The file label takes the rest of the row: a path rarely fits in 256 pixels.
-    if (m_fileLabel) m_fileLabel->MoveResize(kFileLabelX, 0, std::max(kLabelWidth, width - kFileLabelX - 4), kRowHeight);
+    if (m_fileLabel) m_fileLabel->MoveResize(kFileLabelX, kLabelY, std::max(kLabelWidth, width - kFileLabelX - 4), kLabelHeight);
 }
 
 void CHDTrackView::ChildChanged(gui::CControl* child) {
@@ -259,6 +260,9 @@ void CHDTrackView::ButtonClicked(gui::CButton* button) {
 void CHDTrackView::Render(QPainter& painter) {
     const gui::CColorManager& colors = Colors();
     painter.fillRect(0, 0, Width(), Height(), colors.Brush(gui::kSlotFace));
+    // Each row a raised strip, so neighbouring tracks read apart.
+    painter.setPen(colors.Pen(gui::kSlotBevelLight));
+    painter.drawLine(0, 0, Width() - 1, 0);
     painter.setPen(colors.Pen(gui::kSlotBevelShadow));
     painter.drawLine(0, Height() - 1, Width() - 1, Height() - 1);
 }

@@ -41,7 +41,8 @@ inline constexpr int kKnobX = 0, kKnobY = 0, kKnobWidth = 32, kKnobHeight = 38;
 inline constexpr int kMeterX = 36, kMeterY = 8, kMeterWidth = 66, kMeterHeight = 26;
 inline constexpr int kTimeX = 108, kTimeY = 11, kTimeWidth = 134, kTimeHeight = 20;
 inline constexpr int kFileButtonX = 248, kRecordButtonX = 272, kButtonY = 11, kButtonSize = 20;
-inline constexpr int kTrackLabelX = 298, kLabelWidth = 256;
+// The labels leave the row's top and bottom edge lines visible.
+inline constexpr int kTrackLabelX = 298, kLabelY = 1, kLabelWidth = 256, kLabelHeight = kRowHeight - 2;
 inline constexpr int kFileLabelX = kTrackLabelX + kLabelWidth + 4;
 // The page's tool bar and the list's margins.
 inline constexpr int kToolBarHeight = 30;
