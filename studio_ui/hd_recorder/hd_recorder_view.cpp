@@ -6,6 +6,7 @@
 #include "gui/heavy_knob.h"
 #include "gui/label.h"
 #include "gui/peak_meter.h"
+#include "gui/scroll_bar.h"
 #include "gui/time_display.h"
 #include "gui/tool_bar.h"
 #include "gui/ui_clock.h"
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -70,10 +72,20 @@ QIcon SaveFileIcon() {
 }
 
 // The list's ground: the rows paint themselves; below them, or with no row at all, an empty
-// list says how rows come about.
+// list says how rows come about. Its scroll bar and the wheel scroll the rows.
 class CRowList : public gui::CControl {
 public:
-    explicit CRowList(const CHDRecorder& page) : m_page(page) {}
+    explicit CRowList(CHDRecorder& page) : m_page(page) {}
+    void ChildChanged(gui::CControl* child) override {
+        if (child == m_page.ScrollBar()) m_page.ScrollRowsTo(m_page.ScrollBar()->Value());
+    }
+    bool WheelTurned(QWheelEvent* event) override {
+        // One notch (120 eighths of a degree) moves one row.
+        const int rows = event->angleDelta().y() / 120;
+        if (rows == 0) return false;
+        m_page.ScrollRowsTo(m_page.ScrollBar()->Value() - rows * kRowHeight);
+        return true;
+    }
     void Render(QPainter& painter) override {
         const gui::CColorManager& colors = Colors();
         painter.fillRect(0, 0, Width(), Height(), colors.Color(gui::kSlotFace).darker(125));
@@ -87,7 +99,7 @@ public:
     }
 
 private:
-    const CHDRecorder& m_page;
+    CHDRecorder& m_page;
 };
 
 } // namespace
@@ -295,6 +307,11 @@ void CHDRecorder::Build(gui::CControl* parent, int x, int y, int width, int heig
     m_listControl = std::make_unique<CRowList>(*this);
     m_listControl->Create(this, "HDTrackList", kListX, kListY, std::max(0, width - kListMarginWidth),
                           std::max(0, height - kListMarginHeight), true);
+    m_rowArea = std::make_unique<gui::CControl>();
+    m_rowArea->Create(m_listControl.get(), "HDTrackRows", 0, 0, 0, 0, false);
+    m_rowArea->Show();
+    m_scrollBar = std::make_unique<gui::CScrollBar>();
+    m_scrollBar->Create(m_listControl.get(), "HDTrackScroll", 0, 0, kScrollBarWidth, 0, true);
 
     m_built = true;
     m_list.AddListener(this);
@@ -367,9 +384,23 @@ void CHDRecorder::Render(QPainter& painter) {
 }
 
 void CHDRecorder::PlaceRows() {
-    const int width = m_listControl->Width();
+    const int listWidth = m_listControl->Width();
+    const int listHeight = m_listControl->Height();
+    const int rowsHeight = RowCount() * kRowHeight;
+    const bool scrolls = rowsHeight > listHeight;
+    const int width = std::max(0, listWidth - (scrolls ? kScrollBarWidth : 0));
+    m_scrollBar->SetRange(0, std::max(0, rowsHeight - listHeight));
+    m_scrollBar->SetPage(std::max(1, listHeight));
+    m_scrollBar->MoveResize(width, 0, kScrollBarWidth, listHeight);
+    m_scrollBar->ShowWith(scrolls ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
+    m_rowArea->MoveResize(0, -m_scrollBar->Value(), width, rowsHeight);
     for (size_t i = 0; i < m_rows.size(); ++i)
         m_rows[i]->MoveResize(0, static_cast<int>(i) * kRowHeight, width, kRowHeight);
+}
+
+void CHDRecorder::ScrollRowsTo(int top) {
+    m_scrollBar->SetValue(top); // clamped to the range
+    m_rowArea->Move(0, -m_scrollBar->Value());
 }
 
 void CHDRecorder::RowAdded(CHDTrack* row, int32_t index) {
@@ -379,8 +410,9 @@ void CHDRecorder::RowAdded(CHDTrack* row, int32_t index) {
         return;
     }
     auto view = std::make_unique<CHDTrackView>(row);
-    view->Build(m_listControl.get(), index * kRowHeight, m_listControl->Width());
+    view->Build(m_rowArea.get(), index * kRowHeight, m_rowArea->Width());
     m_rows.push_back(std::move(view));
+    PlaceRows();
     m_listControl->Refresh();
     UpdateStatus();
 }
@@ -422,9 +454,10 @@ void CHDRecorder::Resync() {
         m_rows.clear();
         for (int i = 0; i < count; ++i) {
             auto view = std::make_unique<CHDTrackView>(m_list.Row(i));
-            view->Build(m_listControl.get(), i * kRowHeight, m_listControl->Width());
+            view->Build(m_rowArea.get(), i * kRowHeight, m_listControl->Width());
             m_rows.push_back(std::move(view));
         }
+        PlaceRows();
         m_listControl->Refresh();
     }
     for (const auto& view : m_rows)

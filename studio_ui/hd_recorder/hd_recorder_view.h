@@ -1,7 +1,8 @@
 // CHDRecorder: the "HD Recorder" page of the main window. A tool bar (30 pixels high) carries the
 // master "Record Stream" toggle that starts and stops every track at once; below it the row list
 // ("HDTrackList", at 8, 38, the page less 16 x 46) shows one CHDTrackView per HD recorder track
-// machine, 42 pixels high at y = 42 x its place. A row shows the track's volume knob, its peak
+// machine, 42 pixels high at y = 42 x its place. More rows than the list can show scroll (a
+// scroll bar at the list's right edge, and the wheel). A row shows the track's volume knob, its peak
 // meter, the recorded time, the file choice and record buttons, the track's name and its file.
 //
 // Threads: user-interface thread only. The rows' models (CHDTrack) are shared with the processing
@@ -28,6 +29,7 @@ namespace gui {
 class CHeavyKnob;
 class CLabel;
 class CPeakMeter;
+class CScrollBar;
 class CTimeDisplay;
 class CToolBar;
 class CUiTimer;
@@ -47,6 +49,8 @@ inline constexpr int kFileLabelX = kTrackLabelX + kLabelWidth + 4;
 // The page's tool bar and the list's margins.
 inline constexpr int kToolBarHeight = 30;
 inline constexpr int kListX = 8, kListY = 38, kListMarginWidth = 16, kListMarginHeight = 46;
+// The list's scroll bar, shown only when the rows are taller than the list.
+inline constexpr int kScrollBarWidth = 16;
 // How often the rows' meters age and their time read-outs are brought up to date, in ms.
 inline constexpr int kRefreshIntervalMs = 50;
 
@@ -138,6 +142,11 @@ public:
     CHDTrackView* RowView(int index) const;
     CHDTrackView* ViewOf(const CHDTrack* row) const;
     gui::CControl* List() const { return m_listControl.get(); }
+    // The rows' parent inside the list: as tall as the rows, moved up by the scroll position.
+    gui::CControl* RowArea() const { return m_rowArea.get(); }
+    gui::CScrollBar* ScrollBar() const { return m_scrollBar.get(); }
+    // Scrolls the rows so that the list shows them from `top` pixels down (clamped).
+    void ScrollRowsTo(int top);
     gui::CToolBar* ToolBar() const { return m_toolBar.get(); }
     CToggleIconButton* MasterButton() const { return m_master.get(); }
 
@@ -171,6 +180,8 @@ private:
     std::unique_ptr<gui::CLabel> m_masterLabel;
     std::unique_ptr<gui::CLabel> m_status;
     std::unique_ptr<gui::CControl> m_listControl;
+    std::unique_ptr<gui::CControl> m_rowArea;
+    std::unique_ptr<gui::CScrollBar> m_scrollBar;
     std::vector<std::unique_ptr<CHDTrackView>> m_rows;
     std::unique_ptr<gui::CUiTimer> m_timer;
     bool m_built = false;

@@ -7,6 +7,7 @@
 #include "gui/heavy_knob.h"
 #include "gui/label.h"
 #include "gui/peak_meter.h"
+#include "gui/scroll_bar.h"
 #include "gui/time_display.h"
 #include "gui/tool_bar.h"
 #include "gui/window.h"
@@ -16,7 +17,10 @@
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/studio_fixture.h"
 
+#include <QApplication>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -176,6 +180,39 @@ TEST_F(HDRecorderPageTest, RowsSitAt42PixelStepsAndLaterRowsMoveUpWhenOneIsDelet
     m_fixture.m_studio->Clear();
     EXPECT_EQ(m_page->RowCount(), 0);
     m_stage.clock.Advance(200);
+}
+
+TEST_F(HDRecorderPageTest, MoreRowsThanTheListShowsScrollAndFewerDoNot) {
+    Open();
+    std::vector<CMachineContainer*> tracks;
+    for (int i = 0; i < 8; ++i)
+        tracks.push_back(AddTrack(i % 2 == 0));
+    // The list is 254 pixels high: six rows and a part; the other 82 pixels scroll.
+    gui::CScrollBar* bar = m_page->ScrollBar();
+    ASSERT_TRUE(bar->IsVisible());
+    EXPECT_EQ(bar->Maximum(), 8 * 42 - 254);
+    EXPECT_EQ(m_page->RowView(7)->Width(), m_page->List()->Width() - hd_recorder::kScrollBarWidth);
+    const auto bottomOf = [this](int index) {
+        return m_page->RowView(index)->Widget()->mapTo(m_page->List()->Widget(), QPoint(0, 41)).y();
+    };
+    EXPECT_EQ(bottomOf(7), 7 * 42 + 41);
+
+    // Two wheel notches down move two rows, clamped at the end.
+    QWheelEvent down(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, -240), Qt::NoButton, Qt::NoModifier,
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_page->List()->Widget(), &down);
+    EXPECT_EQ(bar->Value(), 82);
+    EXPECT_EQ(bottomOf(7), 253); // the last row's bottom line is the list's last pixel
+    bar->Bar()->setValue(10);   // as the user drags the thumb
+    EXPECT_EQ(m_page->RowArea()->Y(), -10);
+
+    // Deleting rows until they fit puts the bar away and the rows back at the top, full width.
+    for (int i = 0; i < 4; ++i)
+        m_fixture.m_studio->DeleteMachine(tracks[static_cast<size_t>(i)]);
+    EXPECT_FALSE(bar->IsVisible());
+    EXPECT_EQ(m_page->RowArea()->Y(), 0);
+    EXPECT_EQ(m_page->RowView(3)->Y(), 3 * 42);
+    EXPECT_EQ(m_page->RowView(3)->Width(), m_page->List()->Width());
 }
 
 TEST_F(HDRecorderPageTest, RowShowsItsControlsWithTheirTipsAndFollowsRenames) {
