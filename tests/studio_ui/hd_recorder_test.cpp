@@ -16,6 +16,7 @@
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/studio_fixture.h"
+#include "tests/support/file_bytes.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -38,23 +39,6 @@ using hd_recorder::CHDRecorder;
 using hd_recorder::CHDTrackView;
 
 constexpr int32_t kBuffer = 256;
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t At32(const std::vector<uint8_t>& bytes, size_t offset) {
-    uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
-uint16_t At16(const std::vector<uint8_t>& bytes, size_t offset) {
-    uint16_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, 2);
-    return value;
-}
 
 // What a WAV header must say for `frames` frames of the given layout.
 void ExpectHeader(const std::vector<uint8_t>& bytes, uint16_t format, uint16_t channels, uint32_t frames) {
