@@ -93,9 +93,10 @@ public:
         if (m_page.RowCount() > 0) return;
         painter.setFont(Font());
         painter.setPen(colors.Pen(gui::kSlotButtonText));
-        painter.drawText(QRect(0, 0, Width(), Height()), Qt::AlignCenter | Qt::TextWordWrap,
-                         "No HD recorder tracks yet.\nAdd a \"QX HD Recorder Track\" machine on the Studio page "
-                         "and cable it where you want to record.");
+        painter.drawText(
+            QRect(0, 0, Width(), Height()), Qt::AlignCenter | Qt::TextWordWrap,
+            "No HD recorder tracks yet.\nAdd a \"QX HD Recorder Track\" machine on the Studio page "
+            "and cable it where you want to record.");
     }
 
 private:
@@ -106,8 +107,9 @@ private:
 
 // ---- CToggleIconButton ----
 
-void CToggleIconButton::CreateToggle(gui::CControl* parent, const QIcon& off, const QIcon& on, const QString& toolTip,
-                                     int x, int y, int size, std::function<void()> clicked) {
+void CToggleIconButton::CreateToggle(gui::CControl* parent, const QIcon& off, const QIcon& on,
+                                     const QString& toolTip, int x, int y, int size,
+                                     std::function<void()> clicked) {
     m_offIcon = off;
     m_onIcon = on;
     m_clicked = std::move(clicked);
@@ -159,12 +161,12 @@ void CHDTrackView::Build(gui::CControl* list, int y, int width) {
     m_time->Widget()->setToolTip("Time");
 
     m_fileButton = std::make_unique<gui::CIconButton>();
-    m_fileButton->CreateIconButton(this, SaveFileIcon(), "Select File To Save To", kFileButtonX, kButtonY, kButtonSize,
-                                   kButtonSize);
+    m_fileButton->CreateIconButton(this, SaveFileIcon(), "Select File To Save To", kFileButtonX, kButtonY,
+                                   kButtonSize, kButtonSize);
 
     m_recordButton = std::make_unique<CToggleIconButton>();
-    m_recordButton->CreateToggle(this, RecordIcon(false), RecordIcon(true), "Record Stream", kRecordButtonX, kButtonY,
-                                 kButtonSize, [this] { ToggleRecord(); });
+    m_recordButton->CreateToggle(this, RecordIcon(false), RecordIcon(true), "Record Stream", kRecordButtonX,
+                                 kButtonY, kButtonSize, [this] { ToggleRecord(); });
 
     m_trackLabel = std::make_unique<gui::CLabel>();
     m_trackLabel->CreateLabel(this, "Track:", kTrackLabelX, kLabelY, kLabelWidth, kLabelHeight);
@@ -178,9 +180,9 @@ void CHDTrackView::Build(gui::CControl* list, int y, int width) {
     UpdateLabels();
     RefreshFromModel();
     SizeChanged(width, kRowHeight);
-    for (gui::CControl* child : std::initializer_list<gui::CControl*>{
-             m_knob.get(), m_meter.get(), m_time.get(), m_fileButton.get(), m_recordButton.get(), m_trackLabel.get(),
-             m_fileLabel.get()})
+    for (gui::CControl* child :
+         std::initializer_list<gui::CControl*>{m_knob.get(), m_meter.get(), m_time.get(), m_fileButton.get(),
+                                               m_recordButton.get(), m_trackLabel.get(), m_fileLabel.get()})
         child->Show();
     Show();
 }
@@ -199,7 +201,8 @@ void CHDTrackView::UpdateLabels() {
     if (m_fileLabel->Text() != fileText) {
         m_fileLabel->SetText(fileText);
         // The whole path on hover: the label itself may have to cut it short.
-        m_fileLabel->Widget()->setToolTip(file.size() > 6 ? "File Name: " + fileText.mid(6) : QString("File Name"));
+        m_fileLabel->Widget()->setToolTip(file.size() > 6 ? "File Name: " + fileText.mid(6)
+                                                          : QString("File Name"));
     }
 }
 
@@ -207,13 +210,14 @@ void CHDTrackView::ChooseFile() {
     // No lock is held while the dialog is open: the row keeps recording meanwhile.
     int filter = 0;
     const std::optional<QString> chosen =
-        gui::Dialogs().SaveFileOfType(Widget(), "Select File To Save To", {kFloatFilter, kPcmFilter}, 0, "wav",
-                                      QString::fromStdString(m_row->Path()), &filter);
+        gui::Dialogs().SaveFileOfType(Widget(), "Select File To Save To", {kFloatFilter, kPcmFilter}, 0,
+                                      "wav", QString::fromStdString(m_row->Path()), &filter);
     if (!chosen) return;
     const std::string path = chosen->toStdString();
     if (path.size() > 1024) {
         // Cutting the name short would record somewhere the user did not choose.
-        gui::Dialogs().Message(Widget(), gui::MessageKind::kWarning, "File Name Too Long (1024 Characters At Most)");
+        gui::Dialogs().Message(Widget(), gui::MessageKind::kWarning,
+                               "File Name Too Long (1024 Characters At Most)");
         return;
     }
     m_row->ChooseFile(path, filter == 1 ? kWavFormatPcm : kWavFormatFloat);
@@ -258,7 +262,9 @@ void CHDTrackView::RefreshFromModel() {
 void CHDTrackView::SizeChanged(int width, int height) {
     gui::CControl::SizeChanged(width, height);
     // The file label takes the rest of the row: a path rarely fits in 256 pixels.
-    if (m_fileLabel) m_fileLabel->MoveResize(kFileLabelX, kLabelY, std::max(kLabelWidth, width - kFileLabelX - 4), kLabelHeight);
+    if (m_fileLabel)
+        m_fileLabel->MoveResize(kFileLabelX, kLabelY, std::max(kLabelWidth, width - kFileLabelX - 4),
+                                kLabelHeight);
 }
 
 void CHDTrackView::ChildChanged(gui::CControl* child) {
@@ -297,12 +303,13 @@ void CHDRecorder::Build(gui::CControl* parent, int x, int y, int width, int heig
     m_toolBar->Create(this, 0, 0, width, kToolBarHeight);
     const int buttonTop = (kToolBarHeight - gui::CToolBar::kButtonSize) / 2;
     m_master = std::make_unique<CToggleIconButton>();
-    m_master->CreateToggle(m_toolBar.get(), RecordIcon(false), RecordIcon(true), "Record Stream", 4, buttonTop,
-                           gui::CToolBar::kButtonSize, [this] { ToggleMaster(); });
+    m_master->CreateToggle(m_toolBar.get(), RecordIcon(false), RecordIcon(true), "Record Stream", 4,
+                           buttonTop, gui::CToolBar::kButtonSize, [this] { ToggleMaster(); });
     m_masterLabel = std::make_unique<gui::CLabel>();
     m_masterLabel->CreateLabel(m_toolBar.get(), "Record All Tracks", 34, 0, 150, kToolBarHeight - 1);
     m_status = std::make_unique<gui::CLabel>();
-    m_status->CreateLabel(m_toolBar.get(), "", 190, 0, 220, kToolBarHeight - 1, Qt::AlignRight | Qt::AlignVCenter);
+    m_status->CreateLabel(m_toolBar.get(), "", 190, 0, 220, kToolBarHeight - 1,
+                          Qt::AlignRight | Qt::AlignVCenter);
 
     m_listControl = std::make_unique<CRowList>(*this);
     m_listControl->Create(this, "HDTrackList", kListX, kListY, std::max(0, width - kListMarginWidth),
@@ -319,9 +326,8 @@ void CHDRecorder::Build(gui::CControl* parent, int x, int y, int width, int heig
     Resync();
     SizeChanged(width, height);
 
-    for (gui::CControl* child : std::initializer_list<gui::CControl*>{m_toolBar.get(), m_master.get(),
-                                                                      m_masterLabel.get(), m_status.get(),
-                                                                      m_listControl.get()})
+    for (gui::CControl* child : std::initializer_list<gui::CControl*>{
+             m_toolBar.get(), m_master.get(), m_masterLabel.get(), m_status.get(), m_listControl.get()})
         child->Show();
     m_timer = gui::UiClock().MakeTimer([this] { RefreshRows(); });
     m_timer->Start(kRefreshIntervalMs);
@@ -420,8 +426,9 @@ void CHDRecorder::RowAdded(CHDTrack* row, int32_t index) {
 void CHDRecorder::RowRemoved(const CHDTrack* gone, int32_t index) {
     if (!m_built) return;
     // The model is already destroyed; its address only finds the view. Later rows move up.
-    const auto position = std::find_if(m_rows.begin(), m_rows.end(),
-                                       [gone](const std::unique_ptr<CHDTrackView>& view) { return view->Row() == gone; });
+    const auto position =
+        std::find_if(m_rows.begin(), m_rows.end(),
+                     [gone](const std::unique_ptr<CHDTrackView>& view) { return view->Row() == gone; });
     if (position == m_rows.end() || position - m_rows.begin() != index) {
         Resync();
         return;
@@ -432,16 +439,22 @@ void CHDRecorder::RowRemoved(const CHDTrack* gone, int32_t index) {
     UpdateStatus();
 }
 
-void CHDRecorder::FrameRemoved(const RemovedFrame&) { Resync(); }
+void CHDRecorder::FrameRemoved(const RemovedFrame&) {
+    Resync();
+}
 
 void CHDRecorder::FrameRenamed(CMachineContainer*) {
     for (const auto& view : m_rows)
         view->UpdateLabels();
 }
 
-void CHDRecorder::StudioCleared() { Resync(); }
+void CHDRecorder::StudioCleared() {
+    Resync();
+}
 
-void CHDRecorder::ProjectLoaded() { Resync(); }
+void CHDRecorder::ProjectLoaded() {
+    Resync();
+}
 
 void CHDRecorder::Resync() {
     if (!m_built) return;

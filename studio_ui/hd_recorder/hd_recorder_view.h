@@ -64,8 +64,8 @@ inline constexpr const char* kPcmFilter = "WAV PCM 16-bit Integer (*.WAV)";
 class CToggleIconButton : public gui::CIconButton {
 public:
     // on and off are the pictures of the two states; a click calls clicked (not the parent).
-    void CreateToggle(gui::CControl* parent, const QIcon& off, const QIcon& on, const QString& toolTip, int x, int y,
-                      int size, std::function<void()> clicked);
+    void CreateToggle(gui::CControl* parent, const QIcon& off, const QIcon& on, const QString& toolTip, int x,
+                      int y, int size, std::function<void()> clicked);
     void SetOn(bool on);
     bool IsOn() const { return m_on; }
     void Render(QPainter& painter) override;

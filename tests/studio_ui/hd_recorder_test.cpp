@@ -15,8 +15,8 @@
 #include "host_machines/wav/wav_file.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
 #include "tests/gui/gui_test_support.h"
-#include "tests/support/studio_fixture.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/studio_fixture.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -89,9 +89,11 @@ protected:
         CMachineContainer* tone = m_fixture.Add(m_fixture.m_tone);
         CStudioFixture::Machine(tone)->m_frequency = 441.0;
         CStudioFixture::Machine(tone)->m_level = level;
-        CMachineContainer* track = m_fixture.Add(stereo ? static_cast<CMachineInfo*>(m_stereoInfo) : m_monoInfo);
+        CMachineContainer* track =
+            m_fixture.Add(stereo ? static_cast<CMachineInfo*>(m_stereoInfo) : m_monoInfo);
         EXPECT_TRUE(m_fixture.Cable(tone, track));
-        EXPECT_TRUE(m_fixture.m_studio->Connect(track->FindConnector("Line Out"), m_master->FindConnector("Line In")));
+        EXPECT_TRUE(m_fixture.m_studio->Connect(track->FindConnector("Line Out"),
+                                                m_master->FindConnector("Line In")));
         return track;
     }
     static CHDTrack* RowOf(CMachineContainer* track) {
@@ -102,7 +104,8 @@ protected:
             m_fixture.Render(kBuffer);
     }
     static void Click(gui::CControl* control) {
-        QTest::mouseClick(control->Widget(), Qt::LeftButton, {}, QPoint(control->Width() / 2, control->Height() / 2));
+        QTest::mouseClick(control->Widget(), Qt::LeftButton, {},
+                          QPoint(control->Width() / 2, control->Height() / 2));
     }
     void ChooseFile(CHDTrackView* view, const fs::path& path, int filter) {
         m_stage.dialogs.saveFiles.push_back(QString::fromStdString(path.string()));
@@ -182,12 +185,12 @@ TEST_F(HDRecorderPageTest, MoreRowsThanTheListShowsScrollAndFewerDoNot) {
     EXPECT_EQ(bottomOf(7), 7 * 42 + 41);
 
     // Two wheel notches down move two rows, clamped at the end.
-    QWheelEvent down(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, -240), Qt::NoButton, Qt::NoModifier,
-                     Qt::NoScrollPhase, false);
+    QWheelEvent down(QPointF(100, 100), QPointF(100, 100), QPoint(), QPoint(0, -240), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(m_page->List()->Widget(), &down);
     EXPECT_EQ(bar->Value(), 82);
     EXPECT_EQ(bottomOf(7), 253); // the last row's bottom line is the list's last pixel
-    bar->Bar()->setValue(10);   // as the user drags the thumb
+    bar->Bar()->setValue(10);    // as the user drags the thumb
     EXPECT_EQ(m_page->RowArea()->Y(), -10);
 
     // Deleting rows until they fit puts the bar away and the rows back at the top, full width.
@@ -238,7 +241,8 @@ TEST_F(HDRecorderPageTest, ChoosingAFileSetsTheRowsFileAndFormat) {
     ChooseFile(view, m_folder / "take", 1);
     EXPECT_EQ(row->Path(), (m_folder / "take.wav").string());
     EXPECT_EQ(row->Format(), kWavFormatPcm);
-    EXPECT_EQ(view->FileLabel()->Text(), QString::fromStdString("File: '" + (m_folder / "take.wav").string() + "'"));
+    EXPECT_EQ(view->FileLabel()->Text(),
+              QString::fromStdString("File: '" + (m_folder / "take.wav").string() + "'"));
 
     ChooseFile(view, m_folder / "float.wav", 0);
     EXPECT_EQ(row->Path(), (m_folder / "float.wav").string());
