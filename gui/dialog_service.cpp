@@ -1,5 +1,7 @@
 #include "gui/dialog_service.h"
 
+#include <algorithm>
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMenu>
@@ -25,6 +27,19 @@ public:
     std::optional<QString> SaveFile(QWidget* parent, const QString& title, const QString& filter,
                                     const QString& suggestion) override {
         return Chosen(QFileDialog::getSaveFileName(parent, title, suggestion, filter));
+    }
+    std::optional<QString> SaveFileOfType(QWidget* parent, const QString& title, const QStringList& filters,
+                                          int preselected, const QString& defaultSuffix, const QString& suggestion,
+                                          int* chosenFilter) override {
+        QFileDialog dialog(parent, title, suggestion);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setNameFilters(filters);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (preselected >= 0 && preselected < filters.size()) dialog.selectNameFilter(filters[preselected]);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        if (chosenFilter) *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+        return Chosen(dialog.selectedFiles().front());
     }
     std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& folder) override {
         return Chosen(QFileDialog::getExistingDirectory(parent, title, folder));
@@ -95,6 +110,13 @@ std::optional<QString> TakeNext(std::deque<std::optional<QString>>& queue, std::
 
 } // namespace
 
+std::optional<QString> CDialogService::SaveFileOfType(QWidget* parent, const QString& title, const QStringList& filters,
+                                                      int preselected, const QString& /*defaultSuffix*/,
+                                                      const QString& suggestion, int* chosenFilter) {
+    if (chosenFilter) *chosenFilter = preselected;
+    return SaveFile(parent, title, filters.join(";;"), suggestion);
+}
+
 CDialogService& Dialogs() {
     static CQtDialogs qt;
     return g_installed ? *g_installed : qt;
@@ -115,6 +137,18 @@ std::optional<QString> CScriptedDialogs::OpenFile(QWidget*, const QString& title
 std::optional<QString> CScriptedDialogs::SaveFile(QWidget*, const QString& title, const QString&, const QString&) {
     asked.push_back("save: " + title);
     return TakeNext(saveFiles, std::optional<QString>{});
+}
+std::optional<QString> CScriptedDialogs::SaveFileOfType(QWidget*, const QString& title, const QStringList&,
+                                                        int preselected, const QString& defaultSuffix, const QString&,
+                                                        int* chosenFilter) {
+    asked.push_back("save: " + title);
+    const int filter = TakeNext(saveFilters, preselected);
+    std::optional<QString> path = TakeNext(saveFiles, std::optional<QString>{});
+    if (!path) return std::nullopt;
+    if (chosenFilter) *chosenFilter = filter;
+    const QString name = path->section('/', -1);
+    if (!defaultSuffix.isEmpty() && !name.contains('.')) *path += "." + defaultSuffix;
+    return path;
 }
 std::optional<QString> CScriptedDialogs::ChooseFolder(QWidget*, const QString& title, const QString&) {
     asked.push_back("folder: " + title);

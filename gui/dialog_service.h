@@ -8,6 +8,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <optional>
@@ -39,6 +40,14 @@ public:
                                             const QString& folder) = 0;
     virtual std::optional<QString> SaveFile(QWidget* parent, const QString& title, const QString& filter,
                                             const QString& suggestion) = 0;
+    // A save dialog offering several file types (Qt's filter texts, "WAV PCM 16-bit Integer (*.WAV)").
+    // `preselected` is the index of the type shown first; *chosenFilter receives the index of the
+    // type the user confirmed with. A name typed without an extension gets `defaultSuffix`; an
+    // existing file is only chosen after the user agreed to overwrite it. This default asks
+    // through SaveFile and reports the preselected type.
+    virtual std::optional<QString> SaveFileOfType(QWidget* parent, const QString& title, const QStringList& filters,
+                                                  int preselected, const QString& defaultSuffix,
+                                                  const QString& suggestion, int* chosenFilter);
     virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& folder) = 0;
     // A box captioned "Tamborel". kQuestion offers Yes, No and Cancel; the others only Ok.
     virtual MessageAnswer Message(QWidget* parent, MessageKind kind, const QString& text) = 0;
@@ -64,6 +73,8 @@ void ShowError(QWidget* parent, const QString& text);
 class CScriptedDialogs : public CDialogService {
 public:
     std::deque<std::optional<QString>> texts, openFiles, saveFiles, folders;
+    // The file type each SaveFileOfType answer was confirmed with (none queued: the preselected).
+    std::deque<int> saveFilters;
     std::deque<MessageAnswer> answers;
     std::deque<std::optional<int>> menuChoices;
     std::vector<QString> asked;
@@ -73,6 +84,10 @@ public:
     std::optional<QString> AskText(QWidget*, const QString& title, const QString&, const QString&) override;
     std::optional<QString> OpenFile(QWidget*, const QString& title, const QString&, const QString&) override;
     std::optional<QString> SaveFile(QWidget*, const QString& title, const QString&, const QString&) override;
+    // Records "save: <title>" and takes the next of saveFiles and saveFilters; a chosen path
+    // without an extension gets the default suffix, as the real dialog adds it.
+    std::optional<QString> SaveFileOfType(QWidget*, const QString& title, const QStringList& filters, int preselected,
+                                          const QString& defaultSuffix, const QString&, int* chosenFilter) override;
     std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString&) override;
     MessageAnswer Message(QWidget*, MessageKind kind, const QString& text) override;
     // A choice of a greyed entry or a separator is refused, as the real menu would.

@@ -7,6 +7,7 @@
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/vesk_host.h"
 #include "platform/error.h"
+#include "tests/support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -25,23 +26,6 @@ namespace {
 
 constexpr int32_t kRate = 44100;
 constexpr int32_t kBlock = 441;
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t At32(const std::vector<uint8_t>& bytes, size_t offset) {
-    uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
-uint16_t At16(const std::vector<uint8_t>& bytes, size_t offset) {
-    uint16_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, 2);
-    return value;
-}
 
 struct HDTrackTest : ::testing::Test {
     MachineRegistry registry;
