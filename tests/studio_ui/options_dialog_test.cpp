@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -316,6 +317,40 @@ TEST_F(OptionsDialogTest, ClosingWithPendingChangesAppliesThemAndClosingWithoutW
     ASSERT_EQ(ReadOptions(read, m_file).state, OptionsReadResult::State::Read);
     EXPECT_EQ(read.waveOutLatency, 400);
     EXPECT_EQ(read.driverIndex, 1);
+}
+
+TEST_F(OptionsDialogTest, WithoutLiveOutputTheAudioPageSaysSoAndTheFoldersStillSave) {
+    COptionsDialog::Hooks hooks;
+    hooks.saveOptions = [this] {
+        ++m_saves;
+        return WriteOptions(m_options, m_file);
+    };
+    COptionsDialog dialog(m_options, nullptr, hooks);
+    dialog.Build(nullptr);
+    dialog.Open();
+    m_stage.Settle();
+    EXPECT_EQ(dialog.AudioOutput().WaveOutPanel(), nullptr);
+    EXPECT_FALSE(dialog.AudioOutput().DriverBox().IsEnabled());
+    m_stage.dialogs.folders = {QString("/srv/vst")};
+    dialog.ShowPage(COptionsDialog::kVstPaths);
+    Click(*dialog.VstPaths().ToolBar().Button(0));
+    EXPECT_TRUE(dialog.ApplyButton().IsEnabled());
+    Click(dialog.CloseButton());
+    EXPECT_EQ(m_saves, 1);
+    Options read = DefaultOptions();
+    ASSERT_EQ(ReadOptions(read, m_file).state, OptionsReadResult::State::Read);
+    EXPECT_EQ(read.vstFolders.back(), "/srv/vst");
+}
+
+TEST_F(OptionsDialogTest, AFileThatCannotBeWrittenIsToldAndApplyIsNotCalledDone) {
+    OPEN_OR_SKIP();
+    // A plain file where the options folder should be: nothing can be written under it.
+    fs::create_directories(m_folder.parent_path());
+    { std::ofstream(m_folder) << "in the way"; }
+    Choose(WaveOut().DeviceBox(), 1);
+    EXPECT_FALSE(m_dialog->Apply());
+    EXPECT_TRUE(Asked("error: The options could not be saved to"));
+    fs::remove(m_folder);
 }
 
 } // namespace
