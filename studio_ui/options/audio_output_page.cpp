@@ -23,13 +23,18 @@ constexpr int kRowHeight = 24;
 constexpr int kRowPitch = 34;
 constexpr int kReadoutWidth = 124;
 
-QString FormatLabel(int32_t code) { return QString::fromStdString(audio_format::WaveFormatText(code)); }
-QString RateLabel(int32_t rate) { return QString::asprintf("%0.1fkHz", rate / 1000.0); }
+QString FormatLabel(int32_t code) {
+    return QString::fromStdString(audio_format::WaveFormatText(code));
+}
+QString RateLabel(int32_t rate) {
+    return QString::asprintf("%0.1fkHz", rate / 1000.0);
+}
 } // namespace
 
 // ---- Wave Out ----
 
-CWaveOutPanel::CWaveOutPanel(CWaveOutDriver& driver, Options& options) : m_driver(driver), m_options(options) {}
+CWaveOutPanel::CWaveOutPanel(CWaveOutDriver& driver, Options& options)
+    : m_driver(driver), m_options(options) {}
 
 void CWaveOutPanel::Build(gui::CControl* parent, int x, int y, int width, int height) {
     CreateFrame(parent, "Wave Out Options", x, y, width, height);
@@ -43,12 +48,13 @@ void CWaveOutPanel::Build(gui::CControl* parent, int x, int y, int width, int he
     const int sliderWidth = fieldWidth - kReadoutWidth - 8;
     m_latencySlider.Create(this, "LatencySlider", kFieldX, top + 2 * kRowPitch, sliderWidth, kRowHeight,
                            gui::CSlider::Orientation::kHorizontal);
-    m_latencyLabel.CreateLabel(this, "", kFieldX + sliderWidth + 8, top + 2 * kRowPitch, kReadoutWidth, kRowHeight);
+    m_latencyLabel.CreateLabel(this, "", kFieldX + sliderWidth + 8, top + 2 * kRowPitch, kReadoutWidth,
+                               kRowHeight);
     m_delayNote.CreateLabel(this, "", kFieldX, top + 3 * kRowPitch - 6, fieldWidth, kRowHeight);
     m_delayNote.SetTextSlot(gui::kSlotDisabledText);
-    for (gui::CControl* control :
-         std::initializer_list<gui::CControl*>{&m_deviceCaption, &m_device, &m_formatCaption, &m_format,
-                                               &m_latencyCaption, &m_latencySlider, &m_latencyLabel, &m_delayNote})
+    for (gui::CControl* control : std::initializer_list<gui::CControl*>{
+             &m_deviceCaption, &m_device, &m_formatCaption, &m_format, &m_latencyCaption, &m_latencySlider,
+             &m_latencyLabel, &m_delayNote})
         control->Show();
     Reload();
 }
@@ -74,8 +80,9 @@ void CWaveOutPanel::Reload() {
 void CWaveOutPanel::FillFormats() {
     m_format.Clear();
     m_formatCodes.clear();
-    const int32_t supported =
-        m_chosenDevice >= 0 && m_chosenDevice < m_driver.DeviceCount() ? m_driver.DeviceAt(m_chosenDevice).formats : 0;
+    const int32_t supported = m_chosenDevice >= 0 && m_chosenDevice < m_driver.DeviceCount()
+                                  ? m_driver.DeviceAt(m_chosenDevice).formats
+                                  : 0;
     for (int bit = 0; bit < 20; ++bit) {
         const int32_t code = int32_t{1} << bit;
         if (!(supported & code)) continue;
@@ -95,7 +102,8 @@ void CWaveOutPanel::FillFormats() {
 void CWaveOutPanel::ShowLatency() {
     m_latencyLabel.SetText(QString::asprintf("Latency: %ims", m_chosenLatency));
     // Two buffers are in flight: one playing, one being filled.
-    m_delayNote.SetText(QString::asprintf("You hear a change about %i ms after you make it.", 2 * m_chosenLatency));
+    m_delayNote.SetText(
+        QString::asprintf("You hear a change about %i ms after you make it.", 2 * m_chosenLatency));
 }
 
 void CWaveOutPanel::ComboChanged(gui::CComboBox* combo) {
@@ -126,7 +134,8 @@ void CWaveOutPanel::ChildChanged(gui::CControl* child) {
 }
 
 bool CWaveOutPanel::Apply() {
-    const bool changed = m_chosenDevice != m_driver.CurrentDevice() || m_chosenFormat != m_driver.CurrentFormat() ||
+    const bool changed = m_chosenDevice != m_driver.CurrentDevice() ||
+                         m_chosenFormat != m_driver.CurrentFormat() ||
                          m_chosenLatency != m_driver.CurrentLatency();
     if (!changed) return false;
     if (m_chosenDevice >= 0) m_driver.SetDevice(m_chosenDevice);
@@ -157,8 +166,8 @@ void CAsioPanel::Build(gui::CControl* parent, int x, int y, int width, int heigh
     // The rate is the server's: the box shows it but offers no other.
     m_format.SetEnabled(false);
     for (gui::CControl* control :
-         std::initializer_list<gui::CControl*>{&m_deviceCaption, &m_device, &m_formatCaption, &m_format, &m_channels,
-                                               &m_bufferCaption, &m_buffer, &m_note, &m_note2})
+         std::initializer_list<gui::CControl*>{&m_deviceCaption, &m_device, &m_formatCaption, &m_format,
+                                               &m_channels, &m_bufferCaption, &m_buffer, &m_note, &m_note2})
         control->Show();
     Reload();
 }
@@ -178,8 +187,8 @@ void CAsioPanel::ShowServer() {
     const int index = m_device.Selection();
     const bool server = index >= 0 && index < m_driver.DriverCount();
     // Without a server there is no rate, channel count or buffer to show: the note takes their place.
-    for (gui::CControl* control : std::initializer_list<gui::CControl*>{&m_formatCaption, &m_format, &m_channels,
-                                                                        &m_bufferCaption, &m_buffer})
+    for (gui::CControl* control : std::initializer_list<gui::CControl*>{
+             &m_formatCaption, &m_format, &m_channels, &m_bufferCaption, &m_buffer})
         control->ShowWith(server ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
     const int noteY = server ? m_bufferCaption.Y() + kRowPitch : m_formatCaption.Y() + 4;
     m_note.Move(kCaptionX, noteY);
@@ -241,7 +250,8 @@ void CAudioOutputPage::Build(gui::CControl* parent, int x, int y, int width, int
     const int panelWidth = width - 24;
     const int panelHeight = height - panelY - 12;
     if (!m_drivers) {
-        m_noOutput.CreateLabel(this, "This session has no live audio output.", 12, panelY, panelWidth, kRowHeight);
+        m_noOutput.CreateLabel(this, "This session has no live audio output.", 12, panelY, panelWidth,
+                               kRowHeight);
         m_noOutput.Show();
         m_driverBox.SetEnabled(false);
         return;
@@ -264,7 +274,8 @@ void CAudioOutputPage::Reload() {
     m_driverChanged = false;
     if (!m_drivers) return;
     m_driverBox.Clear();
-    for (int32_t i = 0; i < m_drivers->Count(); ++i) m_driverBox.AddEntry(m_drivers->Driver(i)->GetName());
+    for (int32_t i = 0; i < m_drivers->Count(); ++i)
+        m_driverBox.AddEntry(m_drivers->Driver(i)->GetName());
     m_chosen = m_drivers->CurrentIndex();
     m_driverBox.SetSelection(m_chosen);
     if (m_waveOut) m_waveOut->Reload();
@@ -280,7 +291,8 @@ CDriverPanel* CAudioOutputPage::Panel(int index) const {
 
 void CAudioOutputPage::ShowPanel() {
     for (int i = 0; i < 2; ++i)
-        if (CDriverPanel* panel = Panel(i)) panel->ShowWith(i == m_chosen ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
+        if (CDriverPanel* panel = Panel(i))
+            panel->ShowWith(i == m_chosen ? gui::ShowCommand::kShow : gui::ShowCommand::kHide);
 }
 
 void CAudioOutputPage::ComboChanged(gui::CComboBox* combo) {
@@ -311,7 +323,8 @@ bool CAudioOutputPage::Apply() {
     const bool playing = m_switchDriver && m_switchDriver(m_chosen);
     if (playing) return true;
     const std::string problem = m_driverProblem ? m_driverProblem() : std::string();
-    QString text = QString("The audio output \"%1\" could not be started.").arg(m_drivers->Driver(m_chosen)->GetName());
+    QString text =
+        QString("The audio output \"%1\" could not be started.").arg(m_drivers->Driver(m_chosen)->GetName());
     if (!problem.empty()) text += "\n" + QString::fromStdString(problem);
     text += "\nThe studio runs silent until another driver or device is chosen here.";
     gui::Dialogs().Message(Widget(), gui::MessageKind::kError, text);

@@ -130,8 +130,8 @@ private:
 class CAudioOutputPage : public COptionsPage {
 public:
     // drivers may be null: the page then says there is no live output.
-    CAudioOutputPage(Options& options, COutputDriverManager* drivers, std::function<bool(int32_t)> switchDriver,
-                     std::function<std::string()> driverProblem);
+    CAudioOutputPage(Options& options, COutputDriverManager* drivers,
+                     std::function<bool(int32_t)> switchDriver, std::function<std::string()> driverProblem);
     ~CAudioOutputPage() override;
     void Build(gui::CControl* parent, int x, int y, int width, int height);
     // Shows the current driver and every panel's settings again, without changes.

@@ -48,7 +48,8 @@ void COptionsDialog::Build(gui::CControl* owner) {
 
     const int pageX = 2 * kMargin + kListWidth;
     const int pageWidth = kWidth - pageX - kMargin;
-    m_audio = std::make_unique<CAudioOutputPage>(m_options, m_drivers, m_hooks.switchDriver, m_hooks.driverProblem);
+    m_audio =
+        std::make_unique<CAudioOutputPage>(m_options, m_drivers, m_hooks.switchDriver, m_hooks.driverProblem);
     m_audio->Build(this, pageX, kMargin, pageWidth, areaHeight);
     m_audio->SetChangeHook([this] { PageChanged(); });
     m_vst = std::make_unique<CVSTPaths>(m_options);
@@ -56,7 +57,8 @@ void COptionsDialog::Build(gui::CControl* owner) {
     m_vst->SetChangeHook([this] { PageChanged(); });
 
     const int closeX = kWidth - kMargin - kButtonWidth;
-    m_apply.CreateButton(this, "Apply", closeX - kMargin / 2 - kButtonWidth, bottom, kButtonWidth, kButtonHeight);
+    m_apply.CreateButton(this, "Apply", closeX - kMargin / 2 - kButtonWidth, bottom, kButtonWidth,
+                         kButtonHeight);
     m_close.CreateButton(this, "Close", closeX, bottom, kButtonWidth, kButtonHeight);
     m_apply.SetToolTip("Use the changed settings now and save them");
     m_apply.SetEnabled(false);
@@ -111,11 +113,15 @@ void COptionsDialog::ShowPage(int page) {
     if (m_pages.Selection() != m_page) m_pages.SetSelection(m_page);
 }
 
-void COptionsDialog::PageChanged() { m_apply.SetEnabled(true); }
+void COptionsDialog::PageChanged() {
+    m_apply.SetEnabled(true);
+}
 
 void COptionsDialog::ButtonClicked(gui::CButton* button) {
-    if (button == &m_apply) Apply();
-    else if (button == &m_close) Close();
+    if (button == &m_apply)
+        Apply();
+    else if (button == &m_close)
+        Close();
 }
 
 void COptionsDialog::ChildChanged(gui::CControl* child) {

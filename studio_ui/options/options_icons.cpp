@@ -91,7 +91,11 @@ QIcon VstPathsIcon() {
     return QIcon(QPixmap::fromImage(image));
 }
 
-QImage AddFolderIcon() { return FolderWithSign(true); }
-QImage RemoveFolderIcon() { return FolderWithSign(false); }
+QImage AddFolderIcon() {
+    return FolderWithSign(true);
+}
+QImage RemoveFolderIcon() {
+    return FolderWithSign(false);
+}
 
 } // namespace options

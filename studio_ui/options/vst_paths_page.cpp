@@ -32,8 +32,8 @@ void CVSTPaths::Build(gui::CControl* parent, int x, int y, int width, int height
     m_list.CreateListBox(this, inner, listTop, width - 2 * inner, notesTop - 6 - listTop);
     m_note.CreateLabel(this, "Tamborel searches these folders for plug-ins when it starts,", inner, notesTop,
                        width - 2 * inner, noteHeight);
-    m_note2.CreateLabel(this, "so a change takes effect the next time it starts.", inner, notesTop + noteHeight,
-                        width - 2 * inner, noteHeight);
+    m_note2.CreateLabel(this, "so a change takes effect the next time it starts.", inner,
+                        notesTop + noteHeight, width - 2 * inner, noteHeight);
     m_note.SetTextSlot(gui::kSlotDisabledText);
     m_note2.SetTextSlot(gui::kSlotDisabledText);
     m_toolBar.Show();
@@ -46,7 +46,8 @@ void CVSTPaths::Build(gui::CControl* parent, int x, int y, int width, int height
 void CVSTPaths::Reload() {
     ClearChanges();
     m_list.Clear();
-    for (const std::string& folder : m_options.vstFolders) m_list.AddEntry(QString::fromStdString(folder));
+    for (const std::string& folder : m_options.vstFolders)
+        m_list.AddEntry(QString::fromStdString(folder));
     UpdateButtons();
 }
 
@@ -59,7 +60,8 @@ void CVSTPaths::AddPath() {
     // Start the browser where the user is likely to look: the selected folder, else the home folder.
     const int selected = m_list.Selection();
     const QString start = selected >= 0 ? m_list.EntryText(selected) : QDir::homePath();
-    const std::optional<QString> chosen = gui::Dialogs().ChooseFolder(Widget(), "Select VST PlugIn Folder", start);
+    const std::optional<QString> chosen =
+        gui::Dialogs().ChooseFolder(Widget(), "Select VST PlugIn Folder", start);
     if (!chosen || chosen->isEmpty()) return;
     const std::string folder = QDir::cleanPath(*chosen).toStdString();
     auto& folders = m_options.vstFolders;
@@ -82,7 +84,8 @@ void CVSTPaths::RemoveSelectedPath() {
     if (selected < 0 || selected >= static_cast<int>(folders.size())) return;
     folders.erase(folders.begin() + selected);
     m_list.Clear();
-    for (const std::string& folder : folders) m_list.AddEntry(QString::fromStdString(folder));
+    for (const std::string& folder : folders)
+        m_list.AddEntry(QString::fromStdString(folder));
     // The next folder (or the new last one) is selected, so several can be removed in a row.
     m_list.SetSelection(std::min(selected, m_list.Count() - 1));
     UpdateButtons();
@@ -90,14 +93,18 @@ void CVSTPaths::RemoveSelectedPath() {
 }
 
 void CVSTPaths::ToolBarButtonClicked(gui::CToolBarButton* button) {
-    if (button->Command() == kAddPath) AddPath();
-    else if (button->Command() == kRemovePath) RemoveSelectedPath();
+    if (button->Command() == kAddPath)
+        AddPath();
+    else if (button->Command() == kRemovePath)
+        RemoveSelectedPath();
 }
 
 void CVSTPaths::ChildChanged(gui::CControl* child) {
     if (child == &m_list) UpdateButtons();
 }
 
-void CVSTPaths::UpdateButtons() { m_toolBar.Button(1)->SetEnabled(m_list.Selection() >= 0); }
+void CVSTPaths::UpdateButtons() {
+    m_toolBar.Button(1)->SetEnabled(m_list.Selection() >= 0);
+}
 
 } // namespace options

@@ -27,7 +27,8 @@ TEST(OptionsDialogJack, TheAsioPanelShowsTheServersRatePeriodAndChannelsReadOnly
     const std::string server = "tamborel-options-" + std::to_string(getpid());
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd = processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
+    const pid_t jackd =
+        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
     ASSERT_GT(jackd, 0);
     struct ServerGuard {
         pid_t pid;
@@ -43,8 +44,9 @@ TEST(OptionsDialogJack, TheAsioPanelShowsTheServersRatePeriodAndChannelsReadOnly
     options.driverIndex = 1;
     std::unique_ptr<COutputDriverManager> drivers;
     for (int attempt = 0; attempt < 50; ++attempt) {
-        drivers = std::make_unique<COutputDriverManager>(options, std::make_unique<CWaveOutDriver>(options, std::vector<std::string>{"null"}),
-                                                         std::make_unique<CASIODriver>(options, "tamborel-options"));
+        drivers = std::make_unique<COutputDriverManager>(
+            options, std::make_unique<CWaveOutDriver>(options, std::vector<std::string>{"null"}),
+            std::make_unique<CASIODriver>(options, "tamborel-options"));
         if (drivers->Asio()->IsAvailable()) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

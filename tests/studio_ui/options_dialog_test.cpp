@@ -52,8 +52,9 @@ protected:
     }
     // Makes the drivers from the options as they are now, and the dialog over them, shown.
     bool Open() {
-        m_drivers = std::make_unique<COutputDriverManager>(m_options, std::make_unique<CWaveOutDriver>(m_options, kDevices),
-                                                           std::make_unique<CASIODriver>(m_options, "tamborel-options"));
+        m_drivers = std::make_unique<COutputDriverManager>(
+            m_options, std::make_unique<CWaveOutDriver>(m_options, kDevices),
+            std::make_unique<CASIODriver>(m_options, "tamborel-options"));
         if (!m_drivers->WaveOut()->IsAvailable()) return false;
         COptionsDialog::Hooks hooks;
         hooks.switchDriver = [this](int32_t index) {
@@ -75,16 +76,20 @@ protected:
     options::CWaveOutPanel& WaveOut() { return *Audio().WaveOutPanel(); }
     options::CVSTPaths& Vst() { return m_dialog->VstPaths(); }
     static void Click(gui::CControl& control) {
-        QTest::mouseClick(control.Widget(), Qt::LeftButton, {}, QPoint(control.Width() / 2, control.Height() / 2));
+        QTest::mouseClick(control.Widget(), Qt::LeftButton, {},
+                          QPoint(control.Width() / 2, control.Height() / 2));
     }
     static void Key(gui::CControl& control, Qt::Key key, int times = 1) {
-        for (int i = 0; i < times; ++i) QTest::keyClick(control.Widget(), key);
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(control.Widget(), key);
     }
     // Picks an entry of a combo box with the keyboard, as a user would.
     static void Choose(gui::CComboBox& box, int index) {
         QComboBox* combo = box.Combo();
-        while (combo->currentIndex() < index) QTest::keyClick(combo, Qt::Key_Down);
-        while (combo->currentIndex() > index) QTest::keyClick(combo, Qt::Key_Up);
+        while (combo->currentIndex() < index)
+            QTest::keyClick(combo, Qt::Key_Down);
+        while (combo->currentIndex() > index)
+            QTest::keyClick(combo, Qt::Key_Up);
     }
     // Clicks a page's icon in the icon list.
     void ClickPage(int page) {
@@ -110,7 +115,7 @@ protected:
     int m_saves = 0;
 };
 
-#define OPEN_OR_SKIP()                                                                                                 \
+#define OPEN_OR_SKIP()                                                                                       \
     if (!Open()) GTEST_SKIP() << "ALSA's null and file devices are not available"
 
 TEST_F(OptionsDialogTest, TheLatencySliderReadsTheSquaredMappingAndItsEnds) {
@@ -249,11 +254,13 @@ TEST_F(OptionsDialogTest, TheVstPathsPageAddsAndRemovesFoldersThatReachTheOption
     EXPECT_EQ(Vst().List().Count(), 1);
     EXPECT_FALSE(m_dialog->ApplyButton().IsEnabled());
 
-    m_stage.dialogs.folders = {QString("/opt/plugins/vst/"), QString("/home/me/.vst"), QString("/opt/plugins/vst")};
+    m_stage.dialogs.folders = {QString("/opt/plugins/vst/"), QString("/home/me/.vst"),
+                               QString("/opt/plugins/vst")};
     Click(*bar.Button(0));
     Click(*bar.Button(0));
     Click(*bar.Button(0)); // already listed: selected, not listed twice
-    EXPECT_EQ(m_options.vstFolders, (std::vector<std::string>{"/usr/lib/vst", "/opt/plugins/vst", "/home/me/.vst"}));
+    EXPECT_EQ(m_options.vstFolders,
+              (std::vector<std::string>{"/usr/lib/vst", "/opt/plugins/vst", "/home/me/.vst"}));
     ASSERT_EQ(Vst().List().Count(), 3);
     EXPECT_EQ(Vst().List().EntryText(1), "/opt/plugins/vst");
     EXPECT_EQ(Vst().List().Selection(), 1);
