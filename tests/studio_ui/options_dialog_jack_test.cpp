@@ -1,6 +1,7 @@
 // The "ASIO" panel over a real JACK server of our own (dummy backend, 48 kHz, 256 frames): the
 // server's rate, period and channels are shown read-only, and applying the panel restarts the
 // output even when nothing on it changed.
+#include "app/application.h"
 #include "audio_out/asio_driver.h"
 #include "audio_out/driver_manager.h"
 #include "audio_out/wave_out_driver.h"
@@ -18,6 +19,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -86,6 +89,94 @@ TEST(OptionsDialogJack, TheAsioPanelShowsTheServersRatePeriodAndChannelsReadOnly
     dialog.Apply();
     EXPECT_EQ(switches, std::vector<int32_t>{1});
     EXPECT_EQ(options.asioDevice, 0);
+}
+
+// The dialog wired to the application as the program wires it: choosing "ASIO" and applying
+// switches the live output onto the JACK server through the application's own switching, and the
+// choice reaches the options file; closing with "Wave Out" chosen switches back.
+TEST(OptionsDialogJack, TheApplicationsSwitchMovesTheLiveOutputBetweenTheDrivers) {
+    if (!processes::ProgramExists("jackd")) GTEST_SKIP() << "jackd missing";
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tamborel-options-app-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "plugins");
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    Options stored = DefaultOptions();
+    stored.driverIndex = 0;
+    stored.vstFolders.clear();
+    ASSERT_TRUE(WriteOptions(stored, OptionsFilePath()));
+
+    const std::string server = "tamborel-options-app-" + std::to_string(getpid());
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    const pid_t jackd =
+        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "512"});
+    ASSERT_GT(jackd, 0);
+    struct ServerGuard {
+        pid_t pid;
+        fs::path root;
+        ~ServerGuard() {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            unsetenv("JACK_DEFAULT_SERVER");
+            unsetenv("XDG_CONFIG_HOME");
+            fs::remove_all(root);
+        }
+    } guard{jackd, root};
+    bool up = false;
+    for (int attempt = 0; attempt < 100 && !up; ++attempt) {
+        up = processes::Run({"jack_lsp"}) == 0;
+        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(up) << "the JACK server did not come up";
+
+    gui_test::Stage stage;
+    std::ostringstream messages;
+    CApplication::Settings settings;
+    settings.audio = CApplication::Audio::Live;
+    settings.pluginFolder = root / "plugins";
+    settings.vstFolders = std::vector<fs::path>{};
+    settings.messages = &messages;
+    CApplication application(settings);
+    COutputDriverManager* drivers = application.Drivers();
+    ASSERT_NE(drivers, nullptr);
+    ASSERT_TRUE(drivers->Asio()->IsAvailable());
+    EXPECT_EQ(drivers->CurrentIndex(), 0);
+
+    options::COptionsDialog::Hooks hooks;
+    hooks.switchDriver = [&application](int32_t index) { return application.SwitchDriver(index); };
+    hooks.driverProblem = [&application] { return application.DriverProblem(); };
+    hooks.saveOptions = [&application] { return application.SaveOptions(); };
+    options::COptionsDialog dialog(application.ApplicationOptions(), drivers, hooks);
+    dialog.Build(nullptr);
+    dialog.Open();
+    stage.Settle();
+
+    QComboBox* driverBox = dialog.AudioOutput().DriverBox().Combo();
+    QTest::keyClick(driverBox, Qt::Key_Down); // "ASIO"
+    ASSERT_TRUE(dialog.ApplyButton().IsEnabled());
+    EXPECT_TRUE(dialog.Apply()) << application.DriverProblem();
+    EXPECT_EQ(drivers->CurrentIndex(), 1);
+    EXPECT_TRUE(drivers->Asio()->IsRunning());
+    EXPECT_EQ(application.Host()->GetSampleRate(), 48000);
+    EXPECT_EQ(application.Host()->GetBufferSize(), 512);
+    EXPECT_NE(application.DescribeOutput().find("ASIO"), std::string::npos) << application.DescribeOutput();
+    Options read = DefaultOptions();
+    ASSERT_EQ(ReadOptions(read, OptionsFilePath()).state, OptionsReadResult::State::Read);
+    EXPECT_EQ(read.driverIndex, 1);
+
+    // Back to "Wave Out" by closing the window with the choice pending.
+    QTest::keyClick(driverBox, Qt::Key_Up);
+    dialog.Widget()->close();
+    stage.Settle();
+    EXPECT_EQ(drivers->CurrentIndex(), 0);
+    EXPECT_FALSE(drivers->Asio()->IsRunning());
+    if (drivers->WaveOut()->IsAvailable()) {
+        EXPECT_TRUE(drivers->WaveOut()->IsRunning()) << application.DriverProblem();
+    }
+    read = DefaultOptions();
+    ASSERT_EQ(ReadOptions(read, OptionsFilePath()).state, OptionsReadResult::State::Read);
+    EXPECT_EQ(read.driverIndex, 0);
 }
 
 } // namespace
