@@ -68,6 +68,11 @@ void COptionsDialog::Build(gui::CControl* owner) {
 }
 
 void COptionsDialog::Open() {
+    if (IsVisible()) {
+        // Already open: the pending changes stay as they are (the record holds them already).
+        Widget()->activateWindow();
+        return;
+    }
     m_audio->Reload();
     m_vst->Reload();
     m_apply.SetEnabled(false);
@@ -88,8 +93,8 @@ bool COptionsDialog::HasChanges() const {
 bool COptionsDialog::Apply() {
     bool ok = true;
     for (int page = 0; page < 2; ++page) {
-        COptionsPage* options = PageAt(page);
-        if (options->HasChanges() && !options->Apply()) ok = false;
+        COptionsPage* changed = PageAt(page);
+        if (changed->HasChanges() && !changed->Apply()) ok = false;
     }
     m_apply.SetEnabled(false);
     if (m_hooks.saveOptions && !m_hooks.saveOptions()) {

@@ -59,7 +59,8 @@ public:
 
     // Makes the window (hidden) over owner (may be null).
     void Build(gui::CControl* owner);
-    // Shows the window with the page the user last looked at; changes start from the record.
+    // Shows the window with the page the user last looked at, its settings read from the drivers
+    // and the record. When it is open already it only comes to the front, keeping what is pending.
     void Open();
     // Applies pending changes and hides the window.
     void Close();

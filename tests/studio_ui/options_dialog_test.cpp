@@ -204,9 +204,17 @@ TEST_F(OptionsDialogTest, ApplyIsEnabledByAChangeAndDisabledAfterwardsAndWritesT
     Options read = DefaultOptions();
     ASSERT_EQ(ReadOptions(read, m_file).state, OptionsReadResult::State::Read);
     EXPECT_EQ(read.waveOutDevice, 1);
+    // Opening the open window again keeps what is pending.
+    Choose(WaveOut().DeviceBox(), 0);
+    m_dialog->Open();
+    EXPECT_EQ(WaveOut().DeviceBox().Selection(), 0);
+    EXPECT_TRUE(m_dialog->ApplyButton().IsEnabled());
+    Click(m_dialog->ApplyButton());
+    EXPECT_EQ(m_drivers->WaveOut()->CurrentDevice(), 0);
+    EXPECT_EQ(m_switches.size(), 2u);
     // Applying again without a change switches nothing.
     m_dialog->Apply();
-    EXPECT_EQ(m_switches.size(), 1u);
+    EXPECT_EQ(m_switches.size(), 2u);
 }
 
 TEST_F(OptionsDialogTest, ChoosingADeviceRefillsTheFormatsKeepingTheCurrentOne) {
