@@ -5,6 +5,7 @@
 #include "engine/studio.h"
 #include "gui/color_manager.h"
 #include "gui/dialog_service.h"
+#include "gui/slider.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/mutex.h"
@@ -26,6 +27,8 @@ constexpr int kCablePenSlot = 9;   // light grey lines
 constexpr int kArrowFillSlot = 9;
 constexpr int kArrowPenSlot = 0;
 constexpr int kSurfaceSlot = 8;    // the surface: nearly black, so frames and cables stand out
+constexpr int kVolumeWidth = 20;   // the cable-volume slider
+constexpr int kVolumeHeight = 120;
 
 QPoint ToQt(surface::Point p) { return {p.x, p.y}; }
 surface::Point FromQt(QPoint p) { return {p.x(), p.y()}; }
@@ -261,19 +264,67 @@ void CStudioView::EndDrag(QPoint at) {
 }
 
 void CStudioView::LeftButtonDown(int x, int y) {
-    // A press on an audio cable's arrow opens its volume slider.
+    // A press on an audio cable's arrow opens its volume slider at the arrow's centroid.
     const QPoint at(x, y);
     for (const DrawnCable& cable : Cables()) {
         if (!surface::InTriangle(FromQt(at), cable.arrow)) continue;
         if (!cable.connection->m_destination->m_port->IsAudio()) continue;
-        m_pressedArrow = cable.connection;
+        const surface::Point centre = surface::Centroid(cable.arrow);
+        m_volumeSlider = std::make_unique<gui::CCableVolumeSlider>();
+        m_volumeSlider->Create(this, centre.x - kVolumeWidth / 2, centre.y - kVolumeHeight / 2, kVolumeWidth,
+                               kVolumeHeight);
+        m_volumeSlider->ShowVolume(cable.connection->TargetVolume());
+        m_volumeSlider->Widget()->setToolTip("Cable Volume");
+        m_volumeSlider->Show();
+        m_volumeCable = cable.connection;
+        m_volumeStartY = y;
+        m_volumeStart = m_volumeSlider->Value();
+        SetCapture();
         return;
     }
 }
 
-void CStudioView::PointerMove(int x, int y) { DragTo({x, y}); }
+bool CStudioView::CableExists(const CConnection* connection) const {
+    for (const auto& frame : m_frames)
+        for (const auto& input : frame->Connectors())
+            for (int32_t i = 0; i < input->Connector()->m_connections.Count(); ++i)
+                if (input->Connector()->m_connections[i] == connection) return true;
+    return false;
+}
 
-void CStudioView::LeftButtonUp(int x, int y) { EndDrag({x, y}); }
+void CStudioView::CloseVolumeSlider() {
+    if (!m_volumeSlider) return;
+    m_volumeSlider->ShowWith(gui::ShowCommand::kHide);
+    m_volumeSlider.reset();
+    m_volumeCable = nullptr;
+    ReleaseCapture();
+}
+
+void CStudioView::PointerMove(int x, int y) {
+    if (m_volumeSlider) {
+        // Up raises the volume: the slider's whole travel is its length less the handle.
+        const float travel = static_cast<float>(std::max(kVolumeHeight - m_volumeSlider->HandleLength(), 1));
+        const float position = std::clamp(m_volumeStart + static_cast<float>(m_volumeStartY - y) / travel, 0.0f, 1.0f);
+        if (position == m_volumeSlider->Value()) return;
+        m_volumeSlider->SetValue(position);
+        // The cable may have gone meanwhile (a project loaded by a shortcut); the target volume
+        // is atomic, read by the mixing threads once per sample.
+        if (CableExists(m_volumeCable)) {
+            m_volumeCable->SetTargetVolume(m_volumeSlider->Volume());
+            m_studio.Changes().Raise();
+        }
+        return;
+    }
+    DragTo({x, y});
+}
+
+void CStudioView::LeftButtonUp(int x, int y) {
+    if (m_volumeSlider) {
+        CloseVolumeSlider();
+        return;
+    }
+    EndDrag({x, y});
+}
 
 std::optional<DrawnCable> CStudioView::CableAt(QPoint at) const {
     for (const DrawnCable& cable : Cables())
@@ -375,12 +426,14 @@ void CStudioView::FrameRenamed(CMachineContainer* frame) {
 }
 
 void CStudioView::CablesChanged() {
+    if (m_volumeSlider && !CableExists(m_volumeCable)) CloseVolumeSlider();
     for (const auto& frame : m_frames)
         for (const auto& connector : frame->Connectors()) connector->Refresh();
     Refresh();
 }
 
 void CStudioView::StudioCleared() {
+    CloseVolumeSlider();
     m_drag = Drag::kNone;
     m_dragFrom = m_candidate = nullptr;
     m_moving = nullptr;

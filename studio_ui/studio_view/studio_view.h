@@ -29,6 +29,10 @@ class CStudio;
 class MachineRegistry;
 class QScrollBar;
 
+namespace gui {
+class CCableVolumeSlider;
+}
+
 namespace studio_view {
 
 class CConnectorView;
@@ -70,6 +74,8 @@ public:
     void EndDrag(QPoint at);
     // "Delete Machine" of a frame's menu.
     void DeleteFrame(CMachineFrame* frame);
+    // The cable-volume slider while it is open (a press on an audio cable's arrow), else null.
+    gui::CCableVolumeSlider* VolumeSlider() const { return m_volumeSlider.get(); }
 
     void Render(QPainter& painter) override;
     void SizeChanged(int width, int height) override;
@@ -115,8 +121,14 @@ private:
     CConnectorView* m_candidate = nullptr;
     QPoint m_dragEnd;
     CMachineFrame* m_moving = nullptr;
-    // The connection whose arrow was pressed (the volume slider opens on it).
-    CConnection* m_pressedArrow = nullptr;
+    // The cable-volume slider: open from a press on an arrow until the button is released; the
+    // drag moves it by the pointer's travel from where the press began.
+    std::unique_ptr<gui::CCableVolumeSlider> m_volumeSlider;
+    CConnection* m_volumeCable = nullptr;
+    int m_volumeStartY = 0;
+    float m_volumeStart = 0.0f;
+    void CloseVolumeSlider();
+    bool CableExists(const CConnection* connection) const;
     // Frames removed while one of their own events may still be running; deleted afterwards.
     std::vector<std::unique_ptr<CMachineFrame>> m_doomed;
 };

@@ -6,6 +6,7 @@
 #include "studio_ui/studio_view/connector_view.h"
 #include "studio_ui/studio_view/machine_frame.h"
 #include "studio_ui/studio_view/studio_view.h"
+#include "gui/slider.h"
 #include "gui/window.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/studio_fixture.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -138,6 +140,48 @@ TEST_F(StudioViewTest, DisconnectFromTheCableMenuAndTheAddMachineMenuElsewhere) 
     QTest::mouseClick(m_view->Widget(), Qt::RightButton, {}, QPoint(200, 400));
     const std::vector<QString> types = {"Tone", "Mono Tone", "Effect", "Mono Effect", "Sequenced", "Send Mixer"};
     EXPECT_EQ(m_stage.dialogs.lastMenu, types);
+}
+
+TEST_F(StudioViewTest, TheVolumeSliderOpensAtTheArrowAndSetsTheCableFromBottomToTop) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 400, 60);
+    CMachineContainer* sequenced = Add(m_fixture.m_sequenced, 40, 300);
+    CMachineContainer* other = Add(m_fixture.m_sequenced, 400, 300);
+    Open();
+    ASSERT_TRUE(m_fixture.Cable(tone, effect));
+    ASSERT_TRUE(m_fixture.m_studio->Connect(sequenced->FindConnector("Control Out"), other->FindConnector("Control In")));
+    CConnection* audio = effect->FindConnector("In")->m_connections[0];
+    QWidget* surfaceWidget = m_view->Widget();
+    for (const auto& cable : m_view->Cables()) {
+        const QPoint centroid(surface::Centroid(cable.arrow).x, surface::Centroid(cable.arrow).y);
+        QTest::mousePress(surfaceWidget, Qt::LeftButton, {}, centroid);
+        if (cable.connection != audio) {
+            EXPECT_EQ(m_view->VolumeSlider(), nullptr); // control cables have no volume
+            QTest::mouseRelease(surfaceWidget, Qt::LeftButton, {}, centroid);
+            continue;
+        }
+        ASSERT_NE(m_view->VolumeSlider(), nullptr);
+        const QRect slider = m_view->VolumeSlider()->Widget()->geometry();
+        EXPECT_LE(std::abs(slider.center().x() - centroid.x()), 1);
+        EXPECT_LE(std::abs(slider.center().y() - centroid.y()), 1);
+        EXPECT_FLOAT_EQ(m_view->VolumeSlider()->Value(), 1.0f); // a new cable is at full volume
+        // All the way down: -40 dB, a power ratio of 0.0001.
+        QTest::mouseMove(surfaceWidget, centroid + QPoint(0, 400));
+        EXPECT_NEAR(audio->TargetVolume(), 0.0001f, 1e-9f);
+        // All the way up: 1.0.
+        QTest::mouseMove(surfaceWidget, centroid + QPoint(0, -400));
+        EXPECT_FLOAT_EQ(audio->TargetVolume(), 1.0f);
+        // Halfway down its travel: -20 dB.
+        const int travel = slider.height() - m_view->VolumeSlider()->HandleLength();
+        QTest::mouseMove(surfaceWidget, centroid + QPoint(0, -400 + travel / 2));
+        QTest::mouseMove(surfaceWidget, centroid + QPoint(0, travel / 2));
+        EXPECT_NEAR(10.0 * std::log10(audio->TargetVolume()), -20.0, 40.0 / travel + 1e-3);
+        QTest::mouseRelease(surfaceWidget, Qt::LeftButton, {}, centroid + QPoint(0, travel / 2));
+        EXPECT_EQ(m_view->VolumeSlider(), nullptr); // closed on release
+    }
+    // Pressing on the surface away from any arrow opens nothing.
+    QTest::mouseClick(surfaceWidget, Qt::LeftButton, {}, QPoint(700, 500));
+    EXPECT_EQ(m_view->VolumeSlider(), nullptr);
 }
 
 TEST_F(StudioViewTest, AddedMachinesLandAtTheClickPlusTheScrollOffsetAndReuseFreedNumbers) {
