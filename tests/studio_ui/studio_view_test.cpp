@@ -458,3 +458,37 @@ TEST_F(StockFrames, RandomizeAndProgramsReachTheDefaultPanelAndEditsCount) {
 }
 
 } // namespace
+
+#include "sequencer/sequencer.h"
+
+namespace {
+
+TEST_F(StockFrames, DeleteMachineTakesItsCablesPatternsAndSongRowsWithIt) {
+    CSequencer& sequencer = *m_application->Sequencer();
+    const int32_t patternsBefore = sequencer.Patterns().Patterns().Count();
+    const int32_t rowsBefore = sequencer.Song().Song().TrackCount();
+    CMachineContainer* bass = Add("QX BassHead", 20, 20);
+    ASSERT_TRUE(m_application->Studio()->Connect(bass->FindConnector("Line Out"),
+                                                 m_application->Studio()->MasterFrame()->Connector(0)));
+    sequencer.Patterns().SelectMachine(bass->Machine());
+    Pattern* pattern = sequencer.Patterns().AddPattern();
+    ASSERT_NE(pattern, nullptr);
+    ASSERT_GT(sequencer.Song().Song().TrackCount(), rowsBefore);
+    ASSERT_NE(sequencer.Song().PlacePattern(pattern, 0), nullptr);
+    EXPECT_EQ(static_cast<int>(m_view->Cables().size()), 1);
+
+    CMachineFrame* frame = m_view->FrameOf(bass);
+    m_stage.dialogs.menuChoices = {studio_view::kMenuDelete};
+    QTest::mouseClick(frame->Widget(), Qt::LeftButton, {}, frame->MenuButtonArea().center());
+    EXPECT_EQ(m_view->FrameOf(bass), nullptr);
+    EXPECT_TRUE(m_view->Cables().empty());
+    EXPECT_EQ(sequencer.Patterns().Patterns().Count(), patternsBefore);
+    EXPECT_EQ(sequencer.Song().Song().TrackCount(), rowsBefore);
+    EXPECT_EQ(m_application->Studio()->MasterFrame()->Connector(0)->m_fanIn, 0);
+    // The window goes after its own click; nothing of it is touched afterwards (ASan watches).
+    QApplication::processEvents();
+    m_view->Refresh();
+    gui_test::Screenshot(m_window.Widget(), "studio_after_delete");
+}
+
+} // namespace
