@@ -293,7 +293,8 @@ void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
         BuildConnectors();
         LayOut();
     }
-    for (const auto& view : m_connectors) view->Refresh();
+    // Told with the studio mutex held: the lamps are drawn on the next repaint tick.
+    for (const auto& view : m_connectors) view->MarkDirty();
 }
 
 void CMachineFrame::ParametersChanged(CMachineContainer*) {

@@ -77,10 +77,15 @@ void CStudioView::AddFrameView(CMachineContainer* container) {
         bar->raise();
 }
 
-CMachineFrame* CStudioView::FrameOf(const CMachineContainer* container) const {
+CMachineFrame* CStudioView::FrameOfBuilt(const CMachineContainer* container) const {
     for (const auto& frame : m_frames)
         if (frame->Container() == container && !IsRemoved(frame->Serial())) return frame.get();
     return nullptr;
+}
+
+CMachineFrame* CStudioView::FrameOf(const CMachineContainer* container) {
+    BuildPendingFrames();
+    return FrameOfBuilt(container);
 }
 
 QRect CStudioView::FrameRect(const CMachineFrame* frame) const {
@@ -98,7 +103,7 @@ std::vector<DrawnCable> CStudioView::Cables() const {
             CConnector* connector = input->Connector();
             for (int32_t i = 0; i < connector->m_connections.Count(); ++i) {
                 CConnection* connection = connector->m_connections[i];
-                const CMachineFrame* sourceFrame = FrameOf(connection->m_source->m_frame);
+                const CMachineFrame* sourceFrame = FrameOfBuilt(connection->m_source->m_frame);
                 const CConnectorView* source = sourceFrame ? sourceFrame->ViewOf(connection->m_source) : nullptr;
                 if (!source) continue;
                 const QRect from = FrameRect(sourceFrame);
@@ -225,11 +230,10 @@ void CStudioView::DragTo(QPoint at) {
         const QPoint delta = at - m_dragLast;
         m_dragLast = at;
         if (delta.isNull()) return;
+        // A frame's position belongs to the user-interface thread (the processing cycle never
+        // reads it), so a move does not keep the driver thread waiting for the studio mutex.
         CMachineContainer* container = m_moving->Container();
-        {
-            CMutexLock lock(m_studio.Mutex());
-            m_studio.MoveFrame(container, container->m_x + delta.x(), container->m_y + delta.y());
-        }
+        m_studio.MoveFrame(container, container->m_x + delta.x(), container->m_y + delta.y());
         m_moving->Move(container->m_x - m_scroll.x(), container->m_y - m_scroll.y());
         UpdateScrollBars();
         Refresh();
@@ -391,15 +395,35 @@ void CStudioView::DeleteFrame(CMachineFrame* frame) {
 
 // ---- the studio's news ----
 
+// The studio tells its news with its mutex held, and the driver thread waits for that mutex to
+// render the next buffer: the view only takes note here and does its work (making windows,
+// drawing) afterwards, on the repaint timer or its own queued call.
+
 void CStudioView::FrameAdded(CMachineContainer* frame) {
     if (!Widget()) return;
-    AddFrameView(frame);
+    m_pending.push_back(frame->Serial());
+    QMetaObject::invokeMethod(Widget(), [this] { BuildPendingFrames(); }, Qt::QueuedConnection);
+}
+
+void CStudioView::BuildPendingFrames() {
+    if (m_pending.empty()) return;
+    const std::vector<uint64_t> pending = std::move(m_pending);
+    m_pending.clear();
+    bool built = false;
+    for (CMachineContainer* container : m_studio.Frames()) {
+        if (std::find(pending.begin(), pending.end(), container->Serial()) == pending.end()) continue;
+        if (FrameOfBuilt(container)) continue;
+        AddFrameView(container);
+        built = true;
+    }
+    if (!built) return;
     UpdateScrollBars();
     Refresh();
 }
 
 void CStudioView::FrameRemoved(const RemovedFrame& gone) {
     m_removed.insert(gone.serial);
+    std::erase(m_pending, gone.serial);
     auto it = std::find_if(m_frames.begin(), m_frames.end(),
                            [&](const auto& frame) { return frame->Serial() == gone.serial; });
     if (it == m_frames.end()) return;
@@ -420,16 +444,20 @@ void CStudioView::FrameRemoved(const RemovedFrame& gone) {
 }
 
 void CStudioView::FrameRenamed(CMachineContainer* frame) {
-    if (CMachineFrame* view = FrameOf(frame)) view->LayOut();
-    UpdateScrollBars();
-    Refresh();
+    const uint64_t serial = frame->Serial();
+    QMetaObject::invokeMethod(Widget(), [this, serial] {
+        for (const auto& view : m_frames)
+            if (view->Serial() == serial && !IsRemoved(serial)) view->LayOut();
+        UpdateScrollBars();
+        Refresh();
+    }, Qt::QueuedConnection);
 }
 
 void CStudioView::CablesChanged() {
     if (m_volumeSlider && !CableExists(m_volumeCable)) CloseVolumeSlider();
     for (const auto& frame : m_frames)
-        for (const auto& connector : frame->Connectors()) connector->Refresh();
-    Refresh();
+        for (const auto& connector : frame->Connectors()) connector->MarkDirty();
+    MarkDirty();
 }
 
 void CStudioView::StudioCleared() {
@@ -442,6 +470,7 @@ void CStudioView::StudioCleared() {
         m_doomed.push_back(std::move(frame));
     }
     m_frames.clear();
+    m_pending.clear();
     QMetaObject::invokeMethod(Widget(), [this] { m_doomed.clear(); }, Qt::QueuedConnection);
     ScrollTo({0, 0});
     UpdateScrollBars();

@@ -56,7 +56,13 @@ public:
     CStudio& Studio() { return m_studio; }
     QPoint ScrollOffset() const { return m_scroll; }
     void ScrollTo(QPoint offset);
-    CMachineFrame* FrameOf(const CMachineContainer* container) const;
+    // The frame's window; frames the studio announced are made first if they are still pending.
+    CMachineFrame* FrameOf(const CMachineContainer* container);
+    // Only the windows made so far.
+    CMachineFrame* FrameOfBuilt(const CMachineContainer* container) const;
+    // Makes the windows of frames announced since (the news comes with the studio mutex held, so
+    // they are made afterwards).
+    void BuildPendingFrames();
     const std::vector<std::unique_ptr<CMachineFrame>>& Frames() const { return m_frames; }
     // Every cable with its segment and arrow, as the next repaint draws them.
     std::vector<DrawnCable> Cables() const;
@@ -109,6 +115,7 @@ private:
     MachineRegistry& m_registry;
     std::vector<std::unique_ptr<CMachineFrame>> m_frames;
     std::set<uint64_t> m_removed;
+    std::vector<uint64_t> m_pending; // serials of frames announced, windows not yet made
     QPoint m_scroll{0, 0};
     QScrollBar* m_horizontal = nullptr;
     QScrollBar* m_vertical = nullptr;

@@ -95,7 +95,8 @@ TEST_F(StudioViewTest, ADragFromAnOutputToAnInputMakesOneCableAndLightsBothLamps
     EXPECT_TRUE(cable.segment.from.x == sourceFrame->X() + sourceFrame->Width() - 1 ||
                 cable.segment.from.y == sourceFrame->Y() + sourceFrame->Height() - 1);
     EXPECT_TRUE(cable.segment.to.x == destinationFrame->X() || cable.segment.to.y == destinationFrame->Y());
-    // The lamps show on screen: the lit lamp is green.
+    // The lamps show on screen (drawn on the next repaint tick): the lit lamp is green.
+    m_stage.Settle();
     EXPECT_EQ(gui_test::Probe(in->Widget(), 18, 6), gui_test::Rgb(128, 240, 128));
     gui_test::Screenshot(m_window.Widget(), "studio_surface_cable");
 }
@@ -272,6 +273,7 @@ TEST_F(StudioViewTest, RenameToTheSameTextChangesNothingAndANewNameResizesTheFra
     EXPECT_EQ(m_fixture.m_studio->Changes().Count(), before);
     m_stage.dialogs.texts = {QString("A much longer name for the tone generator")};
     frame->RunMenuEntry(studio_view::kMenuRename);
+    m_stage.Settle(); // the frame is laid out anew after the studio's news
     EXPECT_EQ(tone->Name(), "A much longer name for the tone generator");
     EXPECT_GT(frame->Width(), width);
     m_stage.dialogs.texts = {std::nullopt}; // cancelled
@@ -475,6 +477,7 @@ TEST_F(StockFrames, DeleteMachineTakesItsCablesPatternsAndSongRowsWithIt) {
     ASSERT_NE(pattern, nullptr);
     ASSERT_GT(sequencer.Song().Song().TrackCount(), rowsBefore);
     ASSERT_NE(sequencer.Song().PlacePattern(pattern, 0), nullptr);
+    m_stage.Settle(); // the new frame's window is made after the studio's news
     EXPECT_EQ(static_cast<int>(m_view->Cables().size()), 1);
 
     CMachineFrame* frame = m_view->FrameOf(bass);
