@@ -27,24 +27,10 @@ template <typename Condition> bool WaitFor(Condition condition, std::chrono::mil
 }
 
 TEST(JackXruns, AStalledBufferIsCountedAndTheResetClearsTheCount) {
-    if (!processes::ProgramExists("jackd") || !processes::ProgramExists("jack_lsp"))
-        GTEST_SKIP() << "jackd or jack_lsp missing";
-    const std::string server = "tamborel-xrun-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd =
-        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
-    ASSERT_GT(jackd, 0);
-    struct ServerGuard {
-        pid_t pid;
-        ~ServerGuard() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            unsetenv("JACK_DEFAULT_SERVER");
-        }
-    } guard{jackd};
-    ASSERT_TRUE(WaitFor([] { return processes::Run({"jack_lsp"}) == 0; }, std::chrono::seconds(10)))
-        << "the JACK server did not come up";
+    if (!processes::CJackServer::Installed()) GTEST_SKIP() << "jackd or jack_lsp missing";
+    const processes::CJackServer server("xrun");
+    ASSERT_TRUE(server.Started());
+    ASSERT_TRUE(server.WaitUntilUp()) << "the JACK server did not come up";
 
     DriverOptions options;
     CASIODriver driver(options, "tamborel-xrun");

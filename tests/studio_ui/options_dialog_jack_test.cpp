@@ -26,21 +26,9 @@
 namespace {
 
 TEST(OptionsDialogJack, TheAsioPanelShowsTheServersRatePeriodAndChannelsReadOnly) {
-    if (!processes::ProgramExists("jackd")) GTEST_SKIP() << "jackd missing";
-    const std::string server = "tamborel-options-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd =
-        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
-    ASSERT_GT(jackd, 0);
-    struct ServerGuard {
-        pid_t pid;
-        ~ServerGuard() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            unsetenv("JACK_DEFAULT_SERVER");
-        }
-    } guard{jackd};
+    if (!processes::CJackServer::Installed()) GTEST_SKIP() << "jackd missing";
+    const processes::CJackServer server("options");
+    ASSERT_TRUE(server.Started());
 
     gui_test::Stage stage;
     Options options = DefaultOptions();
@@ -95,7 +83,7 @@ TEST(OptionsDialogJack, TheAsioPanelShowsTheServersRatePeriodAndChannelsReadOnly
 // switches the live output onto the JACK server through the application's own switching, and the
 // choice reaches the options file; closing with "Wave Out" chosen switches back.
 TEST(OptionsDialogJack, TheApplicationsSwitchMovesTheLiveOutputBetweenTheDrivers) {
-    if (!processes::ProgramExists("jackd")) GTEST_SKIP() << "jackd missing";
+    if (!processes::CJackServer::Installed()) GTEST_SKIP() << "jackd missing";
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("tamborel-options-app-" + std::to_string(getpid()));
     fs::remove_all(root);
@@ -106,23 +94,15 @@ TEST(OptionsDialogJack, TheApplicationsSwitchMovesTheLiveOutputBetweenTheDrivers
     stored.vstFolders.clear();
     ASSERT_TRUE(WriteOptions(stored, OptionsFilePath()));
 
-    const std::string server = "tamborel-options-app-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd =
-        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "512"});
-    ASSERT_GT(jackd, 0);
-    struct ServerGuard {
-        pid_t pid;
+    const processes::CJackServer server("options-app", 48000, 512);
+    ASSERT_TRUE(server.Started());
+    struct FolderGuard {
         fs::path root;
-        ~ServerGuard() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            unsetenv("JACK_DEFAULT_SERVER");
+        ~FolderGuard() {
             unsetenv("XDG_CONFIG_HOME");
             fs::remove_all(root);
         }
-    } guard{jackd, root};
+    } guard{root};
     bool up = false;
     for (int attempt = 0; attempt < 100 && !up; ++attempt) {
         up = processes::Run({"jack_lsp"}) == 0;

@@ -42,21 +42,9 @@ void PlayFor(std::chrono::milliseconds span) {
 }
 
 TEST(StudioViewJack, DraggingFramesAndCablesWhileTheSongPlaysCausesNoXruns) {
-    if (!processes::ProgramExists("jackd")) GTEST_SKIP() << "jackd missing";
-    const std::string server = "tamborel-surface-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd =
-        processes::Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
-    ASSERT_GT(jackd, 0);
-    struct ServerGuard {
-        pid_t pid;
-        ~ServerGuard() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            unsetenv("JACK_DEFAULT_SERVER");
-        }
-    } guard{jackd};
+    if (!processes::CJackServer::Installed()) GTEST_SKIP() << "jackd missing";
+    const processes::CJackServer server("surface");
+    ASSERT_TRUE(server.Started());
 
     // Options choosing the JACK driver ("ASIO", index 1).
     const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "surface-jack-config";

@@ -8,8 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -52,5 +56,45 @@ inline int Run(std::vector<std::string> arguments) {
     if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// A JACK server of the test's own: the dummy backend without real-time scheduling, under a name
+// no other test uses, made this process's default server while it lives; stopped and waited for
+// at the end. Tests that start one share the ctest resource lock "audio_servers".
+class CJackServer {
+public:
+    CJackServer(const std::string& tag, int rate = 48000, int period = 256)
+        : m_name("tamborel-" + tag + "-" + std::to_string(getpid())) {
+        setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
+        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+        m_pid = Spawn({"jackd", "--no-realtime", "-n", m_name, "-d", "dummy", "-r", std::to_string(rate), "-p",
+                       std::to_string(period)});
+    }
+    ~CJackServer() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+        unsetenv("JACK_DEFAULT_SERVER");
+    }
+    CJackServer(const CJackServer&) = delete;
+    CJackServer& operator=(const CJackServer&) = delete;
+
+    static bool Installed() { return ProgramExists("jackd") && ProgramExists("jack_lsp"); }
+    bool Started() const { return m_pid > 0; }
+    const std::string& Name() const { return m_name; }
+    // Waits until a client can reach the server (jack_lsp answers), at most `limit`.
+    bool WaitUntilUp(std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (Run({"jack_lsp"}) == 0) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+private:
+    std::string m_name;
+    pid_t m_pid = -1;
+};
 
 } // namespace processes
