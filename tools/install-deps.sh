@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core xvfb xauth
     jackd2 jack-tools alsa-utils sox imagemagick
     lsp-plugins-vst dragonfly-reverb-vst
+    timgm6mb-soundfont fluidsynth
 )
 missing=()
 for package in "${packages[@]}"; do

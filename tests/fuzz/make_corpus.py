@@ -229,6 +229,66 @@ def pngs():
     put("png_reader", "rgb_bad_filter.png", png(2, 2, 2, png_rows(2, 2, 3, [5])))
 
 
+# ----- SoundFont banks: "RIFF" "sfbk" with INFO, sdta and pdta lists -----
+def riff_chunk(chunk_id, data):
+    return chunk_id + struct.pack("<I", len(data)) + data
+
+
+def riff_list(list_type, chunks):
+    return riff_chunk(b"LIST", list_type + b"".join(chunks))
+
+
+def sf_text(text):
+    data = text.encode() + b"\0"
+    return data + b"\0" * (len(data) % 2)
+
+
+def sf_presets(names):
+    records = [name.encode()[:20].ljust(20, b"\0") + struct.pack("<HHHIII", i, 0, 0, 0, 0, 0)
+               for i, name in enumerate(names + ["EOP"])]
+    return riff_chunk(b"phdr", b"".join(records))
+
+
+def sf_bank(info, presets, samples=b"\0" * 32, extra=()):
+    return riff_chunk(b"RIFF", b"sfbk" + riff_list(b"INFO", info) + riff_list(b"sdta", [riff_chunk(b"smpl", samples)])
+                      + riff_list(b"pdta", [sf_presets(presets), riff_chunk(b"pbag", b"\0" * 8)]) + b"".join(extra))
+
+
+SF_INFO = [riff_chunk(b"ifil", struct.pack("<HH", 2, 1)), riff_chunk(b"isng", sf_text("EMU8000")),
+           riff_chunk(b"INAM", sf_text("Seed Bank"))]
+
+
+def soundfonts():
+    put("soundfont", "minimal.sf2", sf_bank(SF_INFO, ["Piano"]))
+    put("soundfont", "every_entry.sf2", sf_bank(
+        SF_INFO + [riff_chunk(b"irom", sf_text("1MGM")), riff_chunk(b"iver", struct.pack("<HH", 1, 2)),
+                   riff_chunk(b"ICRD", sf_text("2024")), riff_chunk(b"IENG", sf_text("Someone")),
+                   riff_chunk(b"IPRD", sf_text("Studio")), riff_chunk(b"ICOP", sf_text("Free")),
+                   riff_chunk(b"ICMT", sf_text("Seed")), riff_chunk(b"ISFT", sf_text("Editor"))],
+        ["Grand Piano", "Twenty Characters Ok", "Strings"]))
+    put("soundfont", "version_3.sf2", sf_bank([riff_chunk(b"ifil", struct.pack("<HH", 3, 0))] + SF_INFO[1:], ["A"]))
+    put("soundfont", "terminal_record_only.sf2", sf_bank(SF_INFO, []))
+    put("soundfont", "foreign_list.sf2", sf_bank(SF_INFO, ["A"], extra=[riff_list(b"movi", [])]))
+    put("soundfont", "nested_and_junk.sf2", sf_bank(
+        SF_INFO + [riff_list(b"nest", [riff_chunk(b"INAM", sf_text("inner"))])], ["A", "B"],
+        extra=[riff_chunk(b"JUNK", b"\0" * 6), b"\1" * 5]))
+    # The real General MIDI bank Debian ships, with its sample data left out: every pdta chunk a
+    # bank editor writes, at a size the fuzzer can work with.
+    real = "/usr/share/sounds/sf2/TimGM6mb.sf2"
+    if os.path.exists(real):
+        with open(real, "rb") as f:
+            data = f.read()
+        body, offset, out = data[12:8 + struct.unpack("<I", data[4:8])[0]], 0, b""
+        while offset + 8 <= len(body):
+            chunk_id, size = body[offset:offset + 4], struct.unpack("<I", body[offset + 4:offset + 8])[0]
+            chunk = body[offset:offset + 8 + size]
+            if chunk_id == b"LIST" and chunk[8:12] == b"sdta":
+                chunk = riff_list(b"sdta", [riff_chunk(b"smpl", b"")])
+            out += chunk
+            offset += 8 + size
+        put("soundfont", "timgm6mb_without_samples.sf2", riff_chunk(b"RIFF", b"sfbk" + out))
+
+
 if __name__ == "__main__":
     project_files()
     patterns()
@@ -238,3 +298,4 @@ if __name__ == "__main__":
     vst_chunks()
     wavs()
     pngs()
+    soundfonts()
