@@ -314,6 +314,28 @@ void CPatternEditor::DestroyPattern(Pattern* pattern) {
     if (wasCurrent) Notify(PatternEditorChange::Selection);
 }
 
+void CPatternEditor::MovePattern(Pattern* pattern, int32_t index) {
+    const int32_t from = m_patterns.Find(pattern);
+    if (from < 0) return;
+    {
+        CEditLock lock(m_mutex);
+        m_patterns.RemoveItem(from);
+        m_patterns.Insert(std::clamp(index, 0, m_patterns.Count()), pattern);
+    }
+    if (m_changes) m_changes->Raise();
+    if (pattern->Machine() == m_machine) Notify(PatternEditorChange::Selection);
+}
+
+void CPatternEditor::PatternChanged(Pattern* pattern) {
+    if (m_changes) m_changes->Raise();
+    if (pattern != m_current) return;
+    m_dragNote = nullptr;
+    m_dragLane = -1;
+    Notify(PatternEditorChange::Selection);
+    Notify(PatternEditorChange::ControlTracks);
+    Notify(PatternEditorChange::Notes);
+}
+
 bool CPatternEditor::AddControlTrack() {
     if (!m_current || m_propertyIndex < 0) return false;
     const int32_t parameter = SelectedParameter();
