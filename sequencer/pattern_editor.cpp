@@ -326,6 +326,16 @@ void CPatternEditor::MovePattern(Pattern* pattern, int32_t index) {
     if (pattern->Machine() == m_machine) Notify(PatternEditorChange::Selection);
 }
 
+void CPatternEditor::OrderMachines(const std::vector<CMachine*>& order) {
+    auto rank = [&order](const CMachine* machine) {
+        return std::find(order.begin(), order.end(), machine) - order.begin();
+    };
+    const std::vector<CMachine*> before = m_machines;
+    std::stable_sort(m_machines.begin(), m_machines.end(),
+                     [&rank](const CMachine* a, const CMachine* b) { return rank(a) < rank(b); });
+    if (m_machines != before) Notify(PatternEditorChange::Machines);
+}
+
 void CPatternEditor::PatternChanged(Pattern* pattern) {
     if (m_changes) m_changes->Raise();
     if (pattern != m_current) return;

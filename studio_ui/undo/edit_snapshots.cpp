@@ -181,6 +181,9 @@ CMachineContainer* RestoreMachine(const UndoContext& context, const MachineRecor
     // As the project reader does: the mode is what the file holds, whether or not its panel is
     // open in this session.
     frame->m_panelMode = record.panelMode;
+    std::vector<CMachine*> order;
+    for (CMachineContainer* listed : studio.Frames()) order.push_back(listed->Machine());
+    context.sequencer.Patterns().OrderMachines(order);
 
     // The studio announced the machine's control inputs as new song rows at the end; each goes
     // back to its place, lowest first, so every move lands where it was.

@@ -259,6 +259,7 @@ TEST_F(UndoTest, DeletedMachineComesBackWithEverythingThatHungOnIt) {
         const std::string machineName = frame->m_name;
         const size_t patterns = Patterns().Patterns().Count();
         const int32_t rows = Song().Song().TrackCount();
+        const std::vector<CMachine*> machineBox = Patterns().Machines();
         const std::vector<uint8_t> before = Bytes();
         ASSERT_TRUE(m_stack.Do(cmd::DeleteMachine(ctx, frame)));
         const std::vector<uint8_t> deleted = Bytes();
@@ -268,6 +269,14 @@ TEST_F(UndoTest, DeletedMachineComesBackWithEverythingThatHungOnIt) {
         EXPECT_EQ(Bytes(), before);
         EXPECT_EQ(static_cast<size_t>(Patterns().Patterns().Count()), patterns);
         EXPECT_EQ(Song().Song().TrackCount(), rows);
+        // The pattern editor's machine box lists it at its old place again.
+        ASSERT_EQ(Patterns().Machines().size(), machineBox.size());
+        for (size_t i = 0; i < machineBox.size(); ++i) {
+            CMachineContainer* listed = m_studio->FindFrame(Patterns().Machines()[i]);
+            ASSERT_NE(listed, nullptr);
+            EXPECT_EQ(listed->m_name, m_studio->FindFrame(machineBox[i]) ? m_studio->FindFrame(machineBox[i])->m_name
+                                                                          : machineName);
+        }
         ASSERT_TRUE(m_stack.Redo());
         EXPECT_EQ(Bytes(), deleted);
         ASSERT_TRUE(m_stack.Undo());
@@ -280,6 +289,14 @@ TEST_F(UndoTest, DeletedMachineComesBackWithEverythingThatHungOnIt) {
         if (name == "m_drums") m_drums = back;
         if (name == "m_bass2") m_bass2 = back;
     }
+    // The master too: it comes back as the studio's master with its cables.
+    const std::vector<uint8_t> before = Bytes();
+    ASSERT_TRUE(m_stack.Do(cmd::DeleteMachine(ctx, m_studio->MasterFrame())));
+    EXPECT_EQ(m_studio->MasterFrame(), nullptr);
+    m_stack.Undo();
+    ASSERT_NE(m_studio->MasterFrame(), nullptr);
+    EXPECT_EQ(m_studio->Frames().front(), m_studio->MasterFrame());
+    EXPECT_EQ(Bytes(), before);
     // The earlier steps still undo against the machines made again.
     while (m_stack.CanUndo()) m_stack.Undo();
     ASSERT_TRUE(m_stack.Do(cmd::MoveMachine(ctx, m_drums, 1, 2)));
@@ -544,6 +561,40 @@ TEST_F(UndoTest, RandomEditsUndoAndRedoToTheSameBytes) {
     EXPECT_EQ(Bytes(), start);
     while (m_stack.CanRedo()) ASSERT_TRUE(m_stack.Redo());
     EXPECT_EQ(Bytes(), end);
+}
+
+// The model operations the history puts things back with.
+TEST_F(UndoTest, ModelsPutThingsBackInPlace) {
+    BuildSong();
+    // Pattern length: refused outside 1..4096; lanes grow with the pattern and are never cut.
+    Pattern* bass = PatternOf(m_bass);
+    EXPECT_FALSE(bass->SetLength(0));
+    EXPECT_FALSE(bass->SetLength(4097));
+    ASSERT_TRUE(bass->SetLength(8));
+    EXPECT_EQ(bass->GetControlTrack(0)->steps.size(), 32u);
+    ASSERT_TRUE(bass->SetLength(2));
+    EXPECT_EQ(bass->GetControlTrack(0)->steps.size(), 32u);
+    EXPECT_EQ(bass->StepCount(), 8);
+    // Frames and cables keep the others' order; out-of-range places are clamped or refused.
+    m_studio->SetFrameIndex(m_bass2, -5);
+    EXPECT_EQ(m_studio->Frames().front(), m_bass2);
+    m_studio->SetFrameIndex(m_bass2, 99);
+    EXPECT_EQ(m_studio->Frames().back(), m_bass2);
+    EXPECT_EQ(m_studio->Frames()[1], m_bass);
+    CConnector* masterIn = Connectors(m_studio->MasterFrame(), true, true).at(0);
+    CConnection* first = masterIn->m_connections[0];
+    m_studio->MoveCable(masterIn, 0, 3);
+    EXPECT_EQ(masterIn->m_connections[3], first);
+    EXPECT_THROW(m_studio->MoveCable(masterIn, 0, 4), std::exception);
+    EXPECT_THROW(m_studio->MoveCable(masterIn, -1, 0), std::exception);
+    // Rows: the selection follows its row.
+    Song().SelectRow(0);
+    CPort* selected = Song().Song().GetTrack(0)->port;
+    Song().MoveRow(0, 2);
+    EXPECT_EQ(Song().SelectedRow(), 2);
+    EXPECT_EQ(Song().Song().GetTrack(2)->port, selected);
+    Song().MoveRow(2, 7); // no such row: nothing moves
+    EXPECT_EQ(Song().Song().GetTrack(2)->port, selected);
 }
 
 } // namespace
