@@ -14,12 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -561,6 +564,47 @@ TEST_F(UndoTest, RandomEditsUndoAndRedoToTheSameBytes) {
     EXPECT_EQ(Bytes(), start);
     while (m_stack.CanRedo()) ASSERT_TRUE(m_stack.Redo());
     EXPECT_EQ(Bytes(), end);
+}
+
+// Undo and redo while the song plays: the driver thread renders buffers all along and only ever
+// sees a whole machine, a whole pattern list and a whole song (a half-restored one would crash
+// or read freed memory under the sanitizers).
+TEST_F(UndoTest, UndoWhileTheSongPlays) {
+    BuildSong();
+    const auto ctx = Context();
+    m_studio->SetLiveDeadline(false); // every buffer waits for the edit instead of going silent
+    Song().SetLoop(true);
+    Song().PlaySong();
+    std::atomic<bool> stop{false};
+    std::atomic<int32_t> buffers{0};
+    std::atomic<bool> finite{true};
+    std::thread driver([&] {
+        std::vector<float> left(256), right(256);
+        float* channels[2] = {left.data(), right.data()};
+        while (!stop.load()) {
+            m_studio->Render(2, channels, 256);
+            for (float sample : left) finite = finite && std::isfinite(sample);
+            ++buffers;
+        }
+    });
+    const std::string bass = m_bass->m_name;
+    for (int32_t round = 0; round < 6; ++round) {
+        m_stack.Do(cmd::DeleteMachine(ctx, m_studio->FindFrame(bass.c_str())));
+        m_stack.Do(cmd::RemovePattern(ctx, Patterns().Patterns()[0]));
+        m_stack.Do(cmd::SetSongLength(ctx, 20));
+        while (m_stack.Undo()) {
+        }
+        while (m_stack.Redo()) {
+        }
+        while (m_stack.Undo()) {
+        }
+        m_stack.Clear();
+    }
+    while (buffers.load() < 20) std::this_thread::yield();
+    stop = true;
+    driver.join();
+    EXPECT_TRUE(finite.load());
+    EXPECT_TRUE(Song().IsPlaying());
 }
 
 // The model operations the history puts things back with.
