@@ -137,6 +137,26 @@ void CStudio::Rename(CMachineContainer* frame, const char* name) {
     m_observer.FrameRenamed(frame);
 }
 
+void CStudio::SetFrameIndex(CMachineContainer* frame, int32_t index) {
+    CMutexLock lock(m_mutex);
+    const auto position = std::find(m_frames.begin(), m_frames.end(), frame);
+    if (position == m_frames.end()) return;
+    m_frames.erase(position);
+    index = std::clamp(index, 0, static_cast<int32_t>(m_frames.size()));
+    m_frames.insert(m_frames.begin() + index, frame);
+    m_changes.Raise();
+}
+
+void CStudio::MoveCable(CConnector* input, int32_t from, int32_t to) {
+    CMutexLock lock(m_mutex);
+    const int32_t count = input->m_connections.Count();
+    if (from < 0 || from >= count || to < 0 || to >= count) platform::Raise("Index Out Of Bounds");
+    if (from == to) return;
+    CConnection* cable = input->m_connections.RemoveItem(from);
+    input->m_connections.Insert(to, cable);
+    m_changes.Raise();
+}
+
 void CStudio::Clear() {
     CMutexLock lock(m_mutex);
     m_master = nullptr;

@@ -117,6 +117,13 @@ public:
     void MoveFrame(CMachineContainer* frame, int32_t x, int32_t y);
     // The tempo field: the host's beats per minute.
     void SetTempo(float bpm);
+    // Puts a frame at a place in the machine list (clamped to the list), the others keeping their
+    // order: an undone delete gives the machine back its old place, and with it the project
+    // indices the file numbers machines by.
+    void SetFrameIndex(CMachineContainer* frame, int32_t index);
+    // Moves one cable of an input to another place among the input's cables (both indices inside
+    // the list, else "Index Out Of Bounds"). The order is that of the mixing and of the file.
+    void MoveCable(CConnector* input, int32_t from, int32_t to);
 
     // --- Observing (user-interface thread) ---
     CStudioObserver& Observer() { return m_observer; }

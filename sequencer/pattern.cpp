@@ -98,6 +98,15 @@ void Pattern::SetName(const char* name) {
     m_name = name ? name : "";
 }
 
+bool Pattern::SetLength(int32_t beats) {
+    if (beats < 1 || beats > 4096) return false;
+    CEditLock lock(m_mutex);
+    m_length = beats;
+    for (ControlTrack* track : m_controlTracks)
+        if (track->steps.size() < static_cast<size_t>(StepCount())) track->steps.resize(static_cast<size_t>(StepCount()));
+    return true;
+}
+
 void Pattern::SetPort(CPort* port) {
     CEditLock lock(m_mutex);
     m_port = port;

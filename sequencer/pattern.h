@@ -168,6 +168,10 @@ public:
     int32_t StepCount() const { return m_length * 4; }
     const char* Name() const { return m_name.c_str(); }
     void SetName(const char* name);
+    // A new length in beats (1..4096, else refused with false). Control tracks grow to the new
+    // step count; nothing is cut when the pattern shrinks: notes and steps past the end stay
+    // stored (and are not played) so a longer length brings them back.
+    bool SetLength(int32_t beats);
     CPort* Port() const { return m_port; }
     // The machine the port belongs to, or null without a port.
     CMachine* Machine() const;

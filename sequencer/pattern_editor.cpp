@@ -314,6 +314,38 @@ void CPatternEditor::DestroyPattern(Pattern* pattern) {
     if (wasCurrent) Notify(PatternEditorChange::Selection);
 }
 
+void CPatternEditor::MovePattern(Pattern* pattern, int32_t index) {
+    const int32_t from = m_patterns.Find(pattern);
+    if (from < 0) return;
+    {
+        CEditLock lock(m_mutex);
+        m_patterns.RemoveItem(from);
+        m_patterns.Insert(std::clamp(index, 0, m_patterns.Count()), pattern);
+    }
+    if (m_changes) m_changes->Raise();
+    if (pattern->Machine() == m_machine) Notify(PatternEditorChange::Selection);
+}
+
+void CPatternEditor::OrderMachines(const std::vector<CMachine*>& order) {
+    auto rank = [&order](const CMachine* machine) {
+        return std::find(order.begin(), order.end(), machine) - order.begin();
+    };
+    const std::vector<CMachine*> before = m_machines;
+    std::stable_sort(m_machines.begin(), m_machines.end(),
+                     [&rank](const CMachine* a, const CMachine* b) { return rank(a) < rank(b); });
+    if (m_machines != before) Notify(PatternEditorChange::Machines);
+}
+
+void CPatternEditor::PatternChanged(Pattern* pattern) {
+    if (m_changes) m_changes->Raise();
+    if (pattern != m_current) return;
+    m_dragNote = nullptr;
+    m_dragLane = -1;
+    Notify(PatternEditorChange::Selection);
+    Notify(PatternEditorChange::ControlTracks);
+    Notify(PatternEditorChange::Notes);
+}
+
 bool CPatternEditor::AddControlTrack() {
     if (!m_current || m_propertyIndex < 0) return false;
     const int32_t parameter = SelectedParameter();

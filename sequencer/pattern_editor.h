@@ -137,6 +137,15 @@ public:
     Pattern* CreatePattern(CPort* port, int32_t lengthBeats, const char* name = nullptr);
     // Removes the pattern from the list and the song and destroys it.
     void DestroyPattern(Pattern* pattern);
+    // Puts a listed pattern at a place in the pattern list (clamped), the others keeping their
+    // order: the list order numbers the serials the song refers to in the file.
+    void MovePattern(Pattern* pattern, int32_t index);
+    // Lists the machines in the order given (the studio's machine list; machines not in it keep
+    // their places after those that are), for a machine given back at its old place.
+    void OrderMachines(const std::vector<CMachine*>& order);
+    // The pattern's notes, lanes, length or name were changed from outside the editor's own
+    // operations (undo, redo): drops a drag on it and tells the listeners when it is current.
+    void PatternChanged(Pattern* pattern);
 
     // ----- Note grid (current pattern) -----
     // Rows: 128 for an ordinary machine (note 127 on top), N for named notes (index 0 on top).

@@ -128,6 +128,13 @@ void Sequence::SetChosenPattern(int32_t track, Pattern* pattern) {
     m_tracks[track]->chosenPattern = pattern;
 }
 
+void Sequence::MoveTrack(int32_t from, int32_t to) {
+    if (from < 0 || from >= m_tracks.Count() || to < 0 || to >= m_tracks.Count() || from == to) return;
+    CEditLock lock(m_mutex);
+    SequenceTrack* track = m_tracks.RemoveItem(from);
+    m_tracks.Insert(to, track);
+}
+
 int32_t Sequence::FindTrack(const CPort* port) const {
     for (int32_t i = 0; i < m_tracks.Count(); ++i)
         if (m_tracks[i]->port == port) return i;

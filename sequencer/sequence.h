@@ -65,6 +65,8 @@ public:
     // (clamped to 1..4096).
     void SetLength(int32_t beats);
     void SetChosenPattern(int32_t track, Pattern* pattern);
+    // Moves a row to another place (both inside the list; anything else changes nothing).
+    void MoveTrack(int32_t from, int32_t to);
 
     int32_t Length() const { return m_length; }
     int32_t TrackCount() const { return m_tracks.Count(); }

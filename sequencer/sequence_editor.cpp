@@ -214,6 +214,33 @@ void CSequenceEditor::SetLoop(bool loop) {
     Notify(SequenceEditorChange::Transport);
 }
 
+void CSequenceEditor::MoveRow(int32_t from, int32_t to) {
+    if (from < 0 || from >= m_song.TrackCount() || to < 0 || to >= m_song.TrackCount() || from == to) return;
+    CPort* selectedPort = m_selectedRow >= 0 ? m_song.GetTrack(m_selectedRow)->port : nullptr;
+    m_dragEntry = nullptr;
+    m_song.MoveTrack(from, to);
+    m_selectedRow = selectedPort ? m_song.FindTrack(selectedPort) : -1;
+    Notify(SequenceEditorChange::Rows);
+}
+
+void CSequenceEditor::RestoreEntries(int32_t length, const std::vector<RowEntries>& rows) {
+    m_dragEntry = nullptr;
+    {
+        // One lock over the whole change: no buffer plays half of it.
+        CEditLock lock(m_mutex);
+        for (int32_t row = 0; row < m_song.TrackCount(); ++row) {
+            SequenceTrack* track = m_song.GetTrack(row);
+            while (track->entries.Count() > 0)
+                m_song.RemoveEntry(row, track->entries[track->entries.Count() - 1]);
+        }
+        m_song.SetLength(length);
+        for (int32_t row = 0; row < m_song.TrackCount() && row < static_cast<int32_t>(rows.size()); ++row)
+            for (const auto& [start, pattern] : rows[static_cast<size_t>(row)])
+                m_song.AddEntry(row, pattern, start);
+    }
+    Notify(SequenceEditorChange::Entries);
+}
+
 void CSequenceEditor::SetLength(int32_t beats) {
     m_dragEntry = nullptr;
     m_song.SetLength(beats);

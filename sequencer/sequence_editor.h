@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMachine;
@@ -112,6 +113,15 @@ public:
     void SetLoop(bool loop);
     // The up-down field: removes entries ending after the new length (1..4096 beats).
     void SetLength(int32_t beats);
+    // Moves a row to another place (undo of a machine's removal gives its rows their places
+    // back); the selection follows its row.
+    void MoveRow(int32_t from, int32_t to);
+    // One row's placements as they stand, in their order: (start beat, pattern).
+    using RowEntries = std::vector<std::pair<int32_t, Pattern*>>;
+    // Puts back a whole song as it was: the length, then every row's placements in the given
+    // order (rows beyond the list keep none), without any fit checks. One edit for the listeners;
+    // a drag in progress ends.
+    void RestoreEntries(int32_t length, const std::vector<RowEntries>& rows);
     bool IsPlaying() const { return m_playing.load(); }
     bool IsPlayDown() const { return m_playDown.load(); }
     bool IsRecordDown() const { return m_recordDown.load(); }
