@@ -373,8 +373,7 @@ void CMainWindow::TellDriverProblem() {
     if (problem.empty()) return;
     m_driverProblemTold = true;
     QString driver = "(none)", device = "(none)";
-    if (m_models.drivers) {
-        CAudioOutputDriver* current = m_models.drivers->Current();
+    if (CAudioOutputDriver* current = m_models.currentDriver ? m_models.currentDriver() : nullptr) {
         driver = QString::fromUtf8(current->GetName());
         device = QString::fromStdString(current->GetDeviceName());
     }
