@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPainter>
 #include <QWidget>
 
@@ -187,7 +188,24 @@ void CMainWindow::Build(int width, int height) {
 void CMainWindow::BuildMenu() {
     m_menuBar = new QMenuBar(Widget());
     m_menuBar->setNativeMenuBar(false);
+    // The menus wear the studio's face colours, like every control under them.
+    QPalette palette = m_menuBar->palette();
+    palette.setColor(QPalette::Window, Colors().Color(gui::kSlotFace));
+    palette.setColor(QPalette::Base, Colors().Color(gui::kSlotFace));
+    palette.setColor(QPalette::Button, Colors().Color(gui::kSlotFace));
+    palette.setColor(QPalette::WindowText, Colors().Color(gui::kSlotButtonText));
+    palette.setColor(QPalette::ButtonText, Colors().Color(gui::kSlotButtonText));
+    palette.setColor(QPalette::Text, Colors().Color(gui::kSlotButtonText));
+    palette.setColor(QPalette::Disabled, QPalette::Text, Colors().Color(gui::kSlotDisabledText));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     Colors().Color(gui::kSlotDisabledText));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText,
+                     Colors().Color(gui::kSlotDisabledText));
+    m_menuBar->setPalette(palette);
+    m_menuBar->setAutoFillBackground(true);
+    m_menuBar->setFont(Font());
     QMenu* file = m_menuBar->addMenu("&File");
+    file->setPalette(palette);
     auto add = [&](const QString& text, const QKeySequence& keys, std::function<void()> command) {
         QAction* action = file->addAction(text);
         if (!keys.isEmpty()) action->setShortcut(keys);
@@ -197,6 +215,7 @@ void CMainWindow::BuildMenu() {
     add("&New", QKeySequence(Qt::CTRL | Qt::Key_N), [this] { NewProject(); });
     add("&Open...", QKeySequence(Qt::CTRL | Qt::Key_O), [this] { OpenProject(); });
     m_recentMenu = file->addMenu("Open &Recent");
+    m_recentMenu->setPalette(palette);
     QObject::connect(m_recentMenu, &QMenu::aboutToShow, m_menuBar, [this] { FillRecentMenu(); });
     FillRecentMenu();
     file->addSeparator();
@@ -355,6 +374,9 @@ void CMainWindow::Open(bool maximised) {
         m_toolBar->Button(button)->Show();
     m_tabs->Show();
     ShowPage(m_page);
+    // Space and Delete go to the window, not to the first field of the tool bar.
+    Widget()->setFocusPolicy(Qt::StrongFocus);
+    Widget()->setFocus();
     if (!m_timer) {
         m_lastClock = gui::UiClock().Now();
         m_timer = gui::UiClock().MakeTimer([this] { Tick(); });
@@ -456,15 +478,24 @@ void CMainWindow::DeleteSelectedMachine() {
 
 void CMainWindow::NoticePress(QWidget* target) {
     if (!Widget() || target->window() != Widget()) return;
+    // A press on the surface takes the keys back from a tool bar field, unless it lands in a
+    // field of a frame's own (a program list, a panel's control).
+    const auto takeKeys = [&] {
+        if (target->focusPolicy() == Qt::NoFocus && QApplication::focusWidget() &&
+            !m_studioView->Widget()->isAncestorOf(QApplication::focusWidget()))
+            Widget()->setFocus();
+    };
     for (QWidget* widget = target; widget && widget != Widget(); widget = widget->parentWidget()) {
         gui::CControl* control = gui::CControl::FromWidget(widget);
         if (!control) continue;
         if (auto* frame = dynamic_cast<studio_view::CMachineFrame*>(control)) {
             m_selectedSerial = frame->Serial();
+            takeKeys();
             return;
         }
         if (control == m_studioView.get()) {
             m_selectedSerial = 0; // the empty surface
+            takeKeys();
             return;
         }
     }

@@ -17,6 +17,7 @@
 #include "tests/gui/gui_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -248,6 +249,14 @@ TEST_F(MainWindowTest, OpeningTheDemoSongShowsItsTempoAndEveryFrame) {
         EXPECT_EQ(frame->X(), frame->Container()->m_x);
         EXPECT_EQ(frame->Y(), frame->Container()->m_y);
     }
+    // No frame covers another at its real size.
+    for (size_t a = 0; a < frames.size(); ++a)
+        for (size_t b = a + 1; b < frames.size(); ++b) {
+            const QRect first(frames[a]->X(), frames[a]->Y(), frames[a]->Width(), frames[a]->Height());
+            const QRect second(frames[b]->X(), frames[b]->Y(), frames[b]->Width(), frames[b]->Height());
+            EXPECT_FALSE(first.intersects(second))
+                << frames[a]->Container()->Name() << " and " << frames[b]->Container()->Name();
+        }
     EXPECT_NE(Title().find("demo.tbp"), std::string::npos) << Title();
     EXPECT_EQ(Title().find('*'), std::string::npos) << Title();
     // It went to the recent projects.
@@ -383,11 +392,16 @@ TEST_F(MainWindowTest, DeleteRemovesTheClickedFrameButNeverMasterAndSpacePlaysAn
     QTest::keyClick(m_window->Widget(), Qt::Key_Delete); // nothing left selected
     EXPECT_EQ(Studio().Frames().size(), before - 1);
 
+    // Space goes to the window once a frame was clicked, even after typing a tempo.
     CSequenceEditor& song = m_application->Sequencer()->Song();
     EXPECT_FALSE(song.IsPlaying());
-    QTest::keyClick(m_window->Widget(), Qt::Key_Space);
+    TypeTempo("130");
+    QTest::mouseClick(master->Widget(), Qt::LeftButton, {}, master->TitleArea().center());
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_TRUE(song.IsPlaying());
-    QTest::keyClick(m_window->Widget(), Qt::Key_Space);
+    EXPECT_EQ(HostTempo(), 130.0f);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_FALSE(song.IsPlaying());
 }
 
