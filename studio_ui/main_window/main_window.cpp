@@ -550,17 +550,18 @@ void CMainWindow::Tick() {
     m_steadyMs += static_cast<uint32_t>(now - m_lastClock);
     m_lastClock = now;
     m_models.studio->DeliverNotifications();
-    static_assert(kWatchEveryTicks > 0);
-    if (m_models.watchDriver && (m_steadyMs / kTickMs) % kWatchEveryTicks == 0) m_models.watchDriver();
+    if (m_models.watchDriver && ++m_ticksSinceWatch >= kWatchEveryTicks) {
+        m_ticksSinceWatch = 0;
+        m_models.watchDriver();
+    }
     RefreshReadOuts();
     // A tempo typed into the field stays until it is committed.
     if (!m_tempo->SpinBox()->hasFocus()) ShowTempo();
     // The autosave may tell of a failure in a message box, whose own event loop runs this timer.
-    static thread_local bool inAutosave = false;
-    if (!inAutosave) {
-        inAutosave = true;
+    if (!m_inAutosave) {
+        m_inAutosave = true;
         m_document->Tick(m_steadyMs);
-        inAutosave = false;
+        m_inAutosave = false;
     }
     UpdateTitle();
 }

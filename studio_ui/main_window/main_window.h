@@ -240,6 +240,8 @@ private:
     uint64_t m_selectedSerial = 0;
     uint64_t m_shownXruns = UINT64_MAX;
     int m_shownCpu = -1;
+    int m_ticksSinceWatch = 0;
+    bool m_inAutosave = false; // the autosave's error box runs the timer in its own event loop
     bool m_driverProblemTold = false;
     bool m_closing = false;
 };

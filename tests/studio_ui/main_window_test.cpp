@@ -432,3 +432,26 @@ TEST_F(MainWindowTest, AnAudioOutputProblemIsToldOnceWithDriverDeviceReasonAndTh
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, AtStartTheUntitledRecoveryFileIsOfferedAndLoadsWithItsTempo) {
+    // What an earlier session's autosave left: a project at 77 BPM.
+    Studio().SetTempo(77.0f);
+    const fs::path recovery = UntitledRecoveryPath();
+    fs::create_directories(recovery.parent_path());
+    m_application->Project().SaveCopy(recovery);
+    Studio().SetTempo(120.0f);
+    Open();
+    m_stage.dialogs.answers.push_back(gui::MessageAnswer::kYes);
+    m_window->Start(std::nullopt);
+    const auto questions = Asked("question");
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions.front().contains(QString::fromStdString(recovery.string()))) << questions.front().toStdString();
+    EXPECT_EQ(HostTempo(), 77.0f);
+    EXPECT_EQ(m_window->TempoField().Value(), 77);
+    // Recovered edits are unsaved edits.
+    EXPECT_NE(Title().find('*'), std::string::npos) << Title();
+}
+
+} // namespace
