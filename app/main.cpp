@@ -1,5 +1,7 @@
 // tamborel: the studio program's command line.
-//   tamborel [PROJECT] [--parallel]          play the project (or a new one) live until Ctrl-C
+//   tamborel [PROJECT] [--parallel]          the studio window with the project (or a new one);
+//                                            without a display, as --headless
+//   tamborel [PROJECT] --headless [--parallel]  play the project live without a window until Ctrl-C
 //   tamborel render PROJECT -o OUT.wav ...   bounce the song to a WAV file
 //   tamborel info PROJECT [--json]           describe a project
 //   tamborel machines [--json]               list every machine type
@@ -8,16 +10,26 @@
 #include "app/machines_command.h"
 #include "app/render_command.h"
 #include "audio_out/wave_out_driver.h"
+#include "gui/dialog_service.h"
+#include "host_machines/hd_recorder/hd_track.h"
 #include "platform/error.h"
+#include "studio_ui/document/recent_projects.h"
+#include "studio_ui/main_window/main_window.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -26,7 +38,7 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: tamborel [PROJECT] [--parallel]\n"
+    out << "usage: tamborel [PROJECT] [--headless] [--parallel]\n"
            "       tamborel render PROJECT -o OUT.wav [--rate HZ] [--buffer FRAMES] [--format s16|f32]\n"
            "                       [--loops N] [--tail SECONDS] [--seed N] [--stems DIR]\n"
            "                       [--parallel] [--force]\n"
@@ -138,6 +150,67 @@ int RunLive(const std::string& projectPath, bool parallel) {
     return 0;
 }
 
+// Whether a window can be opened: a window system named by QT_QPA_PLATFORM whose platform
+// plug-in is installed (and, for X11 and Wayland, whose display is named), else an X11 or Wayland
+// display. Decided before any QApplication is made: one made without a usable platform stops the
+// program.
+bool HasDisplay() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    if (set("QT_QPA_PLATFORM")) {
+        const std::string platform = std::string(std::getenv("QT_QPA_PLATFORM")).substr(
+            0, std::string(std::getenv("QT_QPA_PLATFORM")).find(':'));
+        if (platform == "xcb" && !set("DISPLAY")) return false;
+        if (platform.rfind("wayland", 0) == 0 && !set("WAYLAND_DISPLAY")) return false;
+        const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms/";
+        return QFileInfo::exists(plugins + "libq" + QString::fromStdString(platform) + ".so");
+    }
+    return set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+// The studio window over the live studio until the user closes it. A project that cannot be
+// loaded is told in the error box; the window stays with what was built.
+int RunWindow(int& argc, char** argv, const std::string& projectPath, bool parallel) {
+    QApplication qt(argc, argv);
+    QApplication::setApplicationName("Tamborel Studio");
+    // A device or server that goes away mid-write must end in an error code, never kill the studio.
+    std::signal(SIGPIPE, SIG_IGN);
+    CApplication::Settings settings;
+    settings.audio = CApplication::Audio::Live;
+    settings.newProject = true;
+    CApplication application(settings);
+    if (parallel) application.Studio()->SetSingleThreaded(false);
+    CRecentProjects recent;
+
+    main_window::CMainWindow::Models models;
+    models.studio = application.Studio();
+    models.registry = application.Registry();
+    models.project = &application.Project();
+    models.sequencer = application.Sequencer();
+    models.recorderRows = &CHDTrackList::Studio();
+    models.options = &application.ApplicationOptions();
+    models.drivers = application.Drivers();
+    models.optionHooks.switchDriver = [&application](int32_t index) { return application.SwitchDriver(index); };
+    models.optionHooks.driverProblem = [&application] { return application.DriverProblem(); };
+    models.optionHooks.saveOptions = [&application] { return application.SaveOptions(); };
+    models.currentDriver = [&application]() -> CAudioOutputDriver* {
+        return application.Drivers() ? application.Drivers()->Current() : nullptr;
+    };
+    models.driverProblem = [&application] { return application.DriverProblem(); };
+    models.watchDriver = [&application] { application.WatchDriver(); };
+    models.recent = &recent;
+
+    main_window::CMainWindow window(std::move(models));
+    window.Build(1280, 800);
+    window.Open(true);
+    std::optional<std::filesystem::path> project;
+    if (!projectPath.empty()) project = std::filesystem::path(projectPath);
+    window.Start(project);
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,24 +220,34 @@ int main(int argc, char** argv) {
             PrintUsage(std::cout);
             return 0;
         }
-        // Live play takes one option, --parallel, before or after the project.
-        bool parallel = false;
-        if (const auto option = std::find(args.begin(), args.end(), "--parallel");
-            option != args.end() && (args.size() == 1 || (args[0] != "render" && args[0] != "info" &&
-                                                         args[0] != "machines"))) {
-            parallel = true;
+        // The studio takes two options, --parallel and --headless, before or after the project.
+        const bool subcommand = !args.empty() && (args[0] == "render" || args[0] == "info" || args[0] == "machines");
+        const auto takeOption = [&](const char* name) {
+            const auto option = std::find(args.begin(), args.end(), name);
+            if (subcommand || option == args.end()) return false;
             args.erase(option);
+            return true;
+        };
+        const bool parallel = takeOption("--parallel");
+        const bool headless = takeOption("--headless");
+        if (!args.empty() && subcommand) {
+            const std::string command = args[0];
+            std::vector<std::string> rest(args.begin() + 1, args.end());
+            if (command == "machines") return RunMachines(rest);
+            if (command == "render") return RunRender(rest);
+            return RunInfo(rest, std::cout);
         }
-        if (args.empty()) return RunLive({}, parallel);
-        const std::string command = args[0];
-        std::vector<std::string> rest(args.begin() + 1, args.end());
-        if (command == "machines") return RunMachines(rest);
-        if (command == "render") return RunRender(rest);
-        if (command == "info") return RunInfo(rest, std::cout);
-        if (args.size() == 1 && (command.empty() || command[0] != '-'))
-            return RunLive(Unquote(command), parallel);
-        PrintUsage(std::cerr);
-        return 2;
+        if (args.size() > 1 || (args.size() == 1 && !args[0].empty() && args[0][0] == '-')) {
+            PrintUsage(std::cerr);
+            return 2;
+        }
+        const std::string project = args.empty() ? std::string() : Unquote(args[0]);
+        if (headless) return RunLive(project, parallel);
+        if (!HasDisplay()) {
+            std::cerr << "tamborel: no display is available; playing without a window, as with --headless\n";
+            return RunLive(project, parallel);
+        }
+        return RunWindow(argc, argv, project, parallel);
     } catch (const std::exception& error) {
         std::cerr << "tamborel: " << error.what() << '\n';
         return 1;

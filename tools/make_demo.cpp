@@ -215,8 +215,10 @@ void Build(CDemo& demo, const std::string& path) {
     demo.m_app.Project().New();
     demo.m_app.Host()->SetBPM(kTempo);
     CMachineContainer* master = studio.MasterFrame();
-    master->m_x = 760;
-    master->m_y = 220;
+    // Laid out so that no frame covers another at its real size: sources on the left, the
+    // mixer across the middle with its send effects above, the smoothing and the master below.
+    master->m_x = 900;
+    master->m_y = 350;
 
     // ----- Machines -----
     CMachineContainer* bass = demo.Add("VeskPlug::QX BassHead", "Bass", 40, 40);
@@ -226,8 +228,8 @@ void Build(CDemo& demo, const std::string& path) {
     CMachineContainer* recorder = demo.Add("QX HD Recorder Track (Stereo)", "Drums", 220, 150);
     CMachineContainer* desk = demo.Add("VeskPlug::QX Mixer-Stereo-8-2", "Mixer", 400, 200);
     CMachineContainer* echo = demo.Add("VeskPlug::QX QuadDelay", "Echo", 400, 40);
-    CMachineContainer* room = demo.Add("VeskPlug::QX SpatialVerb", "Room", 400, 380);
-    CMachineContainer* smooth = demo.Add("VeskPlug::QX AntiAlias", "AntiAlias", 600, 220);
+    CMachineContainer* room = demo.Add("VeskPlug::QX SpatialVerb", "Room", 580, 40);
+    CMachineContainer* smooth = demo.Add("VeskPlug::QX AntiAlias", "AntiAlias", 600, 330);
     bass->m_panelMode = kPanelDefault;
     desk->m_panelMode = kPanelOwn;
 

@@ -44,6 +44,35 @@ TEST_F(LiveModeTest, WithOnlyTheNullDeviceItSaysNoSoundCardWasFoundAndDoesNotSpi
     EXPECT_NE(Messages().find("tamborel: stopped"), std::string::npos);
 }
 
+TEST_F(LiveModeTest, WithoutADisplayItSaysSoAndPlaysHeadlessAndHeadlessAsksForNoDisplay) {
+    // No window system at all: the studio says so and plays on without a window.
+    pid_t pid = Start({Demo()});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForMessage(pid, kPlaying, kStartLimit)) << Messages();
+    EXPECT_NE(Messages().find("tamborel: no display is available; playing without a window"), std::string::npos)
+        << Messages();
+    kill(pid, SIGINT);
+    EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(3)), 0) << Messages();
+
+    // --headless, before or after the project, plays without a window and without the remark;
+    // a window system that is named but not installed is no display either.
+    for (const auto& arguments : {std::vector<std::string>{"--headless", Demo()},
+                                  std::vector<std::string>{Demo(), "--headless", "--parallel"}}) {
+        pid = Start(arguments, {"QT_QPA_PLATFORM=none-such-window-system"});
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitForMessage(pid, kPlaying, kStartLimit)) << Messages();
+        EXPECT_EQ(Messages().find("no display"), std::string::npos) << Messages();
+        kill(pid, SIGINT);
+        EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(3)), 0) << Messages();
+        EXPECT_NE(Messages().find("tamborel: stopped"), std::string::npos);
+    }
+    // Two projects are refused with the usage.
+    pid = Start({Demo(), Demo(), "--headless"});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForExit(pid, kStartLimit), 2) << Messages();
+    EXPECT_NE(Messages().find("usage: tamborel [PROJECT] [--headless]"), std::string::npos) << Messages();
+}
+
 TEST_F(LiveModeTest, CtrlCAndSigtermEndItWithinABoundEveryTime) {
     std::mt19937 random(18);
     std::vector<double> seconds;

@@ -64,7 +64,8 @@ protected:
         for (char** variable = environ; *variable; ++variable) {
             const std::string entry = *variable;
             const std::string name = entry.substr(0, entry.find('='));
-            if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "VST_PATH" && name != "HOME" &&
+            if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM" && name != "VST_PATH" &&
+                name != "HOME" &&
                 name != "XDG_CONFIG_HOME" && name != "ALSA_CONFIG_PATH" && name != "JACK_DEFAULT_SERVER")
                 environment.push_back(entry);
         }
