@@ -1,0 +1,24 @@
+// The pictures of QX Stockrack's panels: PNG files of library/artwork/ embedded in the library as
+// resources of type "BINARY", by number.
+//
+// Threads: Get may be called from any thread; each picture is read once and kept for the life of
+// the process (panels of every machine of a kind share it).
+#pragma once
+
+#include "gui/picture/picture.h"
+#include "platform/resources.h"
+
+// The library's resource table (generated at build time).
+extern const platform::ResourceTable kStockResources;
+
+namespace stock_pictures {
+
+inline constexpr int kAntiAliasBackground = 120;
+inline constexpr int kAntiAliasKnob = 121;
+inline constexpr int kDrumKitBackground = 130;
+inline constexpr int kDrumKitKnob = 131;
+
+// The picture stored under number; raises the reader's text when it is missing or broken.
+const gui::CPicture& Get(int number);
+
+} // namespace stock_pictures
