@@ -3,6 +3,7 @@
 // the same bytes on every run; library/artwork/ holds its output and the library embeds it.
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
+#include "machines/mixer/mixer_panel_layout.h"
 #include "tools/artwork/canvas.h"
 
 #include <cmath>
@@ -103,6 +104,73 @@ CCanvas DrumKitBackground() {
     return canvas;
 }
 
+// One strip of the Mixer: buttons on top, the send knobs (tracks only), the band knobs, the
+// level fader with its meters, the balance slider and room for the strip's title.
+CCanvas MixerStripBackground(bool track) {
+    using namespace mixer_panel;
+    CCanvas canvas(kStripWidth, kStripHeight, false);
+    canvas.GradientRect(0, 0, kStripWidth, kStripHeight, pal::kPanelLight, pal::kPanel);
+    canvas.Bevel(0, 0, kStripWidth, kStripHeight, pal::kEdgeLight, pal::kGroove);
+    if (track)
+        for (const Caption& c : kSendCaptions) canvas.Text(c.x, c.y, c.text, pal::kTextDim);
+    for (const Caption& c : kBandCaptions) canvas.Text(c.x, c.y, c.text, pal::kTextDim);
+    // The fader's groove and its scale: a tick every 12 dB of the -48 .. +12 dB span, 0 dB long.
+    const int grooveX = kLevelX + kHandleSize / 2;
+    const int top = kLevelY + kHandleSize / 2, bottom = kLevelY + kLevelLength - kHandleSize / 2;
+    canvas.FillRect(grooveX - 2, top - 1, 4, bottom - top + 2, pal::kGroove);
+    for (int db = -48; db <= 12; db += 12) {
+        const int y = bottom - (bottom - top) * (db + 48) / 60;
+        canvas.FillRect(db == 0 ? 24 : 28, y, db == 0 ? 10 : 6, 1, db == 0 ? pal::kText : pal::kTextDim);
+    }
+    // The meters' well.
+    canvas.FillRect(kLeftMeterX - 1, kMeterY - 1, kRightMeterX + kMeterWidth - kLeftMeterX + 2, kMeterHeight + 2,
+                    pal::kGroove);
+    // The balance slider's groove with its centre mark.
+    const int balanceY = kBalanceY + kHandleSize / 2;
+    canvas.FillRect(kBalanceX + kHandleSize / 2, balanceY - 1, kBalanceLength - kHandleSize, 3, pal::kGroove);
+    canvas.FillRect(kBalanceX + kBalanceLength / 2, balanceY - 4, 1, 2, pal::kTextDim);
+    // The title's plate.
+    canvas.FillRect(4, kTitleY - 3, kStripWidth - 8, 13, pal::kPanelDark);
+    return canvas;
+}
+
+// A mixer button of one state: up (raised grey), pressed (sunken), latched (lit in colour).
+CCanvas MixerButton(const char* label, int state, Rgb lit) {
+    using namespace mixer_panel;
+    CCanvas canvas(kButtonWidth, kButtonHeight, false, pal::kPanelLight);
+    const Rgb face = state == 0 ? pal::kCapTop : state == 1 ? pal::kCapBottom : lit;
+    canvas.FillRect(0, 0, kButtonWidth, kButtonHeight, face);
+    if (state == 0)
+        canvas.Bevel(0, 0, kButtonWidth, kButtonHeight, pal::kEdgeLight, pal::kGroove);
+    else
+        canvas.Bevel(0, 0, kButtonWidth, kButtonHeight, pal::kGroove, pal::kEdgeLight);
+    const int offset = state == 1 ? 1 : 0;
+    canvas.TextCentred(kButtonWidth / 2 + offset, 4 + offset, label, state == 2 ? pal::kGroove : pal::kText);
+    return canvas;
+}
+
+// The slider handle: a light cap with a dark grip line across the middle.
+CCanvas SliderHandle() {
+    const int size = mixer_panel::kHandleSize;
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 2.5, pal::kPanelDark);
+    canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(3, size / 2 - 1, size - 6, 2, pal::kPointer);
+    return canvas;
+}
+
+// The caption font: characters 32..127 in cells of 6 x 8, 16 to a row, light glyphs on transparent.
+CCanvas CaptionFont() {
+    using namespace mixer_panel;
+    CCanvas canvas(kFontColumns * kFontCellWidth, 6 * kFontCellHeight, true);
+    for (int c = 32; c < 128; ++c) {
+        const int cell = c - 32;
+        canvas.Text((cell % kFontColumns) * kFontCellWidth, (cell / kFontColumns) * kFontCellHeight,
+                    std::string(1, static_cast<char>(c)), pal::kText);
+    }
+    return canvas;
+}
+
 void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
     artwork::WritePng(canvas, folder + "/" + name);
 }
@@ -120,6 +188,16 @@ int main(int argc, char** argv) {
         Write(folder, "antialias_knob.png", KnobStrip(antialias_panel::kKnobSize));
         Write(folder, "drumkit_background.png", DrumKitBackground());
         Write(folder, "drumkit_knob.png", KnobStrip(drumkit_panel::kKnobSize));
+        Write(folder, "mixer_track_strip.png", MixerStripBackground(true));
+        Write(folder, "mixer_aux_strip.png", MixerStripBackground(false));
+        Write(folder, "mixer_knob.png", KnobStrip(mixer_panel::kKnobSize));
+        for (int state = 0; state < 3; ++state) {
+            const std::string suffix = std::to_string(state) + ".png";
+            Write(folder, ("mixer_mute_" + suffix).c_str(), MixerButton("MUTE", state, pal::kYellow));
+            Write(folder, ("mixer_solo_" + suffix).c_str(), MixerButton("SOLO", state, pal::kAccent));
+        }
+        Write(folder, "mixer_handle.png", SliderHandle());
+        Write(folder, "mixer_font.png", CaptionFont());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

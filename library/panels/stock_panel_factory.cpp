@@ -2,6 +2,7 @@
 
 #include "library/panels/antialias_panel.h"
 #include "library/panels/drumkit_panel.h"
+#include "library/panels/mixer_panel.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -18,6 +19,8 @@ WindowHandle CStockPanelFactory::CreatePanel(CMachine* machine, const char* kind
         return (new CAntiAliasPanel(static_cast<CAntiAliasFilter*>(machine), parentWidget))->Widget();
     if (std::strcmp(kind, "QX DGenR8") == 0)
         return (new CDrumKitPanel(static_cast<CDrumKit*>(machine), parentWidget))->Widget();
+    if (std::strcmp(kind, "QX Mixer") == 0)
+        return (new CMixerPanel(static_cast<CMixer*>(machine), parentWidget))->Widget();
     return nullptr;
 }
 

@@ -17,6 +17,15 @@ inline constexpr int kAntiAliasBackground = 120;
 inline constexpr int kAntiAliasKnob = 121;
 inline constexpr int kDrumKitBackground = 130;
 inline constexpr int kDrumKitKnob = 131;
+// The Mixer's skin: strip backgrounds, knob strip, mute and solo buttons (up, pressed, latched
+// in a row), the sliders' handle and the caption font.
+inline constexpr int kMixerTrackStrip = 137;
+inline constexpr int kMixerAuxStrip = 138;
+inline constexpr int kMixerKnob = 139;
+inline constexpr int kMixerMuteUp = 140;
+inline constexpr int kMixerSoloUp = 143;
+inline constexpr int kMixerHandle = 146;
+inline constexpr int kMixerFont = 147;
 
 // The picture stored under number; raises the reader's text when it is missing or broken.
 const gui::CPicture& Get(int number);

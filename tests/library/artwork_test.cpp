@@ -3,6 +3,7 @@
 #include "gui/picture/png_reader.h"
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
+#include "machines/mixer/mixer_panel_layout.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
         }) << entry.path();
         ++count;
     }
-    EXPECT_EQ(count, 4);
+    EXPECT_EQ(count, 15);
 }
 
 TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
@@ -101,6 +102,18 @@ TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
         {"antialias_knob.png", antialias_panel::kKnobSize, antialias_panel::kKnobSize * 64, true},
         {"drumkit_background.png", drumkit_panel::kWidth, drumkit_panel::kHeight, false},
         {"drumkit_knob.png", drumkit_panel::kKnobSize, drumkit_panel::kKnobSize * 64, true},
+        {"mixer_track_strip.png", mixer_panel::kStripWidth, mixer_panel::kStripHeight, false},
+        {"mixer_aux_strip.png", mixer_panel::kStripWidth, mixer_panel::kStripHeight, false},
+        {"mixer_knob.png", mixer_panel::kKnobSize, mixer_panel::kKnobSize * 64, true},
+        {"mixer_mute_0.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_mute_1.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_mute_2.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_0.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_1.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_2.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_handle.png", mixer_panel::kHandleSize, mixer_panel::kHandleSize, true},
+        // Characters 32..127, 16 cells of 6 x 8 to a row.
+        {"mixer_font.png", 96, 48, true},
     };
     for (const auto& e : expected) {
         const gui::CPicture picture = Shipped(e.name);

@@ -6,11 +6,18 @@
 #include "gui/lite_knob.h"
 #include "library/panels/antialias_panel.h"
 #include "library/panels/drumkit_panel.h"
+#include "library/panels/caption.h"
+#include "library/panels/mixer_panel.h"
+#include "gui/lite_button.h"
+#include "gui/lite_meter.h"
+#include "gui/lite_slider.h"
+#include "machines/mixer/mixer_panel_layout.h"
 #include "library/panels/stock_panel_factory.h"
 #include "library/panels/stock_pictures.h"
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/library/panel_stage.h"
 #include "tests/support/machine_harness.h"
 
 #include <QPointer>
@@ -19,7 +26,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -28,48 +37,7 @@
 
 using harness::TestHost;
 
-namespace {
-
-// Records what the panel's knobs hand to the machine.
-template <class Machine> class CWatched : public Machine {
-public:
-    using Machine::Machine;
-    void AutomateParameter(int32_t index, float value) override {
-        automated.emplace_back(index, value);
-        Machine::AutomateParameter(index, value);
-    }
-    std::vector<std::pair<int32_t, float>> automated;
-};
-
-// A window to hold panels, a stage (stepped clock, scripted dialogs) and the factory installed
-// for the test.
-struct PanelStage {
-    gui_test::Stage stage;
-    std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
-    PanelStage() {
-        parent->resize(640, 480);
-        machine_panels::Install(&stock_panels::StockPanelFactory());
-    }
-    ~PanelStage() { machine_panels::Install(nullptr); }
-    QWidget* Open(CMachine* machine) { return static_cast<QWidget*>(machine->CreateGUI(parent.get())); }
-};
-
-// The composed pixel (red, green, blue) of a panel.
-std::array<uint8_t, 3> Pixel(const gui::CLiteContainer& panel, int x, int y) {
-    const uint8_t* p = panel.Composition().PixelAt(x, y);
-    return {p[0], p[1], p[2]};
-}
-
-// Presses at from and moves straight up by pixels, then lets go.
-void DragUp(QWidget* widget, QPoint from, int pixels) {
-    QTest::mousePress(widget, Qt::LeftButton, {}, from);
-    QTest::mouseMove(widget, from - QPoint(0, pixels));
-    QTest::mouseRelease(widget, Qt::LeftButton, {}, from - QPoint(0, pixels));
-}
-
-bool Overlap(const QRect& a, const QRect& b) { return a.intersects(b); }
-
-} // namespace
+using namespace panel_test;
 
 TEST(StockPanelFactory, MakesNothingForUnknownKindsOrWithoutAFactory) {
     PanelStage s;
@@ -271,28 +239,169 @@ TEST(DrumKitPanel, AutomationFromAWorkerMovesTheKnobsAfterTheRepaint) {
     for (const auto& place : drumkit_panel::kKnobs) EXPECT_EQ(panel->Knob(place.parameter)->Frame(), 0) << place.parameter;
 }
 
-TEST(DrumKitPanel, OpenAndCloseWhileAnotherThreadChangesParameters) {
+// ---- Mixer ----
+
+namespace {
+
+class CWatchedMixer : public CMixer {
+public:
+    explicit CWatchedMixer(CVeskHost* host) : CMixer(host, 8, 2) {}
+    void SetMute(int32_t strip, bool mute) override {
+        mutes.emplace_back(strip, mute);
+        CMixer::SetMute(strip, mute);
+    }
+    std::vector<std::pair<int32_t, bool>> mutes;
+};
+
+stock_panels::CMixerPanel* MixerPanelOf(QWidget* window) {
+    return dynamic_cast<stock_panels::CMixerPanel*>(gui::CControl::FromWidget(window));
+}
+
+void Click(stock_panels::CMixerStripPanel& strip, gui::CLiteButton* button) {
+    const QPoint centre = button->Rect().center();
+    QTest::mouseClick(strip.Widget(), Qt::LeftButton, {}, centre);
+}
+
+} // namespace
+
+TEST(MixerPanel, EveryStripItemAtItsPlaceInsideItsStrip) {
+    using namespace mixer_panel;
+    PanelStage s;
+    s.parent->resize(960, 260);
+    TestHost host;
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    QWidget* window = s.Open(mixer.get());
+    auto* panel = MixerPanelOf(window);
+    ASSERT_NE(panel, nullptr);
+    int16_t left = -1, top = -1, right = -1, bottom = -1;
+    ASSERT_TRUE(mixer->GetGUIRect(&left, &top, &right, &bottom));
+    EXPECT_EQ((std::array<int, 4>{left, top, right, bottom}), (std::array<int, 4>{0, 0, 900, 224}));
+    EXPECT_EQ(window->size(), QSize(900, 224));
+    ASSERT_EQ(panel->StripCount(), 10);
+    for (int j = 0; j < 10; ++j) {
+        SCOPED_TRACE(j);
+        stock_panels::CMixerStripPanel& strip = panel->Strip(j);
+        const bool track = j < 8;
+        const gui::CPicture& background =
+            stock_pictures::Get(track ? stock_pictures::kMixerTrackStrip : stock_pictures::kMixerAuxStrip);
+        EXPECT_EQ(strip.Widget()->geometry(), QRect(j * background.Width(), 0, background.Width(), background.Height()));
+        EXPECT_EQ(strip.FirstParameter(), track ? 7 * j : 56 + 5 * (j - 8));
+        struct Item {
+            const char* what;
+            QRect rect;
+            QRect expected;
+        };
+        std::vector<Item> items = {
+            {"mute", strip.Mute()->Rect(), QRect(4, 4, 38, 14)},
+            {"solo", strip.Solo()->Rect(), QRect(48, 4, 38, 14)},
+            {"low", strip.Control(kLow)->Rect(), QRect(0, 62, 28, 28)},
+            {"mid", strip.Control(kMid)->Rect(), QRect(30, 62, 28, 28)},
+            {"high", strip.Control(kHigh)->Rect(), QRect(60, 62, 28, 28)},
+            {"level", strip.Control(kLevel)->Rect(), QRect(36, 112, 12, 78)},
+            {"balance", strip.Control(kBalance)->Rect(), QRect(32, 188, 42, 12)},
+            {"left meter", strip.Meter(0)->Rect(), QRect(58, 114, 4, 70)},
+            {"right meter", strip.Meter(1)->Rect(), QRect(64, 114, 4, 70)},
+            {"title", strip.Title()->Rect(),
+             QRect(track ? 27 : 33, 210, 6 * static_cast<int>(strip.Title()->Text().size()), 8)},
+        };
+        if (track) {
+            items.push_back({"aux1", strip.Control(kAux1)->Rect(), QRect(16, 22, 28, 28)});
+            items.push_back({"aux2", strip.Control(kAux2)->Rect(), QRect(46, 22, 28, 28)});
+        } else {
+            EXPECT_EQ(strip.Control(kAux1), nullptr);
+            EXPECT_EQ(strip.Control(kAux2), nullptr);
+        }
+        EXPECT_EQ(strip.ControlCount(), static_cast<int>(items.size()));
+        EXPECT_EQ(strip.Title()->Text(), track ? "TRACK " + std::to_string(j + 1) : "AUX " + std::to_string(j - 7));
+        for (int role : {kLevel, kBalance, kLow, kMid, kHigh})
+            EXPECT_EQ(strip.Control(role)->Parameter(), strip.FirstParameter() + role);
+        const QRect inside(0, 0, background.Width(), background.Height());
+        for (size_t a = 0; a < items.size(); ++a) {
+            EXPECT_EQ(items[a].rect, items[a].expected) << items[a].what;
+            EXPECT_TRUE(inside.contains(items[a].rect)) << items[a].what;
+            for (size_t b = 0; b < a; ++b) {
+                const QRect both = items[a].rect.intersected(items[b].rect);
+                // The described fader (112 + 78) reaches two rows into the balance slider at 188;
+                // every other pair stays apart.
+                const bool faderAndBalance = std::string(items[a].what) == "balance" && std::string(items[b].what) == "level";
+                if (faderAndBalance)
+                    EXPECT_EQ(both, QRect(36, 188, 12, 2));
+                else
+                    EXPECT_TRUE(both.isEmpty()) << items[a].what << " / " << items[b].what;
+            }
+        }
+    }
+    s.parent->show();
+    s.stage.Settle();
+    gui_test::Screenshot(window, "panel_mixer");
+}
+
+TEST(MixerPanel, SoloIsOneStripAtATimeAndMuteCallsSetMute) {
     PanelStage s;
     TestHost host;
-    harness::MachinePtr<CDrumKit> kit(new CDrumKit(&host.host));
-    std::atomic<bool> stop{false};
+    harness::MachinePtr<CWatchedMixer> mixer(new CWatchedMixer(&host.host));
+    auto* panel = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_NE(panel, nullptr);
+    Click(panel->Strip(2), panel->Strip(2).Solo());
+    EXPECT_EQ(mixer->SoloStrip(), 2);
+    EXPECT_EQ(panel->Strip(2).Solo()->State(), gui::CLiteButton::kLatched);
+    Click(panel->Strip(5), panel->Strip(5).Solo());
+    EXPECT_EQ(mixer->SoloStrip(), 5);
+    EXPECT_EQ(panel->Strip(5).Solo()->State(), gui::CLiteButton::kLatched);
+    EXPECT_EQ(panel->Strip(2).Solo()->State(), gui::CLiteButton::kUp);
+    // Releasing the solo strip's button ends solo.
+    Click(panel->Strip(5), panel->Strip(5).Solo());
+    EXPECT_EQ(mixer->SoloStrip(), -1);
+
+    Click(panel->Strip(9), panel->Strip(9).Mute());
+    Click(panel->Strip(9), panel->Strip(9).Mute());
+    EXPECT_EQ(mixer->mutes, (std::vector<std::pair<int32_t, bool>>{{9, true}, {9, false}}));
+    // A panel opened again shows the solo strip latched.
+    Click(panel->Strip(3), panel->Strip(3).Solo());
+    auto* again = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->Strip(3).Solo()->State(), gui::CLiteButton::kLatched);
+}
+
+TEST(MixerPanel, MetersFedAFullScalePeakFill48Of60AndParameterChangesMoveTheFader) {
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    auto* panel = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_NE(panel, nullptr);
     std::thread worker([&] {
-        int i = 0;
+        CMutexLock lock(*mixer);
+        mixer->PanelLink()->SetMeters(1, 1.0f, 0.0f);
+        mixer->SetParameter(7 * 3, 1.0f);      // track 4's level
+        mixer->SetParameter(56 + 5 + 4, 0.0f); // AUX 2's High
+    });
+    worker.join();
+    s.stage.Settle();
+    EXPECT_EQ(panel->Strip(1).Meter(0)->BarHeight(), 70 * 48 / 60);
+    EXPECT_EQ(panel->Strip(1).Meter(1)->BarHeight(), 0);
+    EXPECT_FLOAT_EQ(panel->Strip(3).Control(mixer_panel::kLevel)->Value(), 1.0f);
+    EXPECT_FLOAT_EQ(panel->Strip(9).Control(mixer_panel::kHigh)->Value(), 0.0f);
+    // The fader at the top: its handle's top row is the slider's first.
+    auto* fader = static_cast<gui::CLiteSlider*>(panel->Strip(3).Control(mixer_panel::kLevel));
+    EXPECT_EQ(fader->HandleRect().top(), 112);
+}
+
+TEST(MixerPanel, OpenAndCloseWhileTheMetersUpdate) {
+    // The short round; the stress tests (label slow) run a thousand.
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    std::atomic<bool> stop{false};
+    std::thread updater([&] {
         while (!stop.load()) {
-            CMutexLock lock(*kit);
-            kit->SetParameter(drumkit_panel::kKnobs[i % drumkit_panel::kKnobCount].parameter, static_cast<float>(i % 64) / 63.0f);
-            ++i;
+            CMutexLock lock(*mixer);
+            mixer->UpdateGUI();
         }
     });
-    // Reopening replaces the panel; every tenth round the window goes first.
-    for (int round = 0; round < 100; ++round) {
-        ASSERT_NE(s.Open(kit.get()), nullptr);
-        if (round % 10 == 9) {
-            s.parent = std::make_unique<QWidget>();
-            EXPECT_EQ(kit->PanelLink(), nullptr);
-        }
-        if (round % 20 == 0) s.stage.Settle();
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_NE(s.Open(mixer.get()), nullptr);
+        if (round % 2 == 1) s.parent = std::make_unique<QWidget>();
     }
     stop = true;
-    worker.join();
+    updater.join();
 }
