@@ -26,10 +26,18 @@
 
 #include <gtest/gtest.h>
 
+#include "gui/picture/png_reader.h"
+
+#include <QImage>
+
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -404,4 +412,57 @@ TEST(MixerPanel, OpenAndCloseWhileTheMetersUpdate) {
     }
     stop = true;
     updater.join();
+}
+
+// ---- Reference pictures ----
+
+namespace {
+
+// Compares a panel's composition with its reference picture in tests/library/reference/; with
+// TAMBOREL_UPDATE_REFERENCES=1 in the environment the reference is written instead. Everything in
+// the picture is ours (compositor, PNGs, bitmap fonts), so one changed pixel is a real change.
+void ExpectMatchesReference(const gui::CPicture& composition, const std::string& name) {
+    const std::string path = std::string(TAMBOREL_SOURCE_DIR) + "/tests/library/reference/" + name + ".png";
+    const char* update = std::getenv("TAMBOREL_UPDATE_REFERENCES");
+    if (update && std::string(update) == "1") {
+        QImage image(composition.Width(), composition.Height(), QImage::Format_RGB888);
+        for (int y = 0; y < composition.Height(); ++y)
+            std::memcpy(image.scanLine(y), composition.PixelAt(0, y), composition.RowBytes());
+        ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG")) << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty()) << path << " is missing (TAMBOREL_UPDATE_REFERENCES=1 writes it)";
+    const gui::CPicture reference = gui::ReadPng(bytes.data(), bytes.size());
+    ASSERT_EQ(reference.Width(), composition.Width());
+    ASSERT_EQ(reference.Height(), composition.Height());
+    ASSERT_FALSE(reference.HasAlpha());
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < reference.Height(); ++y)
+        for (int x = 0; x < reference.Width(); ++x)
+            if (std::memcmp(reference.PixelAt(x, y), composition.PixelAt(x, y), 3) != 0 && differing++ == 0) {
+                firstX = x;
+                firstY = y;
+            }
+    EXPECT_EQ(differing, 0) << name << ": first differing pixel at " << firstX << ", " << firstY;
+}
+
+} // namespace
+
+TEST(PanelReferences, EveryPanelAtDefaultValuesMatchesItsReferencePixelForPixel) {
+    PanelStage s;
+    s.parent->resize(960, 480);
+    TestHost host;
+    harness::MachinePtr<CAntiAliasFilter> filter(new CAntiAliasFilter(&host.host));
+    harness::MachinePtr<CDrumKit> kit(new CDrumKit(&host.host));
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    auto* antiAlias = dynamic_cast<gui::CLiteContainer*>(gui::CControl::FromWidget(s.Open(filter.get())));
+    auto* drumKit = dynamic_cast<gui::CLiteContainer*>(gui::CControl::FromWidget(s.Open(kit.get())));
+    auto* mixerPanel = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_TRUE(antiAlias && drumKit && mixerPanel);
+    s.stage.Settle();
+    ExpectMatchesReference(antiAlias->Composition(), "antialias");
+    ExpectMatchesReference(drumKit->Composition(), "drumkit");
+    ExpectMatchesReference(mixerPanel->Strip(0).Composition(), "mixer_track_1");
+    ExpectMatchesReference(mixerPanel->Strip(9).Composition(), "mixer_aux_2");
 }
