@@ -2,6 +2,8 @@
 // as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them). The same program writes
 // the same bytes on every run; library/artwork/ holds its output and the library embeds it.
 #include "machines/antialias/antialias_panel_layout.h"
+#include "machines/basshead/basshead_panel_layout.h"
+#include "machines/basshead/basshead_parameters.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
 #include "tools/artwork/canvas.h"
@@ -104,6 +106,84 @@ CCanvas DrumKitBackground() {
     return canvas;
 }
 
+// The BassHead page: group titles, a caption left of every slider (its parameter's name without
+// the group's prefix) and the display's sunken glass.
+CCanvas BassHeadBackground() {
+    using namespace basshead_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    // The name stands in the free place under the first oscillator.
+    Title(canvas, 16, 382, "BASSHEAD");
+    canvas.Text(16, 406, "MONOPHONIC SYNTHESIZER", pal::kTextDim);
+    for (const Group& g : kGroups) {
+        const int left = g.x - 100;
+        Well(canvas, left, g.y - 22, kTrackLength + 112, g.count * kRowStep + 24);
+        canvas.Text(left + 6, g.y - 17, g.title, pal::kAccent);
+        for (int32_t i = 0; i < g.count; ++i) {
+            std::string caption = basshead::ParameterName(g.first + i);
+            // "Sync" sits among the oscillator's parameters without their prefix.
+            const auto prefix = static_cast<size_t>(g.prefixLength);
+            if (prefix > 0 && caption.size() > prefix && caption[prefix - 1] == ' ') caption = caption.substr(prefix);
+            const int y = g.y + i * kRowStep;
+            canvas.Text(g.x - 6 - CCanvas::TextWidth(caption), y + 3, caption, pal::kText);
+            // The slider's groove.
+            canvas.FillRect(g.x + kHandleSize / 2, y + kHandleSize / 2 - 1, kTrackLength - kHandleSize, 3, pal::kGroove);
+        }
+    }
+    // The display: a dark green glass the text shows on as a shadow.
+    canvas.FillRect(kScreenX - 2, kScreenY - 2, kScreenWidth + 4, kScreenHeight + 4, pal::kGroove);
+    canvas.GradientRect(kScreenX, kScreenY, kScreenWidth, kScreenHeight, {150, 196, 140}, {118, 164, 110});
+    return canvas;
+}
+
+// The slider's track under its handle: transparent, so the background's groove shows.
+CCanvas BassHeadTrack() {
+    using namespace basshead_panel;
+    CCanvas canvas(kTrackLength, kHandleSize, true);
+    return canvas;
+}
+
+// The BassHead slider handle: a short upright cap with an accent line.
+CCanvas BassHeadHandle() {
+    const int size = basshead_panel::kHandleSize;
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(1.5, 0.5, size - 3.0, size - 1.0, 2.0, pal::kPanelDark);
+    canvas.RoundRect(2.5, 1.5, size - 5.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(size / 2 - 1, 3, 2, size - 6, pal::kAccent);
+    return canvas;
+}
+
+// The display font: characters 33..122, 12 cells of 16 x 16 to a row; each glyph drawn tall and
+// narrow (5 x 14) in black on white, since the display turns darkness into its shadow.
+CCanvas BassHeadFont() {
+    using namespace basshead_panel;
+    const int count = kFontLast - kFontFirst + 1;
+    const int rows = (count + kFontColumns - 1) / kFontColumns;
+    CCanvas canvas(kFontColumns * kFontCell, rows * kFontCell, false, {255, 255, 255});
+    for (int c = kFontFirst; c <= kFontLast; ++c) {
+        const int cell = c - kFontFirst;
+        const int x = (cell % kFontColumns) * kFontCell, y = (cell / kFontColumns) * kFontCell;
+        const uint8_t* glyph = artwork::Glyph(static_cast<char>(c));
+        if (!glyph) continue;
+        for (int r = 0; r < 7; ++r)
+            for (int col = 0; col < 5; ++col)
+                if (glyph[r] & (0x10 >> col)) canvas.FillRect(x + col, y + 1 + r * 2, 1, 2, {0, 0, 0});
+    }
+    return canvas;
+}
+
+// A 32 x 32 icon: the synthesizer's waveform on the panel's plate.
+CCanvas BassHeadIcon() {
+    CCanvas canvas(32, 32, true);
+    canvas.RoundRect(0.5, 0.5, 31.0, 31.0, 5.0, pal::kPanelDark);
+    canvas.RoundRect(2.0, 2.0, 28.0, 28.0, 4.0, pal::kPanel);
+    canvas.Line(6, 22, 14, 9, 2.2, pal::kAccent);
+    canvas.Line(14, 9, 14, 22, 2.2, pal::kAccent);
+    canvas.Line(14, 22, 22, 9, 2.2, pal::kAccent);
+    canvas.Line(22, 9, 22, 22, 2.2, pal::kAccent);
+    canvas.Line(22, 22, 26, 16, 2.2, pal::kAccent);
+    return canvas;
+}
+
 // One strip of the Mixer: buttons on top, the send knobs (tracks only), the band knobs, the
 // level fader with its meters, the balance slider and room for the strip's title.
 CCanvas MixerStripBackground(bool track) {
@@ -188,6 +268,11 @@ int main(int argc, char** argv) {
         Write(folder, "antialias_knob.png", KnobStrip(antialias_panel::kKnobSize));
         Write(folder, "drumkit_background.png", DrumKitBackground());
         Write(folder, "drumkit_knob.png", KnobStrip(drumkit_panel::kKnobSize));
+        Write(folder, "basshead_background.png", BassHeadBackground());
+        Write(folder, "basshead_track.png", BassHeadTrack());
+        Write(folder, "basshead_handle.png", BassHeadHandle());
+        Write(folder, "basshead_font.png", BassHeadFont());
+        Write(folder, "basshead_icon.png", BassHeadIcon());
         Write(folder, "mixer_track_strip.png", MixerStripBackground(true));
         Write(folder, "mixer_aux_strip.png", MixerStripBackground(false));
         Write(folder, "mixer_knob.png", KnobStrip(mixer_panel::kKnobSize));

@@ -1,6 +1,7 @@
 #include "library/panels/stock_panel_factory.h"
 
 #include "library/panels/antialias_panel.h"
+#include "library/panels/basshead_panel.h"
 #include "library/panels/drumkit_panel.h"
 #include "library/panels/mixer_panel.h"
 
@@ -19,6 +20,8 @@ WindowHandle CStockPanelFactory::CreatePanel(CMachine* machine, const char* kind
         return (new CAntiAliasPanel(static_cast<CAntiAliasFilter*>(machine), parentWidget))->Widget();
     if (std::strcmp(kind, "QX DGenR8") == 0)
         return (new CDrumKitPanel(static_cast<CDrumKit*>(machine), parentWidget))->Widget();
+    if (std::strcmp(kind, "QX BassHead") == 0)
+        return (new CBassHeadPanel(static_cast<CBassHead*>(machine), parentWidget))->Widget();
     if (std::strcmp(kind, "QX Mixer") == 0)
         return (new CMixerPanel(static_cast<CMixer*>(machine), parentWidget))->Widget();
     return nullptr;

@@ -15,8 +15,13 @@ namespace stock_pictures {
 
 inline constexpr int kAntiAliasBackground = 120;
 inline constexpr int kAntiAliasKnob = 121;
+inline constexpr int kBassHeadIcon = 105;
 inline constexpr int kDrumKitBackground = 130;
 inline constexpr int kDrumKitKnob = 131;
+inline constexpr int kBassHeadBackground = 132;
+inline constexpr int kBassHeadTrack = 133;
+inline constexpr int kBassHeadHandle = 134;
+inline constexpr int kBassHeadFont = 135;
 // The Mixer's skin: strip backgrounds, knob strip, mute and solo buttons (up, pressed, latched
 // in a row), the sliders' handle and the caption font.
 inline constexpr int kMixerTrackStrip = 137;

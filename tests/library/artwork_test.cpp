@@ -2,6 +2,7 @@
 // PNG decodes with our own reader at the size its panel expects.
 #include "gui/picture/png_reader.h"
 #include "machines/antialias/antialias_panel_layout.h"
+#include "machines/basshead/basshead_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
 #include "platform/error.h"
@@ -87,7 +88,7 @@ TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
         }) << entry.path();
         ++count;
     }
-    EXPECT_EQ(count, 15);
+    EXPECT_EQ(count, 20);
 }
 
 TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
@@ -112,6 +113,12 @@ TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
         {"mixer_solo_1.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
         {"mixer_solo_2.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
         {"mixer_handle.png", mixer_panel::kHandleSize, mixer_panel::kHandleSize, true},
+        {"basshead_background.png", basshead_panel::kWidth, basshead_panel::kHeight, false},
+        {"basshead_track.png", basshead_panel::kTrackLength, basshead_panel::kHandleSize, true},
+        {"basshead_handle.png", basshead_panel::kHandleSize, basshead_panel::kHandleSize, true},
+        // Characters 33..122, 12 cells of 16 x 16 to a row: 8 rows.
+        {"basshead_font.png", 192, 128, false},
+        {"basshead_icon.png", 32, 32, true},
         // Characters 32..127, 16 cells of 6 x 8 to a row.
         {"mixer_font.png", 96, 48, true},
     };

@@ -7,6 +7,9 @@
 #include "library/panels/antialias_panel.h"
 #include "library/panels/drumkit_panel.h"
 #include "library/panels/caption.h"
+#include "library/panels/basshead_panel.h"
+#include "library/panels/lcd_screen.h"
+#include "machines/basshead/basshead_panel_layout.h"
 #include "library/panels/mixer_panel.h"
 #include "gui/lite_button.h"
 #include "gui/lite_meter.h"
@@ -414,6 +417,133 @@ TEST(MixerPanel, OpenAndCloseWhileTheMetersUpdate) {
     updater.join();
 }
 
+// ---- BassHead ----
+
+namespace {
+
+stock_panels::CBassHeadPanel* BassHeadPanelOf(QWidget* window) {
+    return dynamic_cast<stock_panels::CBassHeadPanel*>(gui::CControl::FromWidget(window));
+}
+
+// Drags a slider's handle by dx pixels along its horizontal track.
+void DragHandle(QWidget* window, gui::CLiteSlider* slider, int dx) {
+    const QPoint from = slider->HandleRect().center();
+    QTest::mousePress(window, Qt::LeftButton, {}, from);
+    QTest::mouseMove(window, from + QPoint(dx, 0));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, from + QPoint(dx, 0));
+}
+
+} // namespace
+
+TEST(BassHeadPanel, SeventyThreeSlidersAndTheDisplayAtTheirPlacesNoneOverlapping) {
+    PanelStage s;
+    s.parent->resize(800, 900);
+    TestHost host;
+    harness::MachinePtr<CBassHead> synth(new CBassHead(&host.host));
+    QWidget* window = s.Open(synth.get());
+    auto* panel = BassHeadPanelOf(window);
+    ASSERT_NE(panel, nullptr);
+    int16_t left = -1, top = -1, right = -1, bottom = -1;
+    ASSERT_TRUE(synth->GetGUIRect(&left, &top, &right, &bottom));
+    const gui::CPicture& background = stock_pictures::Get(stock_pictures::kBassHeadBackground);
+    EXPECT_EQ((std::array<int, 4>{left, top, right, bottom}), (std::array<int, 4>{0, 0, background.Width(), background.Height()}));
+    EXPECT_EQ(window->size(), QSize(background.Width(), background.Height()));
+    EXPECT_EQ(panel->ControlCount(), 74);
+    // The description's columns: first index, count, x, y of the first row; rows 24 apart.
+    const int groups[10][4] = {{0, 7, 108, 47},   {7, 7, 364, 47},   {14, 4, 108, 262}, {18, 6, 364, 262},
+                               {24, 5, 108, 454}, {29, 5, 364, 454}, {34, 12, 624, 47}, {46, 9, 108, 624},
+                               {55, 9, 364, 624}, {64, 9, 624, 624}};
+    const QRect inside(0, 0, background.Width(), background.Height());
+    std::vector<QRect> taken = {panel->Screen()->Rect()};
+    EXPECT_EQ(panel->Screen()->Rect(), QRect(531 + 4, 364 + 4, 224 - 8, 198 - 8));
+    int count = 0;
+    for (const auto& g : groups)
+        for (int r = 0; r < g[1]; ++r) {
+            const int32_t index = g[0] + r;
+            gui::CLiteSlider* slider = panel->Slider(index);
+            ASSERT_NE(slider, nullptr) << index;
+            EXPECT_EQ(slider->Parameter(), index);
+            EXPECT_EQ(slider->Rect().topLeft(), QPoint(g[2], g[3] + 24 * r)) << index;
+            EXPECT_TRUE(inside.contains(slider->Rect())) << index;
+            for (const QRect& other : taken) EXPECT_FALSE(other.intersects(slider->Rect())) << index;
+            taken.push_back(slider->Rect());
+            ++count;
+        }
+    EXPECT_EQ(count, 73);
+    EXPECT_EQ(panel->Slider(73), nullptr);
+    EXPECT_EQ(panel->Screen()->LineCount(), 11);
+    EXPECT_EQ(panel->Screen()->LineLength(), 27);
+    s.parent->show();
+    s.stage.Settle();
+    gui_test::Screenshot(window, "panel_basshead");
+}
+
+TEST(BassHeadPanel, TheDisplayGreetsThenReportsChangesRewritingOrScrolling) {
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CWatched<CBassHead>> synth(new CWatched<CBassHead>(&host.host));
+    QWidget* window = s.Open(synth.get());
+    auto* panel = BassHeadPanelOf(window);
+    ASSERT_NE(panel, nullptr);
+    stock_panels::CLCDScreen& screen = *panel->Screen();
+    EXPECT_EQ(screen.Line(10), "BassHead 1.0 Ready");
+    for (int l = 0; l < 10; ++l) EXPECT_EQ(screen.Line(l), "") << l;
+
+    // A slider drag: "Amp Sustain" from 0.5, 29 pixels right over 116 of travel reaches 0.75.
+    gui::CLiteSlider* sustain = panel->Slider(2);
+    DragHandle(window, sustain, 29);
+    ASSERT_FALSE(synth->automated.empty());
+    EXPECT_EQ(synth->automated.back().first, 2);
+    EXPECT_FLOAT_EQ(synth->GetParameter(2), 0.75f);
+    EXPECT_EQ(screen.Line(10), "Amp Sustain -> 75%");
+    EXPECT_EQ(screen.Line(9), "BassHead 1.0 Ready");
+    // The same parameter again rewrites the bottom line.
+    synth->SetParameter(2, 0.25f);
+    EXPECT_EQ(screen.Line(10), "Amp Sustain -> 25%");
+    EXPECT_EQ(screen.Line(9), "BassHead 1.0 Ready");
+    // Another parameter scrolls; a text longer than 27 characters is cut.
+    synth->SetParameter(13, 1.0f);
+    EXPECT_EQ(screen.Line(10), "Filter Release Curve -> 100");
+    EXPECT_EQ(screen.Line(9), "Amp Sustain -> 25%");
+    EXPECT_EQ(screen.Line(8), "BassHead 1.0 Ready");
+    // Eleven more changes scroll the greeting off the top.
+    for (int32_t i = 14; i < 25; ++i) synth->SetParameter(i, 0.0f);
+    for (int l = 0; l < 11; ++l) EXPECT_NE(screen.Line(l), "BassHead 1.0 Ready") << l;
+}
+
+TEST(BassHeadPanel, ChangesFromAWorkerMoveSlidersAndTheDisplayOnlyWhenTheUserInterfaceRepaints) {
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CBassHead> synth(new CBassHead(&host.host));
+    auto* panel = BassHeadPanelOf(s.Open(synth.get()));
+    ASSERT_NE(panel, nullptr);
+    s.stage.Settle();
+    const gui::CPicture before = panel->Composition();
+    std::thread worker([&] {
+        for (int i = 0; i < 10000; ++i) {
+            CMutexLock lock(*synth);
+            synth->SetParameter(i % basshead::kParameterCount, static_cast<float>(i % 11) / 10.0f);
+        }
+        CMutexLock lock(*synth);
+        synth->SetParameter(38, 1.0f); // "Osc Volume"
+    });
+    worker.join();
+    EXPECT_EQ(std::memcmp(before.Pixels(), panel->Composition().Pixels(),
+                          static_cast<size_t>(before.Height()) * before.RowBytes()),
+              0);
+    s.stage.Settle();
+    EXPECT_FLOAT_EQ(panel->Slider(38)->Value(), 1.0f);
+    EXPECT_EQ(panel->Slider(38)->HandleRect().right(), 624 + 128 - 1);
+    EXPECT_EQ(panel->Screen()->Line(10), "Osc Volume -> 0dB");
+    // The display's text is drawn: its first glyph darkens the glass.
+    const auto glass = Pixel(*panel, 531 + 100, 364 + 2);
+    bool darkened = false;
+    for (int x = 535; x < 545 && !darkened; ++x)
+        for (int y = 364 + 4 + 160; y < 364 + 4 + 176 && !darkened; ++y)
+            darkened = Pixel(*panel, x, y)[1] + 40 < glass[1];
+    EXPECT_TRUE(darkened);
+}
+
 // ---- Reference pictures ----
 
 namespace {
@@ -456,13 +586,16 @@ TEST(PanelReferences, EveryPanelAtDefaultValuesMatchesItsReferencePixelForPixel)
     harness::MachinePtr<CAntiAliasFilter> filter(new CAntiAliasFilter(&host.host));
     harness::MachinePtr<CDrumKit> kit(new CDrumKit(&host.host));
     harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    harness::MachinePtr<CBassHead> synth(new CBassHead(&host.host));
     auto* antiAlias = dynamic_cast<gui::CLiteContainer*>(gui::CControl::FromWidget(s.Open(filter.get())));
     auto* drumKit = dynamic_cast<gui::CLiteContainer*>(gui::CControl::FromWidget(s.Open(kit.get())));
     auto* mixerPanel = MixerPanelOf(s.Open(mixer.get()));
-    ASSERT_TRUE(antiAlias && drumKit && mixerPanel);
+    auto* bassHead = BassHeadPanelOf(s.Open(synth.get()));
+    ASSERT_TRUE(antiAlias && drumKit && mixerPanel && bassHead);
     s.stage.Settle();
     ExpectMatchesReference(antiAlias->Composition(), "antialias");
     ExpectMatchesReference(drumKit->Composition(), "drumkit");
     ExpectMatchesReference(mixerPanel->Strip(0).Composition(), "mixer_track_1");
     ExpectMatchesReference(mixerPanel->Strip(9).Composition(), "mixer_aux_2");
+    ExpectMatchesReference(bassHead->Composition(), "basshead");
 }
