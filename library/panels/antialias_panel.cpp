@@ -9,7 +9,7 @@ namespace stock_panels {
 CAntiAliasPanel::CAntiAliasPanel(CAntiAliasFilter* machine, QWidget* parent) : m_machine(machine) {
     if (CAntiAliasPanelLink* previous = machine->PanelLink()) previous->ClosePanel();
     CreateIn(parent, "QX AntiAlias", stock_pictures::Get(stock_pictures::kAntiAliasBackground));
-    m_knob = Add<gui::CLiteKnob>(0, 0, antialias_panel::kKnobSize, antialias_panel::kKnobSize,
+    m_knob = AddParameterControl<CWheelKnob>(0, 0, antialias_panel::kKnobSize, antialias_panel::kKnobSize,
                                  stock_pictures::Get(stock_pictures::kAntiAliasKnob), machine, 0);
     {
         CMutexLock lock(*machine);

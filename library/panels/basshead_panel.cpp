@@ -19,7 +19,7 @@ CBassHeadPanel::CBassHeadPanel(CBassHead* machine, QWidget* parent) : m_machine(
     for (int32_t i = 0; i < basshead::kParameterCount; ++i) {
         int x = 0, y = 0;
         SliderPlace(i, x, y);
-        m_sliders[static_cast<size_t>(i)] = Add<gui::CLiteSlider>(x, y, track.Width(), gui::CLiteSlider::Orientation::kHorizontal,
+        m_sliders[static_cast<size_t>(i)] = AddParameterControl<CWheelSlider>(x, y, track.Width(), gui::CLiteSlider::Orientation::kHorizontal,
                                                                   handle, &track, machine, i);
     }
     m_screen = Add<CLCDScreen>(kScreenX + kScreenInset, kScreenY + kScreenInset, kScreenWidth - 2 * kScreenInset,

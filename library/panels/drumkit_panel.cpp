@@ -11,7 +11,7 @@ CDrumKitPanel::CDrumKitPanel(CDrumKit* machine, QWidget* parent) : m_machine(mac
     CreateIn(parent, "QX DGenR8", stock_pictures::Get(stock_pictures::kDrumKitBackground));
     const gui::CPicture& strip = stock_pictures::Get(stock_pictures::kDrumKitKnob);
     for (const drumkit_panel::KnobPlace& place : drumkit_panel::kKnobs)
-        m_knobs[static_cast<size_t>(place.parameter)] = Add<gui::CLiteKnob>(
+        m_knobs[static_cast<size_t>(place.parameter)] = AddParameterControl<CWheelKnob>(
             place.x, place.y, drumkit_panel::kKnobSize, drumkit_panel::kKnobSize, strip, machine, place.parameter);
     {
         CMutexLock lock(*machine);

@@ -5,7 +5,7 @@
 // Threads: user-interface thread, except where a derived panel says otherwise.
 #pragma once
 
-#include "gui/lite_container.h"
+#include "library/panels/skinned_panel.h"
 
 #include <QMetaObject>
 
@@ -13,7 +13,7 @@ class QWidget;
 
 namespace stock_panels {
 
-class CMachinePanel : public gui::CLiteContainer {
+class CMachinePanel : public CSkinnedPanel {
 public:
     ~CMachinePanel() override;
 

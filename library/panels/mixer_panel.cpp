@@ -45,14 +45,14 @@ CMixerStripPanel::CMixerStripPanel(CMixer* mixer, int32_t strip, gui::CControl* 
     if (IsTrack())
         for (const Place& p : kSendKnobs)
             m_controls[static_cast<size_t>(p.role)] =
-                Add<gui::CLiteKnob>(p.x, p.y, kKnobSize, kKnobSize, knob, mixer, first + p.role);
+                AddParameterControl<CWheelKnob>(p.x, p.y, kKnobSize, kKnobSize, knob, mixer, first + p.role);
     for (const Place& p : kBandKnobs)
         m_controls[static_cast<size_t>(p.role)] =
-            Add<gui::CLiteKnob>(p.x, p.y, kKnobSize, kKnobSize, knob, mixer, first + p.role);
+            AddParameterControl<CWheelKnob>(p.x, p.y, kKnobSize, kKnobSize, knob, mixer, first + p.role);
     const gui::CPicture& handle = pictures::Get(pictures::kMixerHandle);
-    m_controls[kLevel] = Add<gui::CLiteSlider>(kLevelX, kLevelY, kLevelLength, gui::CLiteSlider::Orientation::kVertical,
+    m_controls[kLevel] = AddParameterControl<CWheelSlider>(kLevelX, kLevelY, kLevelLength, gui::CLiteSlider::Orientation::kVertical,
                                                handle, nullptr, mixer, first + kLevel);
-    m_controls[kBalance] = Add<gui::CLiteSlider>(kBalanceX, kBalanceY, kBalanceLength,
+    m_controls[kBalance] = AddParameterControl<CWheelSlider>(kBalanceX, kBalanceY, kBalanceLength,
                                                  gui::CLiteSlider::Orientation::kHorizontal, handle, nullptr, mixer,
                                                  first + kBalance);
     m_meters[0] = Add<gui::CLiteMeter>(kLeftMeterX, kMeterY, kMeterWidth, kMeterHeight);

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "gui/control.h"
-#include "gui/lite_container.h"
+#include "library/panels/skinned_panel.h"
 #include "machines/mixer/mixer.h"
 
 #include <QMetaObject>
@@ -27,7 +27,7 @@ namespace stock_panels {
 
 class CLiteCaption;
 
-class CMixerStripPanel : public gui::CLiteContainer {
+class CMixerStripPanel : public CSkinnedPanel {
 public:
     // Strip s of the mixer (tracks 0 .. T - 1, then the AUX buses); x is its place in the panel.
     CMixerStripPanel(CMixer* mixer, int32_t strip, gui::CControl* parent, int x);

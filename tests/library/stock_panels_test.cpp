@@ -31,7 +31,9 @@
 
 #include "gui/picture/png_reader.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QWheelEvent>
 
 #include <array>
 #include <atomic>
@@ -542,6 +544,76 @@ TEST(BassHeadPanel, ChangesFromAWorkerMoveSlidersAndTheDisplayOnlyWhenTheUserInt
         for (int y = 364 + 4 + 160; y < 364 + 4 + 176 && !darkened; ++y)
             darkened = Pixel(*panel, x, y)[1] + 40 < glass[1];
     EXPECT_TRUE(darkened);
+}
+
+// ---- Wheel and tool tips ----
+
+namespace {
+
+// Turns the wheel by notches (positive: away from the user) over pos.
+void Wheel(QWidget* widget, QPoint pos, int notches) {
+    QWheelEvent event(QPointF(pos), QPointF(widget->mapToGlobal(pos)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+TEST(PanelHints, TheWheelMovesAKnobByOneFramePerNotchAndASliderByOnePixel) {
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CWatched<CDrumKit>> kit(new CWatched<CDrumKit>(&host.host));
+    kit->SetParameter(8, 0.0f);
+    QWidget* window = s.Open(kit.get());
+    ASSERT_NE(window, nullptr);
+    Wheel(window, QPoint(154 + 18, 190 + 18), 3);
+    ASSERT_EQ(kit->automated.size(), 1u);
+    EXPECT_EQ(kit->automated[0].first, 8);
+    EXPECT_FLOAT_EQ(kit->GetParameter(8), 3.0f / 63.0f);
+    Wheel(window, QPoint(154 + 18, 190 + 18), -1);
+    EXPECT_FLOAT_EQ(kit->GetParameter(8), 2.0f / 63.0f);
+    // Not over a knob: nothing moves.
+    Wheel(window, QPoint(5, 5), 1);
+    EXPECT_EQ(kit->automated.size(), 2u);
+
+    harness::MachinePtr<CBassHead> synth(new CBassHead(&host.host));
+    auto* bass = BassHeadPanelOf(s.Open(synth.get()));
+    ASSERT_NE(bass, nullptr);
+    synth->SetParameter(2, 0.5f);
+    const QPoint handle = bass->Slider(2)->HandleRect().center();
+    Wheel(bass->Widget(), handle, 2);
+    // 128 - 12 = 116 pixels of travel.
+    EXPECT_FLOAT_EQ(synth->GetParameter(2), 0.5f + 2.0f / 116.0f);
+}
+
+TEST(PanelHints, TheToolTipNamesTheParameterAndItsTextWhileHoveredOrDragged) {
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CDrumKit> kit(new CDrumKit(&host.host));
+    kit->SetParameter(9, 0.8f);
+    QWidget* window = s.Open(kit.get());
+    ASSERT_NE(window, nullptr);
+    s.parent->resize(960, 480);
+    s.parent->show(); // hover moves reach shown windows only
+    QTest::mouseMove(window, QPoint(218 + 18, 190 + 18));
+    EXPECT_EQ(window->toolTip().toStdString(), "SD Snappy: 80%");
+    // Dragged up 10 pixels the tip follows the new value: (0.1 + 0.8) x 63 = 56.7, frame 56 (89%).
+    QTest::mousePress(window, Qt::LeftButton, {}, QPoint(218 + 18, 190 + 18));
+    QTest::mouseMove(window, QPoint(218 + 18, 190 + 8));
+    EXPECT_EQ(window->toolTip().toStdString(), "SD Snappy: 89%");
+    // Still the dragged knob's tip when the pointer leaves it during the drag.
+    QTest::mouseMove(window, QPoint(5, 190 + 8));
+    EXPECT_EQ(window->toolTip().toStdString(), "SD Snappy: 89%");
+    QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(5, 190 + 8));
+    QTest::mouseMove(window, QPoint(5, 5));
+    EXPECT_TRUE(window->toolTip().isEmpty());
+
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    auto* panel = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_NE(panel, nullptr);
+    stock_panels::CMixerStripPanel& aux = panel->Strip(9);
+    QTest::mouseMove(aux.Widget(), aux.Control(mixer_panel::kHigh)->Rect().center());
+    EXPECT_EQ(aux.Widget()->toolTip().toStdString(), "AUX 2 High: 50%");
 }
 
 // ---- Reference pictures ----
