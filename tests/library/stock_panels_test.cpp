@@ -176,7 +176,7 @@ TEST(DrumKitPanel, TwentySevenKnobsAtTheirPlacesInsideTheBackgroundNoneOverlappi
     EXPECT_EQ(window->size(), QSize(background.Width(), background.Height()));
     EXPECT_EQ(panel->ControlCount(), 27);
 
-    // The places of the description, parameter: x, y.
+    // Where each knob belongs, parameter: x, y (written out here, not read from the layout).
     const int places[27][3] = {{0, 26, 94},   {1, 90, 94},   {3, 154, 94},  {4, 218, 94},   {5, 26, 190},  {6, 90, 190},
                                {8, 154, 190}, {9, 218, 190}, {10, 302, 94}, {11, 366, 94},  {13, 430, 94}, {14, 302, 190},
                                {15, 366, 190}, {17, 430, 190}, {18, 302, 286}, {19, 366, 286}, {21, 430, 286}, {22, 26, 286},
@@ -334,7 +334,7 @@ TEST(MixerPanel, EveryStripItemAtItsPlaceInsideItsStrip) {
             EXPECT_TRUE(inside.contains(items[a].rect)) << items[a].what;
             for (size_t b = 0; b < a; ++b) {
                 const QRect both = items[a].rect.intersected(items[b].rect);
-                // The described fader (112 + 78) reaches two rows into the balance slider at 188;
+                // The fader (112 + 78) reaches two rows into the balance slider at 188;
                 // every other pair stays apart.
                 const bool faderAndBalance = std::string(items[a].what) == "balance" && std::string(items[b].what) == "level";
                 if (faderAndBalance)
@@ -451,7 +451,7 @@ TEST(BassHeadPanel, SeventyThreeSlidersAndTheDisplayAtTheirPlacesNoneOverlapping
     EXPECT_EQ((std::array<int, 4>{left, top, right, bottom}), (std::array<int, 4>{0, 0, background.Width(), background.Height()}));
     EXPECT_EQ(window->size(), QSize(background.Width(), background.Height()));
     EXPECT_EQ(panel->ControlCount(), 74);
-    // The description's columns: first index, count, x, y of the first row; rows 24 apart.
+    // The columns: first index, count, x, y of the first row; rows 24 apart.
     const int groups[10][4] = {{0, 7, 108, 47},   {7, 7, 364, 47},   {14, 4, 108, 262}, {18, 6, 364, 262},
                                {24, 5, 108, 454}, {29, 5, 364, 454}, {34, 12, 624, 47}, {46, 9, 108, 624},
                                {55, 9, 364, 624}, {64, 9, 624, 624}};
