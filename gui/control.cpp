@@ -23,6 +23,11 @@ public:
     CControlWidget(CControl* control, QWidget* parent) : QWidget(parent), m_control(control) {
         setMouseTracking(true);
     }
+    // A parent window deleted before the control takes this widget with it: the control forgets
+    // it, so its own destruction later does not delete it a second time.
+    ~CControlWidget() override {
+        if (m_control) m_control->m_widget = nullptr;
+    }
     CControl* m_control;
 
 protected:

@@ -1,4 +1,5 @@
 #include "machines/antialias/antialias_filter.h"
+#include "machines/antialias/antialias_panel_layout.h"
 
 #include "machine_interface/vesk_host.h"
 #include "machines/dsp/transforms.h"
@@ -106,7 +107,22 @@ float CAntiAliasFilter::GetParameter(int32_t index) {
 }
 
 void CAntiAliasFilter::SetParameter(int32_t index, float value) {
-    if (index == 0) m_oversampling = value;
+    if (index != 0) return;
+    m_oversampling = value;
+    if (m_panel) m_panel->MoveKnob(value);
+}
+
+CAntiAliasFilter::~CAntiAliasFilter() {
+    // The panel goes with the machine.
+    if (m_panel) m_panel->ClosePanel();
+}
+
+bool CAntiAliasFilter::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    *left = 0;
+    *top = 0;
+    *right = antialias_panel::kWidth;
+    *bottom = antialias_panel::kHeight;
+    return true;
 }
 
 void CAntiAliasFilter::GetParameterName(int32_t index, char* text) {

@@ -46,6 +46,15 @@ private:
     float m_gain = 1.0f;
 };
 
+// What an open AntiAlias panel offers the machine: moving its knob when the parameter changes (any
+// thread, machine locked), and closing when the machine goes or makes a new panel (UI thread).
+class CAntiAliasPanelLink {
+public:
+    virtual ~CAntiAliasPanelLink() = default;
+    virtual void MoveKnob(float value) = 0;
+    virtual void ClosePanel() = 0;
+};
+
 class CAntiAliasFilter : public CMachine {
 public:
     // Its own panel, made by the panel factory of this module (none headless).
@@ -55,6 +64,7 @@ public:
     static constexpr int32_t kSettings = 5;
 
     explicit CAntiAliasFilter(CVeskHost* host);
+    ~CAntiAliasFilter() override;
 
     void Delete() override { delete this; }
     void Process() override;
@@ -65,6 +75,12 @@ public:
     void SetSampleRate(int32_t rate) override { m_sampleRate = rate; }
     void SetBufferSize(int32_t frames) override { m_blockSize = frames; }
     bool IsGenerator() override { return false; }
+    // The panel background's size (antialias_panel_layout.h).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
+
+    // The open panel (null when closed); the panel registers itself and is not owned.
+    void SetPanelLink(CAntiAliasPanelLink* link) { m_panel = link; }
+    CAntiAliasPanelLink* PanelLink() const { return m_panel; }
 
     // Setting 0..4 for a parameter value (trunc(4x)); the factor is 2^(setting + 1).
     static int32_t SettingFor(float value);
@@ -75,6 +91,7 @@ private:
     int32_t m_sampleRate;
     int32_t m_blockSize;
     std::unique_ptr<CStereoFIR> m_filters[kSettings];
+    CAntiAliasPanelLink* m_panel = nullptr;
 };
 
 class CAntiAliasFilterInfo : public CMachineInfo {

@@ -1,4 +1,5 @@
 #include "machines/basshead/basshead.h"
+#include "machines/basshead/basshead_panel_layout.h"
 
 #include "machine_interface/vesk_host.h"
 #include "platform/clock.h"
@@ -74,6 +75,20 @@ void CBassHead::SetParameter(int32_t index, float value) {
     event.value = value;
     for (auto& voice : m_voices)
         voice->AddEvent(event);
+    if (m_panel) m_panel->ShowChange(index, value);
+}
+
+CBassHead::~CBassHead() {
+    // The panel goes with the machine.
+    if (m_panel) m_panel->ClosePanel();
+}
+
+bool CBassHead::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    *left = 0;
+    *top = 0;
+    *right = basshead_panel::kWidth;
+    *bottom = basshead_panel::kHeight;
+    return true;
 }
 
 void CBassHead::SetNoiseSeed(uint32_t seed) {

@@ -10,6 +10,7 @@
 
 #include "machine_interface/machine.h"
 #include "machine_interface/panel_factory.h"
+#include "machines/basshead/basshead_panel_link.h"
 #include "machines/basshead/basshead_parameters.h"
 #include "machines/basshead/basshead_voice.h"
 
@@ -25,6 +26,7 @@ public:
     static constexpr int32_t kVoiceCount = 1;
 
     explicit CBassHead(CVeskHost* host);
+    ~CBassHead() override;
 
     void Delete() override { delete this; }
     void Process() override;
@@ -35,6 +37,11 @@ public:
     void SetSampleRate(int32_t rate) override;
     void SetBufferSize(int32_t frames) override;
     bool IsGenerator() override { return true; }
+    // The panel background's size (basshead_panel_layout.h).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
+    // The open panel (null when closed); the panel registers itself and is not owned.
+    void SetPanelLink(CBassHeadPanelLink* link) { m_panel = link; }
+    CBassHeadPanelLink* PanelLink() const { return m_panel; }
     // Reseeds the voices' noise and random LFOs (renders are reproducible for a given seed).
     void SetNoiseSeed(uint32_t seed);
 
@@ -47,6 +54,7 @@ private:
     std::vector<std::unique_ptr<BassHeadVoice>> m_voices;
     size_t m_nextVoice = 0;
     int32_t m_eventTime = 0; // offset given to parameter changes while a parameter event is applied
+    CBassHeadPanelLink* m_panel = nullptr;
 };
 
 class CBassHeadInfo : public CSimpleMachineInfo<CBassHead> {

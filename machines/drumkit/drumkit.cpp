@@ -1,6 +1,7 @@
 #include "machines/drumkit/drumkit.h"
 
 #include "machine_interface/vesk_host.h"
+#include "machines/drumkit/drumkit_panel_layout.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,7 +74,18 @@ CDrumKit::CDrumKit(CVeskHost* host) : CMachine(host) {
         SetParameter(i, kParameters[i].initial);
 }
 
-CDrumKit::~CDrumKit() = default;
+CDrumKit::~CDrumKit() {
+    // The panel goes with the machine.
+    if (m_panel) m_panel->ClosePanel();
+}
+
+bool CDrumKit::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    *left = 0;
+    *top = 0;
+    *right = drumkit_panel::kWidth;
+    *bottom = drumkit_panel::kHeight;
+    return true;
+}
 
 int32_t CDrumKit::LevelParameter(int32_t voice) {
     return kLevelParameters[voice];

@@ -15,11 +15,13 @@
 
 #include <memory>
 
-// What an open DrumKit panel offers the machine: moving a knob when a parameter changes.
+// What an open DrumKit panel offers the machine: moving a knob when a parameter changes (any
+// thread, machine locked), and closing when the machine goes or makes a new panel (UI thread).
 class CDrumKitPanelLink {
 public:
     virtual ~CDrumKitPanelLink() = default;
     virtual void MoveKnob(int32_t parameter, float value) = 0;
+    virtual void ClosePanel() = 0;
 };
 
 class CDrumKit : public CMachine {
@@ -44,9 +46,12 @@ public:
     void SetSampleRate(int32_t rate) override;
     void SetBufferSize(int32_t frames) override;
     bool IsGenerator() override { return true; }
+    // The panel background's size (drumkit_panel_layout.h).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
 
     // The open panel (null when closed); the panel registers itself and is not owned.
     void SetPanelLink(CDrumKitPanelLink* link) { m_panel = link; }
+    CDrumKitPanelLink* PanelLink() const { return m_panel; }
     // Index of voice v's Level parameter; its Balance is the next index.
     static int32_t LevelParameter(int32_t voice);
     const CDrumKitVoice& Voice(int32_t v) const { return *m_voices[v]; }

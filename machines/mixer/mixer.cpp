@@ -1,4 +1,5 @@
 #include "machines/mixer/mixer.h"
+#include "machines/mixer/mixer_panel_layout.h"
 
 #include "machine_interface/vesk_host.h"
 #include "machines/dsp/dsp_math.h"
@@ -426,7 +427,10 @@ CMixer::CMixer(CVeskHost* host, int32_t tracks, int32_t auxBuses)
         SetParameter(i, 0.5f);
 }
 
-CMixer::~CMixer() = default;
+CMixer::~CMixer() {
+    // The panel goes with the machine.
+    if (m_panel) m_panel->ClosePanel();
+}
 
 int32_t CMixer::BlockLength() const {
     return std::min(m_blockSize, m_ports[0]->m_audioBuffer->m_length);
@@ -548,6 +552,14 @@ void CMixer::SetSampleRate(int32_t rate) {
 
 void CMixer::SetBufferSize(int32_t frames) {
     m_blockSize = frames;
+}
+
+bool CMixer::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    *left = 0;
+    *top = 0;
+    *right = static_cast<int16_t>((m_tracks + m_auxBuses) * mixer_panel::kStripWidth);
+    *bottom = mixer_panel::kStripHeight;
+    return true;
 }
 
 void CMixer::UpdateGUI() {

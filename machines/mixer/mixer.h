@@ -94,6 +94,8 @@ public:
     virtual void SetMeters(int32_t strip, float left, float right) = 0;
     // Releases a strip's solo button.
     virtual void ReleaseSolo(int32_t strip) = 0;
+    // The machine is deleted or makes a new panel: the panel goes (UI thread).
+    virtual void ClosePanel() {}
 };
 
 class CMixer : public CMachine {
@@ -115,6 +117,8 @@ public:
     void SetSampleRate(int32_t rate) override;
     void SetBufferSize(int32_t frames) override;
     void UpdateGUI() override;
+    // The panel's size: one strip background per strip, side by side (mixer_panel_layout.h).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
     bool IsGenerator() override { return false; }
 
     // The panel's own operations: strip 0 .. T + A − 1 (tracks, then AUX buses).
@@ -130,6 +134,7 @@ public:
     int32_t TrackParameter(int32_t t) const { return 7 * t; }
     int32_t AuxParameter(int32_t a) const { return 7 * m_tracks + 5 * a; }
     void SetPanelLink(CMixerPanelLink* link) { m_panel = link; }
+    CMixerPanelLink* PanelLink() const { return m_panel; }
 
 private:
     struct Strip {

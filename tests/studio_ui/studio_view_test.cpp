@@ -407,10 +407,15 @@ TEST_F(StockFrames, TheFrameSizeFollowsTheShownPanelInEveryMode) {
     EXPECT_EQ(frame->Height(), 400 + 38 + bar);
     EXPECT_TRUE(frame->DefaultPanel()->IsVisible());
     EXPECT_EQ(frame->GuiContainer()->Y(), programs ? 43 : 19);
-    // No panel factory here: the machine has no own panel, and asking for it changes nothing.
-    EXPECT_FALSE(frame->MenuEnabled()[studio_view::kMenuCustom]);
+    // QX Stockrack makes the machine's own panel: the custom entry shows it at its size.
+    EXPECT_TRUE(frame->MenuEnabled()[studio_view::kMenuCustom]);
     frame->RunMenuEntry(studio_view::kMenuCustom);
-    EXPECT_EQ(bass->PanelMode(), kPanelDefault);
+    EXPECT_EQ(bass->PanelMode(), kPanelOwn);
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    ASSERT_TRUE(bass->Machine()->GetGUIRect(&left, &top, &right, &bottom));
+    EXPECT_EQ(frame->Width(), right + 8);
+    EXPECT_EQ(frame->Height(), bottom + 38 + bar);
+    EXPECT_FALSE(frame->DefaultPanel()->IsVisible());
     // Back to the icon.
     frame->RunMenuEntry(studio_view::kMenuHide);
     EXPECT_EQ(frame->Height(), 40 + 38 + bar);

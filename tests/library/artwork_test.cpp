@@ -1,0 +1,158 @@
+// The stock panels' pictures: the generator writes the same bytes on every run, and every shipped
+// PNG decodes with our own reader at the size its panel expects.
+#include "gui/picture/png_reader.h"
+#include "machines/antialias/antialias_panel_layout.h"
+#include "machines/basshead/basshead_panel_layout.h"
+#include "machines/drumkit/drumkit_panel_layout.h"
+#include "machines/mixer/mixer_panel_layout.h"
+#include "platform/error.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kShipped = fs::path(TAMBOREL_SOURCE_DIR) / "library" / "artwork";
+
+std::vector<uint8_t> Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh empty folder under the test's temporary directory.
+fs::path EmptyFolder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() / ("tb_artwork_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+void Generate(const fs::path& folder) {
+    const std::string command = std::string(TAMBOREL_BIN_DIR) + "/make_artwork '" + folder.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::map<std::string, std::vector<uint8_t>> Files(const fs::path& folder) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename().string()] = Bytes(entry.path());
+    return files;
+}
+
+gui::CPicture Shipped(const std::string& name) {
+    const std::vector<uint8_t> bytes = Bytes(kShipped / name);
+    return gui::ReadPng(bytes.data(), bytes.size());
+}
+
+} // namespace
+
+TEST(Artwork, TwoRunsWriteTheSameFilesAsTheShippedOnes) {
+    const fs::path first = EmptyFolder("first");
+    const fs::path second = EmptyFolder("second");
+    Generate(first);
+    Generate(second);
+    const auto a = Files(first);
+    const auto b = Files(second);
+    ASSERT_FALSE(a.empty());
+    EXPECT_EQ(a, b);
+    // The folder the library embeds holds exactly what the generator writes: nobody edited a
+    // picture by hand or forgot to run the generator after changing it.
+    EXPECT_EQ(Files(kShipped), a);
+    fs::remove_all(first);
+    fs::remove_all(second);
+}
+
+TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(kShipped)) {
+        if (entry.path().extension() != ".png") continue;
+        const std::vector<uint8_t> bytes = Bytes(entry.path());
+        // Byte 24 of the file is IHDR's bit depth, byte 28 its interlace method.
+        ASSERT_GT(bytes.size(), 33u);
+        EXPECT_EQ(bytes[24], 8) << entry.path();
+        EXPECT_EQ(bytes[28], 0) << entry.path();
+        EXPECT_NO_THROW({
+            const gui::CPicture picture = gui::ReadPng(bytes.data(), bytes.size());
+            EXPECT_GT(picture.Width(), 0);
+        }) << entry.path();
+        ++count;
+    }
+    EXPECT_EQ(count, 20);
+}
+
+TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
+    // Backgrounds are opaque and exactly the panel's size (a skinned container refuses anything
+    // else); knob strips hold 64 square frames with alpha, drawn over the background.
+    const struct {
+        const char* name;
+        int width, height;
+        bool alpha;
+    } expected[] = {
+        {"antialias_background.png", antialias_panel::kWidth, antialias_panel::kHeight, false},
+        {"antialias_knob.png", antialias_panel::kKnobSize, antialias_panel::kKnobSize * 64, true},
+        {"drumkit_background.png", drumkit_panel::kWidth, drumkit_panel::kHeight, false},
+        {"drumkit_knob.png", drumkit_panel::kKnobSize, drumkit_panel::kKnobSize * 64, true},
+        {"mixer_track_strip.png", mixer_panel::kStripWidth, mixer_panel::kStripHeight, false},
+        {"mixer_aux_strip.png", mixer_panel::kStripWidth, mixer_panel::kStripHeight, false},
+        {"mixer_knob.png", mixer_panel::kKnobSize, mixer_panel::kKnobSize * 64, true},
+        {"mixer_mute_0.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_mute_1.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_mute_2.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_0.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_1.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_solo_2.png", mixer_panel::kButtonWidth, mixer_panel::kButtonHeight, false},
+        {"mixer_handle.png", mixer_panel::kHandleSize, mixer_panel::kHandleSize, true},
+        {"basshead_background.png", basshead_panel::kWidth, basshead_panel::kHeight, false},
+        {"basshead_track.png", basshead_panel::kTrackLength, basshead_panel::kHandleSize, true},
+        {"basshead_handle.png", basshead_panel::kHandleSize, basshead_panel::kHandleSize, true},
+        // Characters 33..122, 12 cells of 16 x 16 to a row: 8 rows.
+        {"basshead_font.png", 192, 128, false},
+        {"basshead_icon.png", 32, 32, true},
+        // Characters 32..127, 16 cells of 6 x 8 to a row.
+        {"mixer_font.png", 96, 48, true},
+    };
+    for (const auto& e : expected) {
+        const gui::CPicture picture = Shipped(e.name);
+        EXPECT_EQ(picture.Width(), e.width) << e.name;
+        EXPECT_EQ(picture.Height(), e.height) << e.name;
+        EXPECT_EQ(picture.HasAlpha(), e.alpha) << e.name;
+    }
+}
+
+TEST(Artwork, KnobFramesTurnFromEmptyToFull) {
+    // Frame 0 shows no accent; the last frame shows the accent arc at the end of the sweep (lower
+    // right of the knob), where frame 0 shows only the groove.
+    const gui::CPicture strip = Shipped("drumkit_knob.png");
+    const int size = drumkit_panel::kKnobSize;
+    auto greenish = [&](int frame, int x, int y) {
+        const uint8_t* p = strip.PixelAt(x, frame * size + y);
+        return p[3] > 128 && p[1] > p[0] + 60 && p[1] > p[2] + 60;
+    };
+    // A point on the accent ring at an angle clockwise from straight up (the sweep runs from
+    // -135 to +135 degrees).
+    auto at = [&](double degrees, int frame) {
+        const double a = degrees * 3.14159265358979 / 180.0, r = size / 2.0 * 0.875;
+        return greenish(frame, static_cast<int>(size / 2.0 + std::sin(a) * r), static_cast<int>(size / 2.0 - std::cos(a) * r));
+    };
+    EXPECT_FALSE(at(130, 0));
+    EXPECT_FALSE(at(130, 58));  // 58/63 of the sweep ends at 114 degrees
+    EXPECT_TRUE(at(130, 63));
+    EXPECT_FALSE(at(-128, 0));
+    EXPECT_TRUE(at(-128, 3));   // 3/63 of the sweep reaches -122 degrees
+    EXPECT_TRUE(at(0, 33));     // past the middle (+6 degrees)
+    EXPECT_FALSE(at(0, 30));    // short of it (-6 degrees)
+    // The corners stay transparent, so the background shows around the knob.
+    EXPECT_EQ(strip.PixelAt(0, 0)[3], 0);
+    EXPECT_EQ(strip.PixelAt(size - 1, 63 * size + size - 1)[3], 0);
+}

@@ -1,0 +1,291 @@
+// make_artwork OUTPUT_FOLDER: draws every picture the stock machines' panels use and writes them
+// as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them). The same program writes
+// the same bytes on every run; library/artwork/ holds its output and the library embeds it.
+#include "machines/antialias/antialias_panel_layout.h"
+#include "machines/basshead/basshead_panel_layout.h"
+#include "machines/basshead/basshead_parameters.h"
+#include "machines/drumkit/drumkit_panel_layout.h"
+#include "machines/mixer/mixer_panel_layout.h"
+#include "tools/artwork/canvas.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+using artwork::CCanvas;
+using artwork::Rgb;
+namespace pal = artwork::palette;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// A knob turns through 270 degrees, from 135 degrees left of straight up to 135 right.
+constexpr double kSweepStart = -135.0;
+constexpr double kSweep = 270.0;
+constexpr int kKnobFrames = 64;
+
+// One knob frame of size x size showing value 0..1: a dark groove with the accent arc up to the
+// value, a shaded cap and a light pointer.
+CCanvas KnobFrame(int size, double value) {
+    CCanvas frame(size, size, true);
+    const double c = size / 2.0, r = size / 2.0;
+    frame.Arc(c, c, r * 0.78, r * 0.97, kSweepStart, kSweepStart + kSweep, pal::kGroove);
+    if (value > 0.0) frame.Arc(c, c, r * 0.81, r * 0.94, kSweepStart, kSweepStart + kSweep * value, pal::kAccent);
+    frame.Disc(c, c, r * 0.70, pal::kPanelDark, pal::kPanelDark);
+    frame.Disc(c, c, r * 0.66, pal::kCapTop, pal::kCapBottom);
+    const double angle = (kSweepStart + kSweep * value) * kPi / 180.0;
+    const double sx = std::sin(angle), sy = -std::cos(angle);
+    frame.Line(c + sx * r * 0.22, c + sy * r * 0.22, c + sx * r * 0.58, c + sy * r * 0.58, std::max(2.0, size / 14.0),
+               pal::kPointer);
+    return frame;
+}
+
+// A strip of kKnobFrames frames stacked top to bottom, value frame / (frames - 1).
+CCanvas KnobStrip(int size) {
+    CCanvas strip(size, size * kKnobFrames, true);
+    for (int f = 0; f < kKnobFrames; ++f)
+        strip.Paste(KnobFrame(size, static_cast<double>(f) / (kKnobFrames - 1)), 0, f * size);
+    return strip;
+}
+
+// The plate every panel stands on: a soft vertical gradient with a raised edge.
+CCanvas Plate(int width, int height) {
+    CCanvas plate(width, height, false);
+    plate.GradientRect(0, 0, width, height, pal::kPanelLight, pal::kPanel);
+    plate.Bevel(0, 0, width, height, pal::kEdgeLight, pal::kPanelDark);
+    return plate;
+}
+
+// A sunken area grouping controls.
+void Well(CCanvas& canvas, int x, int y, int width, int height) {
+    canvas.FillRect(x, y, width, height, pal::kPanelDark);
+    canvas.Bevel(x, y, width, height, pal::kGroove, pal::kEdgeLight);
+}
+
+// A title: large light letters with a small accent bar before them.
+void Title(CCanvas& canvas, int x, int y, const std::string& text) {
+    canvas.FillRect(x, y, 4, 14, pal::kAccent);
+    canvas.Text(x + 10, y, text, pal::kText, 2);
+}
+
+CCanvas AntiAliasBackground() {
+    using namespace antialias_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    canvas.TextCentred(kWidth / 2, kKnobSize + 4, "OVERSAMPLING", pal::kText);
+    return canvas;
+}
+
+CCanvas DrumKitBackground() {
+    using namespace drumkit_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    Title(canvas, 16, 16, "DGENR8");
+    canvas.Text(138, 23, "ANALOGUE DRUM MACHINE", pal::kTextDim);
+    canvas.FillRect(16, 44, kWidth - 32, 1, pal::kPanelDark);
+    canvas.FillRect(16, 45, kWidth - 32, 1, pal::kEdgeLight);
+    // Wells behind each row of a sound's knobs, each with the sound's name above it.
+    struct Group {
+        const char* name;
+        int x, y, knobs;
+    };
+    const Group groups[] = {
+        {"BASS DRUM", 26, 94, 4}, {"SNARE DRUM", 26, 190, 4}, {"LOW TOM", 302, 94, 3},  {"MID TOM", 302, 190, 3},
+        {"HIGH TOM", 302, 286, 3}, {"RIM", 26, 286, 1},       {"CLAP", 90, 286, 1},     {"CLOSED HAT", 26, 382, 2},
+        {"OPEN HAT", 154, 382, 2}, {"CRASH", 302, 382, 2},   {"RIDE", 430, 382, 2},
+    };
+    for (const Group& g : groups) {
+        const int left = g.x - 12, width = (g.knobs - 1) * 64 + kKnobSize + 24;
+        Well(canvas, left + 1, g.y - 24, width - 2, kKnobSize + 42);
+        canvas.Text(left + 6, g.y - 19, g.name, pal::kAccent);
+    }
+    // Under each knob the parameter's own word; the well's title names the sound.
+    for (const KnobPlace& k : kKnobs) {
+        const std::string caption = k.caption;
+        canvas.TextCentred(k.x + kKnobSize / 2, k.y + kKnobSize + 5, caption.substr(caption.find(' ') + 1), pal::kText);
+    }
+    return canvas;
+}
+
+// The BassHead page: group titles, a caption left of every slider (its parameter's name without
+// the group's prefix) and the display's sunken glass.
+CCanvas BassHeadBackground() {
+    using namespace basshead_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    // The name stands in the free place under the first oscillator.
+    Title(canvas, 16, 382, "BASSHEAD");
+    canvas.Text(16, 406, "MONOPHONIC SYNTHESIZER", pal::kTextDim);
+    for (const Group& g : kGroups) {
+        const int left = g.x - 100;
+        Well(canvas, left, g.y - 22, kTrackLength + 112, g.count * kRowStep + 24);
+        canvas.Text(left + 6, g.y - 17, g.title, pal::kAccent);
+        for (int32_t i = 0; i < g.count; ++i) {
+            std::string caption = basshead::ParameterName(g.first + i);
+            // "Sync" sits among the oscillator's parameters without their prefix.
+            const auto prefix = static_cast<size_t>(g.prefixLength);
+            if (prefix > 0 && caption.size() > prefix && caption[prefix - 1] == ' ') caption = caption.substr(prefix);
+            const int y = g.y + i * kRowStep;
+            canvas.Text(g.x - 6 - CCanvas::TextWidth(caption), y + 3, caption, pal::kText);
+            // The slider's groove.
+            canvas.FillRect(g.x + kHandleSize / 2, y + kHandleSize / 2 - 1, kTrackLength - kHandleSize, 3, pal::kGroove);
+        }
+    }
+    // The display: a dark green glass the text shows on as a shadow.
+    canvas.FillRect(kScreenX - 2, kScreenY - 2, kScreenWidth + 4, kScreenHeight + 4, pal::kGroove);
+    canvas.GradientRect(kScreenX, kScreenY, kScreenWidth, kScreenHeight, {150, 196, 140}, {118, 164, 110});
+    return canvas;
+}
+
+// The slider's track under its handle: transparent, so the background's groove shows.
+CCanvas BassHeadTrack() {
+    using namespace basshead_panel;
+    CCanvas canvas(kTrackLength, kHandleSize, true);
+    return canvas;
+}
+
+// The BassHead slider handle: a short upright cap with an accent line.
+CCanvas BassHeadHandle() {
+    const int size = basshead_panel::kHandleSize;
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(1.5, 0.5, size - 3.0, size - 1.0, 2.0, pal::kPanelDark);
+    canvas.RoundRect(2.5, 1.5, size - 5.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(size / 2 - 1, 3, 2, size - 6, pal::kAccent);
+    return canvas;
+}
+
+// The display font: characters 33..122, 12 cells of 16 x 16 to a row; each glyph drawn tall and
+// narrow (5 x 14) in black on white, since the display turns darkness into its shadow.
+CCanvas BassHeadFont() {
+    using namespace basshead_panel;
+    const int count = kFontLast - kFontFirst + 1;
+    const int rows = (count + kFontColumns - 1) / kFontColumns;
+    CCanvas canvas(kFontColumns * kFontCell, rows * kFontCell, false, {255, 255, 255});
+    for (int c = kFontFirst; c <= kFontLast; ++c) {
+        const int cell = c - kFontFirst;
+        const int x = (cell % kFontColumns) * kFontCell, y = (cell / kFontColumns) * kFontCell;
+        const uint8_t* glyph = artwork::Glyph(static_cast<char>(c));
+        if (!glyph) continue;
+        for (int r = 0; r < 7; ++r)
+            for (int col = 0; col < 5; ++col)
+                if (glyph[r] & (0x10 >> col)) canvas.FillRect(x + col, y + 1 + r * 2, 1, 2, {0, 0, 0});
+    }
+    return canvas;
+}
+
+// A 32 x 32 icon: the synthesizer's waveform on the panel's plate.
+CCanvas BassHeadIcon() {
+    CCanvas canvas(32, 32, true);
+    canvas.RoundRect(0.5, 0.5, 31.0, 31.0, 5.0, pal::kPanelDark);
+    canvas.RoundRect(2.0, 2.0, 28.0, 28.0, 4.0, pal::kPanel);
+    canvas.Line(6, 22, 14, 9, 2.2, pal::kAccent);
+    canvas.Line(14, 9, 14, 22, 2.2, pal::kAccent);
+    canvas.Line(14, 22, 22, 9, 2.2, pal::kAccent);
+    canvas.Line(22, 9, 22, 22, 2.2, pal::kAccent);
+    canvas.Line(22, 22, 26, 16, 2.2, pal::kAccent);
+    return canvas;
+}
+
+// One strip of the Mixer: buttons on top, the send knobs (tracks only), the band knobs, the
+// level fader with its meters, the balance slider and room for the strip's title.
+CCanvas MixerStripBackground(bool track) {
+    using namespace mixer_panel;
+    CCanvas canvas(kStripWidth, kStripHeight, false);
+    canvas.GradientRect(0, 0, kStripWidth, kStripHeight, pal::kPanelLight, pal::kPanel);
+    canvas.Bevel(0, 0, kStripWidth, kStripHeight, pal::kEdgeLight, pal::kGroove);
+    if (track)
+        for (const Caption& c : kSendCaptions) canvas.Text(c.x, c.y, c.text, pal::kTextDim);
+    for (const Caption& c : kBandCaptions) canvas.Text(c.x, c.y, c.text, pal::kTextDim);
+    // The fader's groove and its scale: a tick every 12 dB of the -48 .. +12 dB span, 0 dB long.
+    const int grooveX = kLevelX + kHandleSize / 2;
+    const int top = kLevelY + kHandleSize / 2, bottom = kLevelY + kLevelLength - kHandleSize / 2;
+    canvas.FillRect(grooveX - 2, top - 1, 4, bottom - top + 2, pal::kGroove);
+    for (int db = -48; db <= 12; db += 12) {
+        const int y = bottom - (bottom - top) * (db + 48) / 60;
+        canvas.FillRect(db == 0 ? 24 : 28, y, db == 0 ? 10 : 6, 1, db == 0 ? pal::kText : pal::kTextDim);
+    }
+    // The meters' well.
+    canvas.FillRect(kLeftMeterX - 1, kMeterY - 1, kRightMeterX + kMeterWidth - kLeftMeterX + 2, kMeterHeight + 2,
+                    pal::kGroove);
+    // The balance slider's groove with its centre mark.
+    const int balanceY = kBalanceY + kHandleSize / 2;
+    canvas.FillRect(kBalanceX + kHandleSize / 2, balanceY - 1, kBalanceLength - kHandleSize, 3, pal::kGroove);
+    canvas.FillRect(kBalanceX + kBalanceLength / 2, balanceY - 4, 1, 2, pal::kTextDim);
+    // The title's plate.
+    canvas.FillRect(4, kTitleY - 3, kStripWidth - 8, 13, pal::kPanelDark);
+    return canvas;
+}
+
+// A mixer button of one state: up (raised grey), pressed (sunken), latched (lit in colour).
+CCanvas MixerButton(const char* label, int state, Rgb lit) {
+    using namespace mixer_panel;
+    CCanvas canvas(kButtonWidth, kButtonHeight, false, pal::kPanelLight);
+    const Rgb face = state == 0 ? pal::kCapTop : state == 1 ? pal::kCapBottom : lit;
+    canvas.FillRect(0, 0, kButtonWidth, kButtonHeight, face);
+    if (state == 0)
+        canvas.Bevel(0, 0, kButtonWidth, kButtonHeight, pal::kEdgeLight, pal::kGroove);
+    else
+        canvas.Bevel(0, 0, kButtonWidth, kButtonHeight, pal::kGroove, pal::kEdgeLight);
+    const int offset = state == 1 ? 1 : 0;
+    canvas.TextCentred(kButtonWidth / 2 + offset, 4 + offset, label, state == 2 ? pal::kGroove : pal::kText);
+    return canvas;
+}
+
+// The slider handle: a light cap with a dark grip line across the middle.
+CCanvas SliderHandle() {
+    const int size = mixer_panel::kHandleSize;
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 2.5, pal::kPanelDark);
+    canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(3, size / 2 - 1, size - 6, 2, pal::kPointer);
+    return canvas;
+}
+
+// The caption font: characters 32..127 in cells of 6 x 8, 16 to a row, light glyphs on transparent.
+CCanvas CaptionFont() {
+    using namespace mixer_panel;
+    CCanvas canvas(kFontColumns * kFontCellWidth, 6 * kFontCellHeight, true);
+    for (int c = 32; c < 128; ++c) {
+        const int cell = c - 32;
+        canvas.Text((cell % kFontColumns) * kFontCellWidth, (cell / kFontColumns) * kFontCellHeight,
+                    std::string(1, static_cast<char>(c)), pal::kText);
+    }
+    return canvas;
+}
+
+void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
+    artwork::WritePng(canvas, folder + "/" + name);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_artwork OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    try {
+        Write(folder, "antialias_background.png", AntiAliasBackground());
+        Write(folder, "antialias_knob.png", KnobStrip(antialias_panel::kKnobSize));
+        Write(folder, "drumkit_background.png", DrumKitBackground());
+        Write(folder, "drumkit_knob.png", KnobStrip(drumkit_panel::kKnobSize));
+        Write(folder, "basshead_background.png", BassHeadBackground());
+        Write(folder, "basshead_track.png", BassHeadTrack());
+        Write(folder, "basshead_handle.png", BassHeadHandle());
+        Write(folder, "basshead_font.png", BassHeadFont());
+        Write(folder, "basshead_icon.png", BassHeadIcon());
+        Write(folder, "mixer_track_strip.png", MixerStripBackground(true));
+        Write(folder, "mixer_aux_strip.png", MixerStripBackground(false));
+        Write(folder, "mixer_knob.png", KnobStrip(mixer_panel::kKnobSize));
+        for (int state = 0; state < 3; ++state) {
+            const std::string suffix = std::to_string(state) + ".png";
+            Write(folder, ("mixer_mute_" + suffix).c_str(), MixerButton("MUTE", state, pal::kYellow));
+            Write(folder, ("mixer_solo_" + suffix).c_str(), MixerButton("SOLO", state, pal::kAccent));
+        }
+        Write(folder, "mixer_handle.png", SliderHandle());
+        Write(folder, "mixer_font.png", CaptionFont());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
