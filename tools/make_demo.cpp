@@ -217,19 +217,19 @@ void Build(CDemo& demo, const std::string& path) {
     CMachineContainer* master = studio.MasterFrame();
     // Laid out so that no frame covers another at its real size: sources on the left, the
     // mixer across the middle with its send effects above, the smoothing and the master below.
-    master->m_x = 900;
-    master->m_y = 350;
+    master->m_x = 1100;
+    master->m_y = 560;
 
     // ----- Machines -----
     CMachineContainer* bass = demo.Add("VeskPlug::QX BassHead", "Bass", 40, 40);
-    CMachineContainer* arp = demo.Add("VeskPlug::QX BassHead", "Arp", 40, 360);
-    CMachineContainer* kit = demo.Add("VeskPlug::QX DGenR8", "Drum Kit", 40, 150);
-    CMachineContainer* kickDrum = demo.Add("VeskPlug::QX Stomp", "Kick", 40, 260);
-    CMachineContainer* recorder = demo.Add("QX HD Recorder Track (Stereo)", "Drums", 220, 150);
-    CMachineContainer* desk = demo.Add("VeskPlug::QX Mixer-Stereo-8-2", "Mixer", 400, 200);
-    CMachineContainer* echo = demo.Add("VeskPlug::QX QuadDelay", "Echo", 400, 40);
-    CMachineContainer* room = demo.Add("VeskPlug::QX SpatialVerb", "Room", 580, 40);
-    CMachineContainer* smooth = demo.Add("VeskPlug::QX AntiAlias", "AntiAlias", 600, 330);
+    CMachineContainer* arp = demo.Add("VeskPlug::QX BassHead", "Arp", 460, 260);
+    CMachineContainer* kit = demo.Add("VeskPlug::QX DGenR8", "Drum Kit", 460, 40);
+    CMachineContainer* kickDrum = demo.Add("VeskPlug::QX Stomp", "Kick", 460, 150);
+    CMachineContainer* recorder = demo.Add("QX HD Recorder Track (Stereo)", "Drums", 640, 40);
+    CMachineContainer* desk = demo.Add("VeskPlug::QX Mixer-Stereo-8-2", "Mixer", 40, 520);
+    CMachineContainer* echo = demo.Add("VeskPlug::QX QuadDelay", "Echo", 820, 40);
+    CMachineContainer* room = demo.Add("VeskPlug::QX SpatialVerb", "Room", 980, 160);
+    CMachineContainer* smooth = demo.Add("VeskPlug::QX AntiAlias", "AntiAlias", 660, 300);
     bass->m_panelMode = kPanelDefault;
     desk->m_panelMode = kPanelOwn;
 

@@ -283,6 +283,7 @@ TEST_F(MainWindowTest, ACorruptFileShowsOneErrorBoxAndKeepsTheProject) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors.front().toStdString(), "error: File '" + corrupt.string() + "' Is Corrupt");
     EXPECT_EQ(Studio().Frames().size(), framesBefore);
+    m_stage.Settle(); // the surface makes the windows of frames put back after the studio's news
     EXPECT_EQ(m_window->StudioView().Frames().size(), framesBefore);
     EXPECT_TRUE(m_application->Project().Path().empty());
 }
