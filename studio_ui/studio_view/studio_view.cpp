@@ -454,9 +454,8 @@ void CStudioView::FrameRenamed(CMachineContainer* frame) {
 }
 
 void CStudioView::CablesChanged() {
+    // The connectors' lamps are marked by their own frames, which hear of the same edit.
     if (m_volumeSlider && !CableExists(m_volumeCable)) CloseVolumeSlider();
-    for (const auto& frame : m_frames)
-        for (const auto& connector : frame->Connectors()) connector->MarkDirty();
     MarkDirty();
 }
 
