@@ -140,20 +140,8 @@ struct ToneStudio : CStudioFixture {
 TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
     if (!ProgramExists("jackd") || !ProgramExists("jack_rec")) GTEST_SKIP() << "jackd or jack_rec missing";
     CDeviceTurn turn;
-    const std::string server = "tamborel-test-" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const pid_t jackd =
-        Spawn({"jackd", "--no-realtime", "-n", server, "-d", "dummy", "-r", "48000", "-p", "256"});
-    ASSERT_GT(jackd, 0);
-    struct ServerGuard {
-        pid_t pid;
-        ~ServerGuard() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-            unsetenv("JACK_DEFAULT_SERVER");
-        }
-    } guard{jackd};
+    const processes::CJackServer server("test");
+    ASSERT_TRUE(server.Started());
 
     DriverOptions options;
     std::unique_ptr<CASIODriver> driver;
@@ -174,7 +162,7 @@ TEST(JackOutput, AToneThroughAsioArrivesAtPitchAndLevel) {
 
     // A busy machine can make the non-realtime server miss a period (an xrun leaves a gap in the
     // recording): a take with a gap is recorded again, up to three takes.
-    const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("jack-" + server + ".wav");
+    const auto file = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / ("jack-" + server.Name() + ".wav");
     Measurement tone;
     int32_t rate = 0;
     for (int take = 0; take < 3; ++take) {
