@@ -249,7 +249,7 @@ void CMachineFrame::Render(QPainter& painter) {
     gui::DrawBevel(painter, kConnectorPanelX - 1, panelTop + 1, Width() - 2 * kConnectorPanelX + 2, 15,
                    gui::Bevel::kSunken, colors);
     // The icon when no panel shows: the machine type's initials in a raised tile.
-    if (!m_guiContainer->IsVisible() && m_guiContainer->Widget()->isHidden()) {
+    if (m_guiContainer->Widget()->isHidden()) {
         const QRect icon = PanelArea();
         painter.fillRect(icon, colors.Brush(gui::kSlotFieldBackground));
         gui::DrawBevel(painter, icon.x(), icon.y(), icon.width(), icon.height(), gui::Bevel::kRaised, colors);
