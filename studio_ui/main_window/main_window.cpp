@@ -158,6 +158,8 @@ private:
 CMainWindow::CMainWindow(Models models) : m_models(std::move(models)) {
     m_questions = std::make_unique<CQuestions>(*this);
     m_document = std::make_unique<CProjectDocument>(*m_models.project, *m_questions, *m_models.recent);
+    if (m_models.sequencer)
+        m_undoContext.emplace(UndoContext{*m_models.studio, *m_models.sequencer, *m_models.project});
 }
 
 CMainWindow::~CMainWindow() {

@@ -25,6 +25,8 @@
 #include "gui/window.h"
 #include "studio_ui/document/project_document.h"
 #include "studio_ui/options/options_dialog.h"
+#include "studio_ui/undo/edit_snapshots.h"
+#include "studio_ui/undo/undo_stack.h"
 
 #include <cstdint>
 #include <functional>
@@ -160,6 +162,9 @@ public:
     int CurrentPage() const { return m_page; }
     void ShowPage(int page);
     CProjectDocument& Document() { return *m_document; }
+    // The project's undo history and what its commands edit (the views hand their edits to it).
+    CUndoStack& UndoHistory() { return m_undo; }
+    const UndoContext& UndoTarget() const { return *m_undoContext; }
     gui::CTabControl& Tabs() { return *m_tabs; }
     gui::CControl* PageControl(int page) const;
     studio_view::CStudioView& StudioView() { return *m_studioView; }
@@ -210,6 +215,8 @@ private:
     Models m_models;
     std::unique_ptr<CQuestions> m_questions;
     std::unique_ptr<CProjectDocument> m_document;
+    CUndoStack m_undo;
+    std::optional<UndoContext> m_undoContext; // set when the window has a sequencer
     QMenuBar* m_menuBar = nullptr; // owned by the window's widget
     QMenu* m_recentMenu = nullptr;
     std::unique_ptr<CClickWatcher> m_clickWatcher;
