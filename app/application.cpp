@@ -103,11 +103,13 @@ CApplication::CApplication(const Settings& settings) : m_settings(settings), m_o
         BindCurrentDriver();
         m_graphics = std::make_unique<CGraphicsThread>(*m_studio);
         // Without a window the graphics thread stands in for the user interface's timer: it ages
-        // the master meter's hold and delivers queued news to whatever listens.
-        m_graphics->AddRefreshHook([studio = m_studio.get()] {
-            studio->PeakMeter().Decay();
-            studio->DeliverNotifications();
-        });
+        // the master meter's hold and delivers queued news to whatever listens. With one, the
+        // listeners are widgets, which only the window's timer may reach.
+        if (!settings.window)
+            m_graphics->AddRefreshHook([studio = m_studio.get()] {
+                studio->PeakMeter().Decay();
+                studio->DeliverNotifications();
+            });
         m_graphics->Start();
     }
     if (settings.newProject) m_project->New();

@@ -50,6 +50,9 @@ public:
         std::ostream* messages = nullptr; // where start-up problems are told; null: stderr
         // VST plug-in folders to scan; unset: the options' folders, then the entries of $VST_PATH.
         std::optional<std::vector<std::filesystem::path>> vstFolders;
+        // A window's timer delivers the studio's queued news on the user-interface thread (its
+        // listeners are widgets); without one, live mode's graphics thread delivers it.
+        bool window = false;
     };
 
     explicit CApplication(const Settings& settings);

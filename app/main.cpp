@@ -180,6 +180,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath, bool paral
     CApplication::Settings settings;
     settings.audio = CApplication::Audio::Live;
     settings.newProject = true;
+    settings.window = true;
     CApplication application(settings);
     if (parallel) application.Studio()->SetSingleThreaded(false);
     CRecentProjects recent;

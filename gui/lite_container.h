@@ -5,10 +5,12 @@
 // to the topmost visible control under the pointer.
 //
 // Threads: the container and its window belong to the user-interface thread. The container is
-// also a lock (CMutex): code on other threads that updates a control's state (a meter's level, a
-// knob following automation) takes it around the change and then marks the control dirty; the UI's
-// repaint timer composes dirty controls again. Composition holds the lock, so a half-written state
-// is never drawn. Lock order: a machine's lock before the container's.
+// also a lock (CMutex): code on other threads that changes a control's state of more than one value
+// (an LCD's new text) takes it around the change and then marks the control dirty; the UI's repaint
+// timer composes dirty controls again. Composition holds the lock, so a half-written state is never
+// drawn. A state of one atomic value (a meter's level, a knob following automation) needs no lock:
+// the periodic update runs with the studio mutex held, and waiting there for a composition would
+// keep the driver thread waiting too. Lock order: a machine's lock before the container's.
 #pragma once
 
 #include "gui/control.h"

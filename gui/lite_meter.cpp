@@ -14,10 +14,7 @@ CLiteMeter::CLiteMeter(CLiteContainer& container, int x, int y, int width, int h
     : CLiteControl(container, x, y, width, height) {}
 
 void CLiteMeter::SetLevel(float levelDb) {
-    {
-        CMutexLock lock(Container());
-        m_level.store(std::isnan(levelDb) ? -90.0f : levelDb, std::memory_order_relaxed);
-    }
+    m_level.store(std::isnan(levelDb) ? -90.0f : levelDb, std::memory_order_relaxed);
     MarkDirty();
 }
 

@@ -3,7 +3,8 @@
 // and turns from green to red as f rises (red = f x 255, green = 255 - red).
 //
 // Threads: SetLevel may be called from any thread (a panel's meter update on the graphics thread):
-// it stores the level under the container's lock and marks the meter dirty; the UI thread draws.
+// it stores the level (one atomic, so no lock: a graphics thread holding the studio mutex must never
+// wait for the UI's composition) and marks the meter dirty; the UI thread draws.
 #pragma once
 
 #include "gui/lite_container.h"
@@ -28,7 +29,7 @@ public:
     void Draw(CPicture& target) override;
 
 private:
-    // Written under the container's lock, read anywhere.
+    // Written and read anywhere.
     std::atomic<float> m_level{-90.0f};
 };
 

@@ -19,10 +19,7 @@ CLiteParameterControl::CLiteParameterControl(CLiteContainer& container, int x, i
       m_value(machine ? Clamped(machine->GetParameter(parameter)) : 0.5f) {}
 
 void CLiteParameterControl::SetValue(float value) {
-    {
-        CMutexLock lock(Container());
-        m_value.store(Clamped(value), std::memory_order_relaxed);
-    }
+    m_value.store(Clamped(value), std::memory_order_relaxed);
     MarkDirty();
 }
 
@@ -47,10 +44,7 @@ void CLiteParameterControl::ChangeValue(float value) {
         SendText(value);
         m_machine->AutomateParameter(m_parameter, value);
     }
-    {
-        CMutexLock lock(Container());
-        m_value.store(value, std::memory_order_relaxed);
-    }
+    m_value.store(value, std::memory_order_relaxed);
     Redraw();
     Container().LiteValueChanged(this, value);
 }

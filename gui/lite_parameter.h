@@ -2,8 +2,9 @@
 // parameter of a machine, and the calls a user's change makes on that machine.
 //
 // Threads: the user's changes arrive on the user-interface thread. SetValue may be called from any
-// thread (a panel following automation): it stores the value under the container's lock and marks
-// the control dirty. The machine is not owned and must outlive the control.
+// thread (a panel following automation): it stores the value, one atomic that a composition reads
+// once, so without the container's lock (the thread may hold the studio mutex, which the driver
+// thread waits for, while the UI composes), and marks the control dirty. The machine is not owned and must outlive the control.
 #pragma once
 
 #include "gui/lite_container.h"
@@ -44,7 +45,7 @@ protected:
 private:
     CMachine* m_machine;
     int32_t m_parameter;
-    // Written under the container's lock (so a composition never sees half a change), read anywhere.
+    // Written and read anywhere; a composition reads it once.
     std::atomic<float> m_value;
 };
 

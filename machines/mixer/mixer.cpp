@@ -563,6 +563,8 @@ bool CMixer::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bo
 }
 
 void CMixer::UpdateGUI() {
+    // The panel may be closing on the user-interface thread, which unlinks it under this lock.
+    CMutexLock lock(*this);
     if (!m_panel) return;
     for (int32_t s = 0; s < m_tracks + m_auxBuses; ++s) {
         const Strip& strip = m_strips[s];

@@ -280,8 +280,9 @@ void CMachineFrame::ChildChanged(gui::CControl* child) {
     if (child == m_defaultPanel.get()) m_view->Studio().Changes().Raise();
 }
 
+// Told with the studio mutex held: the rows are read and drawn on the next repaint tick.
 void CMachineFrame::ParameterChanged(CMachineContainer*, int32_t index, float) {
-    if (m_defaultPanel) m_defaultPanel->RefreshRow(index);
+    if (m_defaultPanel) m_defaultPanel->ParameterChanged(index);
 }
 
 void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
@@ -299,7 +300,7 @@ void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
 
 void CMachineFrame::ParametersChanged(CMachineContainer*) {
     if (!m_defaultPanel) return;
-    for (int i = 0; i < m_defaultPanel->ParameterCount(); ++i) m_defaultPanel->RefreshRow(i);
+    for (int i = 0; i < m_defaultPanel->ParameterCount(); ++i) m_defaultPanel->ParameterChanged(i);
 }
 
 void CMachineFrame::PanelModeChanged(CMachineContainer*) {

@@ -37,6 +37,7 @@
 
 #include <array>
 #include <atomic>
+#include <future>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -397,6 +398,32 @@ TEST(MixerPanel, MetersFedAFullScalePeakFill48Of60AndParameterChangesMoveTheFade
     // The fader at the top: its handle's top row is the slider's first.
     auto* fader = static_cast<gui::CLiteSlider*>(panel->Strip(3).Control(mixer_panel::kLevel));
     EXPECT_EQ(fader->HandleRect().top(), 112);
+}
+
+TEST(MixerPanel, ThePeriodicUpdateNeverWaitsForAComposition) {
+    // The graphics thread runs the update with the studio mutex held, which the driver thread
+    // waits for: a meter's level and a fader following automation must land while the user
+    // interface holds a strip's lock to compose it.
+    PanelStage s;
+    TestHost host;
+    harness::MachinePtr<CMixer> mixer(new CMixer(&host.host, 8, 2));
+    auto* panel = MixerPanelOf(s.Open(mixer.get()));
+    ASSERT_NE(panel, nullptr);
+    auto& strip = panel->Strip(2);
+    std::future<void> update;
+    {
+        CMutexLock composing(strip);
+        update = std::async(std::launch::async, [&] {
+            mixer->PanelLink()->SetMeters(2, 1.0f, 1.0f);
+            mixer->UpdateGUI();
+            strip.Control(mixer_panel::kLevel)->SetValue(0.25f);
+        });
+        // A wait that ends only when the lock is released would fail here, not hang.
+        EXPECT_EQ(update.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    }
+    update.get();
+    s.stage.Settle();
+    EXPECT_FLOAT_EQ(strip.Control(mixer_panel::kLevel)->Value(), 0.25f);
 }
 
 TEST(MixerPanel, OpenAndCloseWhileTheMetersUpdate) {

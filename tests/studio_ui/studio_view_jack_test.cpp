@@ -32,10 +32,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Lets the real event loop run for a while (the driver plays on its own thread meanwhile).
-void PlayFor(std::chrono::milliseconds span) {
+// Lets the real event loop run for a while (the driver plays on its own thread meanwhile),
+// delivering the studio's news as the window's timer does.
+void PlayFor(CStudio& studio, std::chrono::milliseconds span) {
     const auto end = Clock::now() + span;
     while (Clock::now() < end) {
+        studio.DeliverNotifications();
         QApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -57,6 +59,7 @@ TEST(StudioViewJack, DraggingFramesAndCablesWhileTheSongPlaysCausesNoXruns) {
 
     CApplication::Settings settings;
     settings.audio = CApplication::Audio::Live;
+    settings.window = true;
     settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
     settings.vstFolders = std::vector<std::filesystem::path>{};
     std::ostringstream messages;
@@ -83,10 +86,10 @@ TEST(StudioViewJack, DraggingFramesAndCablesWhileTheSongPlaysCausesNoXruns) {
     CAudioOutputDriver* driver = application->Drivers()->Current();
 
     // The song alone: the server's own xruns without real-time scheduling.
-    PlayFor(std::chrono::milliseconds(1000)); // settled
+    PlayFor(*application->Studio(), std::chrono::milliseconds(1000)); // settled
     driver->ResetXruns();
     const uint64_t skippedAtStart = application->Studio()->SkippedBuffers();
-    PlayFor(std::chrono::milliseconds(10000));
+    PlayFor(*application->Studio(), std::chrono::milliseconds(10000));
     const uint64_t alone = driver->GetXruns();
     const uint64_t skippedAlone = application->Studio()->SkippedBuffers() - skippedAtStart;
 
@@ -126,6 +129,7 @@ TEST(StudioViewJack, DraggingFramesAndCablesWhileTheSongPlaysCausesNoXruns) {
                 ++gestures;
                 break;
             }
+            application->Studio()->DeliverNotifications();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }

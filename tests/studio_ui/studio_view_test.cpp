@@ -433,6 +433,10 @@ TEST_F(StockFrames, RandomizeAndProgramsReachTheDefaultPanelAndEditsCount) {
     CMachine* machine = stomp->Machine();
     frame->RunMenuEntry(studio_view::kMenuRandomize);
     m_application->Studio()->DeliverNotifications(); // the user interface's timer
+    // The news only marks the rows (the studio mutex is held while it is told); they show the
+    // new values when the dirty controls are repainted.
+    EXPECT_NE(panel->Slider(1)->Value(), machine->GetParameter(1));
+    m_stage.Settle();
     for (int i = 0; i < panel->ParameterCount(); ++i) {
         const float value = machine->GetParameter(i);
         EXPECT_GE(value, 0.0f);
