@@ -1,13 +1,17 @@
 // Start-up and shut-down without windows: the offline renderer and a live start with whatever
 // sound devices the machine has (none on a build server: the program then runs silent).
 #include "app/application.h"
+#include "engine/machine_container.h"
 #include "platform/files.h"
 #include "tests/support/test_machines.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -82,6 +86,50 @@ TEST_F(ApplicationTest, LiveStartWithoutASoundDeviceRunsSilentAndSaysWhy) {
     }
     // The options reach their file at shut-down.
     EXPECT_TRUE(std::filesystem::exists(m_config / "Tamborel Studio" / "Tamborel.opt"));
+}
+
+// Queued parameter news reaches the frames' listeners on the graphics thread in live mode without
+// a window, and only through the window's own delivery (its timer) when there is one: there the
+// listeners are widgets.
+TEST_F(ApplicationTest, LiveNewsGoesToTheGraphicsThreadOnlyWithoutAWindow) {
+    struct CThreadRecorder : CContainerListener {
+        std::atomic<int> told{0};
+        std::atomic<bool> onOtherThread{false};
+        std::thread::id main = std::this_thread::get_id();
+        void ParameterChanged(CMachineContainer*, int32_t, float) override {
+            if (std::this_thread::get_id() != main) onOtherThread = true;
+            ++told;
+        }
+        void ConnectorsChanged(CMachineContainer*) override {}
+    };
+    for (const bool window : {false, true}) {
+        CApplication::Settings settings;
+        settings.audio = CApplication::Audio::Live;
+        settings.pluginFolder = m_config / "no-plugins";
+        settings.vstFolders = std::vector<std::filesystem::path>{};
+        settings.window = window;
+        std::ostringstream messages;
+        settings.messages = &messages;
+        CApplication application(settings);
+        CMachineContainer* master = application.Studio()->MasterFrame();
+        ASSERT_NE(master, nullptr);
+        CThreadRecorder recorder;
+        master->AddListener(&recorder);
+        application.Studio()->ParameterApplied(master, 0, 0.5f);
+        // The graphics thread runs every 10 ms; a second is plenty for it to have delivered.
+        for (int i = 0; i < 100 && recorder.told == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!window) {
+            EXPECT_EQ(recorder.told.load(), 1);
+            EXPECT_TRUE(recorder.onOtherThread.load());
+        } else {
+            EXPECT_EQ(recorder.told.load(), 0);
+            application.Studio()->DeliverNotifications(); // the window's timer
+            EXPECT_EQ(recorder.told.load(), 1);
+            EXPECT_FALSE(recorder.onOtherThread.load());
+        }
+        master->RemoveListener(&recorder);
+    }
 }
 
 } // namespace
