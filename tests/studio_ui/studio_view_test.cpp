@@ -416,10 +416,14 @@ TEST_F(StockFrames, TheFrameSizeFollowsTheShownPanelInEveryMode) {
     EXPECT_EQ(frame->Width(), right + 8);
     EXPECT_EQ(frame->Height(), bottom + 38 + bar);
     EXPECT_FALSE(frame->DefaultPanel()->IsVisible());
+    m_stage.Settle();
+    gui_test::Screenshot(m_window.Widget(), "studio_frame_own_panel");
     // Back to the icon.
     frame->RunMenuEntry(studio_view::kMenuHide);
     EXPECT_EQ(frame->Height(), 40 + 38 + bar);
     EXPECT_FALSE(frame->DefaultPanel()->IsVisible());
+    m_stage.Settle();
+    gui_test::Screenshot(m_window.Widget(), "studio_frame_icon");
     frame->RunMenuEntry(studio_view::kMenuDefault);
     gui_test::Screenshot(m_window.Widget(), "studio_frame_default_panel");
 }
