@@ -185,7 +185,6 @@ void CMachineFrame::OpenMenu() {
 void CMachineFrame::RunMenuEntry(int entry) {
     const std::vector<bool> enabled = MenuEnabled();
     if (entry < 0 || entry > kMenuDelete || !enabled[static_cast<size_t>(entry)]) return;
-    CStudio& studio = m_view->Studio();
     switch (entry) {
     case kMenuHide:
         m_container->SetPanelMode(kPanelIcon);
@@ -200,8 +199,7 @@ void CMachineFrame::RunMenuEntry(int entry) {
         const std::optional<QString> name = gui::Dialogs().AskText(
             m_view->Widget(), "Rename Machine", "Name:", QString::fromStdString(m_container->Name()));
         if (!name) return;
-        const QByteArray text = name->toUtf8();
-        studio.Rename(m_container, text.constData()); // tells the view, which lays this frame out
+        m_view->RenameFrame(this, name->toStdString());
         break;
     }
     case kMenuRandomize:

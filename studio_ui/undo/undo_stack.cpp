@@ -3,7 +3,7 @@
 #include <algorithm>
 
 bool CUndoStack::Do(std::unique_ptr<CUndoCommand> command) {
-    command->Do();
+    RunCommand([&] { command->Do(); });
     if (!command->Changed()) return false;
     // A merge grows the step in place, so it may only touch the gesture's own step while it is
     // still the current one, and never the step the saved file equals (the file would stop
@@ -25,7 +25,7 @@ bool CUndoStack::Do(std::unique_ptr<CUndoCommand> command) {
 
 bool CUndoStack::Undo() {
     if (!CanUndo()) return false;
-    m_commands[m_index - 1]->Undo();
+    RunCommand([&] { m_commands[m_index - 1]->Undo(); });
     --m_index;
     m_gestureStep = kNoClean; // what follows an undo is a step of its own
     Changed();
@@ -34,7 +34,7 @@ bool CUndoStack::Undo() {
 
 bool CUndoStack::Redo() {
     if (!CanRedo()) return false;
-    m_commands[m_index]->Redo();
+    RunCommand([&] { m_commands[m_index]->Redo(); });
     ++m_index;
     m_gestureStep = kNoClean;
     Changed();
