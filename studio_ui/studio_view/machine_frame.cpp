@@ -111,6 +111,8 @@ void CMachineFrame::BuildConnectors() {
     }
 }
 
+void CMachineFrame::DropConnectors() { m_connectors.clear(); }
+
 CConnectorView* CMachineFrame::ViewOf(const CConnector* connector) const {
     for (const auto& view : m_connectors)
         if (view->Connector() == connector) return view.get();

@@ -501,6 +501,7 @@ void CStudioView::FrameRemoved(const RemovedFrame& gone) {
     std::unique_ptr<CMachineFrame> doomed = std::move(*it);
     m_frames.erase(it);
     doomed->ShowWith(gui::ShowCommand::kHide);
+    doomed->DropConnectors();
     m_doomed.push_back(std::move(doomed));
     QMetaObject::invokeMethod(Widget(), [this] { m_doomed.clear(); }, Qt::QueuedConnection);
     UpdateScrollBars();
@@ -531,6 +532,7 @@ void CStudioView::StudioCleared() {
     EndGesture();
     for (auto& frame : m_frames) {
         frame->ShowWith(gui::ShowCommand::kHide);
+        frame->DropConnectors();
         m_doomed.push_back(std::move(frame));
     }
     m_frames.clear();
