@@ -10,6 +10,13 @@ bool CUndoStack::Do(std::unique_ptr<CUndoCommand> command) {
     // matching it while the clean mark stayed).
     if (m_gestureDepth > 0 && m_gestureStep != kNoClean && m_gestureStep + 1 == m_index &&
         m_index == m_commands.size() && m_clean != m_index && m_commands[m_gestureStep]->MergeWith(*command)) {
+        // A drag that came back to where it began leaves no step; the rest of the gesture
+        // starts a new one.
+        if (!m_commands[m_gestureStep]->Changed()) {
+            m_commands.pop_back();
+            m_index = m_commands.size();
+            m_gestureStep = kNoClean;
+        }
         Changed();
         return true;
     }

@@ -44,8 +44,9 @@ public:
 
     // Runs the command's Do and keeps it as the next step (dropping the steps that could have
     // been redone). A command that changed nothing is dropped; inside a gesture it merges into
-    // the step before when that one came from the same gesture and accepts it. Returns whether a
-    // step was kept or grown. What Do raises passes through and the history stays as it was.
+    // the step before when that one came from the same gesture and accepts it, and a step that
+    // the merge brought back to no change at all is dropped. Returns whether a step was kept,
+    // grown or dropped by a merge. What Do raises passes through and the history stays as it was.
     bool Do(std::unique_ptr<CUndoCommand> command);
     // Takes the current step back / makes the next one again. False when there is none. What a
     // command raises passes through and the position stays where it was.

@@ -342,4 +342,151 @@ TEST_F(MainWindowUndoTest, EveryKindOfEditOnTheDemoSongUndoesToTheStartAndRedoes
     gui_test::Screenshot(m_window->Widget(), "main_window_redone");
 }
 
+TEST_F(MainWindowUndoTest, TheEditMenuNamesTheStepsGreysWhatCannotBeDoneAndNewForgetsTheHistory) {
+    // "Edit" follows "File" in the menu bar.
+    const QList<QAction*> menus = m_window->MenuBar()->actions();
+    ASSERT_GE(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[1]->text(), "&Edit");
+    EXPECT_EQ(menus[1]->menu()->actions(), (QList<QAction*>{m_window->UndoAction(), m_window->RedoAction()}));
+    EXPECT_EQ(m_window->UndoAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(m_window->RedoAction()->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}));
+
+    auto expectMenu = [&](const char* undo, bool canUndo, const char* redo, bool canRedo) {
+        EXPECT_EQ(m_window->UndoAction()->text().toStdString(), undo);
+        EXPECT_EQ(m_window->UndoAction()->isEnabled(), canUndo) << undo;
+        EXPECT_EQ(m_window->RedoAction()->text().toStdString(), redo);
+        EXPECT_EQ(m_window->RedoAction()->isEnabled(), canRedo) << redo;
+    };
+    expectMenu("Undo", false, "Redo", false);
+    // Greyed entries and their keys do nothing.
+    PressUndo();
+    PressRedo();
+    expectMenu("Undo", false, "Redo", false);
+
+    const float before = Studio().Host()->GetBPM();
+    TypeTempo("100");
+    FocusWindow();
+    expectMenu("Undo Tempo", true, "Redo", false);
+    m_window->UndoAction()->trigger(); // chosen from the menu
+    EXPECT_EQ(Studio().Host()->GetBPM(), before);
+    EXPECT_EQ(m_window->TempoField().Value(), std::round(before));
+    expectMenu("Undo", false, "Redo Tempo", true);
+    QTest::keyClick(m_window->Widget(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Studio().Host()->GetBPM(), 100.0f);
+    expectMenu("Undo Tempo", true, "Redo", false);
+
+    // A new project starts with an empty history.
+    m_stage.dialogs.answers.push_back(gui::MessageAnswer::kNo);
+    m_window->NewProject();
+    EXPECT_EQ(Asked("question").size(), 1u);
+    expectMenu("Undo", false, "Redo", false);
+    EXPECT_EQ(m_window->UndoHistory().Count(), 0u);
+}
+
+TEST_F(MainWindowUndoTest, AnEditAndItsUndoLeaveNoMarkAndNoQuestionWhileTheSavedStepCounts) {
+    // An added machine, taken back: the project is as new.
+    m_stage.dialogs.menuChoices = {AddableIndex("QX Stomp")};
+    QTest::mouseClick(View().Widget(), Qt::RightButton, {}, QPoint(300, 300));
+    m_stage.Settle();
+    EXPECT_TRUE(Marked()) << Title();
+    PressUndo();
+    EXPECT_FALSE(Marked()) << Title();
+    m_window->NewProject();
+    EXPECT_TRUE(Asked("question").empty());
+
+    // Saved after an edit: the saved step is the unchanged one, before and after it are not.
+    ASSERT_NE(Studio().Host()->GetBPM(), 150.0f);
+    TypeTempo("150");
+    FocusWindow();
+    m_stage.dialogs.saveFiles.push_back(QString::fromStdString((m_root / "song").string()));
+    m_window->SaveProjectAs();
+    ASSERT_TRUE(fs::exists(m_root / "song.tbp"));
+    EXPECT_FALSE(Marked()) << Title();
+    PressUndo();
+    EXPECT_TRUE(Marked()) << Title(); // differs from the file
+    m_stage.dialogs.answers.push_back(gui::MessageAnswer::kCancel);
+    m_window->NewProject();
+    EXPECT_EQ(Asked("question").size(), 1u);
+    PressRedo();
+    EXPECT_FALSE(Marked()) << Title();
+    m_window->NewProject();
+    EXPECT_EQ(Asked("question").size(), 1u); // no second question: the file holds the project
+}
+
+TEST_F(MainWindowUndoTest, TypingInAFieldMergesUntilItLosesTheKeysAndCtrlZThereUndoesTheProjectStep) {
+    CUndoStack& history = m_window->UndoHistory();
+    TypeProjectText("First idea");
+    EXPECT_EQ(history.Index(), 1u);
+    // Ctrl+Z in the text box takes back the history's step, not the box's own typing.
+    ASSERT_EQ(QApplication::focusWidget(), m_window->ProjectInfo().Editor());
+    PressUndo();
+    EXPECT_EQ(Project().Info(), "");
+    EXPECT_EQ(m_window->ProjectInfo().Editor()->toPlainText(), "");
+    EXPECT_EQ(history.Index(), 0u);
+    EXPECT_EQ(m_window->RedoAction()->text(), "Redo Edit Project Info");
+    PressRedo();
+    EXPECT_EQ(m_window->ProjectInfo().Editor()->toPlainText(), "First idea");
+
+    // Typed again, left, typed once more: two steps.
+    TypeProjectText(", second");
+    FocusWindow();
+    TypeProjectText(", third");
+    FocusWindow();
+    EXPECT_EQ(Project().Info(), "First idea, second, third");
+    EXPECT_EQ(history.Index(), 3u);
+    PressUndo();
+    EXPECT_EQ(Project().Info(), "First idea, second");
+
+    // The tempo field: a typed value and arrow steps are one step, as are its keys there.
+    const float before = Studio().Host()->GetBPM();
+    TypeTempo("90");
+    QTest::keyClick(m_window->TempoField().SpinBox(), Qt::Key_Down);
+    EXPECT_EQ(Studio().Host()->GetBPM(), 89.0f);
+    EXPECT_EQ(history.Index(), 3u);
+    PressUndo(); // in the field
+    EXPECT_EQ(Studio().Host()->GetBPM(), before);
+    EXPECT_EQ(m_window->TempoField().Value(), std::round(before));
+}
+
+TEST_F(MainWindowUndoTest, EditsThatChangeNothingOrAreRefusedLeaveNoStep) {
+    CMachineContainer* first = Studio().AddMachine(m_application->Registry()->FindByName("QX Stomp"), 60, 60);
+    CMachineContainer* second = Studio().AddMachine(m_application->Registry()->FindByName("QX Stomp"), 60, 260);
+    m_stage.Settle();
+    CUndoStack& history = m_window->UndoHistory();
+
+    // A frame dragged away and back to where it started.
+    CMachineFrame* frame = View().FrameOf(first);
+    const QPoint title = frame->TitleArea().center();
+    const QPoint home = frame->Widget()->mapTo(View().Widget(), title);
+    QTest::mousePress(frame->Widget(), Qt::LeftButton, {}, title);
+    QTest::mouseMove(frame->Widget(), title + QPoint(50, 20));
+    QTest::mouseMove(frame->Widget(), frame->Widget()->mapFrom(View().Widget(), home));
+    QTest::mouseRelease(frame->Widget(), Qt::LeftButton, {}, frame->Widget()->mapFrom(View().Widget(), home));
+    m_stage.Settle();
+    EXPECT_EQ(first->m_x, 60);
+    EXPECT_EQ(history.Count(), 0u);
+
+    // Output to output: the graph refuses the cable.
+    Drag(AudioConnector(first, false)->Widget(), QPoint(10, 6),
+         AudioConnector(second, false)->Widget()->mapTo(View().Widget(), QPoint(20, 6)));
+    EXPECT_EQ(history.Count(), 0u);
+
+    // A name another machine has: the error box, and both keep their names.
+    const std::string firstName = first->Name();
+    const std::string secondName = second->Name();
+    CMachineFrame* secondFrame = View().FrameOf(second);
+    m_stage.dialogs.menuChoices = {studio_view::kMenuRename};
+    m_stage.dialogs.texts = {QString::fromStdString(firstName)};
+    QTest::mouseClick(secondFrame->Widget(), Qt::LeftButton, {}, secondFrame->MenuButtonArea().center());
+    m_stage.Settle();
+    ASSERT_EQ(Asked("error").size(), 1u);
+    EXPECT_EQ(Asked("error").front().toStdString(), "error: Machine '" + firstName + "' Already Exists");
+    EXPECT_EQ(second->Name(), secondName);
+    EXPECT_EQ(history.Count(), 0u);
+    EXPECT_FALSE(m_window->UndoAction()->isEnabled());
+}
+
 } // namespace
+
