@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -377,6 +378,14 @@ TEST_F(MainWindowUndoTest, TheEditMenuNamesTheStepsGreysWhatCannotBeDoneAndNewFo
     EXPECT_EQ(Studio().Host()->GetBPM(), 100.0f);
     expectMenu("Undo Tempo", true, "Redo", false);
 
+    // The open menu, for people to look at: one entry named, one greyed.
+    QMenu* edit = menus[1]->menu();
+    edit->popup(m_window->MenuBar()->mapToGlobal(m_window->MenuBar()->actionGeometry(menus[1]).bottomLeft()));
+    m_stage.Settle();
+    gui_test::Screenshot(edit, "main_window_edit_menu");
+    edit->close();
+    m_stage.Settle();
+
     // A new project starts with an empty history.
     m_stage.dialogs.answers.push_back(gui::MessageAnswer::kNo);
     m_window->NewProject();
@@ -488,5 +497,23 @@ TEST_F(MainWindowUndoTest, EditsThatChangeNothingOrAreRefusedLeaveNoStep) {
     EXPECT_FALSE(m_window->UndoAction()->isEnabled());
 }
 
-} // namespace
+TEST_F(MainWindowUndoTest, AnUndoThatCannotFindWhatItNamesShowsTheErrorAndKeepsItsPlace) {
+    m_stage.dialogs.menuChoices = {AddableIndex("QX Stomp")};
+    QTest::mouseClick(View().Widget(), Qt::RightButton, {}, QPoint(300, 300));
+    m_stage.Settle();
+    CMachineContainer* added = Studio().Frames().back();
+    const std::string name = added->Name();
+    ASSERT_EQ(m_window->UndoHistory().Index(), 1u);
+    // Renamed around the history (as a machine's own panel could): the step no longer finds it.
+    Studio().Rename(added, "Elsewhere");
+    PressUndo();
+    const auto errors = Asked("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.front().toStdString(), "error: Machine '" + name + "' Not Found");
+    EXPECT_EQ(m_window->UndoHistory().Index(), 1u);
+    EXPECT_EQ(m_window->UndoAction()->text(), "Undo Add Machine");
+    EXPECT_EQ(Studio().FindFrame("Elsewhere"), added);
+    EXPECT_TRUE(Marked());
+}
 
+} // namespace
