@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "studio_ui/undo/undo_stack.h"
 
 #include <chrono>
 #include <exception>
@@ -72,6 +73,39 @@ void CProjectDocument::ShowError(const std::string& text) {
     m_questions.ShowError(text);
 }
 
+void CProjectDocument::SetHistory(CUndoStack* history) {
+    if (m_history) m_history->SetRunHooks({}, {});
+    m_history = history;
+    if (!m_history) return;
+    // Raises of the change counter between two runs of the history are edits made around it.
+    m_history->SetRunHooks(
+        [this] {
+            if (m_project.ChangeCount() != m_historyCount) m_untracked = true;
+        },
+        [this] { m_historyCount = m_project.ChangeCount(); });
+    m_historyCount = m_project.ChangeCount();
+    m_untracked = m_project.HasChanges();
+}
+
+bool CProjectDocument::HasChanges() const {
+    if (!m_history) return m_project.HasChanges();
+    return m_untracked || m_project.ChangeCount() != m_historyCount || !m_history->IsClean();
+}
+
+void CProjectDocument::ForgetHistory() {
+    if (!m_history) return;
+    m_history->Clear();
+    m_historyCount = m_project.ChangeCount();
+    m_untracked = m_project.HasChanges();
+}
+
+void CProjectDocument::MarkSaved() {
+    if (!m_history) return;
+    m_history->SetClean();
+    m_historyCount = m_project.ChangeCount();
+    m_untracked = false;
+}
+
 void CProjectDocument::ResetAutosave() {
     m_editSeenMs.reset();
     m_autosavedCount = 0;
@@ -82,6 +116,11 @@ void CProjectDocument::ResetAutosave() {
 // Start-up
 
 void CProjectDocument::Start(const std::optional<fs::path>& project) {
+    StartProject(project);
+    ForgetHistory();
+}
+
+void CProjectDocument::StartProject(const std::optional<fs::path>& project) {
     ResetAutosave();
     if (project) {
         try {
@@ -136,7 +175,7 @@ void CProjectDocument::Load(const fs::path& path, bool offerRecovery) {
 // The commands
 
 CProjectDocument::Outcome CProjectDocument::AskToSaveChanges() {
-    if (!m_project.HasChanges()) return Outcome::Unchanged;
+    if (!HasChanges()) return Outcome::Unchanged;
     switch (m_questions.AskSaveChanges(DisplayName())) {
     case CDocumentQuestions::Answer::Yes:
         return Save() ? Outcome::Saved : Outcome::Cancelled;
@@ -154,6 +193,7 @@ bool CProjectDocument::New() {
     if (outcome == Outcome::Discarded) RemoveFile(RecoveryPath());
     m_project.New();
     ResetAutosave();
+    ForgetHistory();
     return true;
 }
 
@@ -190,6 +230,9 @@ bool CProjectDocument::Open(const fs::path& path) {
                 text += error.what();
             }
         }
+        // The project was built anew from its bytes: the history's steps may no longer find
+        // what they name, and its edits now count as made around it.
+        ForgetHistory();
         ShowError(text);
         return false;
     }
@@ -197,6 +240,7 @@ bool CProjectDocument::Open(const fs::path& path) {
     const uint64_t recovered = m_autosavedCount;
     ResetAutosave();
     if (m_project.HasChanges()) m_autosavedCount = recovered; // loaded from its recovery file
+    ForgetHistory();
     m_recent.Add(path);
     return true;
 }
@@ -211,6 +255,7 @@ bool CProjectDocument::Save() {
     }
     RemoveFile(RecoveryPath());
     ResetAutosave();
+    MarkSaved();
     return true;
 }
 
@@ -230,6 +275,7 @@ bool CProjectDocument::SaveAs() {
     // Whatever was recovered for the file just replaced no longer belongs to it.
     RemoveFile(RecoveryPath());
     ResetAutosave();
+    MarkSaved();
     m_recent.Add(*path);
     return true;
 }
@@ -246,7 +292,10 @@ bool CProjectDocument::Quit() {
 
 void CProjectDocument::Tick(int64_t nowMs) {
     const uint64_t count = m_project.ChangeCount();
-    if (count == 0) {
+    if (!HasChanges()) {
+        // Undo brought the project back to its file: a recovery file written meanwhile holds
+        // edits that are gone and must not be offered at the next start.
+        if (m_autosavedCount != 0) RemoveFile(RecoveryPath());
         ResetAutosave();
         return;
     }
@@ -276,7 +325,7 @@ void CProjectDocument::Tick(int64_t nowMs) {
 
 std::string CProjectDocument::WindowTitle() const {
     std::string title = m_project.WindowTitle();
-    if (m_project.HasChanges()) title += "*";
+    if (HasChanges()) title += "*";
     return title;
 }
 

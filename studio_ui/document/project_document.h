@@ -22,6 +22,11 @@
 // autosave never writes the project's own file and never clears the change count. A good save
 // removes the recovery file. Opening a project whose recovery file is newer than the file offers
 // it; accepting loads it as the project of that file with unsaved edits, declining removes it.
+//
+// With an undo history attached, "unsaved edits" means: the history stands away from the step
+// the file holds, or an edit was made around the history (a parameter moved, a recovered file).
+// An edit and its undo leave the project unchanged: no mark in the title, no question, no
+// autosave. New and Open forget the history; a save marks its step as the file's.
 #pragma once
 
 #include "persistence/project_file.h"
@@ -32,6 +37,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+
+class CUndoStack;
 
 // "Untitled.tbp.recovery" in the state folder's "Tamborel Studio" (nothing is created).
 std::filesystem::path UntitledRecoveryPath();
@@ -75,18 +82,30 @@ public:
     // must not pass for the whole file either.
     std::filesystem::path RecoveryPath() const;
 
+    // Joins the project's undo history (null: none); it outlives the document. From now on the
+    // document clears it on New and Open and marks it clean after a save.
+    void SetHistory(CUndoStack* history);
+    // Whether the project differs from its file (or, untitled, from a new project).
+    bool HasChanges() const;
+
     CProject& Project() { return m_project; }
     CRecentProjects& Recent() { return m_recent; }
 
 private:
     enum class Outcome { Unchanged, Saved, Discarded, Cancelled };
     Outcome AskToSaveChanges();
+    void StartProject(const std::optional<std::filesystem::path>& project);
     // Loads the file in place of the project, through its recovery file when it is newer and
     // the user agrees (unless offerRecovery is false). Raises the load's error.
     void Load(const std::filesystem::path& path, bool offerRecovery);
     // The project now matches what is on disk: nothing is due for the autosave.
     void ResetAutosave();
     void ShowError(const std::string& text);
+    // A project made, opened or put back: the history starts afresh; a recovered project counts
+    // as an edit made around it.
+    void ForgetHistory();
+    // The project was written to its file: the history's current step is the file's.
+    void MarkSaved();
 
     CProject& m_project;
     CDocumentQuestions& m_questions;
@@ -97,4 +116,10 @@ private:
     uint64_t m_autosavedCount = 0;
     // An autosave failure is shown once, until an autosave succeeds again.
     bool m_autosaveFailing = false;
+    CUndoStack* m_history = nullptr;
+    // The change count when the history last finished running a command: edits raised since
+    // were made around it.
+    uint64_t m_historyCount = 0;
+    // An edit was made around the history since the last save, open or new.
+    bool m_untracked = false;
 };

@@ -20,6 +20,8 @@
 #include "studio_ui/project_info/project_info_page.h"
 #include "studio_ui/studio_view/machine_frame.h"
 #include "studio_ui/studio_view/studio_view.h"
+#include "studio_ui/undo/undo_commands.h"
+#include "studio_ui/undo_view/typing_gesture.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -160,11 +162,15 @@ CMainWindow::CMainWindow(Models models) : m_models(std::move(models)) {
     m_document = std::make_unique<CProjectDocument>(*m_models.project, *m_questions, *m_models.recent);
     if (m_models.sequencer)
         m_undoContext.emplace(UndoContext{*m_models.studio, *m_models.sequencer, *m_models.project});
+    m_document->SetHistory(&m_undo);
 }
 
 CMainWindow::~CMainWindow() {
     if (m_clickWatcher && qApp) qApp->removeEventFilter(m_clickWatcher.get());
     m_timer.reset();
+    m_undo.SetChangedCallback({});
+    m_document->SetHistory(nullptr);
+    m_tempoTyping.reset();
     m_models.studio->Observer().RemoveListener(this);
     // The pages go before the window's widget takes their widgets with it.
     m_optionsDialog.reset();
@@ -178,6 +184,8 @@ void CMainWindow::Build(int width, int height) {
     BuildMenu();
     BuildToolBar();
     BuildPages();
+    m_undo.SetChangedCallback([this] { HistoryChanged(); });
+    UpdateEditMenu();
     m_models.studio->Observer().AddListener(this);
     m_clickWatcher = std::make_unique<CClickWatcher>(*this);
     qApp->installEventFilter(m_clickWatcher.get());
@@ -228,6 +236,30 @@ void CMainWindow::BuildMenu() {
     options->setEnabled(m_models.options != nullptr);
     file->addSeparator();
     add("&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { QuitProgram(); });
+
+    QMenu* edit = m_menuBar->addMenu("&Edit");
+    edit->setPalette(palette);
+    m_undoAction = edit->addAction("Undo");
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QObject::connect(m_undoAction, &QAction::triggered, m_menuBar, [this] { UndoStep(); });
+    m_redoAction = edit->addAction("Redo");
+    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    QObject::connect(m_redoAction, &QAction::triggered, m_menuBar, [this] { RedoStep(); });
+}
+
+void CMainWindow::UpdateEditMenu() {
+    if (!m_undoAction) return;
+    m_undoAction->setText(QString::fromStdString(m_undo.UndoText()));
+    m_undoAction->setEnabled(m_undo.CanUndo());
+    m_redoAction->setText(QString::fromStdString(m_undo.RedoText()));
+    m_redoAction->setEnabled(m_undo.CanRedo());
+}
+
+void CMainWindow::HistoryChanged() {
+    UpdateEditMenu();
+    UpdateTitle();
+    // The project text has no news of its own; the page shows it again when it differs.
+    if (m_projectInfo) m_projectInfo->Reload();
 }
 
 void CMainWindow::FillRecentMenu() {
@@ -271,6 +303,7 @@ void CMainWindow::BuildToolBar() {
     m_tempo = std::make_unique<gui::CUpDown>();
     m_tempo->CreateUpDown(m_toolBar.get(), x, centred(22), 64, 22, 1, 1000, 1, 120);
     m_tempo->SetToolTip("Beats Per Minute");
+    if (m_undoContext) m_tempoTyping = std::make_unique<undo_view::CTypingGesture>(m_undo, m_tempo->SpinBox());
     x += 64 + 14;
     m_volume = std::make_unique<gui::CVolumeSlider>();
     m_volume->Create(m_toolBar.get(), x, centred(20), 120, 20);
@@ -306,7 +339,9 @@ void CMainWindow::BuildPages() {
     for (const char* caption : {"Studio", "Pattern Editor", "Sequence Editor", "HD Recorder", "Project Info"})
         m_tabs->AddPage(caption);
 
-    m_studioView = std::make_unique<studio_view::CStudioView>(*m_models.studio, *m_models.registry);
+    CUndoStack* history = m_undoContext ? &m_undo : nullptr;
+    const UndoContext* target = m_undoContext ? &*m_undoContext : nullptr;
+    m_studioView = std::make_unique<studio_view::CStudioView>(*m_models.studio, *m_models.registry, history, target);
     m_studioView->Build(this, 0, 0, Width(), Height());
     // The editors are not part of this window yet; their pages say so.
     m_patternPage = std::make_unique<gui::CLabel>();
@@ -318,7 +353,8 @@ void CMainWindow::BuildPages() {
                                 0, 0, Width(), Height(), Qt::AlignCenter);
     m_hdRecorder = std::make_unique<hd_recorder::CHDRecorder>(*m_models.recorderRows, *m_models.studio);
     m_hdRecorder->Build(this, 0, 0, Width(), Height());
-    m_projectInfo = std::make_unique<project_info::CProjectInfoPage>(*m_models.project, *m_models.studio);
+    m_projectInfo =
+        std::make_unique<project_info::CProjectInfoPage>(*m_models.project, *m_models.studio, history, target);
     m_projectInfo->Build(this, 0, 0, Width(), Height());
 }
 
@@ -478,6 +514,19 @@ void CMainWindow::DeleteSelectedMachine() {
     RunCommand([&] { m_studioView->DeleteFrame(frame); });
 }
 
+void CMainWindow::UndoStep() {
+    if (!m_undo.CanUndo()) return;
+    RunCommand([this] { m_undo.Undo(); });
+    // The studio tells of machines, names and cables, not of places on the surface.
+    m_studioView->FollowFramePlaces();
+}
+
+void CMainWindow::RedoStep() {
+    if (!m_undo.CanRedo()) return;
+    RunCommand([this] { m_undo.Redo(); });
+    m_studioView->FollowFramePlaces();
+}
+
 void CMainWindow::NoticePress(QWidget* target) {
     if (!Widget() || target->window() != Widget()) return;
     // A press on the surface takes the keys back from a tool bar field, unless it lands in a
@@ -525,7 +574,11 @@ void CMainWindow::ChildChanged(gui::CControl* child) {
     if (child == m_tabs.get()) {
         ShowPage(m_tabs->Page());
     } else if (child == m_tempo.get()) {
-        m_models.studio->SetTempo(static_cast<float>(m_tempo->Value()));
+        const auto bpm = static_cast<float>(m_tempo->Value());
+        if (m_undoContext)
+            RunCommand([&] { m_undo.Do(UndoCommands::SetTempo(*m_undoContext, bpm)); });
+        else
+            m_models.studio->SetTempo(bpm);
         UpdateTitle();
     } else if (child == m_volume.get()) {
         m_models.studio->SetMasterVolume(m_volume->Target());

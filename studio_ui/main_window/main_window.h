@@ -13,7 +13,13 @@
 // field and the title up to date, and gives the document its autosave tick.
 //
 // Keys: Space plays or stops the song, Delete deletes the machine frame last clicked (never
-// "Master"); the menu's commands carry Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Shift+S and Ctrl+Q.
+// "Master"); the menu's commands carry Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Shift+S and Ctrl+Q, and the
+// Edit menu's Ctrl+Z (undo) and Ctrl+Shift+Z or Ctrl+Y (redo), also from inside a text field.
+//
+// Undo: the window owns the project's history. The pages hand it every edit they make; the
+// document clears it on New and Open and marks its step clean on a save, so the title's "*"
+// and "Save changes?" follow undo and redo. The Edit menu names the step each entry takes back
+// or makes again and is greyed when there is none.
 //
 // Threads: user-interface thread only. The studio mutex is taken only for the short edits
 // (deleting a frame) and never while a menu or dialog is open.
@@ -66,6 +72,9 @@ namespace studio_view {
 class CMachineFrame;
 class CStudioView;
 } // namespace studio_view
+namespace undo_view {
+class CTypingGesture;
+}
 
 namespace main_window {
 
@@ -155,6 +164,9 @@ public:
     void PlayOrStop();
     // Delete: the machine frame last clicked, unless it is "Master" or gone.
     void DeleteSelectedMachine();
+    // Edit's Undo and Redo: take back the history's current step / make the next one again.
+    void UndoStep();
+    void RedoStep();
 
     // The timer's work, also run by tests that step the clock.
     void Tick();
@@ -178,8 +190,11 @@ public:
     gui::CLabel& CpuReadOut() { return *m_cpu; }
     CClickableLabel& XrunReadOut() { return *m_xruns; }
     QMenuBar* MenuBar() const { return m_menuBar; }
-    // The File menu's entry with this text (without the shortcut), or null.
+    // The menus' entry with this text (without the shortcut), or null.
     QAction* MenuAction(const QString& text) const;
+    // The Edit menu's two entries.
+    QAction* UndoAction() const { return m_undoAction; }
+    QAction* RedoAction() const { return m_redoAction; }
     // The frame Delete would delete (null: none).
     studio_view::CMachineFrame* SelectedFrame() const;
     options::COptionsDialog* OptionsDialog() const { return m_optionsDialog.get(); }
@@ -207,6 +222,10 @@ private:
     void ShowTempo();
     void RefreshReadOuts();
     void UpdateTitle();
+    // The Edit menu's texts and greyed states from the history.
+    void UpdateEditMenu();
+    // The history changed: the menu, the title and the pages that show what it edits.
+    void HistoryChanged();
     void FillRecentMenu();
     // A press anywhere in the window: remembers the machine frame it landed on.
     void NoticePress(QWidget* target);
@@ -219,6 +238,10 @@ private:
     std::optional<UndoContext> m_undoContext; // set when the window has a sequencer
     QMenuBar* m_menuBar = nullptr; // owned by the window's widget
     QMenu* m_recentMenu = nullptr;
+    QAction* m_undoAction = nullptr; // owned by the Edit menu
+    QAction* m_redoAction = nullptr;
+    // Typing and arrow steps in the tempo field merge into one step while it has the focus.
+    std::unique_ptr<undo_view::CTypingGesture> m_tempoTyping;
     std::unique_ptr<CClickWatcher> m_clickWatcher;
 
     std::unique_ptr<CMainToolBar> m_toolBar;

@@ -2,16 +2,26 @@
 
 #include "engine/studio.h"
 #include "gui/color_manager.h"
+#include "gui/dialog_service.h"
 #include "persistence/project_file.h"
+#include "studio_ui/undo/undo_commands.h"
+#include "studio_ui/undo_view/typing_gesture.h"
 
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include <exception>
 
 namespace project_info {
 
-CProjectInfoPage::CProjectInfoPage(CProject& project, CStudio& studio) : m_project(project), m_studio(studio) {}
+CProjectInfoPage::CProjectInfoPage(CProject& project, CStudio& studio, CUndoStack* history, const UndoContext* target)
+    : m_project(project), m_studio(studio), m_history(target ? history : nullptr), m_target(history ? target : nullptr) {}
 
-CProjectInfoPage::~CProjectInfoPage() { m_studio.Observer().RemoveListener(this); }
+CProjectInfoPage::~CProjectInfoPage() {
+    m_typing.reset();
+    m_studio.Observer().RemoveListener(this);
+}
 
 void CProjectInfoPage::Build(gui::CControl* parent, int x, int y, int width, int height) {
     Create(parent, "Project Info", x, y, width, height, false);
@@ -24,8 +34,22 @@ void CProjectInfoPage::Build(gui::CControl* parent, int x, int y, int width, int
     m_editor->setFont(gui::MakeFont(gui::kDefaultFace, 10, false));
     m_editor->setPlaceholderText("Notes on this project: who plays what, the key, the tempo changes, ideas...");
     QObject::connect(m_editor, &QPlainTextEdit::textChanged, [this] {
-        if (!m_loading) m_project.SetInfo(m_editor->toPlainText().toStdString());
+        if (m_loading) return;
+        const std::string text = m_editor->toPlainText().toStdString();
+        if (!m_history) {
+            m_project.SetInfo(text);
+            return;
+        }
+        try {
+            m_history->Do(UndoCommands::SetProjectText(*m_target, text));
+        } catch (const std::exception& error) {
+            gui::ShowError(Widget(), QString::fromStdString(error.what()));
+        }
     });
+    if (m_history) {
+        m_editor->setUndoRedoEnabled(false);
+        m_typing = std::make_unique<undo_view::CTypingGesture>(*m_history, m_editor);
+    }
     SizeChanged(width, height);
     m_studio.Observer().AddListener(this);
     Reload();
@@ -37,6 +61,7 @@ void CProjectInfoPage::Reload() {
     if (text == m_editor->toPlainText()) return;
     m_loading = true;
     m_editor->setPlainText(text);
+    m_editor->moveCursor(QTextCursor::End);
     m_loading = false;
 }
 

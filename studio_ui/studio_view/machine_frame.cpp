@@ -111,6 +111,8 @@ void CMachineFrame::BuildConnectors() {
     }
 }
 
+void CMachineFrame::DropConnectors() { m_connectors.clear(); }
+
 CConnectorView* CMachineFrame::ViewOf(const CConnector* connector) const {
     for (const auto& view : m_connectors)
         if (view->Connector() == connector) return view.get();
@@ -185,7 +187,6 @@ void CMachineFrame::OpenMenu() {
 void CMachineFrame::RunMenuEntry(int entry) {
     const std::vector<bool> enabled = MenuEnabled();
     if (entry < 0 || entry > kMenuDelete || !enabled[static_cast<size_t>(entry)]) return;
-    CStudio& studio = m_view->Studio();
     switch (entry) {
     case kMenuHide:
         m_container->SetPanelMode(kPanelIcon);
@@ -200,8 +201,7 @@ void CMachineFrame::RunMenuEntry(int entry) {
         const std::optional<QString> name = gui::Dialogs().AskText(
             m_view->Widget(), "Rename Machine", "Name:", QString::fromStdString(m_container->Name()));
         if (!name) return;
-        const QByteArray text = name->toUtf8();
-        studio.Rename(m_container, text.constData()); // tells the view, which lays this frame out
+        m_view->RenameFrame(this, name->toStdString());
         break;
     }
     case kMenuRandomize:

@@ -59,6 +59,10 @@ public:
     uint64_t Serial() const { return m_serial; }
     const std::vector<std::unique_ptr<CConnectorView>>& Connectors() const { return m_connectors; }
     CConnectorView* ViewOf(const CConnector* connector) const;
+    // The studio destroyed the machine: drops the connector views, which show connectors that
+    // are gone, so that a repaint they were marked for (by the cables removed with the machine)
+    // never reads them.
+    void DropConnectors();
     // The menu as it would be shown: texts and greyed states.
     std::vector<bool> MenuEnabled() const;
     // Carries out a menu entry (as if chosen).

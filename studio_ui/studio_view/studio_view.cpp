@@ -35,9 +35,11 @@ surface::Point FromQt(QPoint p) { return {p.x(), p.y()}; }
 
 } // namespace
 
-CStudioView::CStudioView(CStudio& studio, MachineRegistry& registry) : m_studio(studio), m_registry(registry) {}
+CStudioView::CStudioView(CStudio& studio, MachineRegistry& registry, CUndoStack* history, const UndoContext* target)
+    : m_studio(studio), m_registry(registry), m_history(target ? history : nullptr), m_target(history ? target : nullptr) {}
 
 CStudioView::~CStudioView() {
+    EndGesture();
     m_studio.Observer().RemoveListener(this);
     m_frames.clear();
 }
@@ -199,6 +201,42 @@ void CStudioView::SizeChanged(int width, int height) {
     UpdateScrollBars();
 }
 
+// ---- edits ----
+
+bool CStudioView::Edit(const std::function<UndoCommands::Command(const UndoContext&)>& command,
+                       const std::function<void()>& direct) {
+    try {
+        if (m_history)
+            m_history->Do(command(*m_target));
+        else
+            direct();
+        return true;
+    } catch (const std::exception& e) {
+        gui::ShowError(Widget(), QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+void CStudioView::BeginGesture() {
+    if (!m_history || m_inGesture) return;
+    m_history->BeginGesture();
+    m_inGesture = true;
+}
+
+void CStudioView::EndGesture() {
+    if (!m_inGesture) return;
+    m_inGesture = false;
+    m_history->EndGesture();
+}
+
+void CStudioView::FollowFramePlaces() {
+    for (const auto& frame : m_frames)
+        if (!IsRemoved(frame->Serial()))
+            frame->Move(frame->Container()->m_x - m_scroll.x(), frame->Container()->m_y - m_scroll.y());
+    UpdateScrollBars();
+    Refresh();
+}
+
 // ---- gestures ----
 
 void CStudioView::StartCable(CConnectorView* from, QPoint at) {
@@ -215,6 +253,7 @@ void CStudioView::StartFrameMove(CMachineFrame* frame, QPoint at) {
     m_drag = Drag::kFrame;
     m_moving = frame;
     m_dragLast = at;
+    BeginGesture(); // the whole drag is one step of the history
     SetCapture();
 }
 
@@ -233,7 +272,10 @@ void CStudioView::DragTo(QPoint at) {
         // A frame's position belongs to the user-interface thread (the processing cycle never
         // reads it), so a move does not keep the driver thread waiting for the studio mutex.
         CMachineContainer* container = m_moving->Container();
-        m_studio.MoveFrame(container, container->m_x + delta.x(), container->m_y + delta.y());
+        const int32_t x = container->m_x + delta.x();
+        const int32_t y = container->m_y + delta.y();
+        Edit([&](const UndoContext& target) { return UndoCommands::MoveMachine(target, container, x, y); },
+             [&] { m_studio.MoveFrame(container, x, y); });
         m_moving->Move(container->m_x - m_scroll.x(), container->m_y - m_scroll.y());
         UpdateScrollBars();
         Refresh();
@@ -258,10 +300,14 @@ void CStudioView::EndDrag(QPoint at) {
     m_dragFrom = m_candidate = nullptr;
     m_moving = nullptr;
     ReleaseCapture();
+    EndGesture();
     if (drag == Drag::kCable && from && to) {
-        // A pair the graph refuses (two outputs, control to audio, a loop) does nothing.
-        CMutexLock lock(m_studio.Mutex());
-        m_studio.Connect(from->Connector(), to->Connector(), 1.0f);
+        // A pair the graph refuses (two outputs, control to audio, a loop) does nothing and
+        // leaves no step in the history.
+        CConnector* first = from->Connector();
+        CConnector* second = to->Connector();
+        Edit([&](const UndoContext& target) { return UndoCommands::Connect(target, first, second, 1.0f); },
+             [&] { m_studio.Connect(first, second, 1.0f); });
     }
     UpdateScrollBars();
     Refresh();
@@ -283,6 +329,7 @@ void CStudioView::LeftButtonDown(int x, int y) {
         m_volumeCable = cable.connection;
         m_volumeStartY = y;
         m_volumeStart = m_volumeSlider->Value();
+        BeginGesture(); // one step for the whole drag of the pop-up
         SetCapture();
         return;
     }
@@ -302,6 +349,7 @@ void CStudioView::CloseVolumeSlider() {
     m_volumeSlider.reset();
     m_volumeCable = nullptr;
     ReleaseCapture();
+    EndGesture();
 }
 
 void CStudioView::PointerMove(int x, int y) {
@@ -314,8 +362,16 @@ void CStudioView::PointerMove(int x, int y) {
         // The cable may have gone meanwhile (a project loaded by a shortcut); the target volume
         // is atomic, read by the mixing threads once per sample.
         if (CableExists(m_volumeCable)) {
-            m_volumeCable->SetTargetVolume(m_volumeSlider->Volume());
-            m_studio.Changes().Raise();
+            CConnection* cable = m_volumeCable;
+            const float volume = m_volumeSlider->Volume();
+            CConnector* input = cable->m_destination;
+            int32_t index = 0;
+            while (index < input->m_connections.Count() && input->m_connections[index] != cable) ++index;
+            Edit([&](const UndoContext& target) { return UndoCommands::SetCableVolume(target, input, index, volume); },
+                 [&] {
+                     cable->SetTargetVolume(volume);
+                     m_studio.Changes().Raise();
+                 });
         }
         return;
     }
@@ -342,13 +398,14 @@ void CStudioView::RightButtonUp(int x, int y) {
         // The menu is open without any lock; the cable is looked up again afterwards.
         const std::optional<int> choice = gui::Dialogs().PopUpMenu(Widget(), at, {{"Disconnect"}});
         if (!choice) return;
-        CMutexLock lock(m_studio.Mutex());
         for (const DrawnCable& still : Cables()) {
             if (still.connection != cable->connection) continue;
             CConnector* input = still.connection->m_destination;
             for (int32_t i = 0; i < input->m_connections.Count(); ++i)
                 if (input->m_connections[i] == still.connection) {
-                    m_studio.Disconnect(input, i);
+                    // The studio takes its mutex for the removal (the history's command too).
+                    Edit([&](const UndoContext& target) { return UndoCommands::Disconnect(target, input, i); },
+                         [&] { m_studio.Disconnect(input, i); });
                     break;
                 }
             break;
@@ -366,12 +423,11 @@ void CStudioView::OpenAddMachineMenu(QPoint at) {
     const std::optional<int> choice = gui::Dialogs().PopUpMenu(Widget(), at, entries);
     if (!choice) return;
     CMachineInfo* info = types[static_cast<size_t>(*choice)];
-    try {
-        CMutexLock lock(m_studio.Mutex());
-        m_studio.AddMachine(info, at.x() + m_scroll.x(), at.y() + m_scroll.y()); // the view hears FrameAdded
-    } catch (const std::exception& e) {
-        gui::ShowError(Widget(), QString::fromUtf8(e.what()));
-    }
+    const int32_t x = at.x() + m_scroll.x();
+    const int32_t y = at.y() + m_scroll.y();
+    // The studio takes its mutex for the addition; the view hears FrameAdded.
+    Edit([&](const UndoContext& target) { return UndoCommands::AddMachine(target, info, x, y); },
+         [&] { m_studio.AddMachine(info, x, y); });
 }
 
 bool CStudioView::WheelTurned(QWheelEvent* event) {
@@ -389,8 +445,16 @@ bool CStudioView::WheelTurned(QWheelEvent* event) {
 void CStudioView::DeleteFrame(CMachineFrame* frame) {
     CMachineContainer* container = frame->Container();
     if (m_drag != Drag::kNone) EndDrag(m_dragLast);
-    CMutexLock lock(m_studio.Mutex());
-    m_studio.DeleteMachine(container); // FrameRemoved destroys the view's frame
+    // The studio takes its mutex for the removal; FrameRemoved destroys the view's frame.
+    Edit([&](const UndoContext& target) { return UndoCommands::DeleteMachine(target, container); },
+         [&] { m_studio.DeleteMachine(container); });
+}
+
+void CStudioView::RenameFrame(CMachineFrame* frame, const std::string& name) {
+    CMachineContainer* container = frame->Container();
+    // The studio tells the view, which lays the frame out again.
+    Edit([&](const UndoContext& target) { return UndoCommands::RenameMachine(target, container, name); },
+         [&] { m_studio.Rename(container, name.c_str()); });
 }
 
 // ---- the studio's news ----
@@ -437,6 +501,7 @@ void CStudioView::FrameRemoved(const RemovedFrame& gone) {
     std::unique_ptr<CMachineFrame> doomed = std::move(*it);
     m_frames.erase(it);
     doomed->ShowWith(gui::ShowCommand::kHide);
+    doomed->DropConnectors();
     m_doomed.push_back(std::move(doomed));
     QMetaObject::invokeMethod(Widget(), [this] { m_doomed.clear(); }, Qt::QueuedConnection);
     UpdateScrollBars();
@@ -464,8 +529,10 @@ void CStudioView::StudioCleared() {
     m_drag = Drag::kNone;
     m_dragFrom = m_candidate = nullptr;
     m_moving = nullptr;
+    EndGesture();
     for (auto& frame : m_frames) {
         frame->ShowWith(gui::ShowCommand::kHide);
+        frame->DropConnectors();
         m_doomed.push_back(std::move(frame));
     }
     m_frames.clear();

@@ -5,6 +5,10 @@
 // "Disconnect", a right click elsewhere adds a machine there, a press on an audio cable's arrow
 // opens its volume slider.
 //
+// Edits: with an undo history every edit is handed to it as a command (a frame drag and a
+// cable-volume drag are one gesture each, one step of the history); without one the view edits
+// the studio directly. An edit the studio refuses shows its error in the error box.
+//
 // Threads: user-interface thread only. Each gesture takes the studio mutex while it edits the
 // model and never while a menu or dialog is open. The view observes the studio and rebuilds
 // its frames from the notifications (frame added, removed, renamed, cables changed, cleared,
@@ -14,9 +18,11 @@
 #include "engine/studio_observer.h"
 #include "gui/control.h"
 #include "studio_ui/studio_view/surface_geometry.h"
+#include "studio_ui/undo/undo_commands.h"
 
 #include <QPoint>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -47,7 +53,10 @@ struct DrawnCable {
 
 class CStudioView : public gui::CControl, public CStudioListener {
 public:
-    CStudioView(CStudio& studio, MachineRegistry& registry);
+    // history and target: the project's undo history and what its commands edit (both or
+    // neither; null: the view edits the studio directly). Both outlive the view.
+    CStudioView(CStudio& studio, MachineRegistry& registry, CUndoStack* history = nullptr,
+                const UndoContext* target = nullptr);
     ~CStudioView() override;
 
     // Makes the surface inside parent and a frame for every machine already in the studio.
@@ -80,6 +89,11 @@ public:
     void EndDrag(QPoint at);
     // "Delete Machine" of a frame's menu.
     void DeleteFrame(CMachineFrame* frame);
+    // "Rename" of a frame's menu, with the name the user typed.
+    void RenameFrame(CMachineFrame* frame, const std::string& name);
+    // Puts every frame window where its machine stands (after an undo or redo moved machines,
+    // which the studio does not announce).
+    void FollowFramePlaces();
     // The cable-volume slider while it is open (a press on an audio cable's arrow), else null.
     gui::CCableVolumeSlider* VolumeSlider() const { return m_volumeSlider.get(); }
 
@@ -110,9 +124,19 @@ private:
     CConnectorView* ConnectorUnder(QPoint at) const;
     std::optional<DrawnCable> CableAt(QPoint at) const;
     void OpenAddMachineMenu(QPoint at);
+    // Hands an edit to the history (command) or, without one, makes it directly; an error goes to
+    // the error box. False when it raised.
+    bool Edit(const std::function<UndoCommands::Command(const UndoContext&)>& command,
+              const std::function<void()>& direct);
+    // A drag's gesture in the history: opened at the press, closed once at the release.
+    void BeginGesture();
+    void EndGesture();
 
     CStudio& m_studio;
     MachineRegistry& m_registry;
+    CUndoStack* m_history;
+    const UndoContext* m_target;
+    bool m_inGesture = false;
     std::vector<std::unique_ptr<CMachineFrame>> m_frames;
     std::set<uint64_t> m_removed;
     std::vector<uint64_t> m_pending; // serials of frames announced, windows not yet made

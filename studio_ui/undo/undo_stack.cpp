@@ -3,13 +3,20 @@
 #include <algorithm>
 
 bool CUndoStack::Do(std::unique_ptr<CUndoCommand> command) {
-    command->Do();
+    RunCommand([&] { command->Do(); });
     if (!command->Changed()) return false;
     // A merge grows the step in place, so it may only touch the gesture's own step while it is
     // still the current one, and never the step the saved file equals (the file would stop
     // matching it while the clean mark stayed).
     if (m_gestureDepth > 0 && m_gestureStep != kNoClean && m_gestureStep + 1 == m_index &&
         m_index == m_commands.size() && m_clean != m_index && m_commands[m_gestureStep]->MergeWith(*command)) {
+        // A drag that came back to where it began leaves no step; the rest of the gesture
+        // starts a new one.
+        if (!m_commands[m_gestureStep]->Changed()) {
+            m_commands.pop_back();
+            m_index = m_commands.size();
+            m_gestureStep = kNoClean;
+        }
         Changed();
         return true;
     }
@@ -25,7 +32,7 @@ bool CUndoStack::Do(std::unique_ptr<CUndoCommand> command) {
 
 bool CUndoStack::Undo() {
     if (!CanUndo()) return false;
-    m_commands[m_index - 1]->Undo();
+    RunCommand([&] { m_commands[m_index - 1]->Undo(); });
     --m_index;
     m_gestureStep = kNoClean; // what follows an undo is a step of its own
     Changed();
@@ -34,7 +41,7 @@ bool CUndoStack::Undo() {
 
 bool CUndoStack::Redo() {
     if (!CanRedo()) return false;
-    m_commands[m_index]->Redo();
+    RunCommand([&] { m_commands[m_index]->Redo(); });
     ++m_index;
     m_gestureStep = kNoClean;
     Changed();

@@ -44,8 +44,9 @@ public:
 
     // Runs the command's Do and keeps it as the next step (dropping the steps that could have
     // been redone). A command that changed nothing is dropped; inside a gesture it merges into
-    // the step before when that one came from the same gesture and accepts it. Returns whether a
-    // step was kept or grown. What Do raises passes through and the history stays as it was.
+    // the step before when that one came from the same gesture and accepts it, and a step that
+    // the merge brought back to no change at all is dropped. Returns whether a step was kept,
+    // grown or dropped by a merge. What Do raises passes through and the history stays as it was.
     bool Do(std::unique_ptr<CUndoCommand> command);
     // Takes the current step back / makes the next one again. False when there is none. What a
     // command raises passes through and the position stays where it was.
@@ -79,6 +80,13 @@ public:
 
     // Called after every change of the history (for the Edit menu and the title's mark).
     void SetChangedCallback(std::function<void()> callback) { m_changed = std::move(callback); }
+    // Called just before a command's Do, Undo or Redo runs and just after it returned (not when
+    // it raised), whether or not it changed anything: the document tells the project's edits
+    // made through the history from those made around it.
+    void SetRunHooks(std::function<void()> before, std::function<void()> after) {
+        m_before = std::move(before);
+        m_after = std::move(after);
+    }
 
 private:
     static constexpr size_t kNoClean = static_cast<size_t>(-1);
@@ -86,6 +94,12 @@ private:
     void DropOldest(size_t count);
     void Changed() {
         if (m_changed) m_changed();
+    }
+    // Runs one of a command's three operations between the run hooks.
+    template <class Run> void RunCommand(Run run) {
+        if (m_before) m_before();
+        run();
+        if (m_after) m_after();
     }
 
     std::vector<std::unique_ptr<CUndoCommand>> m_commands;
@@ -96,4 +110,6 @@ private:
     // The step the open gesture made (kNoClean: none yet); only that one takes merges.
     size_t m_gestureStep = kNoClean;
     std::function<void()> m_changed;
+    std::function<void()> m_before;
+    std::function<void()> m_after;
 };

@@ -508,3 +508,29 @@ TEST_F(StockFrames, DeleteMachineTakesItsCablesPatternsAndSongRowsWithIt) {
 }
 
 } // namespace
+
+namespace {
+
+// Deleting a machine removes its cables first, which marks the connector lamps on both ends for
+// the next repaint; the deleted frame's connectors must not be among those repainted, since
+// their connectors are gone (ASan watches).
+TEST_F(StudioViewTest, TheRepaintAfterDeletingACabledMachineDrawsOnlyLiveConnectors) {
+    CMachineContainer* tone = Add(m_fixture.m_tone, 40, 40);
+    CMachineContainer* effect = Add(m_fixture.m_effect, 300, 60);
+    Open();
+    DragCable(ConnectorView(tone, "Out"), CentreOf(ConnectorView(effect, "In")));
+    ASSERT_EQ(CableCount(), 1);
+    CConnectorView* out = ConnectorView(tone, "Out");
+    gui::CControl::RefreshDirtyControls();
+    EXPECT_EQ(gui_test::Probe(out->Widget(), 18, 6), gui_test::Rgb(128, 240, 128));
+
+    m_view->DeleteFrame(m_view->FrameOf(effect));
+    EXPECT_EQ(CableCount(), 0);
+    gui::CControl::RefreshDirtyControls(); // before the deleted frame's window is destroyed
+    EXPECT_FALSE(out->OutLit());
+    EXPECT_NE(gui_test::Probe(out->Widget(), 18, 6), gui_test::Rgb(128, 240, 128));
+    m_stage.Settle();
+    EXPECT_EQ(m_view->Frames().size(), 2u); // the master and the tone
+}
+
+} // namespace
