@@ -6,6 +6,7 @@
 #include "machines/basshead/basshead_parameters.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
+#include "machines/spatialverb/spatialverb_panel_layout.h"
 #include "tools/artwork/canvas.h"
 
 #include <cmath>
@@ -251,6 +252,123 @@ CCanvas CaptionFont() {
     return canvas;
 }
 
+// The SpatialVerb page: the room's well with its width and height sliders, the view-time slider,
+// the two response displays' glass, the text display and a caption under every knob.
+CCanvas SpatialVerbBackground() {
+    using namespace spatialverb_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    Title(canvas, 132, 8, "SPATIALVERB");
+    // The room: its well, the width slider above it and the height slider at its left.
+    Well(canvas, kRoomX - 2, kRoomY - 2, kRoomSize + 4, kRoomSize + 4);
+    canvas.Text(kWidthSliderX, kWidthSliderY - 10, "ROOM WIDTH", pal::kText);
+    canvas.FillRect(kWidthSliderX + kHandleSize / 2, kWidthSliderY + kHandleSize / 2 - 1, kSliderLength - kHandleSize, 3,
+                    pal::kGroove);
+    const std::string height = "HEIGHT";
+    for (size_t i = 0; i < height.size(); ++i)
+        canvas.Text(5, kHeightSliderY + 14 + static_cast<int>(i) * 9, height.substr(i, 1), pal::kText);
+    canvas.FillRect(kHeightSliderX + kHandleSize / 2 - 1, kHeightSliderY + kHandleSize / 2, 3, kSliderLength - kHandleSize,
+                    pal::kGroove);
+    canvas.FillRect(kTimeSliderX + kHandleSize / 2, kTimeSliderY + kHandleSize / 2 - 1, kSliderLength - kHandleSize, 3,
+                    pal::kGroove);
+    canvas.Text(kTimeSliderX, kTimeSliderY + kHandleSize + 3, "VIEW TIME", pal::kText);
+    canvas.Text(16, kHeight - 18, "GEOMETRIC ROOM REVERB", pal::kTextDim);
+    // The response displays: sunken glass, each with its caption above.
+    Well(canvas, kEarlyX - 2, kEarlyY - 2, kEarlyWidth + 4, kEarlyHeight + 4);
+    canvas.Text(kEarlyX, kEarlyY - 12, "EARLY", pal::kAccent);
+    Well(canvas, kLateX - 2, kLateY - 2, kLateWidth + 4, kLateHeight + 4);
+    canvas.Text(kLateX, kLateY - 12, "LATE", pal::kAccent);
+    // The text display: the same green glass as the BassHead's.
+    canvas.FillRect(kTextX - 3, kTextY - 3, kTextWidth + 6, kTextHeight + 6, pal::kGroove);
+    canvas.GradientRect(kTextX - 2, kTextY - 2, kTextWidth + 4, kTextHeight + 4, {150, 196, 140}, {118, 164, 110});
+    for (const KnobPlace& k : kKnobs) canvas.TextCentred(k.x + kKnobSize / 2, kKnobCaptionY, k.caption, pal::kText);
+    return canvas;
+}
+
+// A square slider handle: a light cap with a dark grip line across its middle.
+CCanvas SquareHandle(int size) {
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 2.5, pal::kPanelDark);
+    canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(size / 2 - 1, 3, 2, size - 6, pal::kAccent);
+    return canvas;
+}
+
+// A point marker: sources are squares (loudspeakers), listening points discs; left yellow, right
+// red, each with a dark rim so it stands out over the sound field.
+CCanvas SpatialVerbMarker(bool source, Rgb colour) {
+    const int size = spatialverb_panel::kMarkerSize;
+    CCanvas canvas(size, size, true);
+    const double c = size / 2.0;
+    if (source) {
+        canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 1.5, pal::kGroove);
+        canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.0, colour);
+    } else {
+        canvas.Disc(c, c, c - 0.2, pal::kGroove, pal::kGroove);
+        canvas.Disc(c, c, c - 1.4, colour, colour);
+        canvas.Disc(c, c, 1.2, pal::kGroove, pal::kGroove);
+    }
+    return canvas;
+}
+
+// The swap button's three states stacked: up (raised), pressed (sunken), latched (lit).
+CCanvas SpatialVerbSwap() {
+    using namespace spatialverb_panel;
+    CCanvas canvas(kSwapWidth, 3 * kSwapHeight, false, pal::kPanel);
+    for (int state = 0; state < 3; ++state) {
+        const int y = state * kSwapHeight;
+        canvas.FillRect(0, y, kSwapWidth, kSwapHeight, state == 0 ? pal::kCapTop : state == 1 ? pal::kCapBottom : pal::kAccent);
+        if (state == 0)
+            canvas.Bevel(0, y, kSwapWidth, kSwapHeight, pal::kEdgeLight, pal::kGroove);
+        else
+            canvas.Bevel(0, y, kSwapWidth, kSwapHeight, pal::kGroove, pal::kEdgeLight);
+        const int offset = state == 1 ? 1 : 0;
+        canvas.TextCentred(kSwapWidth / 2 + offset, y + 2 + offset, "ABOUT", state == 2 ? pal::kGroove : pal::kText);
+    }
+    return canvas;
+}
+
+// The large picture: the machine's name and a room seen from above with a source's rays reaching
+// a listener directly and off the walls.
+CCanvas SpatialVerbPicture() {
+    using namespace spatialverb_panel;
+    CCanvas canvas(kPictureWidth, kPictureHeight, false);
+    canvas.GradientRect(0, 0, kPictureWidth, kPictureHeight, {26, 38, 48}, {14, 18, 24});
+    canvas.Bevel(0, 0, kPictureWidth, kPictureHeight, pal::kGroove, pal::kEdgeLight);
+    // The room with its rays.
+    const double left = 10, top = 10, right = 70, bottom = 70;
+    canvas.FillRect(10, 10, 61, 1, pal::kTextDim);
+    canvas.FillRect(10, 70, 61, 1, pal::kTextDim);
+    canvas.FillRect(10, 10, 1, 61, pal::kTextDim);
+    canvas.FillRect(70, 10, 1, 61, pal::kTextDim);
+    const double sx = 24, sy = 24, lx = 52, ly = 58;
+    const Rgb ray{110, 190, 255};
+    canvas.Line(sx, sy, lx, ly, 1.2, ray);
+    // Off each wall: the reflection point lies on the line from the listener to the mirror image.
+    const double images[4][2] = {{2 * left - sx, sy}, {2 * right - sx, sy}, {sx, 2 * top - sy}, {sx, 2 * bottom - sy}};
+    for (const auto& image : images) {
+        double px, py;
+        if (image[1] == sy) {
+            const double wall = image[0] < left ? left : right;
+            px = wall;
+            py = ly + (sy - ly) * (wall - lx) / (image[0] - lx);
+        } else {
+            const double wall = image[1] < top ? top : bottom;
+            py = wall;
+            px = lx + (sx - lx) * (wall - ly) / (image[1] - ly);
+        }
+        canvas.Line(sx, sy, px, py, 1.0, {70, 130, 180});
+        canvas.Line(px, py, lx, ly, 1.0, {70, 130, 180});
+    }
+    canvas.RoundRect(sx - 3.5, sy - 3.5, 7, 7, 1.5, pal::kYellow);
+    canvas.Disc(lx, ly, 3.5, pal::kAccent, pal::kAccent);
+    canvas.Text(84, 14, "QX", pal::kAccent, 2);
+    canvas.Text(84, 34, "SPATIALVERB", pal::kText);
+    canvas.Text(84, 46, "ROOM REVERB", pal::kTextDim);
+    canvas.Text(84, 56, "IMAGE SOURCES", pal::kTextDim);
+    canvas.Text(84, 66, "CLICK TO CLOSE", pal::kTextDim);
+    return canvas;
+}
+
 void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
     artwork::WritePng(canvas, folder + "/" + name);
 }
@@ -283,6 +401,15 @@ int main(int argc, char** argv) {
         }
         Write(folder, "mixer_handle.png", SliderHandle());
         Write(folder, "mixer_font.png", CaptionFont());
+        Write(folder, "spatialverb_background.png", SpatialVerbBackground());
+        Write(folder, "spatialverb_knob.png", KnobStrip(spatialverb_panel::kKnobSize));
+        Write(folder, "spatialverb_handle.png", SquareHandle(spatialverb_panel::kHandleSize));
+        Write(folder, "spatialverb_source_left.png", SpatialVerbMarker(true, pal::kYellow));
+        Write(folder, "spatialverb_source_right.png", SpatialVerbMarker(true, pal::kRed));
+        Write(folder, "spatialverb_listener_left.png", SpatialVerbMarker(false, pal::kYellow));
+        Write(folder, "spatialverb_listener_right.png", SpatialVerbMarker(false, pal::kRed));
+        Write(folder, "spatialverb_swap.png", SpatialVerbSwap());
+        Write(folder, "spatialverb_picture.png", SpatialVerbPicture());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

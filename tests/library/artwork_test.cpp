@@ -5,6 +5,7 @@
 #include "machines/basshead/basshead_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
+#include "machines/spatialverb/spatialverb_panel_layout.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +89,7 @@ TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
         }) << entry.path();
         ++count;
     }
-    EXPECT_EQ(count, 20);
+    EXPECT_EQ(count, 29);
 }
 
 TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
@@ -121,6 +122,16 @@ TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
         {"basshead_icon.png", 32, 32, true},
         // Characters 32..127, 16 cells of 6 x 8 to a row.
         {"mixer_font.png", 96, 48, true},
+        {"spatialverb_background.png", spatialverb_panel::kWidth, spatialverb_panel::kHeight, false},
+        {"spatialverb_knob.png", spatialverb_panel::kKnobSize, spatialverb_panel::kKnobSize * 64, true},
+        {"spatialverb_handle.png", spatialverb_panel::kHandleSize, spatialverb_panel::kHandleSize, true},
+        {"spatialverb_source_left.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_source_right.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_listener_left.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_listener_right.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        // The swap button's three states stacked.
+        {"spatialverb_swap.png", spatialverb_panel::kSwapWidth, 3 * spatialverb_panel::kSwapHeight, false},
+        {"spatialverb_picture.png", spatialverb_panel::kPictureWidth, spatialverb_panel::kPictureHeight, false},
     };
     for (const auto& e : expected) {
         const gui::CPicture picture = Shipped(e.name);
