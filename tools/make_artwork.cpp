@@ -1,6 +1,8 @@
-// make_artwork OUTPUT_FOLDER: draws every picture the stock machines' panels use and writes them
-// as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them). The same program writes
-// the same bytes on every run; library/artwork/ holds its output and the library embeds it.
+// make_artwork STOCK_FOLDER [STUDIO_FOLDER]: draws every picture the stock machines' panels use
+// and writes them as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them) into
+// STOCK_FOLDER; with a second folder it also writes the studio window's icons there (tool bars,
+// the options pages, the HD recorder's buttons). The same program writes the same bytes on every
+// run; library/artwork/ and studio_ui/artwork/ hold its output and the deliverables embed them.
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/basshead/basshead_panel_layout.h"
 #include "machines/basshead/basshead_parameters.h"
@@ -12,7 +14,9 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 using artwork::CCanvas;
 using artwork::Rgb;
@@ -369,6 +373,148 @@ CCanvas SpatialVerbPicture() {
     return canvas;
 }
 
+// ---- The studio window's icons ----
+// Drawn at twice their logical size (the program shows them at density 2), in logical units
+// scaled by s; dark outlines around light faces, as the desktop's own icons are.
+
+constexpr Rgb kIconOutline{40, 40, 48};
+
+std::vector<artwork::Point> Scaled(std::initializer_list<artwork::Point> points, double s) {
+    std::vector<artwork::Point> out;
+    for (const artwork::Point& p : points) out.push_back({p.x * s, p.y * s});
+    return out;
+}
+
+std::vector<artwork::Point> RectPoints(double x, double y, double w, double h) {
+    return {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
+}
+
+// A filled shape with its outline (width in logical units).
+void Shape(CCanvas& canvas, const std::vector<artwork::Point>& points, Rgb fill, Rgb outline, double width) {
+    canvas.Polygon(points, fill);
+    if (width > 0.0) canvas.Outline(points, width, outline);
+}
+
+void ShapeRect(CCanvas& canvas, double s, double x, double y, double w, double h, Rgb fill, Rgb outline, double width) {
+    std::vector<artwork::Point> points = RectPoints(x * s, y * s, w * s, h * s);
+    Shape(canvas, points, fill, outline, width * s);
+}
+
+// A blank sheet with its top right corner folded over: "New Project".
+CCanvas NewProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Shape(canvas, Scaled({{3, 1.5}, {10, 1.5}, {13.5, 5}, {13.5, 14.5}, {3, 14.5}}, s), {250, 250, 250}, kIconOutline, 0.9 * s);
+    Shape(canvas, Scaled({{10, 1.5}, {10, 5}, {13.5, 5}}, s), {205, 205, 210}, kIconOutline, 0.9 * s);
+    // A few ruled lines: a page to be written.
+    for (int i = 0; i < 3; ++i) canvas.Line(5.5 * s, (8 + 2.2 * i) * s, 11.5 * s, (8 + 2.2 * i) * s, 0.6 * s, {190, 196, 210});
+    return canvas;
+}
+
+// A folder's back with its tab, and the front flap tilted open: "Open Project".
+CCanvas OpenProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Shape(canvas, Scaled({{1, 3}, {6, 3}, {7.5, 4.5}, {13, 4.5}, {13, 14}, {1, 14}}, s), {196, 150, 60}, kIconOutline, 0.9 * s);
+    Shape(canvas, Scaled({{3.5, 7}, {15.5, 7}, {13, 14}, {1, 14}}, s), {232, 194, 96}, kIconOutline, 0.9 * s);
+    return canvas;
+}
+
+// A disk: the body with a cut corner, the label below and the shutter above: "Save Project".
+CCanvas SaveProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    const Rgb body{70, 100, 170};
+    Shape(canvas, Scaled({{1.5, 1.5}, {12.5, 1.5}, {14.5, 3.5}, {14.5, 14.5}, {1.5, 14.5}}, s), body, kIconOutline, 0.9 * s);
+    ShapeRect(canvas, s, 3.5, 8.5, 9, 6, {245, 245, 245}, kIconOutline, 0.9);
+    ShapeRect(canvas, s, 4.5, 1.5, 7, 4.5, {200, 205, 215}, kIconOutline, 0.9);
+    ShapeRect(canvas, s, 9, 2.3, 1.6, 3, body, body, 0.0);
+    return canvas;
+}
+
+// A folder filling a square of side logical pixels (its back with the tab, its face in front).
+void Folder(CCanvas& canvas, double s, double side, double top = 6.0) {
+    const double u = side / 16.0 * s;
+    Shape(canvas, Scaled({{1, 3}, {6, 3}, {7.5, 4.5}, {15, 4.5}, {15, 14}, {1, 14}}, u), {196, 150, 60}, kIconOutline, 0.8 * u);
+    Shape(canvas, RectPoints(1 * u, top * u, 14 * u, (14 - top) * u), {226, 186, 88}, kIconOutline, 0.8 * u);
+}
+
+// A loudspeaker sending out three waves: the options' "Audio Output" page.
+CCanvas AudioOutputIcon() {
+    const double s = 2.0;
+    CCanvas canvas(64, 64, true);
+    Shape(canvas, Scaled({{4, 12}, {10, 12}, {17, 5}, {17, 27}, {10, 20}, {4, 20}}, s), {120, 128, 140}, kIconOutline, 1.2 * s);
+    const Rgb wave{40, 110, 190};
+    for (double r : {5.0, 9.0, 13.0}) canvas.Arc(15 * s, 16 * s, (r - 1.0) * s, (r + 1.0) * s, 45.0, 135.0, wave);
+    return canvas;
+}
+
+// A folder with a plug-in's jack on it: the "VST Paths" page (the folders hold plug-ins).
+CCanvas VstPathsIcon() {
+    const double s = 2.0;
+    CCanvas canvas(64, 64, true);
+    Folder(canvas, s, 32.0);
+    canvas.RoundRect(11 * s - 1.4 * s, 16 * s - 1.4 * s, 10 * s + 2.8 * s, 7 * s + 2.8 * s, 3 * s, kIconOutline);
+    canvas.RoundRect(11 * s, 16 * s, 10 * s, 7 * s, 2 * s, {70, 70, 80});
+    canvas.Line(13.5 * s, 23 * s, 13.5 * s, 26.5 * s, 1.6 * s, kIconOutline);
+    canvas.Line(18.5 * s, 23 * s, 18.5 * s, 26.5 * s, 1.6 * s, kIconOutline);
+    return canvas;
+}
+
+// A folder with a round plus or minus sign at its lower right: "Add Path...", "Remove ...".
+CCanvas FolderWithSign(bool plus) {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Folder(canvas, s, 14.0);
+    const Rgb sign = plus ? Rgb{30, 140, 50} : Rgb{190, 40, 30};
+    canvas.Disc(11.5 * s, 11.5 * s, 4.3 * s, {255, 255, 255}, {255, 255, 255});
+    canvas.Disc(11.5 * s, 11.5 * s, 3.6 * s, sign, sign);
+    canvas.FillRect(static_cast<int>(9.4 * s), static_cast<int>(11.0 * s), static_cast<int>(4.2 * s), static_cast<int>(1.0 * s),
+                    {255, 255, 255});
+    if (plus)
+        canvas.FillRect(static_cast<int>(11.0 * s), static_cast<int>(9.4 * s), static_cast<int>(1.0 * s),
+                        static_cast<int>(4.2 * s), {255, 255, 255});
+    return canvas;
+}
+
+// An open folder holding a note: the bank explorer's "load a bank of sounds".
+CCanvas LoadBankIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Folder(canvas, s, 16.0, 6.5);
+    canvas.Line(9.6 * s, 7.6 * s, 9.6 * s, 11.8 * s, 1.1 * s, kIconOutline);
+    canvas.Line(9.6 * s, 7.6 * s, 11.8 * s, 8.8 * s, 1.1 * s, kIconOutline);
+    canvas.Disc(8.4 * s, 12.0 * s, 1.4 * s, kIconOutline, kIconOutline);
+    return canvas;
+}
+
+// The HD recorder's record button: a red dot, dark while idle, glowing while recording
+// (14 logical pixels).
+CCanvas RecordIcon(bool lit) {
+    const double s = 2.0, c = 7.0 * s;
+    CCanvas canvas(28, 28, true);
+    if (lit) canvas.Disc(c, c, 6.5 * s, {255, 90, 70}, {255, 90, 70}, 90.0 / 255.0);
+    const Rgb rim = lit ? Rgb{120, 0, 0} : Rgb{70, 10, 10};
+    const Rgb fill = lit ? Rgb{255, 48, 40} : Rgb{150, 30, 30};
+    canvas.Disc(c, c, 5.0 * s, rim, rim);
+    canvas.Disc(c, c, 4.5 * s - 0.8, fill, fill);
+    // A highlight: the button is round, not a flat spot.
+    canvas.Disc(c - 1.6 * s, c - 1.6 * s, 1.1 * s, lit ? Rgb{255, 170, 160} : Rgb{190, 90, 90},
+                lit ? Rgb{255, 170, 160} : Rgb{190, 90, 90}, 0.8);
+    return canvas;
+}
+
+// The HD recorder's file choice: a disk with its label and shutter (14 logical pixels).
+CCanvas SaveFileIcon() {
+    const double s = 2.0;
+    CCanvas canvas(28, 28, true);
+    Shape(canvas, Scaled({{1.5, 1.5}, {10.5, 1.5}, {12.5, 3.5}, {12.5, 12.5}, {1.5, 12.5}}, s), {60, 90, 170}, {20, 30, 70},
+          1.0 * s);
+    ShapeRect(canvas, s, 3.5, 7.5, 7.0, 5.0, {235, 235, 235}, {20, 30, 70}, 0.6);
+    ShapeRect(canvas, s, 4.0, 2.0, 5.0, 3.5, {190, 195, 205}, {20, 30, 70}, 0.6);
+    return canvas;
+}
+
 void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
     artwork::WritePng(canvas, folder + "/" + name);
 }
@@ -376,8 +522,8 @@ void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_artwork OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_artwork STOCK_FOLDER [STUDIO_FOLDER]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -410,6 +556,20 @@ int main(int argc, char** argv) {
         Write(folder, "spatialverb_listener_right.png", SpatialVerbMarker(false, pal::kRed));
         Write(folder, "spatialverb_swap.png", SpatialVerbSwap());
         Write(folder, "spatialverb_picture.png", SpatialVerbPicture());
+        if (argc == 3) {
+            const std::string studio = argv[2];
+            Write(studio, "new_project.png", NewProjectIcon());
+            Write(studio, "open_project.png", OpenProjectIcon());
+            Write(studio, "save_project.png", SaveProjectIcon());
+            Write(studio, "audio_output.png", AudioOutputIcon());
+            Write(studio, "vst_paths.png", VstPathsIcon());
+            Write(studio, "add_folder.png", FolderWithSign(true));
+            Write(studio, "remove_folder.png", FolderWithSign(false));
+            Write(studio, "load_bank.png", LoadBankIcon());
+            Write(studio, "record_off.png", RecordIcon(false));
+            Write(studio, "record_on.png", RecordIcon(true));
+            Write(studio, "save_file.png", SaveFileIcon());
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
