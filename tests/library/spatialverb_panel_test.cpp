@@ -16,12 +16,14 @@
 #include <QCursor>
 #include <QPointer>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -43,6 +45,27 @@ CSpatialVerbPanel* PanelOf(QWidget* window) {
 constexpr float kDefaultScale = 69.0f / 22.0f;
 constexpr float kDefaultLeft = 45.0f + (69.0f - 18.0f * kDefaultScale) / 2.0f;
 constexpr float kDefaultTop = 45.0f;
+
+// A thread guard: while installed, every message Qt raises on a thread other than the one that
+// installed it (a widget, pixmap or timer touched off the user-interface thread) is kept.
+class CThreadGuard {
+public:
+    CThreadGuard() {
+        s_uiThread = QThread::currentThread();
+        s_offThread.store(0);
+        m_previous = qInstallMessageHandler(&CThreadGuard::Handle);
+    }
+    ~CThreadGuard() { qInstallMessageHandler(m_previous); }
+    int OffThreadMessages() const { return s_offThread.load(); }
+
+private:
+    static void Handle(QtMsgType, const QMessageLogContext&, const QString&) {
+        if (QThread::currentThread() != s_uiThread) s_offThread.fetch_add(1);
+    }
+    static inline QThread* s_uiThread = nullptr;
+    static inline std::atomic<int> s_offThread{0};
+    QtMessageHandler m_previous = nullptr;
+};
 
 bool SamePixels(const gui::CPicture& a, const gui::CPicture& b) {
     return a.Width() == b.Width() && a.Height() == b.Height() &&
@@ -372,6 +395,7 @@ TEST(SpatialVerbPanel, ChangesFromAWorkerMoveTheControlsOnlyWhenTheUserInterface
     s.stage.Settle();
     const gui::CPicture before = panel->Composition();
     const std::thread::id uiThread = std::this_thread::get_id();
+    CThreadGuard guard;
     // The worker changes every parameter 10,000 times over, as automation would, and runs the
     // periodic update now and then; the last values are set apart.
     std::thread worker([&] {
@@ -389,6 +413,7 @@ TEST(SpatialVerbPanel, ChangesFromAWorkerMoveTheControlsOnlyWhenTheUserInterface
         EXPECT_NE(std::this_thread::get_id(), uiThread);
     });
     worker.join();
+    EXPECT_EQ(guard.OffThreadMessages(), 0);
     EXPECT_TRUE(SamePixels(before, panel->Composition()));
     s.stage.Settle();
     EXPECT_FALSE(SamePixels(before, panel->Composition()));
