@@ -228,6 +228,8 @@ QPoint CRoomView::PointPixel(int point) const {
 
 int CRoomView::MarkerAt(int x, int y) const {
     static constexpr int kOrder[] = {kDstRight, kDstLeft, kSrcRight, kSrcLeft};
+    // The points may be moving under another thread's refresh.
+    CMutexLock lock(Container());
     for (int point : kOrder) {
         const gui::CPicture* marker = m_markers[static_cast<size_t>(point)];
         const QPoint c = PointPixel(point);
@@ -348,17 +350,22 @@ void CRoomView::CaptureLost() {
 void CRoomView::DragTo(int x, int y) {
     static constexpr const char* kFormats[kPointCount] = {"Src L %.0fM,%.0fM", "Src R %.0fM,%.0fM",
                                                            "Dst L %.0fM,%.0fM", "Dst R %.0fM,%.0fM"};
-    const float scale = Scale();
-    const float mx = std::clamp((static_cast<float>(x) - RoomLeft()) / scale, 0.0f, m_width);
-    const float my = std::clamp((static_cast<float>(y) - RoomTop()) / scale, 0.0f, m_height);
-    auto& point = m_points[static_cast<size_t>(m_grabbed)];
-    if (mx == point[0] && my == point[1]) return;
+    float mx, my, width, height;
     {
+        // The room may be changing under another thread's refresh; the machine's lock is taken
+        // only after this one is let go (the machine's lock comes first).
         CMutexLock lock(Container());
+        const float scale = Scale();
+        width = m_width;
+        height = m_height;
+        mx = std::clamp((static_cast<float>(x) - RoomLeft()) / scale, 0.0f, width);
+        my = std::clamp((static_cast<float>(y) - RoomTop()) / scale, 0.0f, height);
+        auto& point = m_points[static_cast<size_t>(m_grabbed)];
+        if (mx == point[0] && my == point[1]) return;
         point = {mx, my};
     }
     const int32_t first = 2 * m_grabbed;
-    const float values[2] = {Clamp01((mx / m_width - 0.1f) / 0.8f), Clamp01((my / m_height - 0.1f) / 0.8f)};
+    const float values[2] = {Clamp01((mx / width - 0.1f) / 0.8f), Clamp01((my / height - 0.1f) / 0.8f)};
     if (m_machine) {
         CMutexLock lock(*m_machine);
         char text[64];

@@ -71,7 +71,8 @@ class CImpulseView : public gui::CLiteControl {
 public:
     CImpulseView(gui::CLiteContainer& container, int x, int y, int width, int height);
 
-    // Any thread: takes a new response (values of any length) and marks the view.
+    // Any thread, machine locked (one caller at a time): takes a new response (values of any
+    // length) and marks the view.
     void SetResponse(const std::vector<float>& response);
     // Bar heights in pixels, one per column (read under the container's lock or on the UI thread).
     const std::vector<int>& Bars() const { return m_bars; }
