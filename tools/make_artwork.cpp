@@ -1,17 +1,22 @@
-// make_artwork OUTPUT_FOLDER: draws every picture the stock machines' panels use and writes them
-// as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them). The same program writes
-// the same bytes on every run; library/artwork/ holds its output and the library embeds it.
+// make_artwork STOCK_FOLDER [STUDIO_FOLDER]: draws every picture the stock machines' panels use
+// and writes them as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them) into
+// STOCK_FOLDER; with a second folder it also writes the studio window's icons there (tool bars,
+// the options pages, the HD recorder's buttons). The same program writes the same bytes on every
+// run; library/artwork/ and studio_ui/artwork/ hold its output and the deliverables embed them.
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/basshead/basshead_panel_layout.h"
 #include "machines/basshead/basshead_parameters.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
+#include "machines/spatialverb/spatialverb_panel_layout.h"
 #include "tools/artwork/canvas.h"
 
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 using artwork::CCanvas;
 using artwork::Rgb;
@@ -251,6 +256,265 @@ CCanvas CaptionFont() {
     return canvas;
 }
 
+// The SpatialVerb page: the room's well with its width and height sliders, the view-time slider,
+// the two response displays' glass, the text display and a caption under every knob.
+CCanvas SpatialVerbBackground() {
+    using namespace spatialverb_panel;
+    CCanvas canvas = Plate(kWidth, kHeight);
+    Title(canvas, 132, 8, "SPATIALVERB");
+    // The room: its well, the width slider above it and the height slider at its left.
+    Well(canvas, kRoomX - 2, kRoomY - 2, kRoomSize + 4, kRoomSize + 4);
+    canvas.Text(kWidthSliderX, kWidthSliderY - 10, "ROOM WIDTH", pal::kText);
+    canvas.FillRect(kWidthSliderX + kHandleSize / 2, kWidthSliderY + kHandleSize / 2 - 1, kSliderLength - kHandleSize, 3,
+                    pal::kGroove);
+    const std::string height = "HEIGHT";
+    for (size_t i = 0; i < height.size(); ++i)
+        canvas.Text(5, kHeightSliderY + 14 + static_cast<int>(i) * 9, height.substr(i, 1), pal::kText);
+    canvas.FillRect(kHeightSliderX + kHandleSize / 2 - 1, kHeightSliderY + kHandleSize / 2, 3, kSliderLength - kHandleSize,
+                    pal::kGroove);
+    canvas.FillRect(kTimeSliderX + kHandleSize / 2, kTimeSliderY + kHandleSize / 2 - 1, kSliderLength - kHandleSize, 3,
+                    pal::kGroove);
+    canvas.Text(kTimeSliderX, kTimeSliderY + kHandleSize + 3, "VIEW TIME", pal::kText);
+    canvas.Text(16, kHeight - 18, "GEOMETRIC ROOM REVERB", pal::kTextDim);
+    // The response displays: sunken glass, each with its caption above.
+    Well(canvas, kEarlyX - 2, kEarlyY - 2, kEarlyWidth + 4, kEarlyHeight + 4);
+    canvas.Text(kEarlyX, kEarlyY - 12, "EARLY", pal::kAccent);
+    Well(canvas, kLateX - 2, kLateY - 2, kLateWidth + 4, kLateHeight + 4);
+    canvas.Text(kLateX, kLateY - 12, "LATE", pal::kAccent);
+    // The text display: the same green glass as the BassHead's.
+    canvas.FillRect(kTextX - 3, kTextY - 3, kTextWidth + 6, kTextHeight + 6, pal::kGroove);
+    canvas.GradientRect(kTextX - 2, kTextY - 2, kTextWidth + 4, kTextHeight + 4, {150, 196, 140}, {118, 164, 110});
+    for (const KnobPlace& k : kKnobs) canvas.TextCentred(k.x + kKnobSize / 2, kKnobCaptionY, k.caption, pal::kText);
+    return canvas;
+}
+
+// A square slider handle: a light cap with a dark grip line across its middle.
+CCanvas SquareHandle(int size) {
+    CCanvas canvas(size, size, true);
+    canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 2.5, pal::kPanelDark);
+    canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.5, pal::kCapTop);
+    canvas.FillRect(size / 2 - 1, 3, 2, size - 6, pal::kAccent);
+    return canvas;
+}
+
+// A point marker: sources are squares (loudspeakers), listening points discs; left yellow, right
+// red, each with a dark rim so it stands out over the sound field.
+CCanvas SpatialVerbMarker(bool source, Rgb colour) {
+    const int size = spatialverb_panel::kMarkerSize;
+    CCanvas canvas(size, size, true);
+    const double c = size / 2.0;
+    if (source) {
+        canvas.RoundRect(0.5, 0.5, size - 1.0, size - 1.0, 1.5, pal::kGroove);
+        canvas.RoundRect(1.5, 1.5, size - 3.0, size - 3.0, 1.0, colour);
+    } else {
+        canvas.Disc(c, c, c - 0.2, pal::kGroove, pal::kGroove);
+        canvas.Disc(c, c, c - 1.4, colour, colour);
+        canvas.Disc(c, c, 1.2, pal::kGroove, pal::kGroove);
+    }
+    return canvas;
+}
+
+// The swap button's three states stacked: up (raised), pressed (sunken), latched (lit).
+CCanvas SpatialVerbSwap() {
+    using namespace spatialverb_panel;
+    CCanvas canvas(kSwapWidth, 3 * kSwapHeight, false, pal::kPanel);
+    for (int state = 0; state < 3; ++state) {
+        const int y = state * kSwapHeight;
+        canvas.FillRect(0, y, kSwapWidth, kSwapHeight, state == 0 ? pal::kCapTop : state == 1 ? pal::kCapBottom : pal::kAccent);
+        if (state == 0)
+            canvas.Bevel(0, y, kSwapWidth, kSwapHeight, pal::kEdgeLight, pal::kGroove);
+        else
+            canvas.Bevel(0, y, kSwapWidth, kSwapHeight, pal::kGroove, pal::kEdgeLight);
+        const int offset = state == 1 ? 1 : 0;
+        canvas.TextCentred(kSwapWidth / 2 + offset, y + 2 + offset, "ABOUT", state == 2 ? pal::kGroove : pal::kText);
+    }
+    return canvas;
+}
+
+// The large picture: the machine's name and a room seen from above with a source's rays reaching
+// a listener directly and off the walls.
+CCanvas SpatialVerbPicture() {
+    using namespace spatialverb_panel;
+    CCanvas canvas(kPictureWidth, kPictureHeight, false);
+    canvas.GradientRect(0, 0, kPictureWidth, kPictureHeight, {26, 38, 48}, {14, 18, 24});
+    canvas.Bevel(0, 0, kPictureWidth, kPictureHeight, pal::kGroove, pal::kEdgeLight);
+    // The room with its rays.
+    const double left = 10, top = 10, right = 70, bottom = 70;
+    canvas.FillRect(10, 10, 61, 1, pal::kTextDim);
+    canvas.FillRect(10, 70, 61, 1, pal::kTextDim);
+    canvas.FillRect(10, 10, 1, 61, pal::kTextDim);
+    canvas.FillRect(70, 10, 1, 61, pal::kTextDim);
+    const double sx = 24, sy = 24, lx = 52, ly = 58;
+    const Rgb ray{110, 190, 255};
+    canvas.Line(sx, sy, lx, ly, 1.2, ray);
+    // Off each wall: the reflection point lies on the line from the listener to the mirror image.
+    const double images[4][2] = {{2 * left - sx, sy}, {2 * right - sx, sy}, {sx, 2 * top - sy}, {sx, 2 * bottom - sy}};
+    for (const auto& image : images) {
+        double px, py;
+        if (image[1] == sy) {
+            const double wall = image[0] < left ? left : right;
+            px = wall;
+            py = ly + (sy - ly) * (wall - lx) / (image[0] - lx);
+        } else {
+            const double wall = image[1] < top ? top : bottom;
+            py = wall;
+            px = lx + (sx - lx) * (wall - ly) / (image[1] - ly);
+        }
+        canvas.Line(sx, sy, px, py, 1.0, {70, 130, 180});
+        canvas.Line(px, py, lx, ly, 1.0, {70, 130, 180});
+    }
+    canvas.RoundRect(sx - 3.5, sy - 3.5, 7, 7, 1.5, pal::kYellow);
+    canvas.Disc(lx, ly, 3.5, pal::kAccent, pal::kAccent);
+    canvas.Text(84, 14, "QX", pal::kAccent, 2);
+    canvas.Text(84, 34, "SPATIALVERB", pal::kText);
+    canvas.Text(84, 46, "ROOM REVERB", pal::kTextDim);
+    canvas.Text(84, 56, "IMAGE SOURCES", pal::kTextDim);
+    canvas.Text(84, 66, "CLICK TO CLOSE", pal::kTextDim);
+    return canvas;
+}
+
+// ---- The studio window's icons ----
+// Drawn at twice their logical size (the program shows them at density 2), in logical units
+// scaled by s; dark outlines around light faces, as the desktop's own icons are.
+
+constexpr Rgb kIconOutline{40, 40, 48};
+
+std::vector<artwork::Point> Scaled(std::initializer_list<artwork::Point> points, double s) {
+    std::vector<artwork::Point> out;
+    for (const artwork::Point& p : points) out.push_back({p.x * s, p.y * s});
+    return out;
+}
+
+std::vector<artwork::Point> RectPoints(double x, double y, double w, double h) {
+    return {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
+}
+
+// A filled shape with its outline (width in logical units).
+void Shape(CCanvas& canvas, const std::vector<artwork::Point>& points, Rgb fill, Rgb outline, double width) {
+    canvas.Polygon(points, fill);
+    if (width > 0.0) canvas.Outline(points, width, outline);
+}
+
+void ShapeRect(CCanvas& canvas, double s, double x, double y, double w, double h, Rgb fill, Rgb outline, double width) {
+    std::vector<artwork::Point> points = RectPoints(x * s, y * s, w * s, h * s);
+    Shape(canvas, points, fill, outline, width * s);
+}
+
+// A blank sheet with its top right corner folded over: "New Project".
+CCanvas NewProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Shape(canvas, Scaled({{3, 1.5}, {10, 1.5}, {13.5, 5}, {13.5, 14.5}, {3, 14.5}}, s), {250, 250, 250}, kIconOutline, 0.9 * s);
+    Shape(canvas, Scaled({{10, 1.5}, {10, 5}, {13.5, 5}}, s), {205, 205, 210}, kIconOutline, 0.9 * s);
+    // A few ruled lines: a page to be written.
+    for (int i = 0; i < 3; ++i) canvas.Line(5.5 * s, (8 + 2.2 * i) * s, 11.5 * s, (8 + 2.2 * i) * s, 0.6 * s, {190, 196, 210});
+    return canvas;
+}
+
+// A folder's back with its tab, and the front flap tilted open: "Open Project".
+CCanvas OpenProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Shape(canvas, Scaled({{1, 3}, {6, 3}, {7.5, 4.5}, {13, 4.5}, {13, 14}, {1, 14}}, s), {196, 150, 60}, kIconOutline, 0.9 * s);
+    Shape(canvas, Scaled({{3.5, 7}, {15.5, 7}, {13, 14}, {1, 14}}, s), {232, 194, 96}, kIconOutline, 0.9 * s);
+    return canvas;
+}
+
+// A disk: the body with a cut corner, the label below and the shutter above: "Save Project".
+CCanvas SaveProjectIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    const Rgb body{70, 100, 170};
+    Shape(canvas, Scaled({{1.5, 1.5}, {12.5, 1.5}, {14.5, 3.5}, {14.5, 14.5}, {1.5, 14.5}}, s), body, kIconOutline, 0.9 * s);
+    ShapeRect(canvas, s, 3.5, 8.5, 9, 6, {245, 245, 245}, kIconOutline, 0.9);
+    ShapeRect(canvas, s, 4.5, 1.5, 7, 4.5, {200, 205, 215}, kIconOutline, 0.9);
+    ShapeRect(canvas, s, 9, 2.3, 1.6, 3, body, body, 0.0);
+    return canvas;
+}
+
+// A folder filling a square of side logical pixels (its back with the tab, its face in front).
+void Folder(CCanvas& canvas, double s, double side, double top = 6.0) {
+    const double u = side / 16.0 * s;
+    Shape(canvas, Scaled({{1, 3}, {6, 3}, {7.5, 4.5}, {15, 4.5}, {15, 14}, {1, 14}}, u), {196, 150, 60}, kIconOutline, 0.8 * u);
+    Shape(canvas, RectPoints(1 * u, top * u, 14 * u, (14 - top) * u), {226, 186, 88}, kIconOutline, 0.8 * u);
+}
+
+// A loudspeaker sending out three waves: the options' "Audio Output" page.
+CCanvas AudioOutputIcon() {
+    const double s = 2.0;
+    CCanvas canvas(64, 64, true);
+    Shape(canvas, Scaled({{4, 12}, {10, 12}, {17, 5}, {17, 27}, {10, 20}, {4, 20}}, s), {120, 128, 140}, kIconOutline, 1.2 * s);
+    const Rgb wave{40, 110, 190};
+    for (double r : {5.0, 9.0, 13.0}) canvas.Arc(15 * s, 16 * s, (r - 1.0) * s, (r + 1.0) * s, 45.0, 135.0, wave);
+    return canvas;
+}
+
+// A folder with a plug-in's jack on it: the "VST Paths" page (the folders hold plug-ins).
+CCanvas VstPathsIcon() {
+    const double s = 2.0;
+    CCanvas canvas(64, 64, true);
+    Folder(canvas, s, 32.0);
+    canvas.RoundRect(11 * s - 1.4 * s, 16 * s - 1.4 * s, 10 * s + 2.8 * s, 7 * s + 2.8 * s, 3 * s, kIconOutline);
+    canvas.RoundRect(11 * s, 16 * s, 10 * s, 7 * s, 2 * s, {70, 70, 80});
+    canvas.Line(13.5 * s, 23 * s, 13.5 * s, 26.5 * s, 1.6 * s, kIconOutline);
+    canvas.Line(18.5 * s, 23 * s, 18.5 * s, 26.5 * s, 1.6 * s, kIconOutline);
+    return canvas;
+}
+
+// A folder with a round plus or minus sign at its lower right: "Add Path...", "Remove ...".
+CCanvas FolderWithSign(bool plus) {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Folder(canvas, s, 14.0);
+    const Rgb sign = plus ? Rgb{30, 140, 50} : Rgb{190, 40, 30};
+    canvas.Disc(11.5 * s, 11.5 * s, 4.3 * s, {255, 255, 255}, {255, 255, 255});
+    canvas.Disc(11.5 * s, 11.5 * s, 3.6 * s, sign, sign);
+    canvas.FillRect(static_cast<int>(9.4 * s), static_cast<int>(11.0 * s), static_cast<int>(4.2 * s), static_cast<int>(1.0 * s),
+                    {255, 255, 255});
+    if (plus)
+        canvas.FillRect(static_cast<int>(11.0 * s), static_cast<int>(9.4 * s), static_cast<int>(1.0 * s),
+                        static_cast<int>(4.2 * s), {255, 255, 255});
+    return canvas;
+}
+
+// An open folder holding a note: the bank explorer's "load a bank of sounds".
+CCanvas LoadBankIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    Folder(canvas, s, 16.0, 6.5);
+    canvas.Line(9.6 * s, 7.6 * s, 9.6 * s, 11.8 * s, 1.1 * s, kIconOutline);
+    canvas.Line(9.6 * s, 7.6 * s, 11.8 * s, 8.8 * s, 1.1 * s, kIconOutline);
+    canvas.Disc(8.4 * s, 12.0 * s, 1.4 * s, kIconOutline, kIconOutline);
+    return canvas;
+}
+
+// The HD recorder's record button: a red dot, dark while idle, glowing while recording
+// (14 logical pixels).
+CCanvas RecordIcon(bool lit) {
+    const double s = 2.0, c = 7.0 * s;
+    CCanvas canvas(28, 28, true);
+    if (lit) canvas.Disc(c, c, 6.5 * s, {255, 90, 70}, {255, 90, 70}, 90.0 / 255.0);
+    const Rgb rim = lit ? Rgb{120, 0, 0} : Rgb{70, 10, 10};
+    const Rgb fill = lit ? Rgb{255, 48, 40} : Rgb{150, 30, 30};
+    canvas.Disc(c, c, 5.0 * s, rim, rim);
+    canvas.Disc(c, c, 4.5 * s - 0.8, fill, fill);
+    // A highlight: the button is round, not a flat spot.
+    canvas.Disc(c - 1.6 * s, c - 1.6 * s, 1.1 * s, lit ? Rgb{255, 170, 160} : Rgb{190, 90, 90},
+                lit ? Rgb{255, 170, 160} : Rgb{190, 90, 90}, 0.8);
+    return canvas;
+}
+
+// The HD recorder's file choice: a disk with its label and shutter (14 logical pixels).
+CCanvas SaveFileIcon() {
+    const double s = 2.0;
+    CCanvas canvas(28, 28, true);
+    Shape(canvas, Scaled({{1.5, 1.5}, {10.5, 1.5}, {12.5, 3.5}, {12.5, 12.5}, {1.5, 12.5}}, s), {60, 90, 170}, {20, 30, 70},
+          1.0 * s);
+    ShapeRect(canvas, s, 3.5, 7.5, 7.0, 5.0, {235, 235, 235}, {20, 30, 70}, 0.6);
+    ShapeRect(canvas, s, 4.0, 2.0, 5.0, 3.5, {190, 195, 205}, {20, 30, 70}, 0.6);
+    return canvas;
+}
+
 void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
     artwork::WritePng(canvas, folder + "/" + name);
 }
@@ -258,8 +522,8 @@ void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_artwork OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: make_artwork STOCK_FOLDER [STUDIO_FOLDER]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -283,6 +547,29 @@ int main(int argc, char** argv) {
         }
         Write(folder, "mixer_handle.png", SliderHandle());
         Write(folder, "mixer_font.png", CaptionFont());
+        Write(folder, "spatialverb_background.png", SpatialVerbBackground());
+        Write(folder, "spatialverb_knob.png", KnobStrip(spatialverb_panel::kKnobSize));
+        Write(folder, "spatialverb_handle.png", SquareHandle(spatialverb_panel::kHandleSize));
+        Write(folder, "spatialverb_source_left.png", SpatialVerbMarker(true, pal::kYellow));
+        Write(folder, "spatialverb_source_right.png", SpatialVerbMarker(true, pal::kRed));
+        Write(folder, "spatialverb_listener_left.png", SpatialVerbMarker(false, pal::kYellow));
+        Write(folder, "spatialverb_listener_right.png", SpatialVerbMarker(false, pal::kRed));
+        Write(folder, "spatialverb_swap.png", SpatialVerbSwap());
+        Write(folder, "spatialverb_picture.png", SpatialVerbPicture());
+        if (argc == 3) {
+            const std::string studio = argv[2];
+            Write(studio, "new_project.png", NewProjectIcon());
+            Write(studio, "open_project.png", OpenProjectIcon());
+            Write(studio, "save_project.png", SaveProjectIcon());
+            Write(studio, "audio_output.png", AudioOutputIcon());
+            Write(studio, "vst_paths.png", VstPathsIcon());
+            Write(studio, "add_folder.png", FolderWithSign(true));
+            Write(studio, "remove_folder.png", FolderWithSign(false));
+            Write(studio, "load_bank.png", LoadBankIcon());
+            Write(studio, "record_off.png", RecordIcon(false));
+            Write(studio, "record_on.png", RecordIcon(true));
+            Write(studio, "save_file.png", SaveFileIcon());
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;

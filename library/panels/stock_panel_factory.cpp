@@ -4,6 +4,7 @@
 #include "library/panels/basshead_panel.h"
 #include "library/panels/drumkit_panel.h"
 #include "library/panels/mixer_panel.h"
+#include "library/panels/spatialverb_panel.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -24,6 +25,8 @@ WindowHandle CStockPanelFactory::CreatePanel(CMachine* machine, const char* kind
         return (new CBassHeadPanel(static_cast<CBassHead*>(machine), parentWidget))->Widget();
     if (std::strcmp(kind, "QX Mixer") == 0)
         return (new CMixerPanel(static_cast<CMixer*>(machine), parentWidget))->Widget();
+    if (std::strcmp(kind, "QX SpatialVerb") == 0)
+        return (new CSpatialVerbPanel(static_cast<CSpatialVerb*>(machine), parentWidget))->Widget();
     return nullptr;
 }
 

@@ -31,6 +31,15 @@ inline constexpr int kMixerMuteUp = 140;
 inline constexpr int kMixerSoloUp = 143;
 inline constexpr int kMixerHandle = 146;
 inline constexpr int kMixerFont = 147;
+// The SpatialVerb's skin: background, knob strip, slider handle, the four point markers (Src L,
+// Src R, Dst L, Dst R), the swap button (up, pressed, latched stacked top to bottom) and the large
+// picture the swap button shows.
+inline constexpr int kSpatialVerbBackground = 103;
+inline constexpr int kSpatialVerbKnob = 104;
+inline constexpr int kSpatialVerbHandle = 106;
+inline constexpr int kSpatialVerbMarkers = 107;
+inline constexpr int kSpatialVerbSwap = 111;
+inline constexpr int kSpatialVerbPicture = 112;
 
 // The picture stored under number; raises the reader's text when it is missing or broken.
 const gui::CPicture& Get(int number);

@@ -2,6 +2,7 @@
 
 #include "machine_interface/vesk_host.h"
 #include "machines/dsp/dsp_math.h"
+#include "machines/spatialverb/spatialverb_panel_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +63,18 @@ CSpatialVerb::CSpatialVerb(CVeskHost* host) : CMachine(host) {
     BuildTaps();
 }
 
-CSpatialVerb::~CSpatialVerb() = default;
+CSpatialVerb::~CSpatialVerb() {
+    // The panel goes with the machine.
+    if (m_panel) m_panel->ClosePanel();
+}
+
+bool CSpatialVerb::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    *left = 0;
+    *top = 0;
+    *right = spatialverb_panel::kWidth;
+    *bottom = spatialverb_panel::kHeight;
+    return true;
+}
 
 float CSpatialVerb::CutoffHz(float v) const {
     const float quarter = static_cast<float>(m_sampleRate) / 4.0f;

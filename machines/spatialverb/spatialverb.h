@@ -22,16 +22,21 @@
 #include <vector>
 
 // What an open SpatialVerb panel offers the machine (implemented by the panel, not owned).
+// MoveControl and the refreshes run on whichever thread changes a parameter or runs the periodic
+// update, with the machine locked; they only store state and mark the panel for its next repaint.
 class CSpatialVerbPanelLink {
 public:
     virtual ~CSpatialVerbPanelLink() = default;
     virtual void MoveControl(int32_t index, float value) = 0;
+    // User-interface thread.
     virtual void ShowText(const char* text) = 0;
     // The room view and the early response after a geometry or listening-point change.
     virtual void RefreshRoom() = 0;
     virtual void RefreshEarly() = 0;
     // The late response after a Feedback, Gain or Cutoff change.
     virtual void RefreshLate() = 0;
+    // The machine is deleted or makes a new panel: the panel goes (user-interface thread).
+    virtual void ClosePanel() {}
 };
 
 class CSpatialVerb : public CMachine {
@@ -76,7 +81,12 @@ public:
     void SetBufferSize(int32_t frames) override;
     bool IsGenerator() override { return false; }
 
+    // The panel background's size (spatialverb_panel_layout.h).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
+
+    // The open panel (null when closed); the panel registers itself and is not owned.
     void SetPanelLink(CSpatialVerbPanelLink* link) { m_panel = link; }
+    CSpatialVerbPanelLink* PanelLink() const { return m_panel; }
 
     // The model, for the panel's displays and for diagnostics.
     int32_t TapCount() const { return m_tapCount; } // N, samples in the early window

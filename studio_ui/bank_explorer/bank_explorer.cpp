@@ -7,12 +7,11 @@
 #include "gui/tool_bar.h"
 #include "host_machines/soundfont/soundfont_loader.h"
 #include "machine_interface/bank_server.h"
+#include "studio_ui/icons/studio_icons.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
-#include <QPainter>
-#include <QPainterPath>
 #include <QWidget>
 
 #include <algorithm>
@@ -22,36 +21,8 @@ namespace bank_explorer {
 
 namespace {
 
-// An open folder holding a note: "load a bank of sounds".
-QImage LoadBankIcon() {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(2.0);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor outline(40, 40, 48);
-    painter.setPen(QPen(outline, 0.8));
-    painter.setBrush(QColor(196, 150, 60));
-    QPainterPath back;
-    back.moveTo(1, 3);
-    back.lineTo(6, 3);
-    back.lineTo(7.5, 4.5);
-    back.lineTo(15, 4.5);
-    back.lineTo(15, 14);
-    back.lineTo(1, 14);
-    back.closeSubpath();
-    painter.drawPath(back);
-    painter.setBrush(QColor(226, 186, 88));
-    painter.drawRect(QRectF(1, 6.5, 14, 7.5));
-    // The note: a head and a stem with a flag.
-    painter.setPen(QPen(outline, 1.1, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(9.6, 7.6), QPointF(9.6, 11.8));
-    painter.drawLine(QPointF(9.6, 7.6), QPointF(11.8, 8.8));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(outline);
-    painter.drawEllipse(QPointF(8.4, 12.0), 1.6, 1.2);
-    return image;
-}
+// An open folder holding a note: "load a bank of sounds" (drawn by the artwork generator).
+QImage LoadBankIcon() { return studio_icons::Image(studio_icons::kLoadBank); }
 
 double Clamped(double fraction) {
     if (std::isnan(fraction)) return kMinFraction;

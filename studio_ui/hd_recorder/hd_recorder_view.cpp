@@ -11,10 +11,9 @@
 #include "gui/tool_bar.h"
 #include "gui/ui_clock.h"
 #include "host_machines/wav/wav_file.h"
+#include "studio_ui/icons/studio_icons.h"
 
 #include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -23,53 +22,10 @@
 namespace hd_recorder {
 namespace {
 
-constexpr int kIconSize = 14;
-
-QPixmap BlankIcon() {
-    QPixmap pixmap(kIconSize, kIconSize);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
-}
-
-// The record pictures: a red dot, dark while idle, glowing while recording.
-QIcon RecordIcon(bool lit) {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor fill = lit ? QColor(255, 48, 40) : QColor(150, 30, 30);
-    if (lit) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 90, 70, 90));
-        painter.drawEllipse(QRectF(0.5, 0.5, kIconSize - 1.0, kIconSize - 1.0));
-    }
-    painter.setPen(QPen(lit ? QColor(120, 0, 0) : QColor(70, 10, 10), 1.0));
-    painter.setBrush(fill);
-    painter.drawEllipse(QRectF(2.5, 2.5, kIconSize - 5.0, kIconSize - 5.0));
-    return QIcon(pixmap);
-}
-
-// The file choice's picture: a disk with its label and shutter.
-QIcon SaveFileIcon() {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath body;
-    body.moveTo(1.5, 1.5);
-    body.lineTo(10.5, 1.5);
-    body.lineTo(12.5, 3.5);
-    body.lineTo(12.5, 12.5);
-    body.lineTo(1.5, 12.5);
-    body.closeSubpath();
-    painter.setPen(QPen(QColor(20, 30, 70), 1.0));
-    painter.setBrush(QColor(60, 90, 170));
-    painter.drawPath(body);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(235, 235, 235));
-    painter.drawRect(QRectF(3.5, 7.5, 7.0, 5.0));
-    painter.setBrush(QColor(190, 195, 205));
-    painter.drawRect(QRectF(4.0, 2.0, 5.0, 3.5));
-    return QIcon(pixmap);
-}
+// The record pictures (a red dot, dark while idle, glowing while recording) and the file
+// choice's disk, drawn by the artwork generator at 14 logical pixels.
+QIcon RecordIcon(bool lit) { return studio_icons::Icon(lit ? studio_icons::kRecordOn : studio_icons::kRecordOff); }
+QIcon SaveFileIcon() { return studio_icons::Icon(studio_icons::kSaveFile); }
 
 // The list's ground: the rows paint themselves; below them, or with no row at all, an empty
 // list says how rows come about. Its scroll bar and the wheel scroll the rows.

@@ -1,6 +1,7 @@
-// The main tool bar's pictures, drawn in code at twice the density (16 x 16 logical pixels):
-// a blank page for "New Project", an open folder for "Open Project", a disk for "Save Project".
-// User-interface thread (QImage painting needs no display, but the tool bar is made there).
+// The main tool bar's pictures (16 x 16 logical pixels at density 2): a blank page for
+// "New Project", an open folder for "Open Project", a disk for "Save Project". They are drawn by
+// the artwork generator and embedded in the program (studio_ui/icons/studio_icons.h).
+// Any thread (no widget is touched).
 #pragma once
 
 #include <QImage>

@@ -1,6 +1,7 @@
-// The options dialog's icons, drawn in code so they follow no file: the pages' icons (a speaker
-// for "Audio Output", a folder for "VST Paths", 32 logical pixels) and the tool bar's folder with
-// a plus or a minus (16 pixels). User-interface thread (they use Qt's painter).
+// The options dialog's icons: the pages' icons (a speaker for "Audio Output", a folder with a
+// plug-in's jack for "VST Paths", 32 logical pixels) and the tool bar's folder with a plus or a
+// minus (16 pixels). Drawn by the artwork generator and embedded in the program
+// (studio_ui/icons/studio_icons.h). User-interface thread (QIcon).
 #pragma once
 
 #include <QIcon>

@@ -5,6 +5,7 @@
 #include "machines/basshead/basshead_panel_layout.h"
 #include "machines/drumkit/drumkit_panel_layout.h"
 #include "machines/mixer/mixer_panel_layout.h"
+#include "machines/spatialverb/spatialverb_panel_layout.h"
 #include "platform/error.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kShipped = fs::path(TAMBOREL_SOURCE_DIR) / "library" / "artwork";
+// The studio window's icons, the generator's second output.
+const fs::path kShippedIcons = fs::path(TAMBOREL_SOURCE_DIR) / "studio_ui" / "artwork";
 
 std::vector<uint8_t> Bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -39,8 +42,9 @@ fs::path EmptyFolder(const std::string& name) {
     return folder;
 }
 
-void Generate(const fs::path& folder) {
-    const std::string command = std::string(TAMBOREL_BIN_DIR) + "/make_artwork '" + folder.string() + "'";
+void Generate(const fs::path& folder, const fs::path& icons) {
+    const std::string command =
+        std::string(TAMBOREL_BIN_DIR) + "/make_artwork '" + folder.string() + "' '" + icons.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
@@ -60,22 +64,30 @@ gui::CPicture Shipped(const std::string& name) {
 TEST(Artwork, TwoRunsWriteTheSameFilesAsTheShippedOnes) {
     const fs::path first = EmptyFolder("first");
     const fs::path second = EmptyFolder("second");
-    Generate(first);
-    Generate(second);
+    const fs::path firstIcons = EmptyFolder("first_icons");
+    const fs::path secondIcons = EmptyFolder("second_icons");
+    Generate(first, firstIcons);
+    Generate(second, secondIcons);
     const auto a = Files(first);
     const auto b = Files(second);
     ASSERT_FALSE(a.empty());
     EXPECT_EQ(a, b);
-    // The folder the library embeds holds exactly what the generator writes: nobody edited a
-    // picture by hand or forgot to run the generator after changing it.
+    const auto iconsA = Files(firstIcons);
+    ASSERT_EQ(iconsA.size(), 11u);
+    EXPECT_EQ(iconsA, Files(secondIcons));
+    // The folders the library and the program embed hold exactly what the generator writes:
+    // nobody edited a picture by hand or forgot to run the generator after changing it.
     EXPECT_EQ(Files(kShipped), a);
-    fs::remove_all(first);
-    fs::remove_all(second);
+    EXPECT_EQ(Files(kShippedIcons), iconsA);
+    for (const auto& folder : {first, second, firstIcons, secondIcons}) fs::remove_all(folder);
 }
 
 TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
     int count = 0;
-    for (const auto& entry : fs::directory_iterator(kShipped)) {
+    std::vector<fs::directory_entry> entries;
+    for (const fs::path& folder : {kShipped, kShippedIcons})
+        for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry);
+    for (const auto& entry : entries) {
         if (entry.path().extension() != ".png") continue;
         const std::vector<uint8_t> bytes = Bytes(entry.path());
         // Byte 24 of the file is IHDR's bit depth, byte 28 its interlace method.
@@ -88,7 +100,7 @@ TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
         }) << entry.path();
         ++count;
     }
-    EXPECT_EQ(count, 20);
+    EXPECT_EQ(count, 29 + 11);
 }
 
 TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
@@ -121,6 +133,16 @@ TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
         {"basshead_icon.png", 32, 32, true},
         // Characters 32..127, 16 cells of 6 x 8 to a row.
         {"mixer_font.png", 96, 48, true},
+        {"spatialverb_background.png", spatialverb_panel::kWidth, spatialverb_panel::kHeight, false},
+        {"spatialverb_knob.png", spatialverb_panel::kKnobSize, spatialverb_panel::kKnobSize * 64, true},
+        {"spatialverb_handle.png", spatialverb_panel::kHandleSize, spatialverb_panel::kHandleSize, true},
+        {"spatialverb_source_left.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_source_right.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_listener_left.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        {"spatialverb_listener_right.png", spatialverb_panel::kMarkerSize, spatialverb_panel::kMarkerSize, true},
+        // The swap button's three states stacked.
+        {"spatialverb_swap.png", spatialverb_panel::kSwapWidth, 3 * spatialverb_panel::kSwapHeight, false},
+        {"spatialverb_picture.png", spatialverb_panel::kPictureWidth, spatialverb_panel::kPictureHeight, false},
     };
     for (const auto& e : expected) {
         const gui::CPicture picture = Shipped(e.name);
@@ -155,4 +177,35 @@ TEST(Artwork, KnobFramesTurnFromEmptyToFull) {
     // The corners stay transparent, so the background shows around the knob.
     EXPECT_EQ(strip.PixelAt(0, 0)[3], 0);
     EXPECT_EQ(strip.PixelAt(size - 1, 63 * size + size - 1)[3], 0);
+}
+
+TEST(Artwork, TheStudioIconsAreTransparentPicturesAtTwiceTheirSize) {
+    // Logical sizes: tool bar 16, options pages 32, HD recorder buttons 14.
+    const struct {
+        const char* name;
+        int logical;
+    } icons[] = {{"new_project.png", 16},  {"open_project.png", 16}, {"save_project.png", 16}, {"audio_output.png", 32},
+                 {"vst_paths.png", 32},    {"add_folder.png", 16},   {"remove_folder.png", 16}, {"load_bank.png", 16},
+                 {"record_off.png", 14},   {"record_on.png", 14},    {"save_file.png", 14}};
+    for (const auto& icon : icons) {
+        const std::vector<uint8_t> bytes = Bytes(kShippedIcons / icon.name);
+        const gui::CPicture picture = gui::ReadPng(bytes.data(), bytes.size());
+        EXPECT_EQ(picture.Width(), 2 * icon.logical) << icon.name;
+        EXPECT_EQ(picture.Height(), 2 * icon.logical) << icon.name;
+        ASSERT_TRUE(picture.HasAlpha()) << icon.name;
+        // Something is drawn, and the top-left corner lets the tool bar show through.
+        int opaque = 0;
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x) opaque += picture.PixelAt(x, y)[3] == 255 ? 1 : 0;
+        EXPECT_GT(opaque, picture.Width() * picture.Height() / 8) << icon.name;
+        EXPECT_EQ(picture.PixelAt(0, 0)[3], 0) << icon.name;
+    }
+    // The lit record button glows: its rim area is red where the idle one is transparent.
+    const std::vector<uint8_t> off = Bytes(kShippedIcons / "record_off.png");
+    const std::vector<uint8_t> on = Bytes(kShippedIcons / "record_on.png");
+    const gui::CPicture idle = gui::ReadPng(off.data(), off.size());
+    const gui::CPicture lit = gui::ReadPng(on.data(), on.size());
+    EXPECT_EQ(idle.PixelAt(14, 2)[3], 0);
+    EXPECT_GT(lit.PixelAt(14, 2)[3], 40);
+    EXPECT_GT(lit.PixelAt(14, 14)[0], idle.PixelAt(14, 14)[0] + 60);
 }

@@ -2,8 +2,13 @@
 // stage with a parent window and the library's panel factory installed.
 #pragma once
 
+#include "gui/picture/png_reader.h"
 #include "library/panels/stock_panel_factory.h"
 #include "tests/gui/gui_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <QPoint>
 #include <QTest>
@@ -11,6 +16,11 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -55,5 +65,34 @@ inline void DragUp(QWidget* widget, QPoint from, int pixels) {
 }
 
 inline bool Overlap(const QRect& a, const QRect& b) { return a.intersects(b); }
+
+// Compares a panel's composition with its reference picture in tests/library/reference/; with
+// TAMBOREL_UPDATE_REFERENCES=1 in the environment the reference is written instead. Everything in
+// the picture is ours (compositor, PNGs, bitmap fonts), so one changed pixel is a real change.
+inline void ExpectMatchesReference(const gui::CPicture& composition, const std::string& name) {
+    const std::string path = std::string(TAMBOREL_SOURCE_DIR) + "/tests/library/reference/" + name + ".png";
+    const char* update = std::getenv("TAMBOREL_UPDATE_REFERENCES");
+    if (update && std::string(update) == "1") {
+        QImage image(composition.Width(), composition.Height(), QImage::Format_RGB888);
+        for (int y = 0; y < composition.Height(); ++y)
+            std::memcpy(image.scanLine(y), composition.PixelAt(0, y), composition.RowBytes());
+        ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG")) << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty()) << path << " is missing (TAMBOREL_UPDATE_REFERENCES=1 writes it)";
+    const gui::CPicture reference = gui::ReadPng(bytes.data(), bytes.size());
+    ASSERT_EQ(reference.Width(), composition.Width());
+    ASSERT_EQ(reference.Height(), composition.Height());
+    ASSERT_FALSE(reference.HasAlpha());
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < reference.Height(); ++y)
+        for (int x = 0; x < reference.Width(); ++x)
+            if (std::memcmp(reference.PixelAt(x, y), composition.PixelAt(x, y), 3) != 0 && differing++ == 0) {
+                firstX = x;
+                firstY = y;
+            }
+    EXPECT_EQ(differing, 0) << name << ": first differing pixel at " << firstX << ", " << firstY;
+}
 
 } // namespace panel_test

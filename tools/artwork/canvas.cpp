@@ -102,11 +102,11 @@ void CCanvas::RoundRect(double x, double y, double width, double height, double 
         }
 }
 
-void CCanvas::Disc(double cx, double cy, double r, Rgb top, Rgb bottom) {
+void CCanvas::Disc(double cx, double cy, double r, Rgb top, Rgb bottom, double opacity) {
     for (int row = static_cast<int>(cy - r) - 1; row <= static_cast<int>(cy + r) + 1; ++row)
         for (int col = static_cast<int>(cx - r) - 1; col <= static_cast<int>(cx + r) + 1; ++col) {
             const double d = std::hypot(col + 0.5 - cx, row + 0.5 - cy) - r;
-            Blend(col, row, MixRgb(top, bottom, (row + 0.5 - (cy - r)) / (2.0 * r)), Coverage(d));
+            Blend(col, row, MixRgb(top, bottom, (row + 0.5 - (cy - r)) / (2.0 * r)), Coverage(d) * opacity);
         }
 }
 
@@ -138,6 +138,42 @@ void CCanvas::Line(double x0, double y0, double x1, double y1, double width, Rgb
             const double d = std::hypot(px - t * vx, py - t * vy) - width / 2.0;
             Blend(col, row, colour, Coverage(d));
         }
+}
+
+void CCanvas::Polygon(const std::vector<Point>& points, Rgb colour) {
+    if (points.size() < 3) return;
+    double minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
+    for (const Point& p : points) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    auto inside = [&](double x, double y) {
+        bool in = false;
+        for (size_t i = 0, j = points.size() - 1; i < points.size(); j = i++) {
+            const Point& a = points[i];
+            const Point& b = points[j];
+            if ((a.y > y) != (b.y > y) && x < (b.x - a.x) * (y - a.y) / (b.y - a.y) + a.x) in = !in;
+        }
+        return in;
+    };
+    for (int row = static_cast<int>(std::floor(minY)); row <= static_cast<int>(std::ceil(maxY)); ++row)
+        for (int col = static_cast<int>(std::floor(minX)); col <= static_cast<int>(std::ceil(maxX)); ++col) {
+            int hits = 0;
+            for (int sy = 0; sy < 4; ++sy)
+                for (int sx = 0; sx < 4; ++sx)
+                    if (inside(col + (sx + 0.5) / 4.0, row + (sy + 0.5) / 4.0)) ++hits;
+            Blend(col, row, colour, hits / 16.0);
+        }
+}
+
+void CCanvas::Outline(const std::vector<Point>& points, double width, Rgb colour) {
+    for (size_t i = 0; i < points.size(); ++i) {
+        const Point& a = points[i];
+        const Point& b = points[(i + 1) % points.size()];
+        Line(a.x, a.y, b.x, b.y, width, colour);
+    }
 }
 
 int CCanvas::TextWidth(const std::string& text, int scale) {

@@ -16,6 +16,10 @@ struct Rgb {
     uint8_t r, g, b;
 };
 
+struct Point {
+    double x, y;
+};
+
 // The palette every stock panel shares: dark greys, light text, green accents.
 namespace palette {
 inline constexpr Rgb kPanel{46, 48, 52};
@@ -54,12 +58,18 @@ public:
     void RoundRect(double x, double y, double width, double height, double radius, Rgb colour);
     // A disc of radius r around (cx, cy), filled with a vertical gradient between the colours
     // taken at its top and bottom edges.
-    void Disc(double cx, double cy, double r, Rgb top, Rgb bottom);
+    // opacity 0..1 scales the disc's coverage (a glow over what lies beneath).
+    void Disc(double cx, double cy, double r, Rgb top, Rgb bottom, double opacity = 1.0);
     // The ring between radii inner and outer, for angles (clockwise from straight up, degrees)
     // from start to end.
     void Arc(double cx, double cy, double inner, double outer, double start, double end, Rgb colour);
     // A stroke of the given width from (x0, y0) to (x1, y1), with round ends.
     void Line(double x0, double y0, double x1, double y1, double width, Rgb colour);
+    // A polygon filled with one colour (even-odd rule), its edges anti-aliased by 4 x 4 samples
+    // per pixel.
+    void Polygon(const std::vector<Point>& points, Rgb colour);
+    // The closed outline of a polygon, a stroke of the given width along every edge.
+    void Outline(const std::vector<Point>& points, double width, Rgb colour);
 
     // Text in the bitmap font at an integer scale, top-left at (x, y); 6 x 8 pixels per character
     // at scale 1 (5 x 7 glyphs). Lower-case letters draw as upper-case.
