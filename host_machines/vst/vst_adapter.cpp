@@ -520,14 +520,18 @@ bool CVSTAdapter::IsGenerator() {
 WindowHandle CVSTAdapter::CreateGUI(WindowHandle parent) {
     if (!m_effect) return nullptr;
     if (CVSTEditorLink* editor = EditorLink()) return editor->Window();
-    if ((m_effect->flags & effFlagsHasEditor) == 0) return nullptr;
+    if (!HasEditor()) return nullptr;
     return machine_panels::Create(this, "VST", parent);
+}
+
+bool CVSTAdapter::HasEditor() const {
+    return m_effect && (m_effect->flags & effFlagsHasEditor) != 0;
 }
 
 bool CVSTAdapter::EditorSize(int32_t* width, int32_t* height) {
     *width = 0;
     *height = 0;
-    if (!m_effect || (m_effect->flags & effFlagsHasEditor) == 0) return false;
+    if (!HasEditor()) return false;
     ERect* rect = nullptr;
     Dispatch(effEditGetRect, 0, 0, &rect);
     if (!rect) return false;
@@ -547,8 +551,11 @@ bool CVSTAdapter::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_
     return true;
 }
 
+// An editor brings up the plug-in's drawing libraries (X11, OpenGL drivers, fonts), whose caches
+// live as long as the process: not ours to free.
 void CVSTAdapter::OpenEditor(void* nativeWindow) {
     if (!m_effect || m_editorOpen) return;
+    CLeakCheckPause pause;
     Dispatch(effEditOpen, 0, 0, nativeWindow);
     m_editorOpen = true;
 }
@@ -556,11 +563,14 @@ void CVSTAdapter::OpenEditor(void* nativeWindow) {
 void CVSTAdapter::CloseEditor() {
     if (!m_editorOpen) return;
     m_editorOpen = false;
+    CLeakCheckPause pause;
     Dispatch(effEditClose);
 }
 
 void CVSTAdapter::EditorIdle() {
-    if (m_editorOpen) Dispatch(effEditIdle);
+    if (!m_editorOpen) return;
+    CLeakCheckPause pause;
+    Dispatch(effEditIdle);
 }
 
 void CVSTAdapter::SetEditorLink(CVSTEditorLink* link) {

@@ -126,8 +126,10 @@ public:
     void OnGUIHidden() override { CloseEditor(); }
 
     // ---- the editor, for its window (user-interface thread) ----
+    // Whether the plug-in has an editor (effFlagsHasEditor).
+    bool HasEditor() const;
     // The editor's width and height in pixels: false when the plug-in has no editor or reports
-    // no (or an empty) rectangle.
+    // no (or an empty) rectangle. Many plug-ins report it only once their editor is open.
     bool EditorSize(int32_t* width, int32_t* height);
     // Opens the plug-in's editor inside the native window (an X11 window id); nothing when it is
     // open already.

@@ -30,9 +30,17 @@ WindowHandle CProgramPanelFactory::CreatePanel(CMachine* machine, const char* ki
     if (std::strcmp(kind, "VST") == 0) {
         if (!m_canEmbed || !m_canEmbed()) return nullptr;
         auto* adapter = static_cast<CVSTAdapter*>(machine);
-        int32_t width = 0;
-        int32_t height = 0;
-        if (!adapter->EditorSize(&width, &height)) return nullptr;
+        if (!adapter->HasEditor()) return nullptr;
+        // Many plug-ins tell their editor's size only once it is open: their window starts at a
+        // stand-in size and takes the real one when the editor opens.
+        int32_t width = CVSTEditorWindow::kStandInWidth;
+        int32_t height = CVSTEditorWindow::kStandInHeight;
+        int32_t reportedWidth = 0;
+        int32_t reportedHeight = 0;
+        if (adapter->EditorSize(&reportedWidth, &reportedHeight)) {
+            width = reportedWidth;
+            height = reportedHeight;
+        }
         return (new CVSTEditorWindow(adapter, parentWidget, width, height))->Widget();
     }
     return nullptr;

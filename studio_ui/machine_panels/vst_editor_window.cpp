@@ -59,6 +59,9 @@ void CVSTEditorWindow::OpenEditor() {
     if (!adapter || !Widget()) return;
     adapter->OpenEditor(reinterpret_cast<void*>(Widget()->winId()));
     if (!adapter->EditorOpen()) return;
+    int32_t width = 0;
+    int32_t height = 0;
+    if (adapter->EditorSize(&width, &height)) ApplySize(width, height);
     // Made on the clock in use now (a test may have installed its own since the window was made).
     m_idle = gui::UiClock().MakeTimer([this] {
         if (CVSTAdapter* current = m_adapter.load()) current->EditorIdle();

@@ -32,6 +32,9 @@ public:
     static constexpr int kIdleIntervalMs = 20;
     // The largest size a plug-in may ask for, either way.
     static constexpr int kLargest = 4096;
+    // The size of the window of a plug-in that tells its editor's size only once it is open.
+    static constexpr int kStandInWidth = 400;
+    static constexpr int kStandInHeight = 300;
 
     // Made inside parent at (0, 0) in the given size, shown, and registered with the adapter.
     CVSTEditorWindow(CVSTAdapter* adapter, QWidget* parent, int width, int height);

@@ -294,7 +294,7 @@ TEST_F(VSTEditorTest, WithoutX11TheCustomGuiIsGreyedForEveryPlugin) {
     machine_panels::Install(&m_native);
     std::vector<LoadedPlugin> plugins;
     for (const char* path : {"good/stereo_effect.so", "good/silent_box.so", "synths/deaf_synth.so",
-                             "editors/no_rect_effect.so"})
+                             "editors/no_rect_effect.so", "editors/late_rect_effect.so"})
         plugins.push_back(Load(m_fixture.m_host.get(), kPlugins / path));
     std::vector<CMachineContainer*> frames{Add(m_editor.info.get(), 40, 40)};
     for (size_t i = 0; i < plugins.size(); ++i)
@@ -445,24 +445,45 @@ TEST_F(VSTEditorTest, TheWindowGoingFirstClosesTheEditorOnceAndANewOneCanBeMade)
     EXPECT_EQ(m_editor.log->opcodes[vst::effEditClose], 1); // never opened in the second window
 }
 
-TEST_F(VSTEditorTest, PluginsWithoutAnEditorOrWithoutItsRectangleGetNoWindow) {
+TEST_F(VSTEditorTest, APluginWithoutAnEditorGetsNoWindowAndOneThatTellsItsSizeLateGetsItOnOpening) {
     machine_panels::Install(&m_embedding);
     LoadedPlugin plain = Load(m_fixture.m_host.get(), kPlugins / "good" / "stereo_effect.so");
     LoadedPlugin noRect = Load(m_fixture.m_host.get(), kPlugins / "editors" / "no_rect_effect.so");
+    LoadedPlugin lateRect = Load(m_fixture.m_host.get(), kPlugins / "editors" / "late_rect_effect.so");
     CMachineContainer* plainFrame = Add(plain.info.get(), 40, 40);
     CMachineContainer* noRectFrame = Add(noRect.info.get(), 300, 40);
+    CMachineContainer* lateFrame = Add(lateRect.info.get(), 40, 200);
     Open();
     EXPECT_FALSE(plainFrame->HasOwnPanel());
     EXPECT_EQ(plain.log->opcodes[vst::effEditGetRect], 0); // no editor flag: not even asked
-    EXPECT_FALSE(noRectFrame->HasOwnPanel());
-    EXPECT_GT(noRect.log->opcodes[vst::effEditGetRect], 0);
-    EXPECT_FALSE(m_view->FrameOf(noRectFrame)->MenuEnabled()[studio_view::kMenuCustom]);
+    EXPECT_FALSE(m_view->FrameOf(plainFrame)->MenuEnabled()[studio_view::kMenuCustom]);
+
+    // The size told only once the editor is open: a stand-in size until then.
+    CVSTEditorWindow* late = EditorOf(lateFrame);
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(late->Widget()->size(), QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
+    m_view->FrameOf(lateFrame)->RunMenuEntry(studio_view::kMenuCustom);
+    m_stage.Settle();
+    m_stage.Settle(); // the frame's layout request follows the resize
+    EXPECT_EQ(lateRect.log->opcodes[vst::effEditOpen], 1);
+    EXPECT_EQ(late->Widget()->size(), QSize(320, 200));
+    EXPECT_EQ(m_view->FrameOf(lateFrame)->PanelArea().size(), QSize(320, 200));
+
+    // Never told: the editor still opens, in the stand-in size.
+    CVSTEditorWindow* stand = EditorOf(noRectFrame);
+    ASSERT_NE(stand, nullptr);
+    m_view->FrameOf(noRectFrame)->RunMenuEntry(studio_view::kMenuCustom);
+    m_stage.Settle();
+    EXPECT_EQ(noRect.log->opcodes[vst::effEditOpen], 1);
+    EXPECT_EQ(stand->Widget()->size(), QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
     int16_t left = 0, top = 0, right = 0, bottom = 0;
     EXPECT_FALSE(noRectFrame->Machine()->GetGUIRect(&left, &top, &right, &bottom));
-    EXPECT_EQ(noRect.log->opcodes[vst::effEditOpen], 0);
     // The machines go before their descriptors.
     DeleteMachine(plainFrame);
     DeleteMachine(noRectFrame);
+    DeleteMachine(lateFrame);
+    EXPECT_EQ(noRect.log->opcodes[vst::effEditClose], 1);
+    EXPECT_EQ(lateRect.log->opcodes[vst::effEditClose], 1);
 }
 
 // The MIDI input machine in a studio frame, its device panel shown in place of the icon.

@@ -4,7 +4,7 @@
 // PLUGIN_CRASH (dies in its entry), PLUGIN_HANG (never returns from it), PLUGIN_NAN (writes a NaN
 // and an infinity into every block), PLUGIN_NAME (its effect name), PLUGIN_EDITOR (1: an editor
 // of 320 x 200 that only records its calls and never touches the window it is given; 2: the
-// editor flag but no rectangle).
+// editor flag but no rectangle; 3: the rectangle only once the editor is open).
 // Its output is its first input times 0.5 (or a constant 0.25 without inputs) on every output.
 // Every block it asks the host for the time (position, tempo, bars, time signature) and keeps the
 // answer in its log.
@@ -58,9 +58,11 @@ intptr_t Dispatcher(AEffect*, int32_t opcode, int32_t index, intptr_t value, voi
         break;
     }
     switch (opcode) {
-    case effEditGetRect:
-        if (PLUGIN_EDITOR == 1) *static_cast<ERect**>(ptr) = &g_editorRect;
-        return PLUGIN_EDITOR == 1 ? 1 : 0;
+    case effEditGetRect: {
+        const bool known = PLUGIN_EDITOR == 1 || (PLUGIN_EDITOR == 3 && g_log.editorParent);
+        if (known) *static_cast<ERect**>(ptr) = &g_editorRect;
+        return known ? 1 : 0;
+    }
     case effEditOpen:
         g_log.editorParent = ptr;
         g_log.editorThread = ThisThread();
