@@ -116,6 +116,16 @@ int Index(const char* plugin) {
     return static_cast<int>(std::find(Plugins().begin(), Plugins().end(), plugin) - Plugins().begin());
 }
 
+// The share of pixels two pictures of one size have in common (0 when the sizes differ).
+double Agreement(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return 0.0;
+    int64_t same = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if ((a.pixel(x, y) & 0xFFFFFF) == (b.pixel(x, y) & 0xFFFFFF)) ++same;
+    return static_cast<double>(same) / (static_cast<double>(a.width()) * a.height());
+}
+
 // One plug-in of each package: Dragonfly tells its editor's size before opening it, the LSP
 // plug-in only once it is open.
 class RealEditor : public ::testing::TestWithParam<const char*> {
@@ -209,6 +219,17 @@ TEST_P(RealEditor, OpensAtItsReportedSizeIdlesWhileShownAndClosesWhenTheMachineI
     EXPECT_TRUE(picture.save(QString(TAMBOREL_SCREENSHOT_DIR) + "/vst_editor" + suffix + ".png"));
     m_window.Widget()->screen()->grabWindow(m_window.Widget()->winId()).toImage().save(
         QString(TAMBOREL_SCREENSHOT_DIR) + "/vst_editor_frame" + suffix + ".png");
+    // Moving the frame takes the plug-in's window along: the main window shows the editor's
+    // picture where the frame's panel now is.
+    frame->Move(frame->X() + 60, frame->Y() + 40);
+    QTest::qWait(200);
+    const QImage moved = window->screen()->grabWindow(window->winId()).toImage();
+    const QPoint at = window->mapTo(m_window.Widget(), QPoint(0, 0));
+    EXPECT_EQ(at, QPoint(frame->X() + frame->PanelArea().x(), frame->Y() + frame->PanelArea().y()));
+    const QImage seen = m_window.Widget()->screen()->grabWindow(m_window.Widget()->winId(), at.x(), at.y(),
+                                                                width, height).toImage();
+    EXPECT_GT(Agreement(moved, seen), 0.9) << "the editor did not move with its frame";
+
     const std::vector<Call> idles = CallsOf(vst::effEditIdle);
     EXPECT_GT(idles.size(), idlesBefore + 3) << "the editor is not idled while it shows";
     for (const Call& idle : idles) EXPECT_TRUE(idle.uiThread);
