@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QObject>
 #include <QPainter>
-#include <QThread>
 #include <QWidget>
 
 #include <exception>
@@ -18,9 +17,11 @@ namespace program_panels {
 namespace {
 
 template <typename Registry, typename Device>
-std::vector<std::string> DeviceNames(const Registry& registry, int32_t count, Device* (Registry::*device)(int32_t) const) {
+std::vector<std::string> DeviceNames(const Registry& registry, int32_t count,
+                                     Device* (Registry::*device)(int32_t) const) {
     std::vector<std::string> names;
-    for (int32_t i = 0; i < count; ++i) names.push_back((registry.*device)(i)->Name());
+    for (int32_t i = 0; i < count; ++i)
+        names.push_back((registry.*device)(i)->Name());
     return names;
 }
 
@@ -41,7 +42,6 @@ CMIDIDevicePanel::CMIDIDevicePanel(CMIDIOutput* machine, QWidget* parent) : m_ou
 }
 
 CMIDIDevicePanel::~CMIDIDevicePanel() {
-    QObject::disconnect(m_windowGone);
     Unlink();
 }
 
@@ -53,20 +53,16 @@ void CMIDIDevicePanel::Unlink() {
 }
 
 void CMIDIDevicePanel::Build(QWidget* parent, const std::vector<std::string>& names) {
-    gui::CControl* parentControl = parent ? gui::CControl::FromWidget(parent) : nullptr;
-    Create(parentControl, "MIDI Device Panel", 0, 0, kWidth, kHeight, true);
-    if (parent && !parentControl) Widget()->setParent(parent);
+    CreateIn(parent, "MIDI Device Panel", kWidth, kHeight, true);
     m_combo = std::make_unique<gui::CComboBox>();
     m_combo->CreateComboBox(this, kComboX, kComboY, kComboWidth, kComboHeight);
     m_combo->Combo()->setObjectName("DeviceCombo");
     m_combo->Combo()->setToolTip(m_input ? "MIDI input device" : "MIDI output device");
     m_combo->AddEntry("No Device");
-    for (const std::string& name : names) m_combo->AddEntry(QString::fromStdString(name));
+    for (const std::string& name : names)
+        m_combo->AddEntry(QString::fromStdString(name));
     m_combo->SetSelection(EntryOf(CurrentDevice()));
     m_combo->Show();
-    // The window may go first (its parent window is deleted): the panel goes with it. The widget
-    // has already left the control when this runs, so the control does not delete it again.
-    m_windowGone = QObject::connect(Widget(), &QObject::destroyed, [this] { delete this; });
     Show();
 }
 
@@ -103,14 +99,7 @@ void CMIDIDevicePanel::ComboChanged(gui::CComboBox* combo) {
 
 void CMIDIDevicePanel::ClosePanel() {
     Unlink();
-    QWidget* widget = Widget();
-    if (widget && QThread::currentThread() != widget->thread()) {
-        // Not the user-interface thread: the window goes there, and the panel with it.
-        widget->deleteLater();
-        return;
-    }
-    QObject::disconnect(m_windowGone);
-    delete this;
+    Dispose();
 }
 
 void CMIDIDevicePanel::Render(QPainter& painter) {

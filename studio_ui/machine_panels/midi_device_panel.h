@@ -5,13 +5,11 @@
 // the error box and leaves the machine with no device.
 //
 // Threads: user-interface thread only (device selection runs there). The panel owns itself: it
-// goes with its window, or when its machine goes.
+// goes with its window, or when its machine goes (CProgramPanel).
 #pragma once
 
-#include "gui/control.h"
 #include "host_machines/midi_machines.h"
-
-#include <QMetaObject>
+#include "studio_ui/machine_panels/program_panel.h"
 
 #include <memory>
 #include <string>
@@ -25,7 +23,7 @@ class CComboBox;
 
 namespace program_panels {
 
-class CMIDIDevicePanel : public gui::CControl, public CMIDIPanelLink {
+class CMIDIDevicePanel : public CProgramPanel, public CMIDIPanelLink {
 public:
     static constexpr int kWidth = 240;
     static constexpr int kHeight = 40;
@@ -62,7 +60,6 @@ private:
     CMIDIInput* m_input = nullptr;
     CMIDIOutput* m_output = nullptr;
     std::unique_ptr<gui::CComboBox> m_combo;
-    QMetaObject::Connection m_windowGone;
 };
 
 } // namespace program_panels

@@ -17,7 +17,8 @@ bool NativeEditorsAvailable() {
     return QGuiApplication::instance() && QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
-CProgramPanelFactory::CProgramPanelFactory(std::function<bool()> canEmbed) : m_canEmbed(std::move(canEmbed)) {}
+CProgramPanelFactory::CProgramPanelFactory(std::function<bool()> canEmbed)
+    : m_canEmbed(std::move(canEmbed)) {}
 
 WindowHandle CProgramPanelFactory::CreatePanel(CMachine* machine, const char* kind, WindowHandle parent) {
     if (!machine || !kind || !QApplication::instance()) return nullptr;

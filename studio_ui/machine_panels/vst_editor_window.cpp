@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QThread>
 #include <QWidget>
 
 #include <algorithm>
@@ -19,20 +18,16 @@ CVSTEditorWindow::CVSTEditorWindow(CVSTAdapter* adapter, QWidget* parent, int wi
         adapter->SetEditorLink(nullptr);
         previous->ClosePanel();
     }
-    gui::CControl* parentControl = parent ? gui::CControl::FromWidget(parent) : nullptr;
-    Create(parentControl, "VST", 0, 0, std::clamp(width, 1, kLargest), std::clamp(height, 1, kLargest), false);
-    if (parent && !parentControl) Widget()->setParent(parent);
+    CreateIn(parent, "VST", std::clamp(width, 1, kLargest), std::clamp(height, 1, kLargest), false);
     // A window of its own on the display for the plug-in to put its editor in; the surface and
     // the frame around it stay drawn by the toolkit.
     Widget()->setAttribute(Qt::WA_DontCreateNativeAncestors);
     Widget()->setAttribute(Qt::WA_NativeWindow);
-    m_windowGone = QObject::connect(Widget(), &QObject::destroyed, [this] { delete this; });
     adapter->SetEditorLink(this);
     Show();
 }
 
 CVSTEditorWindow::~CVSTEditorWindow() {
-    QObject::disconnect(m_windowGone);
     CloseEditor();
     Unlink();
 }
@@ -42,7 +37,9 @@ void CVSTEditorWindow::Unlink() {
     if (adapter && adapter->EditorLink() == this) adapter->SetEditorLink(nullptr);
 }
 
-bool CVSTEditorWindow::IdleRunning() const { return m_idle && m_idle->IsActive(); }
+bool CVSTEditorWindow::IdleRunning() const {
+    return m_idle && m_idle->IsActive();
+}
 
 bool CVSTEditorWindow::HandleEvent(QEvent* event) {
     // Show and Hide arrive when the window itself becomes visible or hidden on the display,
@@ -79,7 +76,8 @@ void CVSTEditorWindow::RequestSize(int32_t width, int32_t height) {
     // leaves the adapter under that lock before it goes.
     QWidget* widget = Widget();
     if (!widget) return;
-    QMetaObject::invokeMethod(widget, [this, width, height] { ApplySize(width, height); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        widget, [this, width, height] { ApplySize(width, height); }, Qt::QueuedConnection);
 }
 
 void CVSTEditorWindow::ApplySize(int width, int height) {
@@ -95,14 +93,7 @@ void CVSTEditorWindow::ApplySize(int width, int height) {
 void CVSTEditorWindow::ClosePanel() {
     // The adapter has closed the plug-in's editor and no longer knows this window.
     m_adapter.store(nullptr);
-    QWidget* widget = Widget();
-    if (widget && QThread::currentThread() != widget->thread()) {
-        // The timer and the window are the user-interface thread's: they go there, this with them.
-        widget->deleteLater();
-        return;
-    }
-    QObject::disconnect(m_windowGone);
-    delete this;
+    Dispose();
 }
 
 } // namespace program_panels

@@ -10,10 +10,8 @@
 // with its parent window, or when the adapter goes.
 #pragma once
 
-#include "gui/control.h"
 #include "host_machines/vst/vst_adapter.h"
-
-#include <QMetaObject>
+#include "studio_ui/machine_panels/program_panel.h"
 
 #include <atomic>
 #include <memory>
@@ -26,7 +24,7 @@ class CUiTimer;
 
 namespace program_panels {
 
-class CVSTEditorWindow : public gui::CControl, public CVSTEditorLink {
+class CVSTEditorWindow : public CProgramPanel, public CVSTEditorLink {
 public:
     // How often an open editor gets effEditIdle (about 50 times a second).
     static constexpr int kIdleIntervalMs = 20;
@@ -59,7 +57,6 @@ private:
     // Null once the adapter went (it may go on another thread than this window's).
     std::atomic<CVSTAdapter*> m_adapter;
     std::unique_ptr<gui::CUiTimer> m_idle;
-    QMetaObject::Connection m_windowGone;
 };
 
 } // namespace program_panels

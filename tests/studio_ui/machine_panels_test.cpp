@@ -51,7 +51,9 @@ public:
     std::vector<PortInfo> InputPorts() override {
         return {{"USB Keys", "in:keys"}, {"Pad Controller", "in:pads"}, {"Virtual Keyboard", "in:virtual"}};
     }
-    std::vector<PortInfo> OutputPorts() override { return {{"Synth Module", "out:synth"}, {"Drum Box", "out:drums"}}; }
+    std::vector<PortInfo> OutputPorts() override {
+        return {{"Synth Module", "out:synth"}, {"Drum Box", "out:drums"}};
+    }
     int OpenInput(const PortInfo& port, MIDIHook, void*, void** handle) override {
         if (failOpen) return failOpen;
         ++opens[port.address];
@@ -97,7 +99,8 @@ protected:
     static QComboBox* ComboOf(QWidget* panel) { return panel->findChild<QComboBox*>("DeviceCombo"); }
     static QStringList Entries(QComboBox* combo) {
         QStringList entries;
-        for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+        for (int i = 0; i < combo->count(); ++i)
+            entries << combo->itemText(i);
         return entries;
     }
 
@@ -193,7 +196,8 @@ TEST_F(MIDIPanelTest, ADeviceThatFailsToOpenIsToldAndLeavesTheMachineWithNone) {
     m_backend->failOpen = 0x42;
     QTest::keyClick(combo, Qt::Key_Down);
     ASSERT_EQ(m_stage.dialogs.asked.size(), 1u);
-    EXPECT_EQ(m_stage.dialogs.asked[0], "error: midiInOpen For Device <USB Keys> Failed With Error Code 0x42");
+    EXPECT_EQ(m_stage.dialogs.asked[0],
+              "error: midiInOpen For Device <USB Keys> Failed With Error Code 0x42");
     EXPECT_EQ(input.Device(), nullptr);
     EXPECT_EQ(m_registry->Input(0)->HookCount(), 0); // no hook left on a device that never opened
     EXPECT_EQ(combo->currentIndex(), 0);
@@ -270,7 +274,9 @@ protected:
         m_view->Show();
         m_stage.Settle();
     }
-    CMachineContainer* Add(CMachineInfo* info, int x, int y) { return m_fixture.m_studio->AddMachine(info, x, y); }
+    CMachineContainer* Add(CMachineInfo* info, int x, int y) {
+        return m_fixture.m_studio->AddMachine(info, x, y);
+    }
     CVSTEditorWindow* EditorOf(CMachineContainer* container) {
         auto* widget = static_cast<QWidget*>(container->OwnPanel());
         return widget ? dynamic_cast<CVSTEditorWindow*>(gui::CControl::FromWidget(widget)) : nullptr;
@@ -298,7 +304,8 @@ TEST_F(VSTEditorTest, WithoutX11TheCustomGuiIsGreyedForEveryPlugin) {
         plugins.push_back(Load(m_fixture.m_host.get(), kPlugins / path));
     std::vector<CMachineContainer*> frames{Add(m_editor.info.get(), 40, 40)};
     for (size_t i = 0; i < plugins.size(); ++i)
-        frames.push_back(Add(plugins[i].info.get(), 40 + 170 * static_cast<int>(i % 4), 200 + 120 * static_cast<int>(i / 4)));
+        frames.push_back(Add(plugins[i].info.get(), 40 + 170 * static_cast<int>(i % 4),
+                             200 + 120 * static_cast<int>(i / 4)));
     Open();
     for (CMachineContainer* container : frames) {
         SCOPED_TRACE(container->Name());
@@ -312,7 +319,8 @@ TEST_F(VSTEditorTest, WithoutX11TheCustomGuiIsGreyedForEveryPlugin) {
     // The editor was never opened; the machines still work and go cleanly.
     EXPECT_EQ(m_editor.log->opcodes[vst::effEditOpen], 0);
     m_fixture.Render(256);
-    for (CMachineContainer* container : frames) DeleteMachine(container);
+    for (CMachineContainer* container : frames)
+        DeleteMachine(container);
     m_stage.Settle();
     EXPECT_EQ(m_editor.log->opcodes[vst::effEditClose], 0);
     EXPECT_EQ(m_editor.log->opcodes[vst::effClose], 1);
@@ -383,7 +391,9 @@ TEST_F(VSTEditorTest, ASizeRequestFromAnotherThreadResizesTheWindowAndTheFrameOn
     const int frameHeight = frame->Height();
     auto* effect = static_cast<CVSTAdapter*>(container->Machine())->Effect();
     intptr_t answer = 0;
-    std::thread([&] { answer = m_editor.host(effect, vst::audioMasterSizeWindow, 400, 250, nullptr, 0.0f); }).join();
+    std::thread([&] {
+        answer = m_editor.host(effect, vst::audioMasterSizeWindow, 400, 250, nullptr, 0.0f);
+    }).join();
     EXPECT_EQ(answer, 1);
     // Nothing was touched on the plug-in's thread: the change waits for the user-interface thread.
     EXPECT_EQ(editor->Widget()->size(), QSize(320, 200));
@@ -411,8 +421,10 @@ TEST_F(VSTEditorTest, DeletingTheMachineClosesTheEditorBeforeThePluginAndTakesTh
     ASSERT_GT(m_editor.log->opcodes[vst::effEditIdle], 0);
     m_editor.log->sequenceLength = 0;
     DeleteMachine(container);
-    const std::vector<int> sequence(m_editor.log->sequence, m_editor.log->sequence + m_editor.log->sequenceLength);
-    EXPECT_EQ(sequence, (std::vector<int>{vst::effStopProcess, vst::effMainsChanged, vst::effEditClose, vst::effClose}));
+    const std::vector<int> sequence(m_editor.log->sequence,
+                                    m_editor.log->sequence + m_editor.log->sequenceLength);
+    EXPECT_EQ(sequence, (std::vector<int>{vst::effStopProcess, vst::effMainsChanged, vst::effEditClose,
+                                          vst::effClose}));
     EXPECT_TRUE(window.isNull());
     const int idles = m_editor.log->opcodes[vst::effEditIdle];
     m_stage.clock.Advance(100);
@@ -438,6 +450,8 @@ TEST_F(VSTEditorTest, TheWindowGoingFirstClosesTheEditorOnceAndANewOneCanBeMade)
     EXPECT_FALSE(adapter->EditorOpen());
     EXPECT_EQ(adapter->EditorLink(), nullptr);
     EXPECT_EQ(m_editor.log->opcodes[vst::effEditClose], 1);
+    // With no window a size request has nowhere to go.
+    EXPECT_EQ(m_editor.host(adapter->Effect(), vst::audioMasterSizeWindow, 400, 250, nullptr, 0.0f), 0);
     gui::CWindow second;
     second.CreateWindow(nullptr, "Editor again", 0, 0, 400, 300, false);
     EXPECT_NE(adapter->CreateGUI(second.Widget()), nullptr);
@@ -461,7 +475,8 @@ TEST_F(VSTEditorTest, APluginWithoutAnEditorGetsNoWindowAndOneThatTellsItsSizeLa
     // The size told only once the editor is open: a stand-in size until then.
     CVSTEditorWindow* late = EditorOf(lateFrame);
     ASSERT_NE(late, nullptr);
-    EXPECT_EQ(late->Widget()->size(), QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
+    EXPECT_EQ(late->Widget()->size(),
+              QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
     m_view->FrameOf(lateFrame)->RunMenuEntry(studio_view::kMenuCustom);
     m_stage.Settle();
     m_stage.Settle(); // the frame's layout request follows the resize
@@ -475,7 +490,8 @@ TEST_F(VSTEditorTest, APluginWithoutAnEditorGetsNoWindowAndOneThatTellsItsSizeLa
     m_view->FrameOf(noRectFrame)->RunMenuEntry(studio_view::kMenuCustom);
     m_stage.Settle();
     EXPECT_EQ(noRect.log->opcodes[vst::effEditOpen], 1);
-    EXPECT_EQ(stand->Widget()->size(), QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
+    EXPECT_EQ(stand->Widget()->size(),
+              QSize(CVSTEditorWindow::kStandInWidth, CVSTEditorWindow::kStandInHeight));
     int16_t left = 0, top = 0, right = 0, bottom = 0;
     EXPECT_FALSE(noRectFrame->Machine()->GetGUIRect(&left, &top, &right, &bottom));
     // The machines go before their descriptors.

@@ -204,10 +204,12 @@ TEST_P(RealEditor, OpensAtItsReportedSizeIdlesWhileShownAndClosesWhenTheMachineI
     // The editor draws while it is idled: wait until the window shows more than one colour, then
     // keep idling a while longer.
     QImage picture;
-    const bool drawn = QTest::qWaitFor([&] {
-        picture = window->screen()->grabWindow(window->winId()).toImage();
-        return Colours(picture) > 4;
-    }, 15000);
+    const bool drawn = QTest::qWaitFor(
+        [&] {
+            picture = window->screen()->grabWindow(window->winId()).toImage();
+            return Colours(picture) > 4;
+        },
+        15000);
     EXPECT_TRUE(drawn) << "the editor drew nothing";
     const size_t idlesBefore = CallsOf(vst::effEditIdle).size();
     QTest::qWait(500);
@@ -217,8 +219,11 @@ TEST_P(RealEditor, OpensAtItsReportedSizeIdlesWhileShownAndClosesWhenTheMachineI
     const QString suffix = GetParam() == Plugins()[0] ? QString() : QString("_%1").arg(Index(GetParam()) + 1);
     QDir().mkpath(TAMBOREL_SCREENSHOT_DIR);
     EXPECT_TRUE(picture.save(QString(TAMBOREL_SCREENSHOT_DIR) + "/vst_editor" + suffix + ".png"));
-    m_window.Widget()->screen()->grabWindow(m_window.Widget()->winId()).toImage().save(
-        QString(TAMBOREL_SCREENSHOT_DIR) + "/vst_editor_frame" + suffix + ".png");
+    m_window.Widget()
+        ->screen()
+        ->grabWindow(m_window.Widget()->winId())
+        .toImage()
+        .save(QString(TAMBOREL_SCREENSHOT_DIR) + "/vst_editor_frame" + suffix + ".png");
     // Moving the frame takes the plug-in's window along: the main window shows the editor's
     // picture where the frame's panel now is.
     frame->Move(frame->X() + 60, frame->Y() + 40);
@@ -226,13 +231,16 @@ TEST_P(RealEditor, OpensAtItsReportedSizeIdlesWhileShownAndClosesWhenTheMachineI
     const QImage moved = window->screen()->grabWindow(window->winId()).toImage();
     const QPoint at = window->mapTo(m_window.Widget(), QPoint(0, 0));
     EXPECT_EQ(at, QPoint(frame->X() + frame->PanelArea().x(), frame->Y() + frame->PanelArea().y()));
-    const QImage seen = m_window.Widget()->screen()->grabWindow(m_window.Widget()->winId(), at.x(), at.y(),
-                                                                width, height).toImage();
+    const QImage seen = m_window.Widget()
+                            ->screen()
+                            ->grabWindow(m_window.Widget()->winId(), at.x(), at.y(), width, height)
+                            .toImage();
     EXPECT_GT(Agreement(moved, seen), 0.9) << "the editor did not move with its frame";
 
     const std::vector<Call> idles = CallsOf(vst::effEditIdle);
     EXPECT_GT(idles.size(), idlesBefore + 3) << "the editor is not idled while it shows";
-    for (const Call& idle : idles) EXPECT_TRUE(idle.uiThread);
+    for (const Call& idle : idles)
+        EXPECT_TRUE(idle.uiThread);
     EXPECT_TRUE(adapter->EditorOpen());
 
     // Deleting the machine closes the editor once, before the plug-in itself.
@@ -260,9 +268,10 @@ int main(int argc, char** argv) {
     if (!listing && !std::getenv("TB_UNDER_XVFB") && access("/usr/bin/xvfb-run", X_OK) == 0) {
         setenv("TB_UNDER_XVFB", "1", 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
-        std::vector<char*> args{const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
-                                const_cast<char*>("-screen 0 1280x1024x24")};
-        for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+        std::vector<char*> args{const_cast<char*>("xvfb-run"), const_cast<char*>("-a"),
+                                const_cast<char*>("-s"), const_cast<char*>("-screen 0 1280x1024x24")};
+        for (int i = 0; i < argc; ++i)
+            args.push_back(argv[i]);
         args.push_back(nullptr);
         execv("/usr/bin/xvfb-run", args.data());
         std::perror("xvfb-run");
