@@ -14,6 +14,7 @@
 #include "host_machines/hd_recorder/hd_track.h"
 #include "platform/error.h"
 #include "studio_ui/document/recent_projects.h"
+#include "studio_ui/machine_panels/program_panel_factory.h"
 #include "studio_ui/main_window/main_window.h"
 
 #include <QApplication>
@@ -175,6 +176,8 @@ bool HasDisplay() {
 int RunWindow(int& argc, char** argv, const std::string& projectPath, bool parallel) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName("Tamborel Studio");
+    // The program's own machines (MIDI, VST plug-ins) get their panels made from here on.
+    machine_panels::Install(&program_panels::ProgramPanelFactory());
     // A device or server that goes away mid-write must end in an error code, never kill the studio.
     std::signal(SIGPIPE, SIG_IGN);
     CApplication::Settings settings;

@@ -26,6 +26,7 @@ CMIDIInput::CMIDIInput(CVeskHost* host, CMIDIDeviceRegistry* registry)
 }
 
 CMIDIInput::~CMIDIInput() {
+    if (m_panel) m_panel->ClosePanel();
     try {
         SelectDevice(-1);
     } catch (const platform::CError& error) {
@@ -102,6 +103,7 @@ CMIDIOutput::CMIDIOutput(CVeskHost* host, CMIDIDeviceRegistry* registry)
 }
 
 CMIDIOutput::~CMIDIOutput() {
+    if (m_panel) m_panel->ClosePanel();
     try {
         SelectDevice(-1);
     } catch (const platform::CError& error) {

@@ -17,11 +17,21 @@ class CMIDIDeviceRegistry;
 class CMIDIInputDevice;
 class CMIDIOutputDevice;
 
+// What an open device panel offers its machine: its window (a second CreateGUI returns it again)
+// and closing when the machine goes. User-interface thread.
+class CMIDIPanelLink {
+public:
+    virtual ~CMIDIPanelLink() = default;
+    virtual WindowHandle Window() = 0;
+    virtual void ClosePanel() = 0;
+};
+
 class CMIDIInput : public CMachine {
 public:
-    // Its own panel, made by the panel factory of this module (none headless).
+    // Its own panel, made by the panel factory of this module on the first request (none
+    // headless) and returned again afterwards.
     WindowHandle CreateGUI(WindowHandle parent) override {
-        return machine_panels::Create(this, "QX MIDI Input", parent);
+        return m_panel ? m_panel->Window() : machine_panels::Create(this, "QX MIDI Input", parent);
     }
     // The registry is the program's own (CMIDIDeviceRegistry::Studio()) unless given.
     explicit CMIDIInput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
@@ -38,6 +48,10 @@ public:
     // being delivered, and delivery takes the machine lock.
     void SelectDevice(int32_t index);
     CMIDIInputDevice* Device() const { return m_device; }
+    CMIDIDeviceRegistry& Registry() const { return *m_registry; }
+    // The open panel (null when closed); the panel registers itself and is not owned.
+    void SetPanelLink(CMIDIPanelLink* link) { m_panel = link; }
+    CMIDIPanelLink* PanelLink() const { return m_panel; }
     // The note hook: what the device delivers for every short message. Locks the machine.
     void OnMessage(uint8_t status, uint8_t data1, uint8_t data2);
 
@@ -53,13 +67,15 @@ private:
 
     CMIDIDeviceRegistry* m_registry;
     CMIDIInputDevice* m_device = nullptr;
+    CMIDIPanelLink* m_panel = nullptr;
 };
 
 class CMIDIOutput : public CMachine {
 public:
-    // Its own panel, made by the panel factory of this module (none headless).
+    // Its own panel, made by the panel factory of this module on the first request (none
+    // headless) and returned again afterwards.
     WindowHandle CreateGUI(WindowHandle parent) override {
-        return machine_panels::Create(this, "QX MIDI Output", parent);
+        return m_panel ? m_panel->Window() : machine_panels::Create(this, "QX MIDI Output", parent);
     }
     explicit CMIDIOutput(CVeskHost* host, CMIDIDeviceRegistry* registry = nullptr);
     ~CMIDIOutput() override;
@@ -71,6 +87,9 @@ public:
 
     void SelectDevice(int32_t index);
     CMIDIOutputDevice* Device() const { return m_device; }
+    CMIDIDeviceRegistry& Registry() const { return *m_registry; }
+    void SetPanelLink(CMIDIPanelLink* link) { m_panel = link; }
+    CMIDIPanelLink* PanelLink() const { return m_panel; }
     // Failures of the last Process (the device's not-open report), for the studio's error
     // display; the audio path never throws.
     int32_t ErrorCount() const { return m_errorCount; }
@@ -85,6 +104,7 @@ public:
 private:
     CMIDIDeviceRegistry* m_registry;
     CMIDIOutputDevice* m_device = nullptr;
+    CMIDIPanelLink* m_panel = nullptr;
     int32_t m_errorCount = 0;
     std::string m_lastError;
 };

@@ -4,6 +4,7 @@
 #include "host_machines/vst/vst_transport.h"
 
 #include "machine_interface/mutex.h"
+#include "machine_interface/panel_factory.h"
 #include "machine_interface/vesk_host.h"
 #include "platform/error.h"
 #include "platform/thread.h"
@@ -264,6 +265,17 @@ CVSTAdapter::~CVSTAdapter() {
     if (m_effect) {
         Dispatch(effStopProcess);
         Dispatch(effMainsChanged, 0, 0);
+        CloseEditor();
+    }
+    // The window goes with the adapter; it may outlive it briefly, never calling it again.
+    CVSTEditorLink* editor = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_editorMutex);
+        editor = m_editor;
+        m_editor = nullptr;
+    }
+    if (editor) editor->ClosePanel();
+    if (m_effect) {
         Dispatch(effClose);
         m_effect = nullptr;
     }
@@ -505,14 +517,74 @@ bool CVSTAdapter::IsGenerator() {
     return m_effect && (m_effect->flags & effFlagsIsSynth) != 0;
 }
 
-WindowHandle CVSTAdapter::CreateGUI(WindowHandle) {
-    // Editors need a native window from the studio's user interface; none is offered yet.
-    return nullptr;
+WindowHandle CVSTAdapter::CreateGUI(WindowHandle parent) {
+    if (!m_effect) return nullptr;
+    if (CVSTEditorLink* editor = EditorLink()) return editor->Window();
+    if (!HasEditor()) return nullptr;
+    return machine_panels::Create(this, "VST", parent);
+}
+
+bool CVSTAdapter::HasEditor() const {
+    return m_effect && (m_effect->flags & effFlagsHasEditor) != 0;
+}
+
+bool CVSTAdapter::EditorSize(int32_t* width, int32_t* height) {
+    *width = 0;
+    *height = 0;
+    if (!HasEditor()) return false;
+    ERect* rect = nullptr;
+    Dispatch(effEditGetRect, 0, 0, &rect);
+    if (!rect) return false;
+    *width = rect->right - rect->left;
+    *height = rect->bottom - rect->top;
+    return *width > 0 && *height > 0;
+}
+
+bool CVSTAdapter::GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) {
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!EditorSize(&width, &height)) return false;
+    *left = 0;
+    *top = 0;
+    *right = static_cast<int16_t>(width);
+    *bottom = static_cast<int16_t>(height);
+    return true;
+}
+
+// An editor brings up the plug-in's drawing libraries (X11, OpenGL drivers, fonts), whose caches
+// live as long as the process: not ours to free.
+void CVSTAdapter::OpenEditor(void* nativeWindow) {
+    if (!m_effect || m_editorOpen) return;
+    CLeakCheckPause pause;
+    Dispatch(effEditOpen, 0, 0, nativeWindow);
+    m_editorOpen = true;
+}
+
+void CVSTAdapter::CloseEditor() {
+    if (!m_editorOpen) return;
+    m_editorOpen = false;
+    CLeakCheckPause pause;
+    Dispatch(effEditClose);
+}
+
+void CVSTAdapter::EditorIdle() {
+    if (!m_editorOpen) return;
+    CLeakCheckPause pause;
+    Dispatch(effEditIdle);
+}
+
+void CVSTAdapter::SetEditorLink(CVSTEditorLink* link) {
+    std::lock_guard<std::mutex> lock(m_editorMutex);
+    m_editor = link;
+}
+
+CVSTEditorLink* CVSTAdapter::EditorLink() {
+    std::lock_guard<std::mutex> lock(m_editorMutex);
+    return m_editor;
 }
 
 void CVSTAdapter::IdleStep() {
     if (m_needsIdle && Dispatch(effIdle) == 0) m_needsIdle = false;
-    if (m_editorOpen) Dispatch(effEditIdle);
     ReportSilenced();
 }
 
@@ -584,6 +656,13 @@ intptr_t CVSTAdapter::Answer(int32_t opcode, int32_t index, intptr_t value, void
     }
     case audioMasterGetDirectory:
         return reinterpret_cast<intptr_t>(m_folder);
+    case audioMasterSizeWindow: {
+        // Held while the request is handed over, so the window cannot go meanwhile.
+        std::lock_guard<std::mutex> lock(m_editorMutex);
+        if (!m_editor || index <= 0 || value <= 0) return 0;
+        m_editor->RequestSize(index, static_cast<int32_t>(value));
+        return 1;
+    }
     default:
         return 0;
     }

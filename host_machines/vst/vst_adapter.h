@@ -16,11 +16,26 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 class CVSTAdapter;
 class CVSTTransport;
+
+// What the open editor window of an adapter offers it. The window lives on the user-interface
+// thread; the adapter never touches it there itself.
+class CVSTEditorLink {
+public:
+    virtual ~CVSTEditorLink() = default;
+    virtual WindowHandle Window() = 0;
+    // The plug-in asked for a new size (audioMasterSizeWindow) on whichever thread it called from;
+    // the window takes it on the user-interface thread. Never blocks.
+    virtual void RequestSize(int32_t width, int32_t height) = 0;
+    // The adapter is going and has closed the plug-in's editor: the window forgets the adapter and
+    // goes (at once on the user-interface thread, else as soon as that thread gets to it).
+    virtual void ClosePanel() = 0;
+};
 
 // The maker's vendor string answered to plug-ins (at most 31 characters).
 constexpr const char* kVSTVendorString = "Tamborel Studio";
@@ -102,16 +117,39 @@ public:
     void GetState(const void** data, int32_t* size, bool* parameterList) override;
     void SetState(const void* data, int32_t size, bool parameterList) override;
     bool IsGenerator() override;
+    // The editor window, made by the program's panel factory on the first request (none without
+    // an X11 display, headless, or for a plug-in without an editor) and returned again afterwards.
     WindowHandle CreateGUI(WindowHandle parent) override;
-    void OnGUIShown() override { m_editorOpen = true; }
-    void OnGUIHidden() override { m_editorOpen = false; }
+    // The editor's size as the plug-in reports it (effEditGetRect), at (0, 0).
+    bool GetGUIRect(int16_t* left, int16_t* top, int16_t* right, int16_t* bottom) override;
+    // The frame stops showing the editor: the plug-in's editor is closed before its window hides.
+    void OnGUIHidden() override { CloseEditor(); }
+
+    // ---- the editor, for its window (user-interface thread) ----
+    // Whether the plug-in has an editor (effFlagsHasEditor).
+    bool HasEditor() const;
+    // The editor's width and height in pixels: false when the plug-in has no editor or reports
+    // no (or an empty) rectangle. Many plug-ins report it only once their editor is open.
+    bool EditorSize(int32_t* width, int32_t* height);
+    // Opens the plug-in's editor inside the native window (an X11 window id); nothing when it is
+    // open already.
+    void OpenEditor(void* nativeWindow);
+    // effEditClose when the editor is open.
+    void CloseEditor();
+    bool EditorOpen() const { return m_editorOpen; }
+    // effEditIdle while the editor is open: the window's timer calls it.
+    void EditorIdle();
+    // The editor window (null: none); registered by the window itself, not owned.
+    void SetEditorLink(CVSTEditorLink* link);
+    CVSTEditorLink* EditorLink();
 
     vst::AEffect* Effect() const { return m_effect; }
     bool WantsMidi() const { return m_wantsMidi; }
     // The plug-in's requests. Whichever thread called into the plug-in.
     intptr_t Answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
-    // One idle pass: effIdle while the plug-in asks for it, effEditIdle while the editor shows;
-    // and the one message about silenced output, once it is due.
+    // One idle pass: effIdle while the plug-in asks for it, and the one message about silenced
+    // output, once it is due. (effEditIdle is the editor window's, on the user-interface thread:
+    // editors draw and read their X11 events there.)
     void IdleStep();
     // Buffers whose output held NaN or infinite samples and were replaced by silence.
     uint32_t SilencedBuffers() const { return m_silencedBuffers.load(std::memory_order_relaxed); }
@@ -149,6 +187,8 @@ private:
     std::atomic<bool> m_wantsMidi{false};
     std::atomic<bool> m_needsIdle{false};
     std::atomic<bool> m_editorOpen{false};
+    std::mutex m_editorMutex; // guards m_editor against a size request from a plug-in's thread
+    CVSTEditorLink* m_editor = nullptr;
     std::atomic<uint32_t> m_silencedBuffers{0};
     std::atomic<bool> m_silenceReported{false};
     // The events of the current buffer; grown when a buffer brings more than ever before.

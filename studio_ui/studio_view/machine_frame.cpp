@@ -11,6 +11,7 @@
 #include "studio_ui/studio_view/studio_view.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPolygon>
@@ -23,14 +24,19 @@ constexpr int kConnectorPanelX = 3;
 constexpr int kConnectorPanelBottom = 18; // the panel sits 18 pixels above the bottom edge
 constexpr int kIconSize = 40;
 
-// The "GUI Container" window: hands the default panel's edits on to the frame.
+// The "GUI Container" window: hands the default panel's edits on to the frame, and a panel's
+// request for a new layout (a plug-in editor that changed its size) too.
 class CGuiContainer : public gui::CControl {
 public:
-    explicit CGuiContainer(gui::CControl* frame) : m_frame(frame) {}
+    explicit CGuiContainer(CMachineFrame* frame) : m_frame(frame) {}
     void ChildChanged(gui::CControl* child) override { m_frame->ChildChanged(child); }
+    bool HandleEvent(QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest) m_frame->PanelResized();
+        return gui::CControl::HandleEvent(event);
+    }
 
 private:
-    gui::CControl* m_frame;
+    CMachineFrame* m_frame;
 };
 } // namespace
 
@@ -301,6 +307,15 @@ void CMachineFrame::ConnectorsChanged(CMachineContainer*) {
 void CMachineFrame::ParametersChanged(CMachineContainer*) {
     if (!m_defaultPanel) return;
     for (int i = 0; i < m_defaultPanel->ParameterCount(); ++i) m_defaultPanel->ParameterChanged(i);
+}
+
+void CMachineFrame::PanelResized() {
+    // After the studio removed the machine the container is gone: nothing is read from it then.
+    if (m_view->IsRemoved(m_serial) || m_container->PanelMode() != kPanelOwn) return;
+    auto* ownPanel = static_cast<QWidget*>(m_container->OwnPanel());
+    if (!ownPanel || ownPanel->size() == m_guiContainer->Widget()->size()) return;
+    LayOut();
+    m_view->Refresh();
 }
 
 void CMachineFrame::PanelModeChanged(CMachineContainer*) {

@@ -83,6 +83,8 @@ public:
     void LeftButtonUp(int x, int y) override;
     // The default panel's sliders: the user edited a parameter.
     void ChildChanged(gui::CControl* child) override;
+    // The machine's own panel may have changed its size: the frame follows it.
+    void PanelResized();
 
     // CContainerListener
     void ParameterChanged(CMachineContainer* frame, int32_t index, float value) override;

@@ -2,13 +2,16 @@
 // settings: PLUGIN_INPUTS, PLUGIN_OUTPUTS, PLUGIN_SYNTH, PLUGIN_MIDI_ANSWER (its answer to
 // "receiveVstMIDIEvent"), PLUGIN_EVENTS_ANSWER (its answer to effProcessEvents), PLUGIN_ID,
 // PLUGIN_CRASH (dies in its entry), PLUGIN_HANG (never returns from it), PLUGIN_NAN (writes a NaN
-// and an infinity into every block), PLUGIN_NAME (its effect name).
+// and an infinity into every block), PLUGIN_NAME (its effect name), PLUGIN_EDITOR (1: an editor
+// of 320 x 200 that only records its calls and never touches the window it is given; 2: the
+// editor flag but no rectangle; 3: the rectangle only once the editor is open).
 // Its output is its first input times 0.5 (or a constant 0.25 without inputs) on every output.
 // Every block it asks the host for the time (position, tempo, bars, time signature) and keeps the
 // answer in its log.
 #include "host_machines/vst/vst_abi.h"
 #include "tests/host_machines/plugins/test_plugin_log.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -22,6 +25,9 @@
 #ifndef PLUGIN_NAME
 #define PLUGIN_NAME "Test Plug-in"
 #endif
+#ifndef PLUGIN_EDITOR
+#define PLUGIN_EDITOR 0
+#endif
 
 using namespace vst;
 
@@ -32,10 +38,38 @@ using Log = TestPluginLog;
 Log g_log;
 AEffect g_effect;
 HostCallback g_host = nullptr;
+ERect g_editorRect{10, 20, 210, 340}; // top, left, bottom, right: 320 x 200
+
+unsigned long ThisThread() {
+    return static_cast<unsigned long>(pthread_self());
+}
 
 intptr_t Dispatcher(AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float) {
     if (opcode >= 0 && opcode < 256) ++g_log.opcodes[opcode];
     switch (opcode) {
+    case effEditOpen:
+    case effEditClose:
+    case effStopProcess:
+    case effMainsChanged:
+    case effClose:
+        if (g_log.sequenceLength < 64) g_log.sequence[g_log.sequenceLength++] = opcode;
+        break;
+    default:
+        break;
+    }
+    switch (opcode) {
+    case effEditGetRect: {
+        const bool known = PLUGIN_EDITOR == 1 || (PLUGIN_EDITOR == 3 && g_log.editorParent);
+        if (known) *static_cast<ERect**>(ptr) = &g_editorRect;
+        return known ? 1 : 0;
+    }
+    case effEditOpen:
+        g_log.editorParent = ptr;
+        g_log.editorThread = ThisThread();
+        return 1;
+    case effEditIdle:
+        if (ThisThread() != g_log.editorThread) ++g_log.idlesOffEditorThread;
+        return 0;
     case effCanDo:
         if (std::strcmp(static_cast<const char*>(ptr), "receiveVstMIDIEvent") == 0) return PLUGIN_MIDI_ANSWER;
         return 0;
@@ -134,7 +168,8 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(HostCal
     g_effect.numPrograms = 1;
     g_effect.numInputs = PLUGIN_INPUTS;
     g_effect.numOutputs = PLUGIN_OUTPUTS;
-    g_effect.flags = effFlagsCanReplacing | effFlagsProgramChunks | (PLUGIN_SYNTH ? effFlagsIsSynth : 0);
+    g_effect.flags = effFlagsCanReplacing | effFlagsProgramChunks | (PLUGIN_SYNTH ? effFlagsIsSynth : 0) |
+                     (PLUGIN_EDITOR ? effFlagsHasEditor : 0);
     g_effect.uniqueID = PLUGIN_ID;
     return &g_effect;
 }

@@ -20,4 +20,12 @@ struct TestPluginLog {
     int timeFlags = 0;
     int timeSigNumerator = 0;
     int timeSigDenominator = 0;
+    // The editor (plug-ins built with PLUGIN_EDITOR): the window it was opened in, the thread that
+    // opened it, effEditIdle calls made on any other thread, and the order of the editor and
+    // shut-down calls (effEditOpen, effEditClose, effStopProcess, effMainsChanged, effClose).
+    void* editorParent = nullptr;
+    unsigned long editorThread = 0;
+    int idlesOffEditorThread = 0;
+    int sequence[64] = {};
+    int sequenceLength = 0;
 };
