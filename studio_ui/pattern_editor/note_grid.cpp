@@ -273,22 +273,18 @@ void CNoteGrid::Render(QPainter& painter) {
         painter.drawRect(m_rubber->normalized());
     }
 
-    // The key column: note names on white and black keys, or the drum machine's rows.
-    painter.setFont(Font());
-    for (int row = m_firstRow; row < lastRow; ++row) {
-        const int y = (row - m_firstRow) * kNoteRowPixels;
-        const int note = editor.NoteForRow(row);
-        const bool black = named ? row % 2 == 0 : IsBlackKey(note);
-        painter.fillRect(0, y, kKeyColumn, kNoteRowPixels, black && !named ? colors::kBlackKey : colors::kWhiteKey);
-        if (named && black) painter.fillRect(0, y, kKeyColumn, kNoteRowPixels, colors::kBlackKeyRow);
-        painter.fillRect(0, y + kNoteRowPixels - 1, kKeyColumn, 1, colors::kKeyEdge);
-        painter.setPen(black && !named ? colors::kBlackKeyText : colors::kKeyText);
-        QFont font = Font();
-        font.setBold(!named && note % 12 == 0);
-        painter.setFont(font);
-        painter.drawText(QRect(6, y, kKeyColumn - 10, kNoteRowPixels), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::fromStdString(editor.NoteLabel(note)));
+    // The key column, drawn once per scroll position and machine (its text is the costly part).
+    const qreal density = Offscreen() ? Offscreen()->devicePixelRatio() : 1.0;
+    const KeyColumnKey key{m_firstRow, height, rows, named, editor.SelectedMachine(), density};
+    if (!(key == m_keyColumnKey) || m_keyColumn.isNull()) {
+        m_keyColumnKey = key;
+        m_keyColumn = QImage(qRound(kKeyColumn * density), qRound(height * density), QImage::Format_ARGB32_Premultiplied);
+        m_keyColumn.setDevicePixelRatio(density);
+        m_keyColumn.fill(colors::kPastEnd);
+        QPainter keys(&m_keyColumn);
+        DrawKeyColumn(keys, lastRow);
     }
+    painter.drawImage(0, 0, m_keyColumn);
     painter.fillRect(kKeyColumn - 1, 0, 1, height, colors::kKeyEdge);
 
     // The play marker, inverted so it shows on any shade.
@@ -296,6 +292,26 @@ void CNoteGrid::Render(QPainter& painter) {
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         painter.fillRect(m_playColumn - 1, 0, 3, height, Qt::white);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+}
+
+void CNoteGrid::DrawKeyColumn(QPainter& keys, int lastRow) {
+    CPatternEditor& editor = m_edits.Editor();
+    const bool named = Named();
+    keys.setFont(Font());
+    for (int row = m_firstRow; row < lastRow; ++row) {
+        const int y = (row - m_firstRow) * kNoteRowPixels;
+        const int note = editor.NoteForRow(row);
+        const bool black = named ? row % 2 == 0 : IsBlackKey(note);
+        keys.fillRect(0, y, kKeyColumn, kNoteRowPixels, black && !named ? colors::kBlackKey : colors::kWhiteKey);
+        if (named && black) keys.fillRect(0, y, kKeyColumn, kNoteRowPixels, colors::kBlackKeyRow);
+        keys.fillRect(0, y + kNoteRowPixels - 1, kKeyColumn, 1, colors::kKeyEdge);
+        keys.setPen(black && !named ? colors::kBlackKeyText : colors::kKeyText);
+        QFont font = Font();
+        font.setBold(!named && note % 12 == 0);
+        keys.setFont(font);
+        keys.drawText(QRect(6, y, kKeyColumn - 10, kNoteRowPixels), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::fromStdString(editor.NoteLabel(note)));
     }
 }
 

@@ -26,6 +26,7 @@
 #include "sequencer/pattern_editor.h"
 #include "studio_ui/pattern_editor/page_layout.h"
 
+#include <QImage>
 #include <QRect>
 
 #include <functional>
@@ -137,6 +138,17 @@ private:
     void EnterKey(int offset);
     bool IsSelected(const PatternNote& note) const;
     void SetShape(Qt::CursorShape shape);
+    // Note names (or the drum machine's rows) from the first visible row to lastRow.
+    void DrawKeyColumn(QPainter& keys, int lastRow);
+
+    // What the cached key column was drawn for.
+    struct KeyColumnKey {
+        int firstRow = -1, height = 0, rows = 0;
+        bool named = false;
+        const void* machine = nullptr;
+        qreal density = 0.0;
+        bool operator==(const KeyColumnKey&) const = default;
+    };
 
     CPatternEdits& m_edits;
     std::unique_ptr<gui::CScrollBar> m_vertical;
@@ -156,6 +168,8 @@ private:
     int m_wheelRest = 0; // eighths of a degree not yet turned into rows
     Qt::CursorShape m_shape = Qt::ArrowCursor;
     Qt::KeyboardModifiers m_pressModifiers;
+    QImage m_keyColumn;
+    KeyColumnKey m_keyColumnKey;
 };
 
 } // namespace pattern_editor
