@@ -47,7 +47,6 @@ void CNoteGrid::Build(gui::CControl* parent, int x, int y, int width, int height
     m_vertical = std::make_unique<gui::CScrollBar>();
     m_vertical->Create(this, "NoteScroll", std::max(0, width - kScrollBarSize), 0, kScrollBarSize, height, true);
     m_vertical->Show();
-    m_cursorRow = m_edits.Editor().RowForNote(60);
     PatternShown();
 }
 
@@ -116,8 +115,12 @@ void CNoteGrid::PatternShown() {
         top = editor.RowForNote(std::min(127, highest));
     }
     m_firstRow = std::max(0, top);
-    // A drum machine's cursor starts on its first row; an ordinary one keeps the row it was on.
-    m_cursorRow = Named() ? 0 : std::clamp(m_cursorRow, 0, std::max(0, editor.RowCount() - 1));
+    // A drum machine's cursor starts on its first row; an ordinary one on middle C when that is
+    // in view, else on the top row in view.
+    const int fully = std::max(1, Height() / kNoteRowPixels);
+    const int middle = Named() ? 0 : editor.RowForNote(60);
+    m_cursorRow = Named() || (middle >= m_firstRow && middle < m_firstRow + fully) ? middle : m_firstRow;
+    m_cursorRow = std::clamp(m_cursorRow, 0, std::max(0, editor.RowCount() - 1));
     ModelChanged();
 }
 

@@ -220,6 +220,9 @@ TEST_F(PatternPageTest, ClickWritesRightPressRemovesAndDragRaisesTwoRows) {
     Choose(m_page->NoteLengthBox(), "6");
     ASSERT_EQ(Editor().NoteLength(), 6);
     const size_t steps = m_undo.Count();
+    // A new pattern shows middle C with the step-entry cursor on it at the first step.
+    EXPECT_EQ(Grid().CursorRow(), Editor().RowForNote(60));
+    EXPECT_EQ(Grid().CursorStep(), 0);
 
     // The cell (step 8, C-5) is where the grid says; the key column names that row "C-5".
     const QPoint cell = Cell(8, 60);
@@ -373,6 +376,7 @@ TEST_F(PatternPageTest, LaneValuesFollowTheHeightAndThePopUpShowsTheMachinesText
     EXPECT_EQ(lanes.Popup().Text().toStdString(), text);
     EXPECT_EQ(lanes.Popup().X(), handle.x() + 18);
     EXPECT_EQ(lanes.Popup().Y(), handle.y() - 19 + 18);
+    gui_test::Screenshot(m_window->Widget(), "pattern_editor_lane_popup");
     SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, handle - QPoint(0, 19));
     EXPECT_FALSE(lanes.Popup().IsVisible());
     EXPECT_EQ(m_undo.Count(), steps + 1) << "the whole drag is one step";
@@ -590,6 +594,7 @@ TEST_F(PatternPageTest, RubberBandSelectsNotesThatMoveAndGoTogether) {
     Settle();
     EXPECT_EQ(Grid().Selection().size(), 2u);
     EXPECT_EQ(pattern->CountNotes(), 3) << "a rubber band writes nothing";
+    gui_test::Screenshot(m_window->Widget(), "pattern_editor_selection");
     // A selected note dragged two steps right takes the other along: one undo step.
     const size_t steps = m_undo.Count();
     Drag(GridWidget(), Cell(1, 60), Cell(3, 60));
