@@ -150,7 +150,7 @@ protected:
     std::unique_ptr<CPatternEditorPage> m_page;
 };
 
-TEST_F(PatternPageTest, LayoutAtHeight600MatchesTheDescribedPlaces) {
+TEST_F(PatternPageTest, LayoutAtHeight600PutsEveryPartInItsPlace) {
     Open(1100, 600);
     ASSERT_FLOAT_EQ(m_page->Ratio(), 0.65f);
     auto place = [](gui::CControl& control) { return QRect(control.X(), control.Y(), control.Width(), control.Height()); };
