@@ -16,6 +16,7 @@
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
+#include "studio_ui/pattern_editor/pattern_editor_page.h"
 #include "studio_ui/main_window/tool_bar_icons.h"
 #include "studio_ui/project_info/project_info_page.h"
 #include "studio_ui/studio_view/machine_frame.h"
@@ -176,6 +177,7 @@ CMainWindow::~CMainWindow() {
     m_optionsDialog.reset();
     m_projectInfo.reset();
     m_hdRecorder.reset();
+    m_patternEditor.reset();
     m_studioView.reset();
 }
 
@@ -343,10 +345,16 @@ void CMainWindow::BuildPages() {
     const UndoContext* target = m_undoContext ? &*m_undoContext : nullptr;
     m_studioView = std::make_unique<studio_view::CStudioView>(*m_models.studio, *m_models.registry, history, target);
     m_studioView->Build(this, 0, 0, Width(), Height());
-    // The editors are not part of this window yet; their pages say so.
-    m_patternPage = std::make_unique<gui::CLabel>();
-    m_patternPage->CreateLabel(this, "The pattern editor is not part of this version.", 0, 0, Width(), Height(),
-                               Qt::AlignCenter);
+    if (m_undoContext) {
+        m_patternEditor = std::make_unique<pattern_editor::CPatternEditorPage>(m_models.sequencer->Patterns(), m_undo,
+                                                                               *m_undoContext);
+        m_patternEditor->Build(this, 0, 0, Width(), Height());
+    } else {
+        m_patternPage = std::make_unique<gui::CLabel>();
+        m_patternPage->CreateLabel(this, "The pattern editor needs a sequencer.", 0, 0, Width(), Height(),
+                                   Qt::AlignCenter);
+    }
+    // The sequence editor is not part of this window yet; its page says so.
     m_sequencePage = std::make_unique<gui::CLabel>();
     m_sequencePage->CreateLabel(this,
                                 "The sequence editor is not part of this version. Space plays and stops the song.",
@@ -363,7 +371,7 @@ gui::CControl* CMainWindow::PageControl(int page) const {
     case kStudio:
         return m_studioView.get();
     case kPatternEditor:
-        return m_patternPage.get();
+        return m_patternEditor ? static_cast<gui::CControl*>(m_patternEditor.get()) : m_patternPage.get();
     case kSequenceEditor:
         return m_sequencePage.get();
     case kHDRecorder:

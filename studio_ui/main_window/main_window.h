@@ -65,6 +65,9 @@ class CVolumeSlider;
 namespace hd_recorder {
 class CHDRecorder;
 }
+namespace pattern_editor {
+class CPatternEditorPage;
+}
 namespace project_info {
 class CProjectInfoPage;
 }
@@ -181,6 +184,8 @@ public:
     gui::CControl* PageControl(int page) const;
     studio_view::CStudioView& StudioView() { return *m_studioView; }
     hd_recorder::CHDRecorder& HDRecorder() { return *m_hdRecorder; }
+    // Null without a sequencer.
+    pattern_editor::CPatternEditorPage* PatternEditor() { return m_patternEditor.get(); }
     project_info::CProjectInfoPage& ProjectInfo() { return *m_projectInfo; }
     CMainToolBar& ToolBar() { return *m_toolBar; }
     gui::CUpDown& TempoField() { return *m_tempo; }
@@ -255,7 +260,8 @@ private:
 
     std::unique_ptr<gui::CTabControl> m_tabs;
     std::unique_ptr<studio_view::CStudioView> m_studioView;
-    std::unique_ptr<gui::CLabel> m_patternPage;
+    std::unique_ptr<gui::CLabel> m_patternPage; // without a sequencer: says there is no editor
+    std::unique_ptr<pattern_editor::CPatternEditorPage> m_patternEditor;
     std::unique_ptr<gui::CLabel> m_sequencePage;
     std::unique_ptr<hd_recorder::CHDRecorder> m_hdRecorder;
     std::unique_ptr<project_info::CProjectInfoPage> m_projectInfo;
