@@ -328,8 +328,14 @@ void CStudio::Render(int32_t channelCount, float** channels, int32_t frames) {
 }
 
 void CStudio::UpdatePass() {
-    CMutexLock lock(m_mutex);
-    for (CMachineContainer* frame : m_frames) {
+    // The mutex is taken for one machine at a time: the graphics thread runs below normal
+    // priority, and a busy system may put it aside while it holds the mutex, which the driver
+    // thread waits for. A machine deleted between two of them shifts the list; the machine after
+    // it then waits for the next pass.
+    for (size_t i = 0;; ++i) {
+        CMutexLock lock(m_mutex);
+        if (i >= m_frames.size()) break;
+        CMachineContainer* frame = m_frames[i];
         Guarded([frame] { frame->Machine()->UpdateGUI(); }, "Unknown error while updating");
     }
 }

@@ -176,8 +176,8 @@ public:
     static void SetRenderTarget(CStudio* studio);
     static CStudio* RenderTarget();
 
-    // The periodic machine update pass: every machine's UpdateGUI in list order under the studio
-    // mutex. Graphics thread or the offline renderer.
+    // The periodic machine update pass: every machine's UpdateGUI in list order, each under the
+    // studio mutex (released between machines). Graphics thread or the offline renderer.
     void UpdatePass();
 
     // The master gain applied to the last frame of the last buffer (0 for a new studio).
