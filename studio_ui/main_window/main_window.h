@@ -56,11 +56,17 @@ class CUpDown;
 class CVolumeSlider;
 } // namespace gui
 
+namespace bank_explorer {
+class CBankExplorerWindow;
+}
 namespace hd_recorder {
 class CHDRecorder;
 }
 namespace project_info {
 class CProjectInfoPage;
+}
+namespace sequence_editor {
+class CSequenceEditorPage;
 }
 namespace studio_view {
 class CMachineFrame;
@@ -149,6 +155,9 @@ public:
     void SaveProject();
     void SaveProjectAs();
     void OpenOptions();
+    // Tools > "Bank Explorer...": the explorer's window over the host's bank server (made on the
+    // first opening, kept while the main window lives).
+    void OpenBankExplorer();
     // Closes the window through "Save changes?".
     void QuitProgram();
     // Space: plays the song from its start, or stops it.
@@ -169,6 +178,10 @@ public:
     gui::CControl* PageControl(int page) const;
     studio_view::CStudioView& StudioView() { return *m_studioView; }
     hd_recorder::CHDRecorder& HDRecorder() { return *m_hdRecorder; }
+    // The song's page (null without a sequencer).
+    sequence_editor::CSequenceEditorPage* SequenceEditor() const { return m_sequenceEditor.get(); }
+    // The bank explorer's window (null until first opened).
+    bank_explorer::CBankExplorerWindow* BankExplorerWindow() const { return m_bankExplorer.get(); }
     project_info::CProjectInfoPage& ProjectInfo() { return *m_projectInfo; }
     CMainToolBar& ToolBar() { return *m_toolBar; }
     gui::CUpDown& TempoField() { return *m_tempo; }
@@ -233,7 +246,9 @@ private:
     std::unique_ptr<gui::CTabControl> m_tabs;
     std::unique_ptr<studio_view::CStudioView> m_studioView;
     std::unique_ptr<gui::CLabel> m_patternPage;
-    std::unique_ptr<gui::CLabel> m_sequencePage;
+    std::unique_ptr<gui::CLabel> m_sequencePage; // without a sequencer
+    std::unique_ptr<sequence_editor::CSequenceEditorPage> m_sequenceEditor;
+    std::unique_ptr<bank_explorer::CBankExplorerWindow> m_bankExplorer;
     std::unique_ptr<hd_recorder::CHDRecorder> m_hdRecorder;
     std::unique_ptr<project_info::CProjectInfoPage> m_projectInfo;
     std::unique_ptr<options::COptionsDialog> m_optionsDialog;
