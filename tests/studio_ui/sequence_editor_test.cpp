@@ -97,6 +97,65 @@ TEST(SongGridGeometry, MarkerStandsAtThePositionsPixelAndHidesLeftOfTheGrid) {
     EXPECT_FALSE(grid::IsShadedBeat(8));
 }
 
+// ---- a drag as one step of the history ----
+
+// Adds its amount to a counter; the commands of one gesture merge into their sum.
+class CAddCommand : public CUndoCommand {
+public:
+    CAddCommand(int& counter, int amount) : m_counter(counter), m_amount(amount) {}
+    std::string Text() const override { return "Add"; }
+    void Do() override { m_counter += m_amount; }
+    void Undo() override { m_counter -= m_amount; }
+    void Redo() override { m_counter += m_amount; }
+    bool Changed() const override { return m_amount != 0; }
+    bool MergeWith(CUndoCommand& later) override {
+        m_amount += static_cast<CAddCommand&>(later).m_amount;
+        return true;
+    }
+
+private:
+    int& m_counter;
+    int m_amount;
+};
+
+TEST(UndoGesture, AGestureThatEndsWhereItBeganLeavesNoStepAndKeepsTheOthers) {
+    int counter = 0;
+    CUndoStack stack;
+    auto add = [&](int amount) { return stack.Do(std::make_unique<CAddCommand>(counter, amount)); };
+    add(5);
+    stack.SetClean();
+    stack.BeginGesture();
+    add(3);
+    add(-1);
+    add(-2);
+    EXPECT_EQ(stack.Count(), 2u); // open: the merged step is still there
+    stack.EndGesture();
+    EXPECT_EQ(counter, 5);
+    EXPECT_EQ(stack.Count(), 1u); // the earlier step stays, the empty gesture is gone
+    EXPECT_TRUE(stack.IsClean());
+    EXPECT_EQ(stack.UndoText(), "Undo Add");
+
+    // Nested gestures: only the outermost end decides.
+    stack.BeginGesture();
+    stack.BeginGesture();
+    add(2);
+    add(-2);
+    stack.EndGesture();
+    EXPECT_EQ(stack.Count(), 2u);
+    add(4);
+    stack.EndGesture();
+    EXPECT_EQ(stack.Count(), 2u);
+    EXPECT_EQ(counter, 9);
+    ASSERT_TRUE(stack.Undo());
+    EXPECT_EQ(counter, 5);
+    ASSERT_TRUE(stack.Undo());
+    EXPECT_EQ(counter, 0);
+    // An end without a begin changes nothing.
+    stack.EndGesture();
+    EXPECT_EQ(stack.Count(), 2u);
+    EXPECT_TRUE(stack.CanRedo());
+}
+
 // ---- the page over an offline application ----
 
 class SequenceEditorTest : public ::testing::Test {
