@@ -8,6 +8,7 @@
 #include "studio_ui/undo/undo_commands.h"
 #include "studio_ui/undo/undo_stack.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QWheelEvent>
 #include <QWidget>
@@ -102,7 +103,11 @@ void CSequenceView::SizeChanged(int width, int height) {
 
 void CSequenceView::SongChanged() {
     if (m_hoverEntry && !IsOnRow(m_hoverRow, m_hoverEntry)) {
-        if (m_state == MouseState::kDrag) EndDrag();
+        // The placement went under the pointer (undone, removed with its pattern or machine).
+        if (m_state == MouseState::kDrag) {
+            EndDrag();
+            if (HasCapture()) ReleaseCapture();
+        }
         m_state = MouseState::kIdle;
         m_hoverRow = -1;
         m_hoverEntry = nullptr;
@@ -217,6 +222,12 @@ void CSequenceView::LeftButtonUp(int, int) {
     if (m_state != MouseState::kDrag) return;
     EndDrag();
     ReleaseCapture();
+}
+
+bool CSequenceView::HandleEvent(QEvent* event) {
+    // The pointer leaving the view ends a hover (not a drag: the capture keeps it).
+    if (event->type() == QEvent::Leave && m_state == MouseState::kHover) SetHover(-1, nullptr);
+    return gui::CControl::HandleEvent(event);
 }
 
 void CSequenceView::CaptureLost() {

@@ -75,6 +75,7 @@ public:
     void RightButtonDown(int x, int y) override;
     void PointerMove(int x, int y) override;
     void CaptureLost() override;
+    bool HandleEvent(QEvent* event) override;
     bool WheelTurned(QWheelEvent* event) override;
     void ChildChanged(gui::CControl* child) override;
     void Render(QPainter& painter) override;

@@ -36,6 +36,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -395,6 +396,23 @@ TEST_F(SequenceEditorTest, ADragOverANeighbourHoldsThenJumpsPastItAndIsOneUndoSt
     ASSERT_TRUE(m_undo.Redo());
     EXPECT_EQ(Starts(0), (std::vector<int32_t>{20, 12}));
 
+    // Undone in the middle of a drag, the placement it held is gone: the drag ends and keeps no
+    // step of its own; further moves move nothing.
+    Tick();
+    const QPoint middle = Cell(0, 21);
+    QTest::mousePress(view, Qt::LeftButton, {}, middle);
+    QTest::mouseMove(view, middle + QPoint(2 * grid::kBeatPixels, 0));
+    EXPECT_EQ(Starts(0), (std::vector<int32_t>{22, 12}));
+    ASSERT_TRUE(m_undo.Undo()); // the move to 22
+    ASSERT_TRUE(m_undo.Undo()); // the first drag
+    Tick();
+    EXPECT_EQ(View().State(), CSequenceView::MouseState::kIdle);
+    QTest::mouseMove(view, middle + QPoint(6 * grid::kBeatPixels, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, middle + QPoint(6 * grid::kBeatPixels, 0));
+    EXPECT_EQ(Starts(0), (std::vector<int32_t>{0, 12}));
+    ASSERT_TRUE(m_undo.Redo());
+    EXPECT_EQ(Starts(0), (std::vector<int32_t>{20, 12}));
+
     // A drag that comes back where it started keeps no step.
     Tick();
     const QPoint again = Cell(0, 21);
@@ -421,6 +439,12 @@ TEST_F(SequenceEditorTest, HoverHighlightsThePlacementAndARightPressRemovesIt) {
     EXPECT_EQ(View().State(), CSequenceView::MouseState::kIdle);
     EXPECT_EQ(Pixel(Cell(0, 9)), plain);
     EXPECT_EQ(View().Widget()->cursor().shape(), Qt::ArrowCursor);
+    // Leaving the view over the placement ends the hover.
+    QTest::mouseMove(View().Widget(), Cell(0, 9));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(View().Widget(), &leave);
+    EXPECT_EQ(View().State(), CSequenceView::MouseState::kIdle);
+    EXPECT_EQ(Pixel(Cell(0, 9)), plain);
 
     // A right press beside the placement removes nothing; on it, the placement.
     QTest::mousePress(View().Widget(), Qt::RightButton, {}, Cell(0, 12));
