@@ -743,9 +743,14 @@ TEST_F(SequenceEditorTest, ScreenshotOfTheDemoSongWithItsMarkerMidSong) {
     ASSERT_GT(Song().Song().EntryCount(), 0);
     SelectRow(0);
     Click(m_page->PlayButton());
-    // Halfway through the song.
+    // Halfway through the song, quickly: at a fast tempo, then back (the place in the song stays).
+    const float tempo = Studio().Host()->GetBPM();
+    Studio().SetTempo(1000.0f);
     Render(static_cast<int>(Song().SongSamples() / 2 / kBuffer));
+    Studio().SetTempo(tempo);
+    Render(1);
     Tick();
+    EXPECT_NEAR(Song().DisplayPosition(), Song().Length() * 4 / 2.0f, 4.0f);
     EXPECT_GT(View().MarkerColumn(), 196);
     m_stage.Settle();
     gui_test::Screenshot(m_window->Widget(), "sequence_editor_demo");
