@@ -1,7 +1,8 @@
 // CMainWindow: the studio's main window. A menu bar (File), the main tool bar (New, Open, Save,
 // the tempo field, the master volume, the master meter with its clip light, the CPU load and the
 // xrun counter) and five pages under a row of tabs: "Studio" (the surface), "Pattern Editor",
-// "Sequence Editor", "HD Recorder" and "Project Info".
+// "Sequence Editor", "HD Recorder" and "Project Info". The menu "Tools" opens the bank explorer in
+// a window of its own.
 //
 // The window neither owns the studio nor the project: the program hands it the models and the
 // services it needs in CMainWindow::Models. It carries out File's commands through a
