@@ -809,6 +809,22 @@ TEST_F(MainWindowSequenceTest, TheSequenceEditorPageEditsThroughTheWindowsHistor
     EXPECT_EQ(page->View()->MarkerColumn(), 196);
 }
 
+TEST_F(MainWindowSequenceTest, AProjectOpenedShowsOnTheSongPage) {
+    OpenMain();
+    CSequenceEditorPage* page = m_main->SequenceEditor();
+    ASSERT_NE(page, nullptr);
+    m_stage.dialogs.openFiles.push_back(QString::fromStdString(Demo().string()));
+    m_main->OpenProject();
+    m_stage.clock.Advance(sequence_editor::kRefreshIntervalMs);
+    EXPECT_EQ(page->LengthField()->Value(), 196);
+    EXPECT_EQ(page->View()->VerticalBar()->Maximum(), 0); // four rows fit
+    EXPECT_GT(page->View()->HorizontalBar()->Maximum(), 0);
+    m_main->ShowPage(main_window::CMainWindow::kSequenceEditor);
+    m_stage.Settle();
+    QTest::mouseClick(page->View()->Widget(), Qt::LeftButton, {}, QPoint(40, grid::RowY(0, 0) + 8));
+    EXPECT_GT(page->PatternBox()->Count(), 0);
+}
+
 TEST_F(MainWindowSequenceTest, ToolsMenuOpensTheBankExplorerOverTheHostsBanks) {
     OpenMain();
     EXPECT_EQ(m_main->BankExplorerWindow(), nullptr);
