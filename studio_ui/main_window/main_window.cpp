@@ -15,10 +15,12 @@
 #include "host_machines/hd_recorder/hd_track.h"
 #include "machine_interface/vesk_host.h"
 #include "sequencer/sequencer.h"
+#include "studio_ui/bank_explorer/bank_explorer_window.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
 #include "studio_ui/pattern_editor/pattern_editor_page.h"
 #include "studio_ui/main_window/tool_bar_icons.h"
 #include "studio_ui/project_info/project_info_page.h"
+#include "studio_ui/sequence_editor/sequence_editor_page.h"
 #include "studio_ui/studio_view/machine_frame.h"
 #include "studio_ui/studio_view/studio_view.h"
 #include "studio_ui/undo/undo_commands.h"
@@ -176,6 +178,8 @@ CMainWindow::~CMainWindow() {
     // The pages go before the window's widget takes their widgets with it.
     m_optionsDialog.reset();
     m_projectInfo.reset();
+    m_bankExplorer.reset();
+    m_sequenceEditor.reset();
     m_hdRecorder.reset();
     m_patternEditor.reset();
     m_studioView.reset();
@@ -247,6 +251,11 @@ void CMainWindow::BuildMenu() {
     m_redoAction = edit->addAction("Redo");
     m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     QObject::connect(m_redoAction, &QAction::triggered, m_menuBar, [this] { RedoStep(); });
+
+    QMenu* tools = m_menuBar->addMenu("&Tools");
+    tools->setPalette(palette);
+    QAction* banks = tools->addAction("&Bank Explorer...");
+    QObject::connect(banks, &QAction::triggered, m_menuBar, [this] { OpenBankExplorer(); });
 }
 
 void CMainWindow::UpdateEditMenu() {
@@ -354,11 +363,15 @@ void CMainWindow::BuildPages() {
         m_patternPage->CreateLabel(this, "The pattern editor needs a sequencer.", 0, 0, Width(), Height(),
                                    Qt::AlignCenter);
     }
-    // The sequence editor is not part of this window yet; its page says so.
-    m_sequencePage = std::make_unique<gui::CLabel>();
-    m_sequencePage->CreateLabel(this,
-                                "The sequence editor is not part of this version. Space plays and stops the song.",
-                                0, 0, Width(), Height(), Qt::AlignCenter);
+    if (m_undoContext) {
+        m_sequenceEditor = std::make_unique<sequence_editor::CSequenceEditorPage>(*m_models.sequencer, m_undo,
+                                                                                  *m_undoContext);
+        m_sequenceEditor->Build(this, 0, 0, Width(), Height());
+    } else {
+        m_sequencePage = std::make_unique<gui::CLabel>();
+        m_sequencePage->CreateLabel(this, "Without a sequencer there is no song to edit.", 0, 0, Width(), Height(),
+                                    Qt::AlignCenter);
+    }
     m_hdRecorder = std::make_unique<hd_recorder::CHDRecorder>(*m_models.recorderRows, *m_models.studio);
     m_hdRecorder->Build(this, 0, 0, Width(), Height());
     m_projectInfo =
@@ -373,6 +386,7 @@ gui::CControl* CMainWindow::PageControl(int page) const {
     case kPatternEditor:
         return m_patternEditor ? static_cast<gui::CControl*>(m_patternEditor.get()) : m_patternPage.get();
     case kSequenceEditor:
+        if (m_sequenceEditor) return m_sequenceEditor.get();
         return m_sequencePage.get();
     case kHDRecorder:
         return m_hdRecorder.get();
@@ -484,6 +498,16 @@ void CMainWindow::OpenOptions() {
     });
 }
 
+void CMainWindow::OpenBankExplorer() {
+    RunCommand([this] {
+        if (!m_bankExplorer) {
+            m_bankExplorer = std::make_unique<bank_explorer::CBankExplorerWindow>(m_models.studio->Host());
+            m_bankExplorer->Build();
+        }
+        m_bankExplorer->Open();
+    });
+}
+
 void CMainWindow::QuitProgram() {
     if (Widget()) Widget()->close();
 }
@@ -496,6 +520,7 @@ bool CMainWindow::CloseRequested() {
     m_closing = true;
     if (m_timer) m_timer->Stop();
     if (m_optionsDialog && m_optionsDialog->IsVisible()) m_optionsDialog->Close();
+    if (m_bankExplorer && m_bankExplorer->IsVisible()) m_bankExplorer->ShowWith(gui::ShowCommand::kHide);
     return true;
 }
 

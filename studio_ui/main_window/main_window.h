@@ -1,7 +1,8 @@
 // CMainWindow: the studio's main window. A menu bar (File), the main tool bar (New, Open, Save,
 // the tempo field, the master volume, the master meter with its clip light, the CPU load and the
 // xrun counter) and five pages under a row of tabs: "Studio" (the surface), "Pattern Editor",
-// "Sequence Editor", "HD Recorder" and "Project Info".
+// "Sequence Editor", "HD Recorder" and "Project Info". The menu "Tools" opens the bank explorer in
+// a window of its own.
 //
 // The window neither owns the studio nor the project: the program hands it the models and the
 // services it needs in CMainWindow::Models. It carries out File's commands through a
@@ -62,6 +63,9 @@ class CUpDown;
 class CVolumeSlider;
 } // namespace gui
 
+namespace bank_explorer {
+class CBankExplorerWindow;
+}
 namespace hd_recorder {
 class CHDRecorder;
 }
@@ -70,6 +74,9 @@ class CPatternEditorPage;
 }
 namespace project_info {
 class CProjectInfoPage;
+}
+namespace sequence_editor {
+class CSequenceEditorPage;
 }
 namespace studio_view {
 class CMachineFrame;
@@ -161,6 +168,9 @@ public:
     void SaveProject();
     void SaveProjectAs();
     void OpenOptions();
+    // Tools > "Bank Explorer...": the explorer's window over the host's bank server (made on the
+    // first opening, kept while the main window lives).
+    void OpenBankExplorer();
     // Closes the window through "Save changes?".
     void QuitProgram();
     // Space: plays the song from its start, or stops it.
@@ -186,6 +196,10 @@ public:
     hd_recorder::CHDRecorder& HDRecorder() { return *m_hdRecorder; }
     // Null without a sequencer.
     pattern_editor::CPatternEditorPage* PatternEditor() { return m_patternEditor.get(); }
+    // The song's page (null without a sequencer).
+    sequence_editor::CSequenceEditorPage* SequenceEditor() const { return m_sequenceEditor.get(); }
+    // The bank explorer's window (null until first opened).
+    bank_explorer::CBankExplorerWindow* BankExplorerWindow() const { return m_bankExplorer.get(); }
     project_info::CProjectInfoPage& ProjectInfo() { return *m_projectInfo; }
     CMainToolBar& ToolBar() { return *m_toolBar; }
     gui::CUpDown& TempoField() { return *m_tempo; }
@@ -262,7 +276,9 @@ private:
     std::unique_ptr<studio_view::CStudioView> m_studioView;
     std::unique_ptr<gui::CLabel> m_patternPage; // without a sequencer: says there is no editor
     std::unique_ptr<pattern_editor::CPatternEditorPage> m_patternEditor;
-    std::unique_ptr<gui::CLabel> m_sequencePage;
+    std::unique_ptr<gui::CLabel> m_sequencePage; // without a sequencer
+    std::unique_ptr<sequence_editor::CSequenceEditorPage> m_sequenceEditor;
+    std::unique_ptr<bank_explorer::CBankExplorerWindow> m_bankExplorer;
     std::unique_ptr<hd_recorder::CHDRecorder> m_hdRecorder;
     std::unique_ptr<project_info::CProjectInfoPage> m_projectInfo;
     std::unique_ptr<options::COptionsDialog> m_optionsDialog;

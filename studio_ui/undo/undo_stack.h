@@ -58,7 +58,8 @@ public:
     std::string UndoText() const;
     std::string RedoText() const;
 
-    // One gesture of the user (press to release). Nested calls count; the outermost End closes it.
+    // One gesture of the user (press to release). Nested calls count; the outermost End closes it,
+    // dropping its step when the gesture as a whole changed nothing.
     void BeginGesture();
     void EndGesture();
 
