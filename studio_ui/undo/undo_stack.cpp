@@ -62,16 +62,7 @@ void CUndoStack::BeginGesture() {
 
 void CUndoStack::EndGesture() {
     if (m_gestureDepth == 0) return;
-    if (--m_gestureDepth > 0) return;
-    // A gesture that came back where it began (a drag returned to its start) leaves no step: its
-    // merged command changes nothing. Merges never touch the clean step, so the mark stays true.
-    if (m_gestureStep != kNoClean && m_gestureStep + 1 == m_index && m_index == m_commands.size() &&
-        m_clean != m_index && !m_commands[m_gestureStep]->Changed()) {
-        m_commands.pop_back();
-        m_index = m_commands.size();
-        Changed();
-    }
-    m_gestureStep = kNoClean;
+    if (--m_gestureDepth == 0) m_gestureStep = kNoClean;
 }
 
 void CUndoStack::SetClean() {

@@ -129,7 +129,7 @@ TEST(UndoGesture, AGestureThatEndsWhereItBeganLeavesNoStepAndKeepsTheOthers) {
     add(3);
     add(-1);
     add(-2);
-    EXPECT_EQ(stack.Count(), 2u); // open: the merged step is still there
+    EXPECT_EQ(stack.Count(), 1u); // the merged step went when it came back to nothing
     stack.EndGesture();
     EXPECT_EQ(counter, 5);
     EXPECT_EQ(stack.Count(), 1u); // the earlier step stays, the empty gesture is gone
@@ -142,8 +142,8 @@ TEST(UndoGesture, AGestureThatEndsWhereItBeganLeavesNoStepAndKeepsTheOthers) {
     add(2);
     add(-2);
     stack.EndGesture();
-    EXPECT_EQ(stack.Count(), 2u);
-    add(4);
+    EXPECT_EQ(stack.Count(), 1u);
+    add(4); // the rest of the gesture starts a step of its own
     stack.EndGesture();
     EXPECT_EQ(stack.Count(), 2u);
     EXPECT_EQ(counter, 9);
