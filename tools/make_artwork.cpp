@@ -1,8 +1,9 @@
 // make_artwork STOCK_FOLDER [STUDIO_FOLDER]: draws every picture the stock machines' panels use
 // and writes them as 8-bit PNGs (RGB for backgrounds, RGBA for pieces drawn over them) into
 // STOCK_FOLDER; with a second folder it also writes the studio window's icons there (tool bars,
-// the options pages, the HD recorder's buttons). The same program writes the same bytes on every
-// run; library/artwork/ and studio_ui/artwork/ hold its output and the deliverables embed them.
+// the options pages, the HD recorder's buttons, the pattern and sequence editors' tool bars). The
+// same program writes the same bytes on every run; library/artwork/ and studio_ui/artwork/ hold
+// its output and the deliverables embed them.
 #include "machines/antialias/antialias_panel_layout.h"
 #include "machines/basshead/basshead_panel_layout.h"
 #include "machines/basshead/basshead_parameters.h"
@@ -515,6 +516,131 @@ CCanvas SaveFileIcon() {
     return canvas;
 }
 
+// ---- The editor pages' tool bars ----
+// The pattern editor's buttons are 16 logical pixels, the sequence editor's transport 14; the
+// transport pictures are one drawing at either size (coordinates in a 14-unit square scaled to
+// the icon), so the two pages show the same play, stop and loop.
+
+constexpr Rgb kSheet{250, 250, 250};
+constexpr Rgb kNoteBlue{52, 104, 190};
+constexpr Rgb kAddGreen{46, 150, 70};
+constexpr Rgb kRemoveRed{196, 56, 48};
+
+// A small sheet with three note bars at (x, y) (logical units): a pattern.
+void PatternSheet(CCanvas& canvas, double s, double x, double y) {
+    ShapeRect(canvas, s, x, y, 10, 11, kSheet, kIconOutline, 0.9);
+    ShapeRect(canvas, s, x + 2, y + 2.5, 3, 1.5, kNoteBlue, kNoteBlue, 0.0);
+    ShapeRect(canvas, s, x + 5, y + 5, 3, 1.5, kNoteBlue, kNoteBlue, 0.0);
+    ShapeRect(canvas, s, x + 3, y + 7.5, 4, 1.5, kNoteBlue, kNoteBlue, 0.0);
+}
+
+// A round plus or minus sign at the lower right, with a white rim so it stands off the sheet.
+void Badge(CCanvas& canvas, double s, bool plus, Rgb colour) {
+    const double c = 12.0 * s;
+    canvas.Disc(c, c, 4.1 * s, {255, 255, 255}, {255, 255, 255});
+    canvas.Disc(c, c, 3.5 * s, colour, colour);
+    canvas.Line(10.4 * s, c, 13.6 * s, c, 1.3 * s, {255, 255, 255});
+    if (plus) canvas.Line(c, 10.4 * s, c, 13.6 * s, 1.3 * s, {255, 255, 255});
+}
+
+// A lane with three steps of a control track.
+void ControlLane(CCanvas& canvas, double s) {
+    ShapeRect(canvas, s, 1.5, 3.5, 12, 8, kSheet, kIconOutline, 0.9);
+    ShapeRect(canvas, s, 3, 8, 2, 2, kNoteBlue, kNoteBlue, 0.0);
+    ShapeRect(canvas, s, 6.5, 5.5, 2, 2, kNoteBlue, kNoteBlue, 0.0);
+    ShapeRect(canvas, s, 10, 7, 2, 2, kNoteBlue, kNoteBlue, 0.0);
+}
+
+// "Add Pattern", "Remove Pattern": a pattern with a green plus or a red minus.
+CCanvas PatternWithSign(bool plus) {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    PatternSheet(canvas, s, 1.5, 1.5);
+    Badge(canvas, s, plus, plus ? kAddGreen : kRemoveRed);
+    return canvas;
+}
+
+// "Duplicate Pattern": the pattern and its copy in front of it.
+CCanvas DuplicatePatternIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    PatternSheet(canvas, s, 1.5, 1.5);
+    PatternSheet(canvas, s, 4.5, 4.0);
+    return canvas;
+}
+
+// "Rename Pattern": the pattern with a pencil across its corner.
+CCanvas RenamePatternIcon() {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    PatternSheet(canvas, s, 1.5, 1.5);
+    Shape(canvas, Scaled({{7, 14.5}, {7.6, 12}, {13.5, 6}, {15.5, 8}, {9.5, 14}}, s), {240, 190, 60}, kIconOutline, 0.8 * s);
+    // The pencil's point.
+    Shape(canvas, Scaled({{7, 14.5}, {7.3, 13.2}, {8.3, 14.2}}, s), kIconOutline, kIconOutline, 0.0);
+    return canvas;
+}
+
+// "Add Control Track", "Remove Control Track": a control lane with a green plus or a red minus.
+CCanvas ControlTrackWithSign(bool plus) {
+    const double s = 2.0;
+    CCanvas canvas(32, 32, true);
+    ControlLane(canvas, s);
+    Badge(canvas, s, plus, plus ? kAddGreen : kRemoveRed);
+    return canvas;
+}
+
+// The colours of a transport picture: idle, or lit while its state holds.
+struct TransportColours {
+    Rgb fill, outline;
+};
+
+// Play: a green triangle pointing right, at logical side pixels.
+CCanvas PlayIcon(int side, bool lit) {
+    const double u = side / 14.0 * 2.0;
+    CCanvas canvas(2 * side, 2 * side, true);
+    const TransportColours colours = lit ? TransportColours{{90, 230, 90}, {20, 90, 20}}
+                                         : TransportColours{{60, 150, 70}, {20, 50, 20}};
+    Shape(canvas, Scaled({{3.5, 2.0}, {12.0, 7.0}, {3.5, 12.0}}, u), colours.fill, colours.outline, 1.0 * u);
+    return canvas;
+}
+
+// Stop: a light square with a dark rim (it reads on the dark tool bars), at logical side pixels.
+CCanvas StopIcon(int side) {
+    const double u = side / 14.0 * 2.0;
+    CCanvas canvas(2 * side, 2 * side, true);
+    ShapeRect(canvas, u, 3.0, 3.0, 8.0, 8.0, {200, 200, 206}, {30, 30, 34}, 1.0);
+    return canvas;
+}
+
+// An arrowhead whose tip leads the ring at angle degrees (clockwise from straight up), moving
+// clockwise round (cx, cy) at radius r; sizes in pixels.
+void RingArrowHead(CCanvas& canvas, double cx, double cy, double r, double degrees, double length, double half, Rgb colour) {
+    const double a = degrees * kPi / 180.0;
+    const double px = cx + r * std::sin(a), py = cy - r * std::cos(a);
+    // Clockwise along the ring, and outwards from its centre.
+    const double tx = std::cos(a), ty = std::sin(a);
+    const double nx = std::sin(a), ny = -std::cos(a);
+    const double bx = px - tx * length * 0.35, by = py - ty * length * 0.35;
+    canvas.Polygon({{px + tx * length * 0.65, py + ty * length * 0.65},
+                    {bx + nx * half, by + ny * half},
+                    {bx - nx * half, by - ny * half}},
+                   colour);
+}
+
+// Loop: two arrows chasing each other round, grey while idle and blue while looping, at logical
+// side pixels.
+CCanvas LoopIcon(int side, bool lit) {
+    const double u = side / 14.0 * 2.0;
+    CCanvas canvas(2 * side, 2 * side, true);
+    const Rgb colour = lit ? Rgb{110, 200, 255} : Rgb{170, 172, 182};
+    const double c = 7.0 * u, r = 4.3 * u, half = 0.8 * u;
+    canvas.Arc(c, c, r - half, r + half, 25.0, 130.0, colour);
+    canvas.Arc(c, c, r - half, r + half, -155.0, -50.0, colour);
+    RingArrowHead(canvas, c, c, r, 140.0, 3.6 * u, 2.2 * u, colour);
+    RingArrowHead(canvas, c, c, r, -40.0, 3.6 * u, 2.2 * u, colour);
+    return canvas;
+}
+
 void Write(const std::string& folder, const char* name, const CCanvas& canvas) {
     artwork::WritePng(canvas, folder + "/" + name);
 }
@@ -569,6 +695,20 @@ int main(int argc, char** argv) {
             Write(studio, "record_off.png", RecordIcon(false));
             Write(studio, "record_on.png", RecordIcon(true));
             Write(studio, "save_file.png", SaveFileIcon());
+            Write(studio, "pattern_add.png", PatternWithSign(true));
+            Write(studio, "pattern_remove.png", PatternWithSign(false));
+            Write(studio, "pattern_duplicate.png", DuplicatePatternIcon());
+            Write(studio, "pattern_rename.png", RenamePatternIcon());
+            Write(studio, "control_track_add.png", ControlTrackWithSign(true));
+            Write(studio, "control_track_remove.png", ControlTrackWithSign(false));
+            Write(studio, "pattern_play.png", PlayIcon(16, false));
+            Write(studio, "pattern_stop.png", StopIcon(16));
+            Write(studio, "pattern_loop.png", LoopIcon(16, true));
+            Write(studio, "song_play_off.png", PlayIcon(14, false));
+            Write(studio, "song_play_on.png", PlayIcon(14, true));
+            Write(studio, "song_stop.png", StopIcon(14));
+            Write(studio, "song_loop_off.png", LoopIcon(14, false));
+            Write(studio, "song_loop_on.png", LoopIcon(14, true));
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

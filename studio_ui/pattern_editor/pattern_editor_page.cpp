@@ -14,7 +14,7 @@
 #include "sequencer/pattern.h"
 #include "studio_ui/pattern_editor/control_lanes.h"
 #include "studio_ui/pattern_editor/note_grid.h"
-#include "studio_ui/pattern_editor/pattern_editor_icons.h"
+#include "studio_ui/icons/studio_icons.h"
 #include "studio_ui/pattern_editor/pattern_grid_geometry.h"
 
 #include <QComboBox>
@@ -133,9 +133,9 @@ void CPatternEditorPage::BuildToolBars() {
         bar = std::make_unique<CPageToolBar>();
         bar->Create(this, 0, 0, Width(), kToolBarHeight);
     }
-    auto toggle = [](CPageToolBar& bar, int command, Icon icon, const char* tip) {
+    auto toggle = [](CPageToolBar& bar, int command, int icon, const char* tip) {
         auto button = std::make_unique<CToggleToolButton>();
-        button->Create(&bar, command, MakeIcon(icon), tip, bar.NextX(), (kToolBarHeight - gui::CToolBar::kButtonSize) / 2,
+        button->Create(&bar, command, studio_icons::Image(icon), tip, bar.NextX(), (kToolBarHeight - gui::CToolBar::kButtonSize) / 2,
                        gui::CToolBar::kButtonSize, gui::CToolBar::kButtonSize);
         button->Show();
         bar.AddSpace(gui::CToolBar::kButtonSize + gui::CToolBar::kGap);
@@ -146,20 +146,20 @@ void CPatternEditorPage::BuildToolBars() {
     AddBox(first, "MachineCombo", "Select Machine", 180);
     AddBox(first, "PatternCombo", "Select Pattern", 120);
     AddBox(first, "PortCombo", "Select Port", 120);
-    first.AddButton(kAddPattern, MakeIcon(Icon::kAddPattern), "Add Pattern");
-    first.AddButton(kRemovePattern, MakeIcon(Icon::kRemovePattern), "Remove Pattern");
+    first.AddButton(kAddPattern, studio_icons::Image(studio_icons::kAddPattern), "Add Pattern");
+    first.AddButton(kRemovePattern, studio_icons::Image(studio_icons::kRemovePattern), "Remove Pattern");
     first.AddSpace(kGap * 2);
     AddBox(first, "LengthCombo", "Pattern Length", 60);
-    m_play = toggle(first, kPlayPattern, Icon::kPlay, "Play Pattern");
+    m_play = toggle(first, kPlayPattern, studio_icons::kPatternPlay, "Play Pattern");
     // The stop button sits between the two toggles; AddButton places it after them, so it is
     // placed by hand like them.
     const int stopX = first.NextX();
     first.AddSpace(gui::CToolBar::kButtonSize + gui::CToolBar::kGap);
-    m_loop = toggle(first, kLoopPattern, Icon::kLoop, "Loop Pattern");
+    m_loop = toggle(first, kLoopPattern, studio_icons::kPatternLoop, "Loop Pattern");
     first.AddSpace(kGap * 2);
-    first.AddButton(kDuplicatePattern, MakeIcon(Icon::kDuplicatePattern), "Duplicate Pattern");
-    first.AddButton(kRenamePattern, MakeIcon(Icon::kRenamePattern), "Rename Pattern");
-    first.AddButton(kStopPattern, MakeIcon(Icon::kStop), "Stop Pattern");
+    first.AddButton(kDuplicatePattern, studio_icons::Image(studio_icons::kDuplicatePattern), "Duplicate Pattern");
+    first.AddButton(kRenamePattern, studio_icons::Image(studio_icons::kRenamePattern), "Rename Pattern");
+    first.AddButton(kStopPattern, studio_icons::Image(studio_icons::kPatternStop), "Stop Pattern");
     gui::CToolBarButton* stop = first.Button(first.ButtonCount() - 1);
     stop->Move(stopX, (kToolBarHeight - gui::CToolBar::kButtonSize) / 2);
     for (int i = 0; i < first.ButtonCount(); ++i) first.Button(i)->Show();
@@ -174,8 +174,8 @@ void CPatternEditorPage::BuildToolBars() {
     CPageToolBar& third = *m_toolBars[2];
     AddCaption(third, "Property", 60);
     AddBox(third, "PropertyCombo", "Select Property", 180);
-    third.AddButton(kAddControlTrack, MakeIcon(Icon::kAddTrack), "Add Control Track");
-    third.AddButton(kRemoveControlTrack, MakeIcon(Icon::kRemoveTrack), "Remove Control Track");
+    third.AddButton(kAddControlTrack, studio_icons::Image(studio_icons::kAddControlTrack), "Add Control Track");
+    third.AddButton(kRemoveControlTrack, studio_icons::Image(studio_icons::kRemoveControlTrack), "Remove Control Track");
     for (int i = 0; i < third.ButtonCount(); ++i) third.Button(i)->Show();
 
     for (int beats : kPatternLengths) m_lengthBox->AddEntry(QString::number(beats * 4));

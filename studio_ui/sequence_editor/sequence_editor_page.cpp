@@ -8,15 +8,13 @@
 #include "sequencer/pattern.h"
 #include "sequencer/sequencer.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
+#include "studio_ui/icons/studio_icons.h"
 #include "studio_ui/sequence_editor/sequence_view.h"
 #include "studio_ui/undo/undo_commands.h"
 #include "studio_ui/undo/undo_stack.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 
 #include <algorithm>
 
@@ -24,84 +22,8 @@ namespace sequence_editor {
 
 namespace {
 
-constexpr int kIconSize = 14;
 constexpr int kButtonSize = gui::CToolBar::kButtonSize;
 constexpr int kButtonTop = (kToolBarHeight - kButtonSize) / 2;
-
-QPixmap BlankIcon() {
-    QPixmap pixmap(kIconSize, kIconSize);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
-}
-
-// The transport pictures; "on" glows while the state holds.
-QIcon PlayIcon(bool on) {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath triangle;
-    triangle.moveTo(3.5, 2.0);
-    triangle.lineTo(12.0, 7.0);
-    triangle.lineTo(3.5, 12.0);
-    triangle.closeSubpath();
-    painter.setPen(QPen(on ? QColor(20, 90, 20) : QColor(20, 50, 20), 1.0));
-    painter.setBrush(on ? QColor(90, 230, 90) : QColor(60, 130, 60));
-    painter.drawPath(triangle);
-    return QIcon(pixmap);
-}
-
-QIcon RecordIcon(bool on) {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (on) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 90, 70, 90));
-        painter.drawEllipse(QRectF(0.5, 0.5, kIconSize - 1.0, kIconSize - 1.0));
-    }
-    painter.setPen(QPen(on ? QColor(120, 0, 0) : QColor(70, 10, 10), 1.0));
-    painter.setBrush(on ? QColor(255, 48, 40) : QColor(150, 30, 30));
-    painter.drawEllipse(QRectF(2.5, 2.5, kIconSize - 5.0, kIconSize - 5.0));
-    return QIcon(pixmap);
-}
-
-QIcon StopIcon() {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(30, 30, 34), 1.0));
-    painter.setBrush(QColor(200, 200, 206));
-    painter.drawRect(QRectF(3.0, 3.0, 8.0, 8.0));
-    return QIcon(pixmap);
-}
-
-// Two arrows chasing each other round.
-QIcon LoopIcon(bool on) {
-    QPixmap pixmap = BlankIcon();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = on ? QColor(110, 200, 255) : QColor(150, 150, 160);
-    painter.setPen(QPen(colour, 1.6, Qt::SolidLine, Qt::RoundCap));
-    painter.setBrush(Qt::NoBrush);
-    const QRectF ring(2.5, 3.0, 9.0, 8.0);
-    painter.drawArc(ring, 30 * 16, 150 * 16);
-    painter.drawArc(ring, 210 * 16, 150 * 16);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    QPainterPath top;
-    top.moveTo(1.0, 5.0);
-    top.lineTo(4.5, 5.0);
-    top.lineTo(2.6, 8.2);
-    top.closeSubpath();
-    painter.drawPath(top);
-    QPainterPath bottom;
-    bottom.moveTo(13.0, 9.0);
-    bottom.lineTo(9.5, 9.0);
-    bottom.lineTo(11.4, 5.8);
-    bottom.closeSubpath();
-    painter.drawPath(bottom);
-    return QIcon(pixmap);
-}
 
 // A tool bar whose fields tell the page (their parent's parent) of the user's changes.
 class CPageToolBar : public gui::CToolBar {
@@ -140,10 +62,16 @@ void CSequenceEditorPage::Build(gui::CControl* parent, int x, int y, int width, 
                              [this, press] { (this->*press)(); });
         left += kButtonSize + gui::CToolBar::kGap;
     };
-    toggle(m_play, PlayIcon(false), PlayIcon(true), "Play Pattern", &CSequenceEditorPage::PressPlay);
-    toggle(m_record, RecordIcon(false), RecordIcon(true), "Record Song", &CSequenceEditorPage::PressRecord);
-    toggle(m_stop, StopIcon(), StopIcon(), "Stop Pattern", &CSequenceEditorPage::PressStop);
-    toggle(m_loop, LoopIcon(false), LoopIcon(true), "Loop Pattern", &CSequenceEditorPage::PressLoop);
+    // The transport's pictures, idle and lit while the state holds; record is the HD recorder's.
+    using studio_icons::Icon;
+    toggle(m_play, Icon(studio_icons::kSongPlayOff), Icon(studio_icons::kSongPlayOn), "Play Pattern",
+           &CSequenceEditorPage::PressPlay);
+    toggle(m_record, Icon(studio_icons::kRecordOff), Icon(studio_icons::kRecordOn), "Record Song",
+           &CSequenceEditorPage::PressRecord);
+    toggle(m_stop, Icon(studio_icons::kSongStop), Icon(studio_icons::kSongStop), "Stop Pattern",
+           &CSequenceEditorPage::PressStop);
+    toggle(m_loop, Icon(studio_icons::kSongLoopOff), Icon(studio_icons::kSongLoopOn), "Loop Pattern",
+           &CSequenceEditorPage::PressLoop);
     left += 12;
     m_lengthLabel = std::make_unique<gui::CLabel>();
     m_lengthLabel->CreateLabel(m_transportBar.get(), "Length:", left, (kToolBarHeight - kLengthLabelHeight) / 2,

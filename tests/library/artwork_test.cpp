@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -73,7 +74,7 @@ TEST(Artwork, TwoRunsWriteTheSameFilesAsTheShippedOnes) {
     ASSERT_FALSE(a.empty());
     EXPECT_EQ(a, b);
     const auto iconsA = Files(firstIcons);
-    ASSERT_EQ(iconsA.size(), 11u);
+    ASSERT_EQ(iconsA.size(), 25u);
     EXPECT_EQ(iconsA, Files(secondIcons));
     // The folders the library and the program embed hold exactly what the generator writes:
     // nobody edited a picture by hand or forgot to run the generator after changing it.
@@ -100,7 +101,7 @@ TEST(Artwork, EveryShippedPictureDecodesAs8BitNonInterlaced) {
         }) << entry.path();
         ++count;
     }
-    EXPECT_EQ(count, 29 + 11);
+    EXPECT_EQ(count, 29 + 25);
 }
 
 TEST(Artwork, PicturesHaveTheSizesAndKindsThePanelsNeed) {
@@ -180,13 +181,19 @@ TEST(Artwork, KnobFramesTurnFromEmptyToFull) {
 }
 
 TEST(Artwork, TheStudioIconsAreTransparentPicturesAtTwiceTheirSize) {
-    // Logical sizes: tool bar 16, options pages 32, HD recorder buttons 14.
+    // Logical sizes: tool bar 16, options pages 32, HD recorder buttons 14, the pattern editor's
+    // tool bars 16, the sequence editor's transport 14.
     const struct {
         const char* name;
         int logical;
     } icons[] = {{"new_project.png", 16},  {"open_project.png", 16}, {"save_project.png", 16}, {"audio_output.png", 32},
                  {"vst_paths.png", 32},    {"add_folder.png", 16},   {"remove_folder.png", 16}, {"load_bank.png", 16},
-                 {"record_off.png", 14},   {"record_on.png", 14},    {"save_file.png", 14}};
+                 {"record_off.png", 14},   {"record_on.png", 14},    {"save_file.png", 14},
+                 {"pattern_add.png", 16},  {"pattern_remove.png", 16}, {"pattern_duplicate.png", 16},
+                 {"pattern_rename.png", 16}, {"control_track_add.png", 16}, {"control_track_remove.png", 16},
+                 {"pattern_play.png", 16}, {"pattern_stop.png", 16}, {"pattern_loop.png", 16},
+                 {"song_play_off.png", 14}, {"song_play_on.png", 14}, {"song_stop.png", 14},
+                 {"song_loop_off.png", 14}, {"song_loop_on.png", 14}};
     for (const auto& icon : icons) {
         const std::vector<uint8_t> bytes = Bytes(kShippedIcons / icon.name);
         const gui::CPicture picture = gui::ReadPng(bytes.data(), bytes.size());
@@ -208,4 +215,102 @@ TEST(Artwork, TheStudioIconsAreTransparentPicturesAtTwiceTheirSize) {
     EXPECT_EQ(idle.PixelAt(14, 2)[3], 0);
     EXPECT_GT(lit.PixelAt(14, 2)[3], 40);
     EXPECT_GT(lit.PixelAt(14, 14)[0], idle.PixelAt(14, 14)[0] + 60);
+}
+
+namespace {
+
+gui::CPicture ShippedIcon(const std::string& name) {
+    const std::vector<uint8_t> bytes = Bytes(kShippedIcons / name);
+    return gui::ReadPng(bytes.data(), bytes.size());
+}
+
+// The box around the pixels drawn at least half opaque: left, top, right, bottom (inclusive).
+struct Box {
+    int left, top, right, bottom;
+};
+
+Box DrawnBox(const gui::CPicture& picture) {
+    Box box{picture.Width(), picture.Height(), -1, -1};
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.PixelAt(x, y)[3] >= 128) {
+                box.left = std::min(box.left, x);
+                box.top = std::min(box.top, y);
+                box.right = std::max(box.right, x);
+                box.bottom = std::max(box.bottom, y);
+            }
+    return box;
+}
+
+} // namespace
+
+TEST(Artwork, TheEditorsTransportIsOnePictureAtBothSizes) {
+    // The pattern editor's play, stop and loop are the sequence editor's drawn at 16 instead of
+    // 14: the drawn box scales by 16/14 (within the soft edge's pixel).
+    const struct {
+        const char* at16;
+        const char* at14;
+        int x16, y16, x14, y14;  // a point inside the drawing's body at either size
+    } pairs[] = {{"pattern_play.png", "song_play_off.png", 13, 16, 11, 14},
+                 {"pattern_stop.png", "song_stop.png", 13, 16, 11, 14},
+                 {"pattern_loop.png", "song_loop_on.png", 25, 15, 22, 13}};
+    for (const auto& pair : pairs) {
+        const Box big = DrawnBox(ShippedIcon(pair.at16));
+        const Box small = DrawnBox(ShippedIcon(pair.at14));
+        ASSERT_GE(small.right, small.left) << pair.at14;
+        EXPECT_NEAR(big.left, small.left * 16.0 / 14.0, 1.5) << pair.at16;
+        EXPECT_NEAR(big.top, small.top * 16.0 / 14.0, 1.5) << pair.at16;
+        EXPECT_NEAR(big.right, small.right * 16.0 / 14.0, 1.5) << pair.at16;
+        EXPECT_NEAR(big.bottom, small.bottom * 16.0 / 14.0, 1.5) << pair.at16;
+        // The same colour in the middle of the picture's body.
+        const gui::CPicture b = ShippedIcon(pair.at16), s = ShippedIcon(pair.at14);
+        const uint8_t* pb = b.PixelAt(pair.x16, pair.y16);
+        const uint8_t* ps = s.PixelAt(pair.x14, pair.y14);
+        ASSERT_GT(pb[3], 200) << pair.at16;
+        ASSERT_GT(ps[3], 200) << pair.at14;
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(pb[c], ps[c], 24) << pair.at16 << " channel " << c;
+    }
+}
+
+TEST(Artwork, LitTransportPicturesStandOutFromIdleOnes) {
+    // Play lights up a brighter green; loop turns from grey to blue. The middle of the triangle
+    // and a point on the loop's right-hand arc.
+    const gui::CPicture playOff = ShippedIcon("song_play_off.png"), playOn = ShippedIcon("song_play_on.png");
+    const uint8_t* off = playOff.PixelAt(12, 14);
+    const uint8_t* on = playOn.PixelAt(12, 14);
+    ASSERT_EQ(off[3], 255);
+    ASSERT_EQ(on[3], 255);
+    EXPECT_GT(on[1], off[1] + 50);
+    EXPECT_GT(on[1], on[0] + 80);
+    const gui::CPicture loopOff = ShippedIcon("song_loop_off.png"), loopOn = ShippedIcon("song_loop_on.png");
+    // Radius 4.3 at 90 degrees (straight right) from the centre (7, 7), at density 2.
+    const uint8_t* idle = loopOff.PixelAt(22, 14);
+    const uint8_t* lit = loopOn.PixelAt(22, 14);
+    ASSERT_GT(idle[3], 200);
+    ASSERT_GT(lit[3], 200);
+    EXPECT_LT(std::abs(int(idle[2]) - int(idle[0])), 20);  // grey
+    EXPECT_GT(lit[2], lit[0] + 100);                       // blue
+}
+
+TEST(Artwork, AddAndRemoveBadgesAreGreenAndRed) {
+    // The badge sits round (12, 12) logical, (24, 24) in the picture; its sign is white there,
+    // so the colour is read just off the centre on the badge's face.
+    for (const char* name : {"pattern_add.png", "control_track_add.png"}) {
+        const gui::CPicture picture = ShippedIcon(name);
+        const uint8_t* p = picture.PixelAt(24, 29);
+        EXPECT_GT(p[1], p[0] + 60) << name;
+    }
+    for (const char* name : {"pattern_remove.png", "control_track_remove.png"}) {
+        const gui::CPicture picture = ShippedIcon(name);
+        const uint8_t* p = picture.PixelAt(24, 29);
+        EXPECT_GT(p[0], p[1] + 80) << name;
+    }
+    // The minus has no upright stroke: above the centre the remove badge shows its red face
+    // where the add badge shows its plus in white.
+    const gui::CPicture add = ShippedIcon("pattern_add.png"), remove = ShippedIcon("pattern_remove.png");
+    const uint8_t* plus = add.PixelAt(24, 22);
+    const uint8_t* minus = remove.PixelAt(24, 22);
+    EXPECT_GT(plus[0], 230);
+    EXPECT_GT(plus[1], 230);
+    EXPECT_LT(minus[1], 120);
 }

@@ -647,6 +647,59 @@ TEST_F(PatternPageTest, CopyAndPasteAtTheCursor) {
     EXPECT_EQ(NotesOf(pattern).back(), (SelectedNote{59, 4, 60}));
 }
 
+// How many of a button's drawn pixels fall in each colour family, as the screen shows it.
+struct ColourCensus {
+    int green = 0, red = 0, blue = 0, light = 0, yellow = 0;
+};
+
+ColourCensus Census(gui::CControl* button) {
+    ColourCensus census;
+    const QImage image = button->Widget()->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            const int r = qRed(p), g = qGreen(p), b = qBlue(p);
+            if (g > r + 50 && g > b + 30) ++census.green;
+            if (r > g + 60 && r > b + 60 && g < 120) ++census.red;
+            if (b > r + 60 && b > g + 20) ++census.blue;
+            if (r > 180 && g > 180 && b > 180) ++census.light;
+            if (r > 200 && g > 150 && b < 110) ++census.yellow;
+        }
+    return census;
+}
+
+TEST_F(PatternPageTest, ToolBarButtonsShowTheirOwnPictures) {
+    Open();
+    Choose(m_page->MachineBox(), "Bass");
+    ASSERT_NE(Editor().CurrentPattern(), nullptr);
+    Settle();
+    // Add and remove carry a green plus and a red minus on a pattern sheet (light, with blue notes).
+    for (auto command : {CPatternEditorPage::kAddPattern, CPatternEditorPage::kAddControlTrack}) {
+        const ColourCensus c = Census(m_page->Button(command));
+        EXPECT_GT(c.green, 10) << command;
+        EXPECT_EQ(c.red, 0) << command;
+        EXPECT_GT(c.blue, 4) << command;
+    }
+    const ColourCensus remove = Census(m_page->Button(CPatternEditorPage::kRemovePattern));
+    EXPECT_GT(remove.red, 10);
+    EXPECT_EQ(remove.green, 0);
+    EXPECT_GT(remove.light, 20);
+    // Rename has its yellow pencil; duplicate shows two sheets, more light than one.
+    EXPECT_GT(Census(m_page->Button(CPatternEditorPage::kRenamePattern)).yellow, 4);
+    EXPECT_EQ(Census(m_page->Button(CPatternEditorPage::kDuplicatePattern)).yellow, 0);
+    EXPECT_GT(Census(m_page->Button(CPatternEditorPage::kDuplicatePattern)).light, remove.light);
+    // The transport: a green play, a light stop square, blue loop arrows.
+    const ColourCensus play = Census(m_page->Button(CPatternEditorPage::kPlayPattern));
+    EXPECT_GT(play.green, 40);
+    EXPECT_EQ(play.light, 0);
+    const ColourCensus stop = Census(m_page->Button(CPatternEditorPage::kStopPattern));
+    EXPECT_GT(stop.light, 40);
+    EXPECT_EQ(stop.green, 0);
+    const ColourCensus loop = Census(m_page->Button(CPatternEditorPage::kLoopPattern));
+    EXPECT_GT(loop.blue, 20);
+    EXPECT_EQ(loop.green, 0);
+}
+
 TEST_F(PatternPageTest, AddDuplicateRenameAndRemovePatterns) {
     Open();
     Pattern* pattern = NewPattern("Bass");

@@ -25,6 +25,7 @@
 #include "studio_ui/bank_explorer/bank_explorer_window.h"
 #include "studio_ui/document/recent_projects.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
+#include "studio_ui/icons/studio_icons.h"
 #include "studio_ui/main_window/main_window.h"
 #include "studio_ui/sequence_editor/sequence_editor_page.h"
 #include "studio_ui/sequence_editor/sequence_view.h"
@@ -508,6 +509,30 @@ TEST_F(SequenceEditorTest, TransportButtonsFollowTheSong) {
     EXPECT_TRUE(m_page->PlayButton()->IsOn());
     Tick();
     EXPECT_FALSE(m_page->PlayButton()->IsOn());
+}
+
+// The picture a button shows, as the screen at density 2 gets it.
+QImage Shown(const QIcon& icon) { return icon.pixmap(QSize(14, 14), 2.0).toImage().convertToFormat(QImage::Format_ARGB32); }
+
+TEST_F(SequenceEditorTest, TransportButtonsShowTheEmbeddedPicturesOfTheirState) {
+    Open();
+    auto same = [](const QIcon& shown, int number) { return Shown(shown) == Shown(studio_icons::Icon(number)); };
+    EXPECT_TRUE(same(m_page->PlayButton()->Icon(), studio_icons::kSongPlayOff));
+    EXPECT_TRUE(same(m_page->RecordButton()->Icon(), studio_icons::kRecordOff));
+    EXPECT_TRUE(same(m_page->StopButton()->Icon(), studio_icons::kSongStop));
+    EXPECT_TRUE(same(m_page->LoopButton()->Icon(), studio_icons::kSongLoopOff));
+    // The pictures are drawn at twice their size, so a dense screen gets all 28 pixels.
+    EXPECT_EQ(m_page->PlayButton()->Icon().pixmap(QSize(14, 14), 2.0).size(), QSize(28, 28));
+    Click(m_page->PlayButton());
+    Click(m_page->LoopButton());
+    ASSERT_TRUE(m_page->PlayButton()->IsOn());
+    EXPECT_TRUE(same(m_page->PlayButton()->Icon(), studio_icons::kSongPlayOn));
+    EXPECT_TRUE(same(m_page->LoopButton()->Icon(), studio_icons::kSongLoopOn));
+    EXPECT_FALSE(same(m_page->PlayButton()->Icon(), studio_icons::kSongPlayOff));
+    Click(m_page->StopButton());
+    Click(m_page->LoopButton());
+    EXPECT_TRUE(same(m_page->PlayButton()->Icon(), studio_icons::kSongPlayOff));
+    EXPECT_TRUE(same(m_page->LoopButton()->Icon(), studio_icons::kSongLoopOff));
 }
 
 // ---- Record Song and the HD recorder ----

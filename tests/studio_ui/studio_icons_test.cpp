@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -33,7 +34,13 @@ TEST(StudioIcons, EveryIconLoadsAtDensityTwoAndItsLogicalSize) {
     } icons[] = {{studio_icons::kNewProject, 16}, {studio_icons::kOpenProject, 16}, {studio_icons::kSaveProject, 16},
                  {studio_icons::kAudioOutput, 32}, {studio_icons::kVstPaths, 32},  {studio_icons::kAddFolder, 16},
                  {studio_icons::kRemoveFolder, 16}, {studio_icons::kLoadBank, 16}, {studio_icons::kRecordOff, 14},
-                 {studio_icons::kRecordOn, 14},   {studio_icons::kSaveFile, 14}};
+                 {studio_icons::kRecordOn, 14},   {studio_icons::kSaveFile, 14},
+                 {studio_icons::kAddPattern, 16}, {studio_icons::kRemovePattern, 16},
+                 {studio_icons::kDuplicatePattern, 16}, {studio_icons::kRenamePattern, 16},
+                 {studio_icons::kAddControlTrack, 16}, {studio_icons::kRemoveControlTrack, 16},
+                 {studio_icons::kPatternPlay, 16}, {studio_icons::kPatternStop, 16}, {studio_icons::kPatternLoop, 16},
+                 {studio_icons::kSongPlayOff, 14}, {studio_icons::kSongPlayOn, 14}, {studio_icons::kSongStop, 14},
+                 {studio_icons::kSongLoopOff, 14}, {studio_icons::kSongLoopOn, 14}};
     for (const auto& icon : icons) {
         const QImage image = studio_icons::Image(icon.number);
         ASSERT_FALSE(image.isNull()) << icon.number;
@@ -63,6 +70,24 @@ TEST(StudioIcons, TheToolBarsAndPagesShowTheEmbeddedPictures) {
     const QPixmap dense = audio.pixmap(QSize(32, 32), 2.0);
     EXPECT_EQ(dense.size(), QSize(64, 64));
     EXPECT_EQ(dense.devicePixelRatio(), 2.0);
+}
+
+TEST(StudioIcons, EveryNumberHoldsItsOwnPicture) {
+    // A number embedded twice with the same file, or two numbers swapped in the table, would
+    // show one command's picture on another's button.
+    const int numbers[] = {studio_icons::kNewProject,      studio_icons::kOpenProject,     studio_icons::kSaveProject,
+                           studio_icons::kAudioOutput,     studio_icons::kVstPaths,        studio_icons::kAddFolder,
+                           studio_icons::kRemoveFolder,    studio_icons::kLoadBank,        studio_icons::kRecordOff,
+                           studio_icons::kRecordOn,        studio_icons::kSaveFile,        studio_icons::kAddPattern,
+                           studio_icons::kRemovePattern,   studio_icons::kDuplicatePattern, studio_icons::kRenamePattern,
+                           studio_icons::kAddControlTrack, studio_icons::kRemoveControlTrack, studio_icons::kPatternPlay,
+                           studio_icons::kPatternStop,     studio_icons::kPatternLoop,     studio_icons::kSongPlayOff,
+                           studio_icons::kSongPlayOn,      studio_icons::kSongStop,        studio_icons::kSongLoopOff,
+                           studio_icons::kSongLoopOn};
+    for (size_t i = 0; i < std::size(numbers); ++i)
+        for (size_t j = i + 1; j < std::size(numbers); ++j)
+            EXPECT_FALSE(SamePixels(studio_icons::Image(numbers[i]), studio_icons::Image(numbers[j])))
+                << numbers[i] << " and " << numbers[j];
 }
 
 TEST(StudioIcons, AMissingNumberRaisesTheReadersText) {
