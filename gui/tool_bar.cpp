@@ -75,13 +75,15 @@ void CToolBarButton::Render(QPainter& painter) {
     if (down) DrawBevel(painter, 0, 0, Width(), Height(), Bevel::kSunken, colors);
     else if (m_hover && m_enabled) DrawBevel(painter, 0, 0, Width(), Height(), Bevel::kRaised, colors);
     if (m_icon.isNull()) return;
-    // Icons keep their size (no blur from scaling) unless they do not fit.
-    QSize size = m_icon.size();
+    // Icons keep their logical size (an icon drawn at density 2 covers half its pixels) unless
+    // they do not fit.
+    QSize size = m_icon.deviceIndependentSize().toSize();
     if (size.width() > Width() - 4 || size.height() > Height() - 4) size.scale(Width() - 4, Height() - 4, Qt::KeepAspectRatio);
     const int shift = down ? 1 : 0;
     const QRect target((Width() - size.width()) / 2 + shift, (Height() - size.height()) / 2 + shift, size.width(),
                        size.height());
     painter.setOpacity(m_enabled ? 1.0 : 0.35);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, m_icon);
     painter.setOpacity(1.0);
 }
