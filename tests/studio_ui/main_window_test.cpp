@@ -15,6 +15,7 @@
 #include "studio_ui/studio_view/machine_frame.h"
 #include "studio_ui/studio_view/studio_view.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/studio_test_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,17 +57,8 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::path(TAMBOREL_TEST_BINARY_DIR) /
-                 ("main-window-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-        setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-        setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-        CApplication::Settings settings;
-        settings.audio = CApplication::Audio::Offline;
-        settings.pluginFolder = fs::path(TAMBOREL_BIN_DIR) / "PlugIns";
-        settings.vstFolders = std::vector<fs::path>{};
-        settings.messages = &m_messages;
+        m_root = studio_test::FreshTestFolder("main-window-");
+        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
         m_application = std::make_unique<CApplication>(settings);
         m_recent = std::make_unique<CRecentProjects>(m_root / "recent.txt");
     }

@@ -21,6 +21,7 @@
 #include "studio_ui/pattern_editor/note_grid.h"
 #include "studio_ui/pattern_editor/pattern_editor_page.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/studio_test_support.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -78,17 +79,8 @@ void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoM
 class PatternPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::path(TAMBOREL_TEST_BINARY_DIR) /
-                 ("pattern-page-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-        setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-        setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-        CApplication::Settings settings;
-        settings.audio = CApplication::Audio::Offline;
-        settings.pluginFolder = fs::path(TAMBOREL_BIN_DIR) / "PlugIns";
-        settings.vstFolders = std::vector<fs::path>{};
-        settings.messages = &m_messages;
+        m_root = studio_test::FreshTestFolder("pattern-page-");
+        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
         m_application = std::make_unique<CApplication>(settings);
         m_application->Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
         m_context.emplace(UndoContext{*m_application->Studio(), *m_application->Sequencer(), m_application->Project()});

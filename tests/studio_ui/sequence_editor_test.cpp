@@ -33,6 +33,7 @@
 #include "studio_ui/undo/edit_snapshots.h"
 #include "studio_ui/undo/undo_stack.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/studio_test_support.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -163,18 +164,9 @@ TEST(UndoGesture, AGestureThatEndsWhereItBeganLeavesNoStepAndKeepsTheOthers) {
 class SequenceEditorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::path(TAMBOREL_TEST_BINARY_DIR) /
-                 ("sequence-editor-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root);
-        setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-        setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-        CApplication::Settings settings;
-        settings.audio = CApplication::Audio::Offline;
+        m_root = studio_test::FreshTestFolder("sequence-editor-");
+        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
         settings.bufferSize = kBuffer;
-        settings.pluginFolder = fs::path(TAMBOREL_BIN_DIR) / "PlugIns";
-        settings.vstFolders = std::vector<fs::path>{};
-        settings.messages = &m_messages;
         m_application = std::make_unique<CApplication>(settings);
         m_context.emplace(UndoContext{Studio(), *m_application->Sequencer(), m_application->Project()});
     }
