@@ -3,6 +3,8 @@
 //     every arrow), as after a cable edit or a scroll.
 //   BM_SurfaceRepaint: what the screen gets while a frame or a cable is dragged: the surface's
 //     picture rendered again and the window composited with every frame from its own picture.
+//   BM_SurfaceRepaintScreen: the same repaint as the screen gets it, through the window's
+//     backing store (the platform's own copy of the window) rather than into a separate image.
 //   BM_SurfaceEverything: the surface and every frame rendered again, then the whole window
 //     composited into one image, as after a palette change or the first show.
 #include "engine/master.h"
@@ -98,6 +100,15 @@ void BM_SurfaceRepaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SurfaceRepaint)->Unit(benchmark::kMillisecond);
+
+void BM_SurfaceRepaintScreen(benchmark::State& state) {
+    Surface surface;
+    for (auto _ : state) {
+        surface.view->Refresh();
+        surface.window.Widget()->repaint();
+    }
+}
+BENCHMARK(BM_SurfaceRepaintScreen)->Unit(benchmark::kMillisecond);
 
 void BM_SurfaceEverything(benchmark::State& state) {
     Surface surface;

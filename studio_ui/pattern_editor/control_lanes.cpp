@@ -1,5 +1,6 @@
 #include "studio_ui/pattern_editor/control_lanes.h"
 
+#include "gui/band_fill.h"
 #include "gui/color_manager.h"
 #include "gui/label.h"
 #include "gui/scroll_bar.h"
@@ -153,7 +154,7 @@ void CControlLanes::Render(QPainter& painter) {
             const int x = StepX(step);
             if (x >= width) break;
             const QColor& line = step % 16 == 0 ? colors::kBarLine : step % 4 == 0 ? colors::kBeatLine : colors::kStepLine;
-            painter.fillRect(x, top, 1, kLaneHeight, line);
+            gui::FillInBands(painter, QRect(x, top, 1, kLaneHeight), line);
         }
         // The value range's floor.
         painter.fillRect(kKeyColumn, top + kLaneValuePixels + kHandleSize / 2, width - kKeyColumn, 1, colors::kRowLine);

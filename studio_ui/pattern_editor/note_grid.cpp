@@ -1,5 +1,6 @@
 #include "studio_ui/pattern_editor/note_grid.h"
 
+#include "gui/band_fill.h"
 #include "gui/scroll_bar.h"
 #include "machine_interface/machine.h"
 #include "sequencer/pattern.h"
@@ -234,7 +235,7 @@ void CNoteGrid::Render(QPainter& painter) {
         const int x = kKeyColumn + (step - firstStep) * kStepPixels;
         if (x >= width) break;
         const QColor& line = step % 16 == 0 ? colors::kBarLine : step % 4 == 0 ? colors::kBeatLine : colors::kStepLine;
-        painter.fillRect(x, 0, 1, rowsBottom, line);
+        gui::FillInBands(painter, QRect(x, 0, 1, rowsBottom), line);
     }
 
     // Notes.
