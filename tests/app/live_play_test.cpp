@@ -147,7 +147,8 @@ public:
     bool WaitUntilPlaying(std::chrono::seconds timeout) {
         const auto end = Clock::now() + timeout;
         while (Clock::now() < end) {
-            if (ReadText(m_log).find("playing") != std::string::npos) return true;
+            // The start line, not the remark about a missing display that comes before it.
+            if (ReadText(m_log).find("tamborel: playing ") != std::string::npos) return true;
             if (waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
                 m_ended = true;
                 return false;
