@@ -1,6 +1,7 @@
 #include "gui/scroll_bar.h"
 
 #include "gui/color_manager.h"
+#include "gui/flat_scroll_style.h"
 
 #include <QEvent>
 #include <QPalette>
@@ -46,6 +47,7 @@ void CScrollBar::Create(CControl* parent, const char* name, int x, int y, int wi
     palette.setColor(QPalette::ButtonText, colors.Color(kSlotButtonText));
     palette.setColor(QPalette::WindowText, colors.Color(kSlotButtonText));
     m_bar->setPalette(palette);
+    UseFlatLook(m_bar);
     QObject::connect(m_bar, &QScrollBar::valueChanged, m_bar, [this](int) {
         if (!m_fromCode && Parent()) Parent()->ChildChanged(this);
     });

@@ -5,6 +5,7 @@
 #include "engine/studio.h"
 #include "gui/color_manager.h"
 #include "gui/dialog_service.h"
+#include "gui/flat_scroll_style.h"
 #include "gui/slider.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/machine_registry.h"
@@ -51,6 +52,7 @@ void CStudioView::Build(gui::CControl* parent, int x, int y, int width, int heig
     m_vertical = new QScrollBar(Qt::Vertical, Widget());
     for (QScrollBar* bar : {m_horizontal, m_vertical}) {
         bar->hide();
+        gui::UseFlatLook(bar);
         QObject::connect(bar, &QScrollBar::valueChanged, [this](int) {
             if (!m_settingScroll) ScrollTo({m_horizontal->value(), m_vertical->value()});
         });

@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QToolTip>
 #include <QWidget>
@@ -78,6 +80,44 @@ TEST_F(BarsKnobsAndReadouts, ScrollBarReportsTheUsersChangesOnly) {
     bar.SetRange(5, 1); // an inverted range collapses onto its minimum
     EXPECT_EQ(bar.Minimum(), 5);
     EXPECT_EQ(bar.Maximum(), 5);
+}
+
+// The colour of a pixel without its alpha.
+QRgb Colour(QRgb pixel) { return pixel & 0xFFFFFFu; }
+
+TEST_F(BarsKnobsAndReadouts, ScrollBarIsDrawnFlatWhereThePlatformStylePutsItsParts) {
+    gui::CScrollBar bar;
+    bar.Create(&owner, "Bar", 10, 10, 16, 200, true);
+    bar.Show();
+    bar.SetRange(0, 100);
+    bar.SetPage(20);
+    bar.SetValue(50);
+    QScrollBar* platform = bar.Bar();
+    const QImage image = platform->grab().toImage();
+    const QPalette palette = platform->palette();
+    QStyleOptionSlider option;
+    option.initFrom(platform);
+    option.orientation = Qt::Vertical;
+    option.minimum = platform->minimum();
+    option.maximum = platform->maximum();
+    option.sliderPosition = platform->sliderPosition();
+    option.sliderValue = platform->value();
+    option.pageStep = platform->pageStep();
+    option.singleStep = platform->singleStep();
+    const QRect thumb = platform->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, platform);
+    const QRect trough = platform->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, platform);
+    ASSERT_TRUE(thumb.isValid());
+    ASSERT_TRUE(trough.isValid());
+    // The thumb in the face colour, the trough around it in the base colour, each one flat fill.
+    EXPECT_EQ(Colour(image.pixel(thumb.center())), Colour(palette.color(QPalette::Button).rgb()));
+    EXPECT_EQ(Colour(image.pixel(thumb.center().x(), thumb.top() + 2)), Colour(palette.color(QPalette::Button).rgb()));
+    EXPECT_EQ(Colour(image.pixel(trough.center())), Colour(palette.color(QPalette::Base).rgb()));
+    EXPECT_EQ(Colour(image.pixel(0, thumb.center().y())), Colour(palette.color(QPalette::Base).rgb()));
+    // Where the thumb is drawn is where it takes the mouse: a drag on it moves the value.
+    QTest::mousePress(platform, Qt::LeftButton, {}, thumb.center());
+    QTest::mouseMove(platform, thumb.center() + QPoint(0, 30));
+    QTest::mouseRelease(platform, Qt::LeftButton, {}, thumb.center() + QPoint(0, 30));
+    EXPECT_GT(bar.Value(), 50);
 }
 
 QImage Icon(QColor color) {
