@@ -10,6 +10,7 @@
 #include "sequencer/sequencer.h"
 #include "studio_ui/undo/undo_commands.h"
 #include "tests/support/studio_fixture.h"
+#include "tests/studio_ui/scripted_questions.h"
 
 #include <gtest/gtest.h>
 
@@ -25,37 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Answer = CDocumentQuestions::Answer;
 
-// Answers from a script; a question the script did not hold fails the test.
-class CScriptedQuestions : public CDocumentQuestions {
-public:
-    Answer AskSaveChanges(const std::string& projectName) override {
-        asked.push_back("save changes " + projectName);
-        if (saveChanges.empty()) {
-            ADD_FAILURE() << "unexpected \"Save changes?\"";
-            return Answer::Cancel;
-        }
-        const Answer answer = saveChanges.front();
-        saveChanges.pop_front();
-        return answer;
-    }
-    std::optional<fs::path> AskOpenPath() override { return std::nullopt; }
-    std::optional<fs::path> AskSavePath(const fs::path&) override {
-        if (savePaths.empty()) return std::nullopt;
-        const fs::path path = savePaths.front();
-        savePaths.pop_front();
-        return path;
-    }
-    bool AskRecover(const fs::path&, std::chrono::system_clock::time_point) override {
-        ADD_FAILURE() << "unexpected recovery offer";
-        return false;
-    }
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-
-    std::deque<Answer> saveChanges;
-    std::deque<fs::path> savePaths;
-    std::vector<std::string> asked;
-    std::vector<std::string> errors;
-};
+using document_test::CScriptedQuestions;
 
 class CScopedVariable {
 public:
