@@ -798,11 +798,7 @@ TEST(PatternPageInWindow, CtrlZTakesBackANoteEdit) {
     setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
     gui_test::Stage stage;
     std::ostringstream messages;
-    CApplication::Settings settings;
-    settings.audio = CApplication::Audio::Offline;
-    settings.pluginFolder = fs::path(TAMBOREL_BIN_DIR) / "PlugIns";
-    settings.vstFolders = std::vector<fs::path>{};
-    settings.messages = &messages;
+    CApplication::Settings settings = studio_test::OfflineSettings(messages);
     CApplication application(settings);
     application.Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
     CRecentProjects recent(root / "recent.txt");

@@ -6,6 +6,7 @@
 #include "studio_ui/studio_view/machine_frame.h"
 #include "studio_ui/studio_view/studio_view.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/studio_test_support.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -27,12 +28,8 @@ TEST(StudioDemoOwnPanels, EveryMachineWithItsOwnPanelShowsItAtItsReportedSize) {
     const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "demo-own-panels-config";
     std::filesystem::remove_all(config);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    CApplication::Settings settings;
-    settings.audio = CApplication::Audio::Offline;
-    settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
-    settings.vstFolders = std::vector<std::filesystem::path>{};
     std::ostringstream messages;
-    settings.messages = &messages;
+    CApplication::Settings settings = studio_test::OfflineSettings(messages);
     CApplication application(settings);
     application.Project().Open(std::filesystem::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
 

@@ -10,6 +10,7 @@
 #include "gui/window.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/studio_fixture.h"
+#include "tests/studio_ui/studio_test_support.h"
 
 #include <QScrollBar>
 #include <QTest>
@@ -312,12 +313,8 @@ TEST(StudioViewDemo, TheDemoSongShowsEveryFrameAndCable) {
     const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "demo-view-config";
     std::filesystem::remove_all(config);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    CApplication::Settings settings;
-    settings.audio = CApplication::Audio::Offline;
-    settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
-    settings.vstFolders = std::vector<std::filesystem::path>{};
     std::ostringstream messages;
-    settings.messages = &messages;
+    CApplication::Settings settings = studio_test::OfflineSettings(messages);
     CApplication application(settings);
     application.Project().Open(std::filesystem::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
 
@@ -360,11 +357,7 @@ protected:
                    ("stock-frames-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(m_config);
         setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
-        CApplication::Settings settings;
-        settings.audio = CApplication::Audio::Offline;
-        settings.pluginFolder = std::filesystem::path(TAMBOREL_BIN_DIR) / "PlugIns";
-        settings.vstFolders = std::vector<std::filesystem::path>{};
-        settings.messages = &m_messages;
+        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
         m_application = std::make_unique<CApplication>(settings);
         m_window.CreateWindow(nullptr, "Frames", 0, 0, 1200, 800, false);
         m_view = std::make_unique<CStudioView>(*m_application->Studio(), *m_application->Registry());
