@@ -4,17 +4,10 @@
 //     marker column change), the grid showing the first 16 beats.
 //   BM_PatternGridRepaintScrolled: the same with the grid scrolled to the pattern's middle, so
 //     the notes before the view are skipped and those in it drawn.
-#include "engine/master.h"
-#include "engine/studio.h"
-#include "gui/window.h"
-#include "machine_interface/machine_registry.h"
+#include "bench/studio_ui/editor_bench_studio.h"
 #include "machine_interface/port.h"
-#include "machine_interface/vesk_host.h"
-#include "persistence/project_file.h"
-#include "sequencer/sequencer.h"
 #include "studio_ui/pattern_editor/note_grid.h"
 #include "studio_ui/pattern_editor/pattern_editor_page.h"
-#include "studio_ui/undo/undo_stack.h"
 
 #include <QApplication>
 #include <QImage>
@@ -26,31 +19,8 @@
 
 namespace {
 
-// A machine with one control input, which the pattern editor lists.
-class CNoteSink : public CMachine {
-public:
-    explicit CNoteSink(CVeskHost* host) : CMachine(host) {
-        AddPort(kPortControlIn, "Control In");
-        AddPort(kPortStereoOut, "Out");
-    }
-    void Delete() override { delete this; }
-    void Process() override {}
-    void SetSampleRate(int32_t) override {}
-    void SetBufferSize(int32_t) override {}
-    bool IsGenerator() override { return true; }
-};
-
-struct Editor {
+struct Editor : editor_bench::CEditorStudio {
     Editor() {
-        registry = std::make_unique<MachineRegistry>();
-        host = std::make_unique<CVeskHost>(44100, 256, 0x16, registry.get());
-        host->RegisterMachine(new CMasterInfo(host.get()));
-        info = new CSimpleMachineInfo<CNoteSink>(host.get(), "Sink", "Sink");
-        host->RegisterMachine(info);
-        sequencer = std::make_unique<CSequencer>(host.get());
-        studio = std::make_unique<CStudio>(host.get());
-        studio->AttachSequencer(sequencer.get());
-        project = std::make_unique<CProject>(studio.get(), sequencer.get());
         studio->NewProject();
         CMachineContainer* sink = studio->AddMachine(info, 100, 100);
         CPatternEditor& patterns = sequencer->Patterns();
@@ -69,7 +39,6 @@ struct Editor {
             }
             if (i > 100000) std::abort();
         }
-        context = std::make_unique<UndoContext>(UndoContext{*studio, *sequencer, *project});
         window.CreateWindow(nullptr, "Pattern Editor", 0, 0, 1400, 900, false);
         page = std::make_unique<pattern_editor::CPatternEditorPage>(patterns, undo, *context);
         page->Build(&window, 0, 0, 1400, 900);
@@ -78,21 +47,7 @@ struct Editor {
         QApplication::processEvents();
         page->Grid().SetFirstRow(patterns.RowForNote(90));
     }
-    ~Editor() {
-        page.reset();
-        project.reset();
-        studio.reset();
-        sequencer.reset();
-    }
-    std::unique_ptr<MachineRegistry> registry;
-    std::unique_ptr<CVeskHost> host;
-    CMachineInfo* info = nullptr;
-    std::unique_ptr<CSequencer> sequencer;
-    std::unique_ptr<CStudio> studio;
-    std::unique_ptr<CProject> project;
-    std::unique_ptr<UndoContext> context;
-    CUndoStack undo;
-    gui::CWindow window;
+    ~Editor() { page.reset(); }
     std::unique_ptr<pattern_editor::CPatternEditorPage> page;
 };
 

@@ -6,18 +6,10 @@
 //     in sight on every repaint.
 //   BM_SongGridRepaint: the picture rendered again and the page composited into the window's image,
 //     what the screen gets while an entry is dragged.
-#include "engine/master.h"
-#include "engine/studio.h"
-#include "gui/window.h"
-#include "machine_interface/machine_registry.h"
-#include "machine_interface/vesk_host.h"
-#include "persistence/project_file.h"
+#include "bench/studio_ui/editor_bench_studio.h"
 #include "sequencer/pattern.h"
-#include "sequencer/sequencer.h"
 #include "studio_ui/sequence_editor/sequence_editor_page.h"
 #include "studio_ui/sequence_editor/sequence_view.h"
-#include "studio_ui/undo/edit_snapshots.h"
-#include "studio_ui/undo/undo_stack.h"
 
 #include <QApplication>
 #include <QImage>
@@ -31,35 +23,12 @@
 
 namespace {
 
-// A machine with one control input: one song row each.
-class CControlled : public CMachine {
-public:
-    explicit CControlled(CVeskHost* host) : CMachine(host) {
-        AddPort(kPortControlIn, "Control In");
-        AddPort(kPortStereoOut, "Out");
-    }
-    void Delete() override { delete this; }
-    void Process() override {}
-    void SetSampleRate(int32_t) override {}
-    void SetBufferSize(int32_t) override {}
-    bool IsGenerator() override { return true; }
-};
-
 constexpr int kRows = 10;
 constexpr int kEntriesPerRow = 20;
 constexpr int kWidth = 1700, kHeight = 600;
 
-struct SongGrid {
+struct SongGrid : editor_bench::CEditorStudio {
     SongGrid() {
-        registry = std::make_unique<MachineRegistry>();
-        host = std::make_unique<CVeskHost>(44100, 256, 0x16, registry.get());
-        host->RegisterMachine(new CMasterInfo(host.get()));
-        info = new CSimpleMachineInfo<CControlled>(host.get(), "Controlled", "Controlled");
-        host->RegisterMachine(info);
-        sequencer = std::make_unique<CSequencer>(host.get());
-        studio = std::make_unique<CStudio>(host.get());
-        studio->AttachSequencer(sequencer.get());
-        project = std::make_unique<CProject>(studio.get(), sequencer.get());
         project->New();
         CSequenceEditor& song = sequencer->Song();
         song.SetLength(4096);
@@ -74,7 +43,6 @@ struct SongGrid {
                 if (!song.PlacePattern(i % 2 ? shorter : longer, i * 200 + row * 4)) std::abort();
         }
         if (song.Song().EntryCount() != kRows * kEntriesPerRow) std::abort();
-        context = std::make_unique<UndoContext>(UndoContext{*studio, *sequencer, *project});
         window.CreateWindow(nullptr, "Sequence Editor", 0, 0, kWidth, kHeight, false);
         page = std::make_unique<sequence_editor::CSequenceEditorPage>(*sequencer, undo, *context);
         page->Build(&window, 0, 0, kWidth, kHeight);
@@ -88,15 +56,6 @@ struct SongGrid {
         page.reset();
         studio->Clear();
     }
-    std::unique_ptr<MachineRegistry> registry;
-    std::unique_ptr<CVeskHost> host;
-    CMachineInfo* info = nullptr;
-    std::unique_ptr<CSequencer> sequencer;
-    std::unique_ptr<CStudio> studio;
-    std::unique_ptr<CProject> project;
-    std::unique_ptr<UndoContext> context;
-    CUndoStack undo;
-    gui::CWindow window;
     std::unique_ptr<sequence_editor::CSequenceEditorPage> page;
 };
 
