@@ -1,6 +1,9 @@
 #include "gui/flat_scroll_style.h"
 
+#include "gui/color_manager.h"
+
 #include <QPainter>
+#include <QPalette>
 #include <QPolygon>
 #include <QProxyStyle>
 #include <QScrollBar>
@@ -69,7 +72,14 @@ public:
 
 } // namespace
 
-void UseFlatLook(QScrollBar* bar) {
+void UseFlatLook(QScrollBar* bar, const CColorManager& colors) {
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Button, colors.Color(kSlotBevelLight));
+    palette.setColor(QPalette::Window, colors.Color(kSlotDisabledFace));
+    palette.setColor(QPalette::Base, colors.Color(kSlotDisabledFace));
+    palette.setColor(QPalette::ButtonText, colors.Color(kSlotButtonText));
+    palette.setColor(QPalette::WindowText, colors.Color(kSlotButtonText));
+    bar->setPalette(palette);
     // Lives as long as the program: every bar shares it, and a style must outlive its widgets.
     static QStyle* const style = new CFlatScrollBarStyle;
     bar->setStyle(style);

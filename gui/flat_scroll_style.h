@@ -11,7 +11,10 @@ class QScrollBar;
 
 namespace gui {
 
-// Gives the bar the flat look (one style object shared by every bar, made on first use).
-void UseFlatLook(QScrollBar* bar);
+class CColorManager;
+
+// Gives the bar the flat look in the studio's colours: the face for the thumb and buttons, a
+// darker trough (one style object shared by every bar, made on first use).
+void UseFlatLook(QScrollBar* bar, const CColorManager& colors);
 
 } // namespace gui

@@ -4,7 +4,6 @@
 #include "gui/flat_scroll_style.h"
 
 #include <QEvent>
-#include <QPalette>
 #include <QScrollBar>
 #include <QWidget>
 
@@ -38,16 +37,7 @@ void CScrollBar::Create(CControl* parent, const char* name, int x, int y, int wi
     m_bar->setGeometry(0, 0, Width(), Height());
     m_bar->setRange(0, 0);
     m_bar->setPageStep(1);
-    // The bar wears the studio's colours: the face for the thumb and buttons, a darker trough.
-    const CColorManager& colors = Colors();
-    QPalette palette = m_bar->palette();
-    palette.setColor(QPalette::Button, colors.Color(kSlotBevelLight));
-    palette.setColor(QPalette::Window, colors.Color(kSlotDisabledFace));
-    palette.setColor(QPalette::Base, colors.Color(kSlotDisabledFace));
-    palette.setColor(QPalette::ButtonText, colors.Color(kSlotButtonText));
-    palette.setColor(QPalette::WindowText, colors.Color(kSlotButtonText));
-    m_bar->setPalette(palette);
-    UseFlatLook(m_bar);
+    UseFlatLook(m_bar, Colors());
     QObject::connect(m_bar, &QScrollBar::valueChanged, m_bar, [this](int) {
         if (!m_fromCode && Parent()) Parent()->ChildChanged(this);
     });

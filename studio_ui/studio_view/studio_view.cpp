@@ -52,7 +52,7 @@ void CStudioView::Build(gui::CControl* parent, int x, int y, int width, int heig
     m_vertical = new QScrollBar(Qt::Vertical, Widget());
     for (QScrollBar* bar : {m_horizontal, m_vertical}) {
         bar->hide();
-        gui::UseFlatLook(bar);
+        gui::UseFlatLook(bar, Colors());
         QObject::connect(bar, &QScrollBar::valueChanged, [this](int) {
             if (!m_settingScroll) ScrollTo({m_horizontal->value(), m_vertical->value()});
         });
