@@ -52,6 +52,26 @@ int64_t CStepGrid::StepStart(int64_t step) const {
     return static_cast<int64_t>(std::clamp(samples, -kLimit, kLimit));
 }
 
+int64_t CStepGrid::FirstStepStartingAtOrAfter(int64_t sample, int64_t from) const {
+    if (!IsValid() || StepStart(from) >= sample) return from;
+    // The inverse gives the answer to a step or so; a search around it makes it exact. `before`
+    // always begins before the sample, `after` at or after it.
+    constexpr int64_t kLastStep = int64_t{1} << 52;
+    const double estimate = std::ceil(static_cast<double>(sample) * m_divisor / m_perStep);
+    int64_t after = std::max(from + 1, static_cast<int64_t>(std::clamp(estimate, 0.0, static_cast<double>(kLastStep))));
+    for (int64_t widen = 1; StepStart(after) < sample; widen *= 2) {
+        if (after >= kLastStep - widen) return kLastStep;
+        after += widen;
+    }
+    int64_t before = std::max(from, after - 2);
+    if (StepStart(before) >= sample) before = from;
+    while (after - before > 1) {
+        const int64_t middle = before + (after - before) / 2;
+        (StepStart(middle) < sample ? before : after) = middle;
+    }
+    return after;
+}
+
 int64_t CStepGrid::Rescale(int64_t sample, const CStepGrid& from) const {
     if (!IsValid() || !from.IsValid()) return sample;
     const double steps = static_cast<double>(sample) * from.m_divisor / from.m_perStep;
@@ -332,15 +352,22 @@ void Pattern::Render(int32_t outputOffset, int64_t windowStart, int32_t windowLe
     const int64_t origin = grid.StepStart(firstStep);
     auto stepTime = [&](int64_t step) { return grid.StepStart(firstStep + step) - origin; };
     const int32_t steps = StepCount();
+    // The steps that start inside the window, [first, end): the notes and control steps outside
+    // cost a comparison each.
+    auto firstStartingAtOrAfter = [&](int64_t from, int64_t time) {
+        return static_cast<int32_t>(
+            std::min<int64_t>(grid.FirstStepStartingAtOrAfter(time + origin, firstStep + from) - firstStep, steps));
+    };
+    const int32_t first = firstStartingAtOrAfter(0, windowStart);
+    const int32_t end = firstStartingAtOrAfter(first, windowEnd);
+    if (first >= end) return;
 
     // Control steps first, in track order; only the tracks marked playable send.
     bool anyPlayable = false;
     for (const ControlTrack* track : m_controlTracks) anyPlayable |= track->playable;
     if (anyPlayable) {
-        for (int32_t i = 0; i < steps; ++i) {
+        for (int32_t i = first; i < end; ++i) {
             const int64_t t = stepTime(i);
-            if (t < windowStart) continue;
-            if (t >= windowEnd) break; // step starts only grow with the step
             for (const ControlTrack* track : m_controlTracks) {
                 if (!track->playable || static_cast<size_t>(i) >= track->steps.size()) continue;
                 const ControlStep& step = track->steps[static_cast<size_t>(i)];
@@ -358,9 +385,8 @@ void Pattern::Render(int32_t outputOffset, int64_t windowStart, int32_t windowLe
 
     const bool named = IsNamedNoteMachine();
     for (const PatternNote* note = m_firstNote; note; note = note->next) {
-        if (!IsPlayableNote(note)) continue;
+        if (note->start < first || note->start >= end || !IsPlayableNote(note)) continue;
         const int64_t t = stepTime(note->start);
-        if (t < windowStart || t >= windowEnd) continue;
         const int64_t onTime = t - windowStart + outputOffset;
         const float velocity = VelocityAt(note->start);
         // The note lasts trunc(length x S) samples from its start.

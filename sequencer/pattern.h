@@ -77,6 +77,9 @@ public:
     bool IsValid() const { return m_perStep > 0.0 && m_divisor > 0.0; }
     // The first sample of the step (truncated toward zero; steps may be negative).
     int64_t StepStart(int64_t step) const;
+    // The first step at or after `from` that begins at or after the sample (step starts only grow
+    // with the step); `from` on an invalid grid.
+    int64_t FirstStepStartingAtOrAfter(int64_t sample, int64_t from = 0) const;
     // The song or play position in steps at a sample, for play markers.
     float StepsAt(int64_t sample) const;
     // The sample on this grid at the same place in steps as a sample on another grid (a tempo

@@ -320,14 +320,21 @@ void CSequenceEditor::Tick(uint64_t bufferSerial) {
 
 void CSequenceEditor::RenderPlacements(uint64_t bufferSerial, const CStepGrid& grid, int32_t outputOffset,
                                        int64_t from, int64_t length) {
+    // A placement plays here when it begins before the window ends and ends at or after its
+    // start: in steps, when its first step is before the first one starting at the window's end
+    // and its last at or after the first one starting at the window's start.
+    const int64_t beginsBefore = grid.FirstStepStartingAtOrAfter(from + length);
+    const int64_t endsFrom = grid.FirstStepStartingAtOrAfter(from);
     for (int32_t t = 0; t < m_song.TrackCount(); ++t) {
         for (SequenceEntry* entry : m_song.GetTrack(t)->entries) {
             Pattern* pattern = entry->pattern;
             const int64_t firstStep = StartStep(entry);
             const int64_t start = grid.StepStart(firstStep);
-            const int64_t end = grid.StepStart(firstStep + pattern->StepCount());
-            const bool inside = start <= from && from <= end;
-            if (!inside && !(from <= start && start < from + length)) continue;
+            if (grid.IsValid()) {
+                if (firstStep >= beginsBefore || firstStep + pattern->StepCount() < endsFrom) continue;
+            } else if (!(start <= from && from <= start) && !(from <= start && start < from + length)) {
+                continue; // every step begins at 0
+            }
             pattern->AdvanceCarryOver(bufferSerial);
             pattern->Render(outputOffset, from - start, static_cast<int32_t>(length), grid, firstStep);
         }

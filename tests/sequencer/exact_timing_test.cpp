@@ -233,3 +233,29 @@ INSTANTIATE_TEST_SUITE_P(FractionalSteps, SongAtEveryBufferSize,
                          });
 
 } // namespace
+
+// The first step starting at or after a sample, against a walk over the steps, on grids whose step
+// lengths are whole, fractional and tiny, from several starting steps.
+TEST(StepGridSearch, FindsTheFirstStepStartingAtOrAfterASample) {
+    const CStepGrid grids[] = {CStepGrid(44100, 130.0f), CStepGrid(48000, 127.3f), CStepGrid(96000, 32.0f),
+                               CStepGrid(44100, 999.9f), CStepGrid::FromStepLength(1.0f),
+                               CStepGrid::FromStepLength(0.37f)};
+    for (const CStepGrid& grid : grids) {
+        for (const int64_t from : {int64_t{0}, int64_t{3}, int64_t{1000}}) {
+            int64_t step = from; // walks forward as the samples grow
+            for (int64_t sample = grid.StepStart(from) - 50; sample < grid.StepStart(from + 3000); sample += 7) {
+                while (grid.StepStart(step) < sample) ++step;
+                ASSERT_EQ(grid.FirstStepStartingAtOrAfter(sample, from), step) << "sample " << sample;
+            }
+        }
+        // Far into a long song as well.
+        const int64_t far = int64_t{1} << 30;
+        for (int64_t sample = grid.StepStart(far); sample < grid.StepStart(far + 40); ++sample) {
+            const int64_t found = grid.FirstStepStartingAtOrAfter(sample);
+            ASSERT_GE(grid.StepStart(found), sample);
+            ASSERT_LT(grid.StepStart(found - 1), sample);
+        }
+    }
+    // Nothing is played on an invalid grid: the search stays where it started.
+    EXPECT_EQ(CStepGrid(44100, 0.0f).FirstStepStartingAtOrAfter(5000, 7), 7);
+}
