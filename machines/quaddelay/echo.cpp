@@ -2,6 +2,7 @@
 
 #include "machine_interface/vesk_host.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +31,13 @@ inline float FlushDenormal(float x) {
 
 bool IsPositiveZero(float x) {
     return std::bit_cast<uint32_t>(x) == 0;
+}
+
+// FlushDenormal on four lanes.
+inline DspVec4 FlushDenormals(DspVec4 x) {
+    const DspVec4 magnitude = (DspVec4)((DspVec4i)x & 0x7fffffff);
+    const DspVec4 smallest = DspVec4{} + std::numeric_limits<float>::min();
+    return magnitude < smallest && x != 0.0f ? DspVec4{} : x;
 }
 
 // True when every sample is +0.
@@ -179,6 +187,212 @@ void CFilteredDelayLine::ProcessPair(CFilteredDelayLine& left, CFilteredDelayLin
     right.NoteWritten(outRight, count);
 }
 
+int32_t CFilteredDelayLine::SettledSums(const CFilteredDelayLine& left, const CFilteredDelayLine& right,
+                                        const float* inL, const float* inR, int32_t n, float (*sums)[8],
+                                        int32_t lane) {
+    // With the offset at its target T (a float), the read position T + write is exact in a double
+    // (under 2^25 with a quarter-sample grain), so its rounding to float is the one rounding of a
+    // single float addition of T and the write position; the wrap-around comparison and
+    // subtraction are exact in float as well. So four positions at a time, in float lanes, give
+    // the very indices and fractions the per-sample loop works out.
+    const int32_t length = left.m_length;
+    const float* bufferL = left.m_buffer.get();
+    const float* bufferR = right.m_buffer.get();
+    const float feedback = left.m_feedback;
+    const float target = left.m_target;
+    const auto lengthF = static_cast<float>(length);
+    // Four at a time while the write position does not wrap inside the four.
+    int32_t limit = std::min(n, length - left.m_write);
+    limit -= limit % 4;
+    const DspVec4 steps = {0.0f, 1.0f, 2.0f, 3.0f};
+    const DspVec4i last = DspVec4i{} + (length - 1);
+    int32_t j = 0;
+    for (; j < limit; j += 4) {
+        const DspVec4 write = static_cast<float>(left.m_write + j) + steps;
+        const DspVec4i wraps = target >= lengthF - write;
+        const DspVec4 p = target + (wraps ? write - lengthF : write);
+        DspVec4i i0 = __builtin_convertvector(p, DspVec4i);
+        i0 = i0 >= last ? last : i0;
+        const DspVec4 f = p - __builtin_convertvector(i0, DspVec4);
+        const DspVec4i i1 = i0 == last ? DspVec4i{} : i0 + 1;
+        const DspVec4 g = 1.0f - f;
+        DspVec4 l0, l1, r0, r1;
+        // Mostly the four reads are neighbours (they part only where the position's rounding or
+        // the ring's end comes between): then they are two plain loads per channel.
+        const DspVec4i consecutive = i0 == i0[0] + DspVec4i{0, 1, 2, 3};
+        if (consecutive[0] & consecutive[1] & consecutive[2] & consecutive[3] && i0[3] < length - 1) {
+            l0 = LoadVec4(bufferL + i0[0]), l1 = LoadVec4(bufferL + i0[0] + 1);
+            r0 = LoadVec4(bufferR + i0[0]), r1 = LoadVec4(bufferR + i0[0] + 1);
+        } else {
+            l0 = DspVec4{bufferL[i0[0]], bufferL[i0[1]], bufferL[i0[2]], bufferL[i0[3]]};
+            l1 = DspVec4{bufferL[i1[0]], bufferL[i1[1]], bufferL[i1[2]], bufferL[i1[3]]};
+            r0 = DspVec4{bufferR[i0[0]], bufferR[i0[1]], bufferR[i0[2]], bufferR[i0[3]]};
+            r1 = DspVec4{bufferR[i1[0]], bufferR[i1[1]], bufferR[i1[2]], bufferR[i1[3]]};
+        }
+        const DspVec4 sL = FlushDenormals((g * l0 + f * l1) * feedback + LoadVec4(inL + j));
+        const DspVec4 sR = FlushDenormals((g * r0 + f * r1) * feedback + LoadVec4(inR + j));
+        for (int32_t l = 0; l < 4; ++l) {
+            sums[j + l][lane] = sL[l];
+            sums[j + l][4 + lane] = sR[l];
+        }
+    }
+    return j;
+}
+
+void CFilteredDelayLine::ProcessFour(CFilteredDelayLine* const (&lines)[4][2], const float* inLeft,
+                                     const float* inRight, float* const (&out)[4][2], const float* modulation,
+                                     int32_t count) {
+    for (int32_t done = 0; done < count; done += kPiece) {
+        const int32_t n = std::min(kPiece, count - done);
+        const float* const inL = inLeft + done;
+        const float* const inR = inRight + done;
+        const float* const mod = modulation + done;
+        auto lineByLine = [&] {
+            for (int32_t k = 0; k < 4; ++k)
+                ProcessPair(*lines[k][0], *lines[k][1], inL, inR, out[k][0] + done, out[k][1] + done, mod, n);
+        };
+        bool steady = true;
+        for (int32_t j = 1; j < n; ++j) steady &= mod[j] == mod[0];
+        for (int32_t k = 0; k < 4 && steady; ++k) {
+            const CFilteredDelayLine& line = *lines[k][0];
+            // Reads stay behind every write of the piece: the farthest read is at most two
+            // samples past the read offset, which only moves toward its target.
+            const double farthest = std::max(line.m_current, static_cast<double>(line.m_target));
+            steady = line.SharesStateWith(*lines[k][1]) && farthest + 2.0 + n < line.m_length;
+        }
+        if (!steady) {
+            lineByLine();
+            continue;
+        }
+        bool resting = IsSilent(inL, n) && IsSilent(inR, n);
+        for (int32_t k = 0; k < 4 && resting; ++k) resting = lines[k][0]->AtRest() && lines[k][1]->AtRest();
+        if (resting) {
+            for (int32_t k = 0; k < 4; ++k)
+                for (int32_t c = 0; c < 2; ++c) lines[k][c]->SkipSilence(out[k][c] + done, n);
+            continue;
+        }
+
+        // First each line's feedback sums: the taps read only samples written before this piece,
+        // so they can all be read ahead. sums[j] holds the four lines' left sums, then the right.
+        alignas(16) float sums[kPiece][8];
+        for (int32_t k = 0; k < 4; ++k) {
+            CFilteredDelayLine& left = *lines[k][0];
+            CFilteredDelayLine& right = *lines[k][1];
+            if (mod[0] != left.m_coefficientsFor) left.UpdateCoefficients(mod[0]);
+            const float* bufferL = left.m_buffer.get();
+            const float* bufferR = right.m_buffer.get();
+            const int32_t length = left.m_length;
+            const float feedback = left.m_feedback;
+            const auto target = static_cast<double>(left.m_target);
+            double current = left.m_current;
+            int32_t write = left.m_write;
+            int32_t j = 0;
+            if (current == target) {
+                // A settled read offset: the reads of four samples at a time are worked out
+                // side by side (below, why that gives the same reads).
+                j = SettledSums(left, right, inL, inR, n, sums, k);
+                write = (write + j) % length;
+            }
+            for (; j < n; ++j) {
+                current = SmoothToward(target, current);
+                double position = current + write;
+                if (position >= length) position -= length;
+                const auto p = static_cast<float>(position);
+                int32_t i0 = static_cast<int32_t>(p);
+                if (i0 >= length) i0 = length - 1;
+                const float f = p - static_cast<float>(i0);
+                const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+                sums[j][k] = FlushDenormal(((1.0f - f) * bufferL[i0] + f * bufferL[i1]) * feedback + inL[j]);
+                sums[j][4 + k] = FlushDenormal(((1.0f - f) * bufferR[i0] + f * bufferR[i1]) * feedback + inR[j]);
+                if (++write == length) write = 0;
+            }
+            left.m_current = right.m_current = current;
+        }
+
+        // Then the eight band-passes, a lane per line, left and right in two vectors: the same
+        // operations in the same order as one line's loop.
+        auto gather = [&](int32_t c, float CFilteredDelayLine::*member) {
+            return DspVec4{lines[0][c]->*member, lines[1][c]->*member, lines[2][c]->*member, lines[3][c]->*member};
+        };
+        auto scatter = [&](int32_t c, float CFilteredDelayLine::*member, DspVec4 v) {
+            for (int32_t k = 0; k < 4; ++k) lines[k][c]->*member = v[k];
+        };
+        const DspVec4 b0 = gather(0, &CFilteredDelayLine::m_b0), b1 = gather(0, &CFilteredDelayLine::m_b1);
+        const DspVec4 b2 = gather(0, &CFilteredDelayLine::m_b2), a1 = gather(0, &CFilteredDelayLine::m_a1);
+        const DspVec4 a2 = gather(0, &CFilteredDelayLine::m_a2);
+        DspVec4 x1L = gather(0, &CFilteredDelayLine::m_x1), x2L = gather(0, &CFilteredDelayLine::m_x2);
+        DspVec4 y1L = gather(0, &CFilteredDelayLine::m_y1), y2L = gather(0, &CFilteredDelayLine::m_y2);
+        DspVec4 x1R = gather(1, &CFilteredDelayLine::m_x1), x2R = gather(1, &CFilteredDelayLine::m_x2);
+        DspVec4 y1R = gather(1, &CFilteredDelayLine::m_y1), y2R = gather(1, &CFilteredDelayLine::m_y2);
+        for (int32_t j = 0; j < n; ++j) {
+            const DspVec4 sL = LoadVec4(&sums[j][0]);
+            const DspVec4 sR = LoadVec4(&sums[j][4]);
+            const DspVec4 vL = FlushDenormals(b0 * sL + b1 * x1L + b2 * x2L - a1 * y1L - a2 * y2L);
+            const DspVec4 vR = FlushDenormals(b0 * sR + b1 * x1R + b2 * x2R - a1 * y1R - a2 * y2R);
+            x2L = x1L, x1L = sL, y2L = y1L, y1L = vL;
+            x2R = x1R, x1R = sR, y2R = y1R, y1R = vR;
+            StoreVec4(&sums[j][0], vL);
+            StoreVec4(&sums[j][4], vR);
+        }
+        scatter(0, &CFilteredDelayLine::m_x1, x1L), scatter(0, &CFilteredDelayLine::m_x2, x2L);
+        scatter(0, &CFilteredDelayLine::m_y1, y1L), scatter(0, &CFilteredDelayLine::m_y2, y2L);
+        scatter(1, &CFilteredDelayLine::m_x1, x1R), scatter(1, &CFilteredDelayLine::m_x2, x2R);
+        scatter(1, &CFilteredDelayLine::m_y1, y1R), scatter(1, &CFilteredDelayLine::m_y2, y2R);
+
+        // Last the filtered samples go back into the rings and out: four samples of the four lines
+        // at a time, turned from a row per sample into a row per line.
+        for (int32_t c = 0; c < 2; ++c) {
+            DspVec4i bits[4] = {};
+            int32_t j = 0;
+            for (; j + 4 <= n; j += 4) {
+                const DspVec4 r0 = LoadVec4(&sums[j][4 * c]), r1 = LoadVec4(&sums[j + 1][4 * c]);
+                const DspVec4 r2 = LoadVec4(&sums[j + 2][4 * c]), r3 = LoadVec4(&sums[j + 3][4 * c]);
+                const DspVec4 t0 = __builtin_shuffle(r0, r1, DspVec4i{0, 4, 1, 5});
+                const DspVec4 t1 = __builtin_shuffle(r0, r1, DspVec4i{2, 6, 3, 7});
+                const DspVec4 t2 = __builtin_shuffle(r2, r3, DspVec4i{0, 4, 1, 5});
+                const DspVec4 t3 = __builtin_shuffle(r2, r3, DspVec4i{2, 6, 3, 7});
+                const DspVec4 perLine[4] = {
+                    __builtin_shuffle(t0, t2, DspVec4i{0, 1, 4, 5}), __builtin_shuffle(t0, t2, DspVec4i{2, 3, 6, 7}),
+                    __builtin_shuffle(t1, t3, DspVec4i{0, 1, 4, 5}), __builtin_shuffle(t1, t3, DspVec4i{2, 3, 6, 7})};
+                for (int32_t k = 0; k < 4; ++k) {
+                    CFilteredDelayLine& line = *lines[k][c];
+                    StoreVec4(out[k][c] + done + j, perLine[k]);
+                    bits[k] |= (DspVec4i)perLine[k];
+                    // The piece is shorter than the ring, so it wraps at most once.
+                    int32_t at = line.m_write + j;
+                    if (at >= line.m_length) at -= line.m_length;
+                    if (at + 4 <= line.m_length) {
+                        StoreVec4(line.m_buffer.get() + at, perLine[k]);
+                    } else {
+                        for (int32_t l = 0; l < 4; ++l, at = at + 1 == line.m_length ? 0 : at + 1)
+                            line.m_buffer[static_cast<size_t>(at)] = perLine[k][l];
+                    }
+                }
+            }
+            for (int32_t k = 0; k < 4; ++k) {
+                CFilteredDelayLine& line = *lines[k][c];
+                int32_t at = (line.m_write + j) % line.m_length;
+                uint32_t any = static_cast<uint32_t>(bits[k][0] | bits[k][1] | bits[k][2] | bits[k][3]);
+                for (int32_t t = j; t < n; ++t, at = at + 1 == line.m_length ? 0 : at + 1) {
+                    const float v = sums[t][4 * c + k];
+                    out[k][c][done + t] = v;
+                    line.m_buffer[static_cast<size_t>(at)] = v;
+                    any |= std::bit_cast<uint32_t>(v);
+                }
+                line.m_quietRun = any == 0 ? line.m_quietRun + n : 0; // as NoteWritten
+            }
+        }
+        for (int32_t k = 0; k < 4; ++k) {
+            CFilteredDelayLine& left = *lines[k][0];
+            CFilteredDelayLine& right = *lines[k][1];
+            left.m_write = right.m_write = (left.m_write + n) % left.m_length;
+            right.m_coefficientsFor = left.m_coefficientsFor;
+            right.m_b0 = left.m_b0, right.m_b1 = left.m_b1, right.m_b2 = left.m_b2;
+            right.m_a1 = left.m_a1, right.m_a2 = left.m_a2;
+        }
+    }
+}
+
 void CFilteredDelayLine::Process(const float* in, float* out, const float* modulation, int32_t count) {
     if (IsSilent(in, count) && AtRest()) {
         SkipSilence(out, count);
@@ -231,8 +445,8 @@ CEcho::CEcho(CVeskHost* host)
     for (float& value : m_values)
         value = -1.0f; // every setter below runs once
     m_parameterCount = kParameterCount;
-    for (auto& scratch : m_scratch)
-        scratch.Resize(m_blockSize);
+    for (auto& line : m_scratch)
+        for (auto& scratch : line) scratch.Resize(m_blockSize);
     m_modulation.Resize(m_blockSize);
     for (int32_t i = 0; i < m_blockSize; ++i)
         m_modulation[static_cast<size_t>(i)] = 1.0f;
@@ -334,19 +548,26 @@ void CEcho::Process() {
     const float* modulation = m_modulation.Data();
     const float* inputs[2] = {in->m_channel1, in->m_channel2};
     float* outputs[2] = {out->m_channel1, out->m_channel2};
-    float* scratch[2] = {m_scratch[0].Data(), m_scratch[1].Data()};
+    // A line at wet level 0 still runs: its ring and filter must hold what they would if the level
+    // is turned up later.
+    static_assert(kLineCount == 4);
+    CFilteredDelayLine* const lines[4][2] = {{m_lines[0].delay[0].get(), m_lines[0].delay[1].get()},
+                                             {m_lines[1].delay[0].get(), m_lines[1].delay[1].get()},
+                                             {m_lines[2].delay[0].get(), m_lines[2].delay[1].get()},
+                                             {m_lines[3].delay[0].get(), m_lines[3].delay[1].get()}};
+    float* const scratch[4][2] = {{m_scratch[0][0].Data(), m_scratch[0][1].Data()},
+                                  {m_scratch[1][0].Data(), m_scratch[1][1].Data()},
+                                  {m_scratch[2][0].Data(), m_scratch[2][1].Data()},
+                                  {m_scratch[3][0].Data(), m_scratch[3][1].Data()}};
+    CFilteredDelayLine::ProcessFour(lines, inputs[0], inputs[1], scratch, modulation, n);
     for (int32_t line = 0; line < kLineCount; ++line) {
         const float wet = 0.0625f * m_values[8 * line + 6];
         const float dry = 0.25f * m_values[8 * line + 7];
-        // A line at wet level 0 still runs: its ring and filter must hold what they would if the
-        // level is turned up later.
-        CFilteredDelayLine::ProcessPair(*m_lines[line].delay[0], *m_lines[line].delay[1], inputs[0],
-                                        inputs[1], scratch[0], scratch[1], modulation, n);
         // The outputs start at +0 and never hold −0, so a term that is ±0 leaves them as they are:
         // a level of 0 drops its term.
         for (int32_t channel = 0; channel < 2; ++channel) {
             const float* x = inputs[channel];
-            const float* s = scratch[channel];
+            const float* s = scratch[line][channel];
             float* y = outputs[channel];
             if (wet != 0.0f && dry != 0.0f) {
                 for (int32_t i = 0; i < n; ++i)
@@ -374,8 +595,8 @@ void CEcho::SetSampleRate(int32_t rate) {
 }
 
 void CEcho::SetBufferSize(int32_t frames) {
-    for (auto& scratch : m_scratch)
-        scratch.Resize(frames);
+    for (auto& line : m_scratch)
+        for (auto& scratch : line) scratch.Resize(frames);
     m_modulation.Resize(frames);
     for (int32_t i = 0; i < frames; ++i)
         m_modulation[static_cast<size_t>(i)] = 1.0f;

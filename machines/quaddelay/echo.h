@@ -35,11 +35,24 @@ public:
                             const float* inRight, float* outLeft, float* outRight, const float* modulation,
                             int32_t count);
 
+    // Four lines, both channels each, side by side: the same samples as ProcessPair for each
+    // line in turn (lines[k][0] left, lines[k][1] right, out likewise), with the eight filters
+    // stepping together. It works in pieces of kPiece samples; a piece where the modulation moves,
+    // a line's two channels differ, or a read would reach samples written in the same piece runs
+    // line by line instead.
+    static constexpr int32_t kPiece = 64;
+    static void ProcessFour(CFilteredDelayLine* const (&lines)[4][2], const float* inLeft, const float* inRight,
+                            float* const (&out)[4][2], const float* modulation, int32_t count);
+
     int32_t Length() const { return m_length; }
     float DelaySamples() const { return static_cast<float>(m_length) - m_target; }
 
 private:
     void UpdateCoefficients(float modulation);
+    // ProcessFour's feedback sums of one settled line (read offset at its target) into lane `lane`
+    // of sums (left) and lane + 4 (right), four samples at a time; returns how many it did.
+    static int32_t SettledSums(const CFilteredDelayLine& left, const CFilteredDelayLine& right, const float* inL,
+                               const float* inR, int32_t n, float (*sums)[8], int32_t lane);
 
     int32_t m_sampleRate;
     int32_t m_length;
@@ -100,7 +113,7 @@ private:
     float m_values[kParameterCount];
     int32_t m_blockSize;
     int32_t m_sampleRate;
-    AlignedBlock m_scratch[2]; // a delay line's output, left and right
+    AlignedBlock m_scratch[kLineCount][2]; // each line's output, left and right
     AlignedBlock m_modulation; // per-sample filter modulation factors (all 1)
     EchoLine m_lines[kLineCount];
 };

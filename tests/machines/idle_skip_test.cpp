@@ -314,3 +314,115 @@ TEST(IdleSkipTest, DelayLinePairWithDifferentSettingsRunsEachLineAlone) {
     ExpectSameBits(got[0], want[0], "left");
     ExpectSameBits(got[1], want[1], "right");
 }
+
+// The four lines side by side against four reference lines, through everything that sends a
+// piece down another road: odd block sizes, a line gliding to a new delay time, delays shorter
+// than a piece (reads of samples written in the same piece), denormal-sized feedback, and long
+// silences where the lines come to rest.
+TEST(IdleSkipTest, FourLinesSideBySideGiveTheSamplesOfOneLineAtATime) {
+    std::unique_ptr<CFilteredDelayLine> lines[4][2];
+    std::unique_ptr<ReferenceLine> reference[4][2];
+    const float delays[4] = {0.3f, 0.05f, 0.7f, 0.2f};
+    for (int32_t k = 0; k < 4; ++k) {
+        for (int32_t c = 0; c < 2; ++c) {
+            lines[k][c] = std::make_unique<CFilteredDelayLine>(kRate, 1.0f, 0.3f + 0.1f * k);
+            reference[k][c] = std::make_unique<ReferenceLine>(kRate);
+            reference[k][c]->SetFeedback(0.3f + 0.1f * k);
+            for (int32_t side = 0; side < 2; ++side) {
+                auto set = [&](auto& line) {
+                    line.SetBandwidth(500.0f + 1500.0f * k);
+                    line.SetFilterFrequency(2.0f + k);
+                    line.SetDelayTime(delays[k]);
+                };
+                side == 0 ? set(*lines[k][c]) : set(*reference[k][c]);
+            }
+        }
+    }
+    CFilteredDelayLine* const raw[4][2] = {{lines[0][0].get(), lines[0][1].get()},
+                                           {lines[1][0].get(), lines[1][1].get()},
+                                           {lines[2][0].get(), lines[2][1].get()},
+                                           {lines[3][0].get(), lines[3][1].get()}};
+    const std::vector<float> left = Bursts(kRate * 6, kRate, 2000, 21);
+    std::vector<float> right = Bursts(kRate * 6, kRate, 2000, 22);
+    for (size_t i = 30000; i < 30400; ++i) right[i] = 1e-39f; // denormal input
+    const std::vector<float> modulation(4096, 1.0f);
+    const int32_t sizes[] = {256, 100, 37, 1, 64, 4096, 5};
+    std::vector<float> got[4][2], want[4][2];
+    size_t at = 0;
+    for (int32_t turn = 0; at < left.size(); ++turn) {
+        const auto n = static_cast<int32_t>(std::min<size_t>(sizes[turn % 7], left.size() - at));
+        if (turn == 300) // line 2 glides to a long delay, line 4 to one sample (reads inside the piece)
+            for (int32_t c = 0; c < 2; ++c) {
+                lines[1][c]->SetDelayTime(0.9f), reference[1][c]->SetDelayTime(0.9f);
+                lines[3][c]->SetDelayTime(0.0f), reference[3][c]->SetDelayTime(0.0f);
+            }
+        std::vector<float> y[4][2];
+        float* out[4][2];
+        for (int32_t k = 0; k < 4; ++k)
+            for (int32_t c = 0; c < 2; ++c) y[k][c].resize(static_cast<size_t>(n)), out[k][c] = y[k][c].data();
+        float* const (&outs)[4][2] = out;
+        CFilteredDelayLine::ProcessFour(raw, &left[at], &right[at], outs, modulation.data(), n);
+        for (int32_t k = 0; k < 4; ++k)
+            for (int32_t c = 0; c < 2; ++c) {
+                std::vector<float> expected(static_cast<size_t>(n));
+                reference[k][c]->Process(c == 0 ? &left[at] : &right[at], expected.data(), n);
+                got[k][c].insert(got[k][c].end(), y[k][c].begin(), y[k][c].end());
+                want[k][c].insert(want[k][c].end(), expected.begin(), expected.end());
+            }
+        at += static_cast<size_t>(n);
+    }
+    for (int32_t k = 0; k < 4; ++k)
+        for (int32_t c = 0; c < 2; ++c) {
+            const std::string what = "line " + std::to_string(k + 1) + (c == 0 ? " left" : " right");
+            ExpectSameBits(got[k][c], want[k][c], what.c_str());
+            // Echoes are there to compare: the second burst's tail holds the first one's echo.
+            float loudest = 0.0f;
+            for (size_t i = 2000; i < static_cast<size_t>(kRate); ++i)
+                loudest = std::max(loudest, std::fabs(got[k][c][i]));
+            EXPECT_GT(loudest, 1e-3f) << what;
+        }
+}
+
+// A filter modulation that moves inside a piece, and a line whose two channels went apart, run
+// line by line, with the same samples as ProcessPair.
+TEST(IdleSkipTest, FourLinesWithMovingModulationOrSplitChannelsFollowTheLineByLineRoad) {
+    std::unique_ptr<CFilteredDelayLine> four[4][2], pairs[4][2];
+    for (int32_t k = 0; k < 4; ++k)
+        for (int32_t c = 0; c < 2; ++c)
+            for (auto* slot : {&four[k][c], &pairs[k][c]}) {
+                *slot = std::make_unique<CFilteredDelayLine>(kRate, 1.0f, 0.5f);
+                (*slot)->SetBandwidth(1000.0f);
+                (*slot)->SetFilterFrequency(4.0f);
+                // Line 3's right channel has a delay of its own.
+                (*slot)->SetDelayTime(k == 2 && c == 1 ? 0.25f : 0.1f + 0.05f * k);
+            }
+    CFilteredDelayLine* const raw[4][2] = {{four[0][0].get(), four[0][1].get()},
+                                           {four[1][0].get(), four[1][1].get()},
+                                           {four[2][0].get(), four[2][1].get()},
+                                           {four[3][0].get(), four[3][1].get()}};
+    const std::vector<float> input = Bursts(kBlock * 200, kBlock * 50, 1500, 5);
+    std::vector<float> modulation(kBlock);
+    size_t differing = 0;
+    float loudest = 0.0f;
+    for (size_t at = 0; at + kBlock <= input.size(); at += kBlock) {
+        for (int32_t j = 0; j < kBlock; ++j) // moves inside every other block
+            modulation[static_cast<size_t>(j)] = (at / kBlock) % 2 == 0 ? 1.0f : 1.0f + 0.001f * static_cast<float>(j);
+        float y[4][2][kBlock], z[4][2][kBlock];
+        float* outs[4][2];
+        for (int32_t k = 0; k < 4; ++k)
+            for (int32_t c = 0; c < 2; ++c) outs[k][c] = y[k][c];
+        float* const (&out)[4][2] = outs;
+        CFilteredDelayLine::ProcessFour(raw, &input[at], &input[at], out, modulation.data(), kBlock);
+        for (int32_t k = 0; k < 4; ++k)
+            CFilteredDelayLine::ProcessPair(*pairs[k][0], *pairs[k][1], &input[at], &input[at], z[k][0], z[k][1],
+                                            modulation.data(), kBlock);
+        for (int32_t k = 0; k < 4; ++k)
+            for (int32_t c = 0; c < 2; ++c)
+                for (int32_t j = 0; j < kBlock; ++j) {
+                    differing += std::bit_cast<uint32_t>(y[k][c][j]) != std::bit_cast<uint32_t>(z[k][c][j]);
+                    loudest = std::max(loudest, std::fabs(y[k][c][j]));
+                }
+    }
+    EXPECT_EQ(differing, 0u);
+    EXPECT_GT(loudest, 1e-3f);
+}
