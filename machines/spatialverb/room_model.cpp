@@ -1,6 +1,7 @@
 #include "machines/spatialverb/room_model.h"
 
 #include "machines/dsp/dsp_math.h"
+#include "machines/dsp/fast_exp.h"
 
 #include <algorithm>
 #include <cmath>
@@ -226,29 +227,44 @@ void CLateReverb::SetCutoff(float hz) {
 }
 
 void CLateReverb::Process(float a, float b, float& left, float& right) {
-    m_gain = SmoothToward(m_gainTarget, m_gain);
-    m_feedback = SmoothToward(m_feedbackTarget, m_feedback);
-    float y[kLines];
-    for (int32_t k = 0; k < kLines; ++k) {
-        Line& line = m_lines[k];
-        const float s = line.ring[static_cast<size_t>(line.index)];
-        float v = m_b0 * s + m_b1 * line.x1 + m_b2 * line.x2 - m_a1 * line.y1 - m_a2 * line.y2;
-        if (std::fabs(v) < std::numeric_limits<float>::min()) v = 0.0f;
-        line.x2 = line.x1;
-        line.x1 = s;
-        line.y2 = line.y1;
-        line.y1 = v;
-        y[k] = v;
+    Process(&a, &b, &left, &right, 1);
+}
+
+void CLateReverb::Process(const float* a, const float* b, float* left, float* right, int32_t count) {
+    // The four lines' filters step side by side, a lane each, with the operations of one line's
+    // loop; the sums across the lines keep their order.
+    static_assert(kLines == 4);
+    DspVec4 x1 = LoadVec4(m_x1), x2 = LoadVec4(m_x2), y1 = LoadVec4(m_y1), y2 = LoadVec4(m_y2);
+    const float b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
+    const DspVec4 smallest = DspVec4{} + std::numeric_limits<float>::min();
+    int32_t i = 0;
+    while (i < count) {
+        // Up to the first ring's end, every ring's position moves on by one a sample.
+        int32_t run = count - i;
+        for (const Line& line : m_lines) run = std::min(run, static_cast<int32_t>(line.ring.size()) - line.index);
+        float* rings[kLines];
+        for (int32_t k = 0; k < kLines; ++k) rings[k] = m_lines[k].ring.data() + m_lines[k].index;
+        for (int32_t j = 0; j < run; ++j, ++i) {
+            m_gain = SmoothToward(m_gainTarget, m_gain);
+            m_feedback = SmoothToward(m_feedbackTarget, m_feedback);
+            const DspVec4 s = {rings[0][j], rings[1][j], rings[2][j], rings[3][j]};
+            DspVec4 v = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            v = (DspVec4)((DspVec4i)v & 0x7fffffff) < smallest ? DspVec4{} : v;
+            x2 = x1, x1 = s, y2 = y1, y1 = v;
+            const float c = m_gain * 0.5f;
+            const float f = m_feedback;
+            const float m = f * -0.5f * (v[0] + v[1] + v[2] + v[3]);
+            const float ai = a[i], bi = b[i];
+            left[i] = (v[0] + v[2]) * c;
+            right[i] = (v[1] + v[3]) * c;
+            const DspVec4 in = (f * v + DspVec4{ai, bi, ai, bi}) + m;
+            for (int32_t k = 0; k < kLines; ++k) rings[k][j] = in[k];
+        }
+        for (int32_t k = 0; k < kLines; ++k) {
+            Line& line = m_lines[k];
+            line.index += run;
+            if (line.index == static_cast<int32_t>(line.ring.size())) line.index = 0;
+        }
     }
-    const float c = m_gain * 0.5f;
-    left = (y[0] + y[2]) * c;
-    right = (y[1] + y[3]) * c;
-    const float f = m_feedback;
-    const float m = f * -0.5f * (y[0] + y[1] + y[2] + y[3]);
-    const float in[kLines] = {f * y[0] + a + m, f * y[1] + b + m, a + f * y[2] + m, b + f * y[3] + m};
-    for (int32_t k = 0; k < kLines; ++k) {
-        Line& line = m_lines[k];
-        line.ring[static_cast<size_t>(line.index)] = in[k];
-        if (++line.index == kLengths[k]) line.index = 0;
-    }
+    StoreVec4(m_x1, x1), StoreVec4(m_x2, x2), StoreVec4(m_y1, y1), StoreVec4(m_y2, y2);
 }

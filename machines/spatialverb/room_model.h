@@ -115,6 +115,8 @@ public:
     void SetCutoff(float hz);
     // One sample: inputs a (left feed) and b (right feed) → left and right.
     void Process(float a, float b, float& left, float& right);
+    // count samples of the same; left and right may be a and b.
+    void Process(const float* a, const float* b, float* left, float* right, int32_t count);
 
     float FeedbackTarget() const { return m_feedbackTarget; }
     float GainTarget() const { return m_gainTarget; }
@@ -124,9 +126,10 @@ private:
     struct Line {
         std::vector<float> ring;
         int32_t index = 0;
-        float x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     };
     Line m_lines[kLines];
+    // The four lines' low-pass states, a lane per line.
+    float m_x1[kLines] = {}, m_x2[kLines] = {}, m_y1[kLines] = {}, m_y2[kLines] = {};
     int32_t m_sampleRate;
     float m_b0 = 1, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0;
     float m_cutoff = 0;

@@ -151,11 +151,10 @@ void CSpatialVerb::Process() {
     m_lines[1]->Process(in->m_channel2, n, eRA, eRB, feedR);
     float* left = out->m_channel1;
     float* right = out->m_channel2;
+    m_late->Process(feedL, feedR, feedL, feedR, n); // the late sound in place of its feeds
     for (int32_t i = 0; i < n; ++i) {
-        float lateL, lateR;
-        m_late->Process(feedL[i], feedR[i], lateL, lateR);
-        left[i] = (eRA[i] + eLA[i] + lateL) * 0.333f;
-        right[i] = (eRB[i] + eLB[i] + lateR) * 0.333f;
+        left[i] = (eRA[i] + eLA[i] + feedL[i]) * 0.333f;
+        right[i] = (eRB[i] + eLB[i] + feedR[i]) * 0.333f;
     }
 }
 
