@@ -5,6 +5,7 @@
 #include "host_machines/hd_recorder/hd_track.h"
 #include "host_machines/hd_recorder/stems.h"
 #include "host_machines/wav/wav_file.h"
+#include "machine_interface/sample_peaks.h"
 #include "platform/error.h"
 #include "platform/random.h"
 #include "platform/text_encoding.h"
@@ -365,9 +366,8 @@ RenderReport RenderProject(const RenderRequest& request, std::ostream& messages,
         const auto frames = static_cast<int32_t>(std::min<int64_t>(kChunk, total - done));
         application.Offline()->Render(channels, 2, frames);
         // A NaN counts as the loudest sample there is, so the summary never calls it silence.
-        for (int32_t i = 0; i < frames; ++i)
-            for (const float sample : {left[i], right[i]})
-                report.peak = std::max(report.peak, std::isnan(sample) ? INFINITY : std::fabs(sample));
+        report.peak = sample_peaks::MagnitudeCountingNaN(left.data(), frames, report.peak);
+        report.peak = sample_peaks::MagnitudeCountingNaN(right.data(), frames, report.peak);
         failed = !writer.AppendFrames(left.data(), right.data(), frames);
         done += frames;
         // A render killed outright still leaves a file that plays up to here.

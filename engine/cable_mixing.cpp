@@ -5,6 +5,7 @@
 #include "engine/volume.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/port.h"
+#include "machine_interface/sample_peaks.h"
 
 #include <algorithm>
 
@@ -122,7 +123,13 @@ MasterOutput MixMasterOutput(const CMachine* master, int32_t channelCount, float
         float g = startGain;
         float peak = 0.0f;
         float* out = channels[c];
-        for (int32_t i = 0; i < frames; ++i) {
+        if (g == target) {
+            // A settled gain stays where it is for the whole buffer.
+            const int32_t played = std::min(available, frames);
+            peak = sample_peaks::ScaledPower(source, out, std::max(played, 0), g);
+            for (int32_t i = std::max(played, 0); i < frames; ++i) out[i] = 0.0f;
+        }
+        for (int32_t i = g == target ? frames : 0; i < frames; ++i) {
             const float value = i < available ? g * source[i] : 0.0f;
             out[i] = value;
             peak = std::max(peak, value * value);

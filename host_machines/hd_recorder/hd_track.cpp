@@ -1,6 +1,7 @@
 #include "host_machines/hd_recorder/hd_track.h"
 
 #include "host_machines/hd_track_machine.h"
+#include "machine_interface/sample_peaks.h"
 #include "machine_interface/vesk_host.h"
 #include "platform/error.h"
 
@@ -55,20 +56,8 @@ void CHDTrack::Open() {
 void CHDTrack::Write(float* left, float* right, int32_t frames) {
     RequireLock("Write");
     const float volume = Volume();
-    float peakLeft = 0.0f;
-    float peakRight = 0.0f;
-    for (int32_t i = 0; i < frames; ++i) {
-        left[i] *= volume;
-        peakLeft = std::max(peakLeft, std::fabs(left[i]));
-    }
-    if (right) {
-        for (int32_t i = 0; i < frames; ++i) {
-            right[i] *= volume;
-            peakRight = std::max(peakRight, std::fabs(right[i]));
-        }
-    } else {
-        peakRight = peakLeft;
-    }
+    const float peakLeft = sample_peaks::ScaleAndMagnitude(left, frames, volume);
+    const float peakRight = right ? sample_peaks::ScaleAndMagnitude(right, frames, volume) : peakLeft;
     m_peakLeft.store(peakLeft, std::memory_order_relaxed);
     m_peakRight.store(peakRight, std::memory_order_relaxed);
     m_meter.InputAbsolute(peakLeft, peakRight);

@@ -38,11 +38,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 
-int16_t FloatToInt16(float x) {
-    if (x >= 0.0f) return x > 1.0f ? int16_t{32767} : static_cast<int16_t>(x * 32767.0f);
-    return x >= -1.0f ? static_cast<int16_t>(x * 32768.0f) : int16_t{-32768};
-}
-
 float Int16ToFloat(int16_t s) {
     if (s < 0) return static_cast<float>(s) * (1.0f / 32768.0f);
     return static_cast<float>(s) * 3.0518509e-5f;
@@ -285,6 +280,15 @@ bool CWavFileWriter::AppendFrames(const float* left, const float* right, int32_t
     for (int32_t start = 0; start < frames; start += framesPerChunk) {
         const int32_t count = frames - start < framesPerChunk ? frames - start : framesPerChunk;
         uint8_t* out = m_scratch;
+        if (pcm && stereo) {
+            // The common case in a loop the compiler can widen.
+            for (int32_t i = start; i < start + count; ++i, out += 4) {
+                Put16(out, static_cast<uint16_t>(FloatToInt16(left[i])));
+                Put16(out + 2, static_cast<uint16_t>(FloatToInt16(right[i])));
+            }
+            if (!Append(m_scratch, static_cast<size_t>(out - m_scratch))) return false;
+            continue;
+        }
         for (int32_t i = start; i < start + count; ++i) {
             for (int channel = 0; channel < (stereo ? 2 : 1); ++channel) {
                 const float sample = channel == 0 ? left[i] : right[i];

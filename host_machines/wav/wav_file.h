@@ -19,7 +19,13 @@ constexpr int32_t kWavHeaderSize = 44;
 
 // Float (nominally -1..1) to a 16-bit sample: 32767 above 1, -32768 below -1; x*32767 for
 // x >= 0 and x*32768 for x < 0, truncated toward zero.
-int16_t FloatToInt16(float x);
+// (NaN gives -32768.) Without branches, so that loops over it widen.
+inline int16_t FloatToInt16(float x) {
+    float scaled = x * (x >= 0.0f ? 32767.0f : 32768.0f);
+    scaled = x > 1.0f ? 32767.0f : scaled;
+    scaled = x >= -1.0f ? scaled : -32768.0f;
+    return static_cast<int16_t>(static_cast<int32_t>(scaled));
+}
 // 16-bit sample to float: s/32768 below 0, s*(32769/2^30) from 0 up; -32768 -> -1.
 float Int16ToFloat(int16_t s);
 

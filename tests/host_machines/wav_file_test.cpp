@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -140,6 +141,12 @@ TEST(WavConversion, FloatTo16BitClipsAndTruncates) {
     EXPECT_EQ(FloatToInt16(0.5f), 16383);
     EXPECT_EQ(FloatToInt16(1.0f), 32767);
     EXPECT_EQ(FloatToInt16(-0.00001f), 0);
+    EXPECT_EQ(FloatToInt16(-0.0f), 0);
+    EXPECT_EQ(FloatToInt16(-0.5f), -16384);
+    EXPECT_EQ(FloatToInt16(0.99999f), 32766);
+    EXPECT_EQ(FloatToInt16(INFINITY), 32767);
+    EXPECT_EQ(FloatToInt16(-INFINITY), -32768);
+    EXPECT_EQ(FloatToInt16(std::numeric_limits<float>::quiet_NaN()), -32768);
 }
 
 TEST(WavConversion, SixteenBitToFloat) {
