@@ -39,13 +39,6 @@ void COscillator::SetWaveform(int32_t type) {
     m_advanceExit = -1.0f;
 }
 
-float COscillator::ClampedIncrement(float hz) const {
-    const float rate = static_cast<float>(m_sampleRate);
-    if (hz < 1.0f) hz = 1.0f;
-    if (hz > rate * 0.25f) hz = rate * 0.25f;
-    return hz / rate;
-}
-
 void COscillator::RenderWave(float* out, int32_t count) {
     const float increment = m_frequency / static_cast<float>(m_sampleRate);
     float phase = m_phase;

@@ -71,7 +71,13 @@ public:
                 int32_t count);
 
 private:
-    float ClampedIncrement(float hz) const;
+    // The phase increment of a frequency kept within 1 Hz .. a quarter of the sample rate.
+    float ClampedIncrement(float hz) const {
+        const float rate = static_cast<float>(m_sampleRate);
+        if (hz < 1.0f) hz = 1.0f;
+        if (hz > rate * 0.25f) hz = rate * 0.25f;
+        return hz / rate;
+    }
     // Render's pulse waves without inputs: the phase moves on in closed form from edge to edge.
     void RenderFixedPulse(float* out, int32_t count);
     // Adds the corrections of the chunk's first n samples into out and moves the later ones to the

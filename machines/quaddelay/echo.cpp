@@ -33,6 +33,21 @@ bool IsPositiveZero(float x) {
     return std::bit_cast<uint32_t>(x) == 0;
 }
 
+// The interpolated read of a line at read offset `current` past the write position: the two ring
+// positions and the fraction of the way from the first to the second.
+struct Tap {
+    int32_t i0, i1;
+    float f;
+};
+inline Tap ReadTap(double current, int32_t write, int32_t length) {
+    double position = current + write;
+    if (position >= length) position -= length;
+    const auto p = static_cast<float>(position);
+    int32_t i0 = static_cast<int32_t>(p);
+    if (i0 >= length) i0 = length - 1;
+    return {i0, i0 == length - 1 ? 0 : i0 + 1, p - static_cast<float>(i0)};
+}
+
 // FlushDenormal on four lanes.
 inline DspVec4 FlushDenormals(DspVec4 x) {
     const DspVec4 magnitude = (DspVec4)((DspVec4i)x & 0x7fffffff);
@@ -153,13 +168,7 @@ void CFilteredDelayLine::ProcessPair(CFilteredDelayLine& left, CFilteredDelayLin
             b0 = left.m_b0, b1 = left.m_b1, b2 = left.m_b2, a1 = left.m_a1, a2 = left.m_a2;
         }
         current = SmoothToward(target, current);
-        double position = current + write;
-        if (position >= length) position -= length;
-        const auto p = static_cast<float>(position);
-        int32_t i0 = static_cast<int32_t>(p);
-        if (i0 >= length) i0 = length - 1;
-        const float f = p - static_cast<float>(i0);
-        const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+        const auto [i0, i1, f] = ReadTap(current, write, length);
         float sL = ((1.0f - f) * bufferL[i0] + f * bufferL[i1]) * feedback + inLeft[j];
         float sR = ((1.0f - f) * bufferR[i0] + f * bufferR[i1]) * feedback + inRight[j];
         sL = FlushDenormal(sL);
@@ -295,13 +304,7 @@ void CFilteredDelayLine::ProcessFour(CFilteredDelayLine* const (&lines)[4][2], c
             }
             for (; j < n; ++j) {
                 current = SmoothToward(target, current);
-                double position = current + write;
-                if (position >= length) position -= length;
-                const auto p = static_cast<float>(position);
-                int32_t i0 = static_cast<int32_t>(p);
-                if (i0 >= length) i0 = length - 1;
-                const float f = p - static_cast<float>(i0);
-                const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+                const auto [i0, i1, f] = ReadTap(current, write, length);
                 sums[j][k] = FlushDenormal(((1.0f - f) * bufferL[i0] + f * bufferL[i1]) * feedback + inL[j]);
                 sums[j][4 + k] = FlushDenormal(((1.0f - f) * bufferR[i0] + f * bufferR[i1]) * feedback + inR[j]);
                 if (++write == length) write = 0;
@@ -414,13 +417,7 @@ void CFilteredDelayLine::Process(const float* in, float* out, const float* modul
             b0 = m_b0, b1 = m_b1, b2 = m_b2, a1 = m_a1, a2 = m_a2;
         }
         current = SmoothToward(target, current);
-        double position = current + write;
-        if (position >= length) position -= length;
-        const auto p = static_cast<float>(position);
-        int32_t i0 = static_cast<int32_t>(p);
-        if (i0 >= length) i0 = length - 1;
-        const float f = p - static_cast<float>(i0);
-        const int32_t i1 = i0 == length - 1 ? 0 : i0 + 1;
+        const auto [i0, i1, f] = ReadTap(current, write, length);
         float s = ((1.0f - f) * buffer[i0] + f * buffer[i1]) * feedback + in[j];
         s = FlushDenormal(s);
         float v = b0 * s + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
