@@ -9,9 +9,9 @@
 #include "app/info_command.h"
 #include "app/machines_command.h"
 #include "app/render_command.h"
+#include "app/window_models.h"
 #include "audio_out/wave_out_driver.h"
 #include "gui/dialog_service.h"
-#include "host_machines/hd_recorder/hd_track.h"
 #include "platform/error.h"
 #include "studio_ui/document/recent_projects.h"
 #include "studio_ui/machine_panels/program_panel_factory.h"
@@ -188,13 +188,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath, bool paral
     if (parallel) application.Studio()->SetSingleThreaded(false);
     CRecentProjects recent;
 
-    main_window::CMainWindow::Models models;
-    models.studio = application.Studio();
-    models.registry = application.Registry();
-    models.project = &application.Project();
-    models.sequencer = application.Sequencer();
-    models.recorderRows = &CHDTrackList::Studio();
-    models.options = &application.ApplicationOptions();
+    main_window::CMainWindow::Models models = WindowModels(application, &recent);
     models.drivers = application.Drivers();
     models.optionHooks.switchDriver = [&application](int32_t index) { return application.SwitchDriver(index); };
     models.optionHooks.driverProblem = [&application] { return application.DriverProblem(); };
@@ -204,7 +198,6 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath, bool paral
     };
     models.driverProblem = [&application] { return application.DriverProblem(); };
     models.watchDriver = [&application] { application.WatchDriver(); };
-    models.recent = &recent;
 
     main_window::CMainWindow window(std::move(models));
     window.Build(1280, 800);

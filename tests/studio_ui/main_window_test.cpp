@@ -2,13 +2,13 @@
 // clip read-outs, File's commands through the project document (the demo song, a corrupt file,
 // "Save changes?", the autosave), the keys, and closing through "Save changes?".
 #include "app/application.h"
+#include "app/window_models.h"
 #include "audio_out/audio_output_driver.h"
 #include "engine/machine_container.h"
 #include "gui/peak_meter.h"
 #include "gui/slider.h"
 #include "gui/tab_control.h"
 #include "gui/up_down.h"
-#include "host_machines/hd_recorder/hd_track.h"
 #include "studio_ui/hd_recorder/hd_recorder_view.h"
 #include "studio_ui/main_window/main_window.h"
 #include "studio_ui/project_info/project_info_page.h"
@@ -69,16 +69,9 @@ protected:
     }
     // The window as the program makes it, at a fixed size instead of maximised.
     void Open(std::function<std::string()> driverProblem = {}) {
-        CMainWindow::Models models;
-        models.studio = m_application->Studio();
-        models.registry = m_application->Registry();
-        models.project = &m_application->Project();
-        models.sequencer = m_application->Sequencer();
-        models.recorderRows = &CHDTrackList::Studio();
-        models.options = &m_application->ApplicationOptions();
+        CMainWindow::Models models = WindowModels(*m_application, m_recent.get());
         models.currentDriver = [this]() -> CAudioOutputDriver* { return &m_driver; };
         models.driverProblem = std::move(driverProblem);
-        models.recent = m_recent.get();
         m_window = std::make_unique<CMainWindow>(std::move(models));
         m_window->Build(1280, 760);
         m_window->Open(false);

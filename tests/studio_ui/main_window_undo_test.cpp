@@ -3,11 +3,11 @@
 // Ctrl+Shift+Z walk it back and forth to the exact project bytes, the Edit menu names the steps
 // and greys what cannot be done, and the title's mark follows the history.
 #include "app/application.h"
+#include "app/window_models.h"
 #include "engine/connector.h"
 #include "engine/machine_container.h"
 #include "engine/studio.h"
 #include "gui/up_down.h"
-#include "host_machines/hd_recorder/hd_track.h"
 #include "machine_interface/machine_registry.h"
 #include "machine_interface/port.h"
 #include "machine_interface/vesk_host.h"
@@ -50,15 +50,7 @@ protected:
         m_application = std::make_unique<CApplication>(settings);
         m_recent = std::make_unique<CRecentProjects>(m_root / "recent.txt");
 
-        CMainWindow::Models models;
-        models.studio = m_application->Studio();
-        models.registry = m_application->Registry();
-        models.project = &m_application->Project();
-        models.sequencer = m_application->Sequencer();
-        models.recorderRows = &CHDTrackList::Studio();
-        models.options = &m_application->ApplicationOptions();
-        models.recent = m_recent.get();
-        m_window = std::make_unique<CMainWindow>(std::move(models));
+        m_window = std::make_unique<CMainWindow>(WindowModels(*m_application, m_recent.get()));
         m_window->Build(1280, 760);
         m_window->Open(false);
         // The menu's shortcuts answer only in the active window.

@@ -3,6 +3,7 @@
 // keyboard step entry, rubber-band selection, copy and paste, duplicating and renaming patterns,
 // and Ctrl+Z in the main window. Every edit must land in the undo history as one step.
 #include "app/application.h"
+#include "app/window_models.h"
 #include "engine/machine_container.h"
 #include "engine/studio.h"
 #include "gui/combo_box.h"
@@ -10,7 +11,6 @@
 #include "gui/scroll_bar.h"
 #include "gui/size_bar.h"
 #include "gui/window.h"
-#include "host_machines/hd_recorder/hd_track.h"
 #include "machine_interface/machine.h"
 #include "machine_interface/mutex.h"
 #include "sequencer/pattern.h"
@@ -802,16 +802,8 @@ TEST(PatternPageInWindow, CtrlZTakesBackANoteEdit) {
     CApplication application(settings);
     application.Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
     CRecentProjects recent(root / "recent.txt");
-    main_window::CMainWindow::Models models;
-    models.studio = application.Studio();
-    models.registry = application.Registry();
-    models.project = &application.Project();
-    models.sequencer = application.Sequencer();
-    models.recorderRows = &CHDTrackList::Studio();
-    models.options = &application.ApplicationOptions();
-    models.recent = &recent;
     {
-        main_window::CMainWindow window(std::move(models));
+        main_window::CMainWindow window(WindowModels(application, &recent));
         window.Build(1280, 760);
         window.Open(false);
         window.ShowPage(main_window::CMainWindow::kPatternEditor);

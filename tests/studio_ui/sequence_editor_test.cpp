@@ -4,6 +4,7 @@
 // files, the play marker, scrolling, the demo song's picture, and the main window's page and its
 // "Tools" menu opening the bank explorer.
 #include "app/application.h"
+#include "app/window_models.h"
 #include "engine/machine_container.h"
 #include "engine/studio.h"
 #include "gui/combo_box.h"
@@ -780,15 +781,7 @@ class MainWindowSequenceTest : public SequenceEditorTest {
 protected:
     void OpenMain() {
         m_recent = std::make_unique<CRecentProjects>(m_root / "recent.txt");
-        main_window::CMainWindow::Models models;
-        models.studio = &Studio();
-        models.registry = m_application->Registry();
-        models.project = &m_application->Project();
-        models.sequencer = m_application->Sequencer();
-        models.recorderRows = &CHDTrackList::Studio();
-        models.options = &m_application->ApplicationOptions();
-        models.recent = m_recent.get();
-        m_main = std::make_unique<main_window::CMainWindow>(std::move(models));
+        m_main = std::make_unique<main_window::CMainWindow>(WindowModels(*m_application, m_recent.get()));
         m_main->Build(1280, 700);
         m_main->Open(false);
         m_stage.Settle();
