@@ -10,7 +10,7 @@
 #include "sequencer/sequencer.h"
 #include "studio_ui/undo/undo_commands.h"
 #include "tests/support/studio_fixture.h"
-#include "tests/studio_ui/scripted_questions.h"
+#include "tests/studio_ui/document_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -28,51 +28,13 @@ using Answer = CDocumentQuestions::Answer;
 
 using document_test::CScriptedQuestions;
 
-class CScopedVariable {
-public:
-    CScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~CScopedVariable() {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-fs::path FreshFolder() {
-    const fs::path folder =
-        fs::path(TAMBOREL_TEST_BINARY_DIR) /
-        ("document-history-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-class DocumentHistoryTest : public ::testing::Test {
+class DocumentHistoryTest : public ::testing::Test, protected document_test::CDocumentRig {
 protected:
-    DocumentHistoryTest()
-        : m_folder(FreshFolder()), m_config("XDG_CONFIG_HOME", (m_folder / "config").string()),
-          m_state("XDG_STATE_HOME", (m_folder / "state").string()), m_sequencer(m_studio.m_host.get()),
-          m_project(m_studio.m_studio.get(), &m_sequencer), m_recent(m_folder / "recent.txt"),
-          m_document(m_project, m_questions, m_recent), m_context{*m_studio.m_studio, m_sequencer, m_project} {
-        m_studio.m_studio->AttachSequencer(&m_sequencer);
-        m_project.New();
+    DocumentHistoryTest() : CDocumentRig("document-history-"), m_context{Studio(), m_sequencer, m_project} {
         m_document.SetHistory(&m_history);
     }
-    ~DocumentHistoryTest() override {
-        m_document.SetHistory(nullptr);
-        m_studio.m_studio->Clear();
-        fs::remove_all(m_folder);
-    }
+    ~DocumentHistoryTest() override { m_document.SetHistory(nullptr); }
 
-    CStudio& Studio() { return *m_studio.m_studio; }
     float Tempo() { return Studio().Host()->GetBPM(); }
     void SetTempo(float bpm) { ASSERT_TRUE(m_history.Do(UndoCommands::SetTempo(m_context, bpm))); }
     bool Marked() {
@@ -87,15 +49,6 @@ protected:
         return song;
     }
 
-    fs::path m_folder;
-    CScopedVariable m_config;
-    CScopedVariable m_state;
-    CStudioFixture m_studio;
-    CSequencer m_sequencer;
-    CProject m_project;
-    CScriptedQuestions m_questions;
-    CRecentProjects m_recent;
-    CProjectDocument m_document;
     CUndoStack m_history;
     UndoContext m_context;
 };

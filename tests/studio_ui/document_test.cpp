@@ -6,7 +6,7 @@
 #include "engine/studio.h"
 #include "sequencer/sequencer.h"
 #include "tests/support/studio_fixture.h"
-#include "tests/studio_ui/scripted_questions.h"
+#include "tests/studio_ui/document_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -43,23 +43,6 @@ private:
     CVeskHost* m_host;
 };
 
-// Sets an environment variable for the life of the object.
-class CScopedVariable {
-public:
-    CScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~CScopedVariable() {
-        if (m_old) setenv(m_name, m_old->c_str(), 1);
-        else unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 std::vector<uint8_t> FileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -70,31 +53,10 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The test's own folder, emptied, with "songs" in it; config and state folders go beside.
-fs::path FreshFolder() {
-    const fs::path folder = fs::path(TAMBOREL_TEST_BINARY_DIR) /
-                            ("document-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder);
-    fs::create_directories(folder / "songs");
-    return folder;
-}
-
-class DocumentTest : public ::testing::Test {
+class DocumentTest : public ::testing::Test, protected document_test::CDocumentRig {
 protected:
-    DocumentTest()
-        : m_folder(FreshFolder()),
-          m_config("XDG_CONFIG_HOME", (m_folder / "config").string()),
-          m_state("XDG_STATE_HOME", (m_folder / "state").string()), m_sequencer(m_studio.m_host.get()),
-          m_project(m_studio.m_studio.get(), &m_sequencer), m_recent(), m_document(m_project, m_questions, m_recent) {
-        m_studio.m_studio->AttachSequencer(&m_sequencer);
-        m_project.New();
-    }
-    ~DocumentTest() override {
-        m_studio.m_studio->Clear();
-        fs::remove_all(m_folder);
-    }
+    DocumentTest() : CDocumentRig("document-") {}
 
-    CStudio& Studio() { return *m_studio.m_studio; }
     fs::path Song(const char* name) const { return m_folder / "songs" / name; }
     // An edit, as the studio surface makes one.
     CMachineContainer* AddTone() { return m_studio.Add(m_studio.m_tone); }
@@ -116,16 +78,6 @@ protected:
         m_document.Tick(editSeenMs);
         m_document.Tick(editSeenMs + CProjectDocument::kAutosavePeriodMs);
     }
-
-    fs::path m_folder;
-    CScopedVariable m_config;
-    CScopedVariable m_state;
-    CStudioFixture m_studio;
-    CSequencer m_sequencer;
-    CProject m_project;
-    CScriptedQuestions m_questions;
-    CRecentProjects m_recent;
-    CProjectDocument m_document;
 };
 
 // ---------------------------------------------------------------------------------------------
