@@ -21,6 +21,7 @@
 #include "studio_ui/pattern_editor/note_grid.h"
 #include "studio_ui/pattern_editor/pattern_editor_page.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/editor_page_fixture.h"
 #include "tests/studio_ui/studio_test_support.h"
 
 #include <QApplication>
@@ -76,29 +77,15 @@ void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoM
     QApplication::sendEvent(widget, &release);
 }
 
-class PatternPageTest : public ::testing::Test {
+class PatternPageTest : public studio_test::EditorPageTest<CPatternEditorPage> {
 protected:
     void SetUp() override {
-        m_root = studio_test::FreshTestFolder("pattern-page-");
-        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
-        m_application = std::make_unique<CApplication>(settings);
+        MakeApplication("pattern-page-");
         m_application->Project().Open(fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp");
-        m_context.emplace(UndoContext{*m_application->Studio(), *m_application->Sequencer(), m_application->Project()});
-    }
-    void TearDown() override {
-        m_page.reset();
-        m_window.reset();
-        m_application.reset();
-        fs::remove_all(m_root);
     }
     void Open(int width = 1100, int height = 600) {
-        m_window = std::make_unique<gui::CWindow>();
-        m_window->CreateWindow(nullptr, "Pattern Editor", 0, 0, width, height, false);
-        m_page = std::make_unique<CPatternEditorPage>(Editor(), m_undo, *m_context);
-        m_page->Build(m_window.get(), 0, 0, width, height);
-        m_window->Show();
-        m_page->Show();
-        Settle();
+        OpenPage("Pattern Editor", Editor(), width, height);
+        m_stage.Settle();
     }
     void Settle() {
         m_stage.Settle();
@@ -131,15 +118,6 @@ protected:
         CMachineContainer* frame = m_application->Studio()->FindFrame(name);
         return frame ? frame->Machine() : nullptr;
     }
-
-    gui_test::Stage m_stage;
-    fs::path m_root;
-    std::ostringstream m_messages;
-    std::unique_ptr<CApplication> m_application;
-    std::optional<UndoContext> m_context;
-    CUndoStack m_undo;
-    std::unique_ptr<gui::CWindow> m_window;
-    std::unique_ptr<CPatternEditorPage> m_page;
 };
 
 TEST_F(PatternPageTest, LayoutAtHeight600PutsEveryPartInItsPlace) {

@@ -34,6 +34,7 @@
 #include "studio_ui/undo/edit_snapshots.h"
 #include "studio_ui/undo/undo_stack.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/studio_ui/editor_page_fixture.h"
 #include "tests/studio_ui/studio_test_support.h"
 
 #include <QAction>
@@ -162,29 +163,11 @@ TEST(UndoGesture, AGestureThatEndsWhereItBeganLeavesNoStepAndKeepsTheOthers) {
 
 // ---- the page over an offline application ----
 
-class SequenceEditorTest : public ::testing::Test {
+class SequenceEditorTest : public studio_test::EditorPageTest<CSequenceEditorPage> {
 protected:
-    void SetUp() override {
-        m_root = studio_test::FreshTestFolder("sequence-editor-");
-        CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
-        settings.bufferSize = kBuffer;
-        m_application = std::make_unique<CApplication>(settings);
-        m_context.emplace(UndoContext{Studio(), *m_application->Sequencer(), m_application->Project()});
-    }
-    void TearDown() override {
-        m_page.reset();
-        m_window.reset();
-        m_application.reset();
-        fs::remove_all(m_root);
-    }
+    void SetUp() override { MakeApplication("sequence-editor-", kBuffer); }
     void Open(int width = kWidth, int height = kHeight) {
-        m_window = std::make_unique<gui::CWindow>();
-        m_window->CreateWindow(nullptr, "Sequence Editor", 0, 0, width, height, false);
-        m_page = std::make_unique<CSequenceEditorPage>(*m_application->Sequencer(), m_undo, *m_context);
-        m_page->Build(m_window.get(), 0, 0, width, height);
-        m_window->Show();
-        m_page->Show();
-        m_stage.Settle();
+        OpenPage("Sequence Editor", *m_application->Sequencer(), width, height);
     }
     CStudio& Studio() { return *m_application->Studio(); }
     CSequenceEditor& Song() { return m_application->Sequencer()->Song(); }
@@ -228,15 +211,6 @@ protected:
         QTest::mouseClick(control->Widget(), Qt::LeftButton, {}, QPoint(control->Width() / 2, control->Height() / 2));
     }
     fs::path Demo() { return fs::path(TAMBOREL_SOURCE_DIR) / "examples" / "demo.tbp"; }
-
-    gui_test::Stage m_stage;
-    fs::path m_root;
-    std::ostringstream m_messages;
-    std::unique_ptr<CApplication> m_application;
-    std::optional<UndoContext> m_context;
-    CUndoStack m_undo;
-    std::unique_ptr<gui::CWindow> m_window;
-    std::unique_ptr<CSequenceEditorPage> m_page;
 };
 
 TEST_F(SequenceEditorTest, ToolBarsAndGridSitWhereTheyBelong) {
