@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <exception>
 #include <pthread.h>
-#include <thread>
 
 namespace {
 
@@ -209,21 +208,15 @@ void CStudio::ProcessFrame(CMachineContainer* frame, bool release) {
 
 namespace {
 
-// Takes a lock that another thread may hold, trying for at most the given time. The driver's
-// thread waits for short holds (the update pass, a cable being added) but not for long ones. The
-// clock is read only once the lock was found taken.
+// Takes a lock that another thread may hold, waiting for at most the given time. The driver's
+// thread waits for short holds (the update pass, a cable being added) but not for long ones; while
+// it waits, the holder runs at its priority.
 bool LockWithin(CMutex& mutex, std::chrono::microseconds patience) {
-    if (mutex.TryLock()) return true;
     if (patience == std::chrono::microseconds::max()) {
         mutex.Lock();
         return true;
     }
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    for (int attempt = 0;; ++attempt) {
-        if (mutex.TryLock()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        if (attempt > 64) std::this_thread::yield();
-    }
+    return mutex.TryLockFor(patience);
 }
 
 } // namespace

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <mutex>
+#include <pthread.h>
 
+// The lock inherits priorities where the system offers it: a thread waiting for it lends its
+// priority to the holder, so a real-time thread is never kept waiting by a low-priority holder
+// that busier threads have put aside.
 class CMutex {
 public:
-    CMutex() = default;
+    CMutex();
     // The owner's thread, nobody else using the lock any more: releases it once when the count is
     // above zero.
     virtual ~CMutex();
@@ -27,9 +31,12 @@ public:
     // Any thread. Raises the lock count and returns true when the lock was free (or is this
     // thread's already); false at once otherwise.
     bool TryLock();
+    // Any thread: as TryLock, but waits for the lock up to the given time when another thread
+    // holds it. True when it was taken.
+    bool TryLockFor(std::chrono::nanoseconds patience);
 
 private:
-    std::recursive_mutex m_mutex;
+    pthread_mutex_t m_mutex;
     std::atomic<int32_t> m_lockCount{0};
 };
 

@@ -4,9 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
+#include <thread>
 #include <vector>
+
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 
@@ -239,6 +246,94 @@ TEST_F(Machine, BankClientResultCodes) {
     EXPECT_EQ(orphan->ConnectBankServer(), 1);
     EXPECT_EQ(orphan->DisconnectBankServer(), 4);
     orphan->Delete();
+}
+
+TEST(Mutex, TryLockForWaitsForTheHolderUpToItsPatience) {
+    CMutex mutex;
+    // Free, and again on the owner's own thread: taken at once, counted.
+    EXPECT_TRUE(mutex.TryLockFor(std::chrono::milliseconds(1)));
+    EXPECT_TRUE(mutex.TryLockFor(std::chrono::milliseconds(1)));
+    mutex.Unlock();
+    mutex.Unlock();
+    EXPECT_FALSE(mutex.IsLocked());
+
+    std::atomic<bool> held{false}, release{false};
+    std::thread holder([&] {
+        CMutexLock lock(mutex);
+        held = true;
+        while (!release) std::this_thread::yield();
+    });
+    while (!held) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(mutex.TryLockFor(std::chrono::milliseconds(20)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19));
+    // Released while it waits: taken.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        release = true;
+    });
+    EXPECT_TRUE(mutex.TryLockFor(std::chrono::seconds(30)));
+    releaser.join();
+    holder.join();
+    EXPECT_TRUE(mutex.IsLocked());
+    mutex.Unlock();
+}
+
+// A real-time waiter, a low-priority holder and a busy real-time thread between them, all on one
+// processor: the busy thread would keep the holder from ever releasing, but the holder runs at
+// the waiter's priority while the waiter waits, finishes and lets it in.
+TEST(Mutex, AWaitingRealTimeThreadLendsItsPriorityToTheHolder) {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(0, &one);
+    std::atomic<int> refused{0};
+    auto place = [&](int policy, int priority) {
+        sched_param parameters{};
+        parameters.sched_priority = priority;
+        // The priority first: an ordinary thread moved onto the busy processor would wait there.
+        if (pthread_setschedparam(pthread_self(), policy, &parameters) != 0 ||
+            pthread_setaffinity_np(pthread_self(), sizeof one, &one) != 0)
+            ++refused;
+    };
+    CMutex mutex;
+    std::atomic<bool> held{false};
+    std::atomic<int> waited{-1};
+    // The holder needs 60 ms of processor time, more than the share a busy real-time thread leaves
+    // ordinary threads in a second.
+    auto threadTime = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+    };
+    std::thread holder([&] {
+        place(SCHED_OTHER, 0);
+        CMutexLock lock(mutex);
+        const auto until = threadTime() + std::chrono::milliseconds(60);
+        held = true;
+        while (threadTime() < until) {
+        }
+    });
+    while (!held) std::this_thread::yield();
+    std::atomic<bool> busy{true};
+    std::thread hog([&] {
+        place(SCHED_FIFO, 10);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+        while (busy && std::chrono::steady_clock::now() < until) {
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::thread waiter([&] {
+        place(SCHED_FIFO, 20);
+        const bool taken = mutex.TryLockFor(std::chrono::milliseconds(300));
+        if (taken) mutex.Unlock();
+        waited = taken ? 1 : 0;
+        busy = false;
+    });
+    waiter.join();
+    hog.join();
+    holder.join();
+    if (refused > 0) GTEST_SKIP() << "real-time scheduling or processor affinity is not permitted here";
+    EXPECT_EQ(waited, 1) << "the holder was kept from releasing the lock";
 }
 
 TEST(Mutex, CountsLocksOverAllThreads) {
