@@ -769,11 +769,7 @@ TEST_F(PatternPageTest, Screenshots) {
 // ----- In the main window -----
 
 TEST(PatternPageInWindow, CtrlZTakesBackANoteEdit) {
-    const fs::path root = fs::path(TAMBOREL_TEST_BINARY_DIR) / "pattern-page-window";
-    fs::remove_all(root);
-    fs::create_directories(root);
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
+    const fs::path root = studio_test::FreshTestFolder("pattern-page-window-");
     gui_test::Stage stage;
     std::ostringstream messages;
     CApplication::Settings settings = studio_test::OfflineSettings(messages);

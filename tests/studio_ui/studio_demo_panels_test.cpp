@@ -25,9 +25,7 @@ using studio_view::CStudioView;
 
 TEST(StudioDemoOwnPanels, EveryMachineWithItsOwnPanelShowsItAtItsReportedSize) {
     gui_test::Stage stage;
-    const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "demo-own-panels-config";
-    std::filesystem::remove_all(config);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::filesystem::path root = studio_test::FreshTestFolder("demo-own-panels-");
     std::ostringstream messages;
     CApplication::Settings settings = studio_test::OfflineSettings(messages);
     CApplication application(settings);
@@ -96,5 +94,5 @@ TEST(StudioDemoOwnPanels, EveryMachineWithItsOwnPanelShowsItAtItsReportedSize) {
         }
     }
     gui_test::Screenshot(window.Widget(), "studio_demo_own_panels");
-    std::filesystem::remove_all(config);
+    std::filesystem::remove_all(root);
 }

@@ -310,9 +310,7 @@ namespace {
 // The demo song on the surface: every frame where the project put it, every cable drawn.
 TEST(StudioViewDemo, TheDemoSongShowsEveryFrameAndCable) {
     gui_test::Stage stage;
-    const std::filesystem::path config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) / "demo-view-config";
-    std::filesystem::remove_all(config);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::filesystem::path root = studio_test::FreshTestFolder("demo-view-");
     std::ostringstream messages;
     CApplication::Settings settings = studio_test::OfflineSettings(messages);
     CApplication application(settings);
@@ -336,7 +334,7 @@ TEST(StudioViewDemo, TheDemoSongShowsEveryFrameAndCable) {
         EXPECT_EQ(frame->Y(), frame->Container()->m_y);
     }
     gui_test::Screenshot(window.Widget(), "studio_demo_song");
-    std::filesystem::remove_all(config);
+    std::filesystem::remove_all(root);
 }
 
 } // namespace
@@ -353,10 +351,7 @@ namespace {
 class StockFrames : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_config = std::filesystem::path(TAMBOREL_TEST_BINARY_DIR) /
-                   ("stock-frames-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(m_config);
-        setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
+        m_root = studio_test::FreshTestFolder("stock-frames-");
         CApplication::Settings settings = studio_test::OfflineSettings(m_messages);
         m_application = std::make_unique<CApplication>(settings);
         m_window.CreateWindow(nullptr, "Frames", 0, 0, 1200, 800, false);
@@ -368,14 +363,14 @@ protected:
     void TearDown() override {
         m_view.reset();
         m_application.reset();
-        std::filesystem::remove_all(m_config);
+        std::filesystem::remove_all(m_root);
     }
     CMachineContainer* Add(const char* type, int x, int y) {
         return m_application->Studio()->AddMachine(m_application->Registry()->FindByName(type), x, y);
     }
 
     gui_test::Stage m_stage;
-    std::filesystem::path m_config;
+    std::filesystem::path m_root;
     std::ostringstream m_messages;
     std::unique_ptr<CApplication> m_application;
     gui::CWindow m_window;
